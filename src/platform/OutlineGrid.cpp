@@ -143,23 +143,42 @@ QString OutlineGrid::text(int row, int col) const {
     return decode(m_arena, cellAt(row, col), m_decimal);
 }
 
-void OutlineGrid::writeCell(int row, int col, QStringView text) {
+std::uint64_t OutlineGrid::writeCell(int row, int col, QStringView text) {
     auto &column = m_cells[static_cast<std::size_t>(col)];
     if (column.empty()) {
         if (text.isEmpty())
-            return;
+            return 0;
         column.resize(m_rows.size(), 0);
     }
     std::uint64_t &cell = column[static_cast<std::size_t>(row)];
-    m_arenaGarbage += arenaSize(m_arena, cell);
+    const std::uint64_t old = cell;
+    // The old text stays readable in the arena until the next compaction, which only a row
+    // removal starts, so previousText() can still decode it.
+    m_arenaGarbage += arenaSize(m_arena, old);
     cell = encode(m_arena, text, m_decimal);
+    return old;
+}
+
+void OutlineGrid::raiseCellChanged(int row, int col, std::uint64_t oldCell) {
+    const std::uint64_t outer = m_previousCell; // handlers may write cells themselves
+    m_previousCell = oldCell;
+    Q_EMIT cellChanged(row, col);
+    m_previousCell = outer;
+}
+
+QString OutlineGrid::previousText() const {
+    return decode(m_arena, m_previousCell, m_decimal);
+}
+
+std::optional<qint64> OutlineGrid::previousFixedValue() const {
+    return fixedOf(m_previousCell);
 }
 
 void OutlineGrid::setText(int row, int col, const QString &text) {
     checkCell(row, col);
-    writeCell(row, col, text);
+    const std::uint64_t old = writeCell(row, col, text);
     noteContents();
-    Q_EMIT cellChanged(row, col);
+    raiseCellChanged(row, col, old);
 }
 
 void OutlineGrid::setTextRange(int row, int col1, int col2, const QString &tabSeparated) {
@@ -170,19 +189,26 @@ void OutlineGrid::setTextRange(int row, int col1, int col2, const QString &tabSe
     // Write every cell first, then raise the notifications in column order, so a handler that
     // reads the row sees the whole write; each cell is still reported on its own.
     const QStringView all(tabSeparated);
+    std::uint64_t olds[64];
+    std::vector<std::uint64_t> manyOlds;
+    std::uint64_t *old = olds;
+    if (col2 - col1 + 1 > 64) {
+        manyOlds.resize(static_cast<std::size_t>(col2 - col1 + 1));
+        old = manyOlds.data();
+    }
     int col = col1;
     for (qsizetype from = 0; col <= col2 && from <= all.size(); ++col) {
         qsizetype tab = from; // pieces are short: a plain scan beats a general search
         while (tab < all.size() && all[tab] != u'\t')
             ++tab;
-        writeCell(row, col, all.sliced(from, tab - from));
+        old[col - col1] = writeCell(row, col, all.sliced(from, tab - from));
         from = tab + 1;
     }
     for (; col <= col2; ++col)
-        writeCell(row, col, QStringView());
+        old[col - col1] = writeCell(row, col, QStringView());
     noteContents();
     for (int c = col1; c <= col2; ++c)
-        Q_EMIT cellChanged(row, c);
+        raiseCellChanged(row, c, old[c - col1]);
 }
 
 std::optional<qint64> OutlineGrid::fixedValue(int row, int col) const {

@@ -135,6 +135,11 @@ public:
     /// The cell's value as a number: exact for fixed-point cells, otherwise the text read in the
     /// grid's locale or in C form; nullopt when the text is not a number.
     std::optional<double> number(int row, int col) const;
+    /// While cellChanged is being raised: the reported cell's text before this write, and its
+    /// fixed-point value when that text was a canonical number (so a handler can carry the
+    /// change up instead of re-summing).
+    QString previousText() const;
+    std::optional<qint64> previousFixedValue() const;
     /// The text as shown: numbers go through the column's display format.
     QString displayText(int row, int col) const;
 
@@ -358,7 +363,9 @@ private:
     void noteStructure();
     void noteContents();
     void compactArena();
-    void writeCell(int row, int col, QStringView text);
+    std::uint64_t writeCell(int row, int col, QStringView text); // returns the old cell
+    void raiseCellChanged(int row, int col, std::uint64_t oldCell);
+    std::uint64_t m_previousCell = 0;
     std::uint64_t cellAt(int row, int col) const {
         const auto &column = m_cells[static_cast<std::size_t>(col)];
         return column.empty() ? 0 : column[static_cast<std::size_t>(row)];

@@ -425,3 +425,26 @@ TEST(OutlineGridRemove, RemovingARootBetweenOthersRemovesExactlyItsRows) {
     EXPECT_EQ(f.g.nextSibling(2), 4);
     expectLinksMatchNaive(f.g);
 }
+
+TEST(OutlineGridCells, HandlersSeeThePreviousValueEvenWhenTheyWriteCellsThemselves) {
+    OutlineGrid g;
+    g.setDecimalSeparator('.');
+    g.setCols(3);
+    g.setRows(2);
+    g.setTextRange(1, 0, 2, "old\t2.5\t7");
+    std::vector<std::pair<int, QString>> seen;
+    QObject::connect(&g, &OutlineGrid::cellChanged, &g, [&](int r, int c) {
+        seen.emplace_back(r * 10 + c, g.previousText());
+        if (r == 1 && c == 1) { // a handler carrying the change to another row
+            const qint64 delta = *g.fixedValue(1, 1) - g.previousFixedValue().value_or(0);
+            g.setText(0, 1, QString::number(delta));
+        }
+    });
+    g.setTextRange(1, 0, 2, "new\t4\t8");
+    ASSERT_EQ(seen.size(), 4u);
+    EXPECT_EQ(seen[0], std::make_pair(10, QString("old")));
+    EXPECT_EQ(seen[1], std::make_pair(11, QString("2.5")));
+    EXPECT_EQ(seen[2], std::make_pair(1, QString("")));
+    EXPECT_EQ(seen[3], std::make_pair(12, QString("7"))); // restored after the nested write
+    EXPECT_EQ(g.text(0, 1), "15000");
+}
