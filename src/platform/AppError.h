@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+
+#include <stdexcept>
+
+/// An error the program raises or reports: a number and a description, as the error boxes show
+/// them ("Error in <handler>", the number, the description, "Line: " and the step).
+class AppError : public std::runtime_error {
+public:
+    /// Base of the program's own error numbers; the causes add small offsets to it.
+    static constexpr int ObjectError = -2147221504;
+
+    /// Common numbers of the runtime's own errors.
+    static constexpr int Overflow = 6;
+    static constexpr int SubscriptOutOfRange = 9;
+    static constexpr int TypeMismatch = 13;
+    static constexpr int Cancelled = 32755; ///< a dialog's Cancel: never shown
+
+    AppError(int number, const QString &description)
+        : std::runtime_error(description.toStdString()), m_number(number),
+          m_description(description) {}
+
+    int number() const { return m_number; }
+    const QString &description() const { return m_description; }
+
+    static AppError typeMismatch() {
+        return AppError(TypeMismatch, QStringLiteral("Type mismatch"));
+    }
+    static AppError overflow() { return AppError(Overflow, QStringLiteral("Overflow")); }
+
+private:
+    int m_number;
+    QString m_description;
+};
