@@ -1,0 +1,421 @@
+#include "ChartPainter.h"
+
+#include <QFontMetricsF>
+#include <QHash>
+#include <QLocale>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr double Pad = 8;
+
+// A readable set for series the program gave no colour of its own.
+const QColor Palette[] = {
+    QColor(0x4e, 0x79, 0xa7), QColor(0xf2, 0x8e, 0x2b), QColor(0xe1, 0x57, 0x59),
+    QColor(0x76, 0xb7, 0xb2), QColor(0x59, 0xa1, 0x4f), QColor(0xed, 0xc9, 0x48),
+    QColor(0xb0, 0x7a, 0xa1), QColor(0xff, 0x9d, 0xa7), QColor(0x9c, 0x75, 0x5f),
+    QColor(0xba, 0xb0, 0xac), QColor(0x86, 0xbc, 0xb6), QColor(0xd3, 0x72, 0x95),
+};
+
+} // namespace
+
+ChartPainter::ChartPainter(const Chart &chart, const QFont &font, double dpi)
+    : m_content(chart.shownContent()), m_dpi(dpi) {
+    m_font = pixelFont(font);
+    m_totals.reserve(m_content.values.size());
+    for (const auto &points : m_content.values) {
+        double sum = 0;
+        for (double v : points)
+            sum += std::max(v, 0.0);
+        m_totals.append(sum);
+    }
+    if (m_content.type == Chart::Type::Pie)
+        m_folding = PieFolding::fold(m_totals, m_content.grouping);
+}
+
+QFont ChartPainter::pixelFont(QFont font) const {
+    if (font.pixelSize() <= 0)
+        font.setPixelSize(std::max(1, int(std::lround(font.pointSizeF() * m_dpi / 72.0))));
+    return font;
+}
+
+QColor ChartPainter::defaultColor(int series) {
+    return Palette[std::abs(series) % std::size(Palette)];
+}
+
+QColor ChartPainter::groupedColor() {
+    return QColor(150, 150, 150);
+}
+
+QColor ChartPainter::seriesColor(int series) const {
+    if (series == GroupedSeries)
+        return groupedColor();
+    if (series >= 0 && series < m_content.styles.size() && m_content.styles[series].isValid())
+        return m_content.styles[series];
+    return defaultColor(series);
+}
+
+double ChartPainter::seriesTotal(int series) const {
+    return series >= 0 && series < m_totals.size() ? m_totals[series] : 0.0;
+}
+
+bool ChartPainter::isEmpty() const {
+    return std::all_of(m_content.values.begin(), m_content.values.end(),
+                       [](const QList<double> &points) { return points.isEmpty(); });
+}
+
+QList<ChartPainter::LegendEntry> ChartPainter::legendEntries() const {
+    QList<LegendEntry> entries;
+    const auto &texts = m_content.legendTexts;
+    if (m_content.type == Chart::Type::Pie) {
+        for (int series : m_folding.own) {
+            if (series < texts.size())
+                entries.append({seriesColor(series), texts[series], false});
+        }
+        if (m_folding.otherCount > 0) {
+            const QString other = m_content.grouping.label.trimmed();
+            entries.append(
+                {groupedColor(), other.isEmpty() ? QStringLiteral("Other") : other, true});
+        }
+    } else {
+        const qsizetype n = std::min(texts.size(), m_content.values.size());
+        for (int series = 0; series < n; ++series)
+            entries.append({seriesColor(series), texts[series], false});
+    }
+    return entries;
+}
+
+ChartPainter::Layout ChartPainter::layout(const QRectF &rect) const {
+    Layout result;
+    if (isEmpty()) {
+        result.plot = rect;
+        return result;
+    }
+    QRectF inner = rect.adjusted(Pad, Pad, -Pad, -Pad);
+    if (!m_content.title.isEmpty()) {
+        const QFontMetricsF fm(pixelFont(m_content.titleFont));
+        result.title = QRectF(inner.left(), inner.top(), inner.width(), fm.height());
+        inner.setTop(result.title.bottom() + Pad);
+    }
+    // A legend beside a narrow chart would leave no room for the plot.
+    if (m_content.legendPlacement == Chart::LegendPlacement::Right && inner.width() >= 240) {
+        const QList<LegendEntry> entries = legendEntries();
+        const QFontMetricsF fm(m_font);
+        const double line = std::ceil(fm.height() + 4);
+        const int fit = std::max(1, int((inner.height() - 2 * Pad) / line));
+        const int shown = std::min<int>(fit, int(entries.size()));
+        if (shown > 0) {
+            double textWidth = 0;
+            for (int i = 0; i < shown; ++i)
+                textWidth = std::max(textWidth, fm.horizontalAdvance(entries[i].text));
+            if (shown < entries.size())
+                textWidth =
+                    std::max(textWidth, fm.horizontalAdvance(QStringLiteral("and 00,000 more")));
+            const double width =
+                std::clamp(textWidth + fm.height() + 6 + 2 * Pad, 90.0, inner.width() * 0.38);
+            const double height = shown * line + 2 * Pad;
+            result.legend =
+                QRectF(inner.right() - width, inner.center().y() - height / 2, width, height);
+            inner.setRight(result.legend.left() - Pad);
+        }
+    }
+    result.plot = inner;
+    return result;
+}
+
+void ChartPainter::paint(QPainter &painter, const QRectF &rect) const {
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setRenderHint(QPainter::TextAntialiasing, true);
+    painter.setClipRect(rect, Qt::IntersectClip);
+    painter.fillRect(rect, m_content.background);
+    if (isEmpty()) {
+        painter.restore();
+        return;
+    }
+    const Layout parts = layout(rect);
+    if (m_content.plotBackground != m_content.background)
+        painter.fillRect(parts.plot, m_content.plotBackground);
+    if (m_content.plotFrameWidth > 0) {
+        painter.setPen(QPen(m_content.plotBackground.darker(160), m_content.plotFrameWidth));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(parts.plot);
+    }
+    painter.setFont(m_font);
+    QList<Mark> marks;
+    if (m_content.type == Chart::Type::Pie) {
+        const PieGeometry pie = pieGeometry(parts.plot);
+        paintPie(painter, pie);
+        marks = pieMarks(pie);
+    } else {
+        const BarGeometry bars = barGeometry(parts.plot);
+        paintBars(painter, bars);
+        marks = barMarks(bars);
+    }
+    paintTitle(painter, parts.title);
+    paintLegend(painter, parts.legend);
+    paintLabels(painter, placeLabels(rect, parts, marks));
+    if (m_content.borderShown) {
+        painter.setPen(QPen(m_content.background.darker(170), 1));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(rect.adjusted(0.5, 0.5, -0.5, -0.5));
+    }
+    painter.restore();
+}
+
+int ChartPainter::seriesAt(const QRectF &rect, const QPointF &pos) const {
+    if (isEmpty())
+        return -1;
+    const QRectF plot = layout(rect).plot;
+    return m_content.type == Chart::Type::Pie ? pieSeriesAt(plot, pos) : barSeriesAt(plot, pos);
+}
+
+void ChartPainter::paintTitle(QPainter &painter, const QRectF &rect) const {
+    if (rect.isEmpty())
+        return;
+    const QFont font = pixelFont(m_content.titleFont);
+    painter.setFont(font);
+    painter.setPen(m_content.titleColor);
+    const QString text =
+        QFontMetricsF(font).elidedText(m_content.title, Qt::ElideMiddle, rect.width());
+    painter.drawText(rect, Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextSingleLine, text);
+    painter.setFont(m_font);
+}
+
+namespace {
+
+// How many entries the legend box shows; when not all fit, the last line says how many more.
+int shownEntries(const QRectF &box, double line, qsizetype entries) {
+    const int fit = int((box.height() - 2 * Pad + 0.5) / line);
+    return fit < entries ? std::max(fit - 1, 0) : int(entries);
+}
+
+QString moreLine(qsizetype count) {
+    return QStringLiteral("and %1 more").arg(QLocale().toString(count));
+}
+
+} // namespace
+
+QStringList ChartPainter::legendLines(const QRectF &rect) const {
+    QStringList lines;
+    const QRectF box = layout(rect).legend;
+    if (box.isEmpty())
+        return lines;
+    const QList<LegendEntry> entries = legendEntries();
+    const QFontMetricsF fm(m_font);
+    const double line = std::ceil(fm.height() + 4);
+    const double textWidth = box.width() - 2 * Pad - std::round(fm.height() * 0.7) - 6;
+    const int shown = shownEntries(box, line, entries.size());
+    for (int i = 0; i < shown; ++i)
+        lines.append(fm.elidedText(entries[i].text, Qt::ElideRight, textWidth));
+    if (shown < entries.size())
+        lines.append(fm.elidedText(moreLine(entries.size() - shown), Qt::ElideRight, textWidth));
+    return lines;
+}
+
+void ChartPainter::paintLegend(QPainter &painter, const QRectF &rect) const {
+    if (rect.isEmpty())
+        return;
+    const QList<LegendEntry> entries = legendEntries();
+    const QFontMetricsF fm(m_font);
+    const double line = std::ceil(fm.height() + 4);
+    const int shown = shownEntries(rect, line, entries.size());
+
+    painter.setPen(QPen(QColor(0, 0, 0, 90), 1));
+    painter.setBrush(QColor(255, 255, 255, 225));
+    painter.drawRoundedRect(rect.adjusted(0.5, 0.5, -0.5, -0.5), 3, 3);
+
+    const double swatch = std::round(fm.height() * 0.7);
+    const double textLeft = rect.left() + Pad + swatch + 6;
+    const double textWidth = rect.right() - Pad - textLeft;
+    double y = rect.top() + Pad;
+    for (int i = 0; i < shown; ++i, y += line) {
+        const LegendEntry &entry = entries[i];
+        const QRectF box(rect.left() + Pad, y + (line - swatch) / 2, swatch, swatch);
+        painter.setPen(QPen(entry.color.darker(150), 1));
+        painter.setBrush(entry.color);
+        painter.drawRect(box);
+        if (entry.hatched)
+            painter.fillRect(box, sliceBrush({GroupedSeries, 0, 0, 0}, entry.color));
+        painter.setPen(Qt::black);
+        painter.drawText(QRectF(textLeft, y, textWidth, line),
+                         Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                         fm.elidedText(entry.text, Qt::ElideRight, textWidth));
+    }
+    if (shown < entries.size()) {
+        QFont italic = m_font;
+        italic.setItalic(true);
+        painter.setFont(italic);
+        painter.setPen(QColor(60, 60, 60));
+        painter.drawText(
+            QRectF(textLeft, y, textWidth, line),
+            Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+            fm.elidedText(moreLine(entries.size() - shown), Qt::ElideRight, textWidth));
+        painter.setFont(m_font);
+    }
+}
+
+QList<ChartPainter::Mark> ChartPainter::marks(const Layout &layout) const {
+    if (m_content.type == Chart::Type::Pie)
+        return pieMarks(pieGeometry(layout.plot));
+    return barMarks(barGeometry(layout.plot));
+}
+
+QList<ChartPainter::PlacedLabel> ChartPainter::placedLabels(const QRectF &rect) const {
+    if (isEmpty())
+        return {};
+    const Layout parts = layout(rect);
+    return placeLabels(rect, parts, marks(parts));
+}
+
+QList<ChartPainter::PlacedLabel> ChartPainter::placeLabels(const QRectF &rect, const Layout &layout,
+                                                           const QList<Mark> &marks) const {
+    QList<PlacedLabel> result;
+    if (marks.isEmpty() || m_content.labels.isEmpty())
+        return result;
+    QHash<qint64, int> markAt;
+    for (int i = 0; i < marks.size(); ++i)
+        markAt.insert((qint64(marks[i].series) << 32) | quint32(marks[i].point), i);
+
+    // Labels are drawn in mark order; the grouped slice, which has no label of its own, gets
+    // one with the grouping text in the look of the first label.
+    QList<QList<Chart::FloatingLabel>> byMark(marks.size());
+    for (const auto &label : m_content.labels) {
+        if (label.style.attachMode != 2)
+            continue;
+        const auto it = markAt.constFind((qint64(label.series) << 32) | quint32(label.point));
+        if (it != markAt.constEnd())
+            byMark[*it].append(label);
+    }
+    const auto grouped = markAt.constFind(qint64(GroupedSeries) << 32);
+    if (grouped != markAt.constEnd()) {
+        Chart::FloatingLabel label = m_content.labels.first();
+        const QString other = m_content.grouping.label.trimmed();
+        label.text = other.isEmpty() ? QStringLiteral("Other") : other;
+        byMark[*grouped].append(label);
+    }
+
+    const QFontMetricsF fm(m_font);
+    const QRectF bounds = rect.adjusted(2, 2, -2, -2);
+    const double maxWidth = std::max(60.0, layout.plot.width() * 0.3);
+    QList<QRectF> taken;
+    if (!layout.title.isEmpty())
+        taken.append(layout.title);
+    if (!layout.legend.isEmpty())
+        taken.append(layout.legend);
+    // Labels keep off the bars too, as long as there are few enough bars to read them.
+    if (marks.size() <= 100) {
+        for (const Mark &mark : marks) {
+            if (!mark.body.isEmpty())
+                taken.append(mark.body);
+        }
+    }
+    for (int m = 0; m < marks.size(); ++m) {
+        const Mark &mark = marks[m];
+        for (const auto &label : byMark[m]) {
+            const QString text = fm.elidedText(label.text, Qt::ElideRight, maxWidth);
+            if (text.isEmpty())
+                continue;
+            const QSizeF size(std::ceil(fm.horizontalAdvance(text) + 8),
+                              std::ceil(fm.height() + 4));
+            const QPointF base = mark.anchor + mark.direction * label.style.offset;
+            QRectF box(QPointF(), size);
+            if (mark.direction.x() < -0.25)
+                box.moveRight(base.x());
+            else if (mark.direction.x() > 0.25)
+                box.moveLeft(base.x());
+            else
+                box.moveLeft(base.x() - size.width() / 2);
+            if (mark.direction.y() < -0.6)
+                box.moveBottom(base.y());
+            else if (mark.direction.y() > 0.6)
+                box.moveTop(base.y());
+            else
+                box.moveTop(base.y() - size.height() / 2);
+
+            // Move a label that would cover another one further out, a line at a time, and
+            // sideways past what it covers; leave it out when it still collides.
+            const double step = (mark.direction.y() < 0 ? -1 : 1) * (size.height() + 2);
+            const auto collisions = [&](const QRectF &candidate) {
+                QList<QRectF> hits;
+                const QRectF spaced = candidate.adjusted(-2, -1, 2, 1);
+                for (const QRectF &r : taken) {
+                    if (r.intersects(spaced))
+                        hits.append(r);
+                }
+                return hits;
+            };
+            const auto inside = [&](QRectF candidate) {
+                candidate.moveLeft(
+                    std::clamp(candidate.left(), bounds.left(),
+                               std::max(bounds.left(), bounds.right() - size.width())));
+                return candidate;
+            };
+            bool placed = false;
+            for (int attempt = 0; attempt < 6 && !placed; ++attempt) {
+                const QRectF candidate = inside(box.translated(0, attempt * step));
+                if (candidate.top() < bounds.top() || candidate.bottom() > bounds.bottom())
+                    continue;
+                const QList<QRectF> hits = collisions(candidate);
+                if (hits.isEmpty()) {
+                    box = candidate;
+                    placed = true;
+                    break;
+                }
+                double right = hits.first().right(), left = hits.first().left();
+                for (const QRectF &r : hits) {
+                    right = std::max(right, r.right());
+                    left = std::min(left, r.left());
+                }
+                for (double dx : {right + 3 - candidate.left(), left - 3 - candidate.right()}) {
+                    const QRectF moved = inside(candidate.translated(dx, 0));
+                    if (std::abs(moved.center().x() - mark.anchor.x()) <= size.width() &&
+                        collisions(moved).isEmpty()) {
+                        box = moved;
+                        placed = true;
+                        break;
+                    }
+                }
+            }
+            if (!placed)
+                continue;
+            taken.append(box);
+            result.append({text, box, mark.anchor, label});
+        }
+    }
+    return result;
+}
+
+void ChartPainter::paintLabels(QPainter &painter, const QList<PlacedLabel> &labels) const {
+    for (const PlacedLabel &placed : labels) {
+        const QRectF &box = placed.box;
+        const auto &style = placed.label.style;
+        if (style.leaderLine && style.offset > 0) {
+            const QPointF end(std::clamp(placed.anchor.x(), box.left(), box.right()),
+                              std::clamp(placed.anchor.y(), box.top(), box.bottom()));
+            painter.setPen(QPen(QColor(40, 40, 40), 1));
+            painter.drawLine(placed.anchor, end);
+        }
+        painter.setPen(QPen(QColor(0, 0, 0, 140), 1));
+        painter.setBrush(placed.label.background);
+        painter.drawRect(box.adjusted(0.5, 0.5, -0.5, -0.5));
+        painter.setPen(Qt::black);
+        painter.drawText(box, Qt::AlignCenter | Qt::TextSingleLine, placed.text);
+    }
+}
+
+QImage ChartPainter::render(const QSize &size) const {
+    QImage image(size.expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
+    image.fill(m_content.background);
+    QPainter painter(&image);
+    paint(painter, QRectF(QPointF(0, 0), QSizeF(image.size())));
+    painter.end();
+    return image;
+}
+
+bool ChartPainter::savePng(const QString &path, const QSize &size) const {
+    return render(size).save(path, "PNG");
+}

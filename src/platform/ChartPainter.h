@@ -1,0 +1,136 @@
+#pragma once
+
+#include "Chart.h"
+#include "PieFolding.h"
+
+#include <QColor>
+#include <QFont>
+#include <QImage>
+#include <QList>
+#include <QPointF>
+#include <QRectF>
+#include <QString>
+#include <QStringList>
+
+class QPainter;
+class QPainterPath;
+
+/// Draws the shown content of a Chart onto any QPainter (a widget, an image, a PDF page):
+/// title at the top, legend at the right, the pie or the bars in the rest, floating labels by
+/// their slices or bars. Lengths are in the painter's logical pixels; point-sized fonts are
+/// turned into pixel sizes at `dpi`, so a picture drawn into a scaled painter keeps its
+/// proportions on any device.
+class ChartPainter {
+public:
+    /// Where the parts of the chart go; the view compares it to notice a new layout.
+    struct Layout {
+        QRectF title;
+        QRectF plot;
+        QRectF legend;
+        bool operator==(const Layout &) const = default;
+    };
+
+    /// A floating label where the painter puts it.
+    struct PlacedLabel {
+        QString text;
+        QRectF box;
+        QPointF anchor;
+        Chart::FloatingLabel label;
+    };
+
+    /// Series index seriesAt() gives for the grouped slice.
+    static constexpr int GroupedSeries = -2;
+
+    explicit ChartPainter(const Chart &chart, const QFont &font = QFont(), double dpi = 96);
+
+    Layout layout(const QRectF &rect) const;
+    void paint(QPainter &painter, const QRectF &rect) const;
+    /// The series whose slice or bar lies under `pos`, GroupedSeries, or -1.
+    int seriesAt(const QRectF &rect, const QPointF &pos) const;
+
+    /// The legend's lines as drawn in `rect`: elided texts, and last, when not every entry
+    /// fits, a line saying how many more there are.
+    QStringList legendLines(const QRectF &rect) const;
+    /// The floating labels drawn in `rect`, with their boxes; labels that would overlap
+    /// another label, the title or the legend are left out.
+    QList<PlacedLabel> placedLabels(const QRectF &rect) const;
+
+    /// The picture at `size` pixels on a fresh image.
+    QImage render(const QSize &size) const;
+    /// Writes the picture at `size` pixels as a PNG file; false when it cannot be written.
+    bool savePng(const QString &path, const QSize &size) const;
+
+    /// The colour of a series without a style of its own.
+    static QColor defaultColor(int series);
+    /// The grouped slice's colour.
+    static QColor groupedColor();
+
+private:
+    struct Mark {
+        int series = 0; // or GroupedSeries
+        int point = 0;
+        QPointF anchor;    // where a label's leader line starts
+        QPointF direction; // which way the label grows away from the mark
+        QRectF body;       // what labels must not cover (a bar), or empty
+    };
+    struct Slice {
+        int series = 0;
+        double value = 0;
+        double start = 0; // degrees clockwise from the top
+        double span = 0;
+    };
+    struct PieGeometry {
+        QRectF top; // ellipse of the pie's top face
+        double wall = 0;
+        double squash = 1;
+        QList<Slice> slices;
+    };
+    struct BarGeometry {
+        QRectF axisArea; // the value scale, left of the bars
+        QRectF bars;     // where bars stand, bottom edge at 0
+        double top = 1;  // value at the top of the scale
+        double step = 1;
+        int decimals = 0;
+        QList<QRectF> rects; // per series and point, series-major
+        double dx = 0, dy = 0;
+    };
+    struct LegendEntry {
+        QColor color;
+        QString text;
+        bool hatched = false;
+    };
+
+    QFont pixelFont(QFont font) const;
+    QColor seriesColor(int series) const;
+    bool isEmpty() const;
+    QList<LegendEntry> legendEntries() const;
+    double seriesTotal(int series) const;
+
+    void paintTitle(QPainter &painter, const QRectF &rect) const;
+    void paintLegend(QPainter &painter, const QRectF &rect) const;
+    QList<Mark> marks(const Layout &layout) const;
+    QList<PlacedLabel> placeLabels(const QRectF &rect, const Layout &layout,
+                                   const QList<Mark> &marks) const;
+    void paintLabels(QPainter &painter, const QList<PlacedLabel> &labels) const;
+
+    PieGeometry pieGeometry(const QRectF &plot) const;
+    void paintPie(QPainter &painter, const PieGeometry &pie) const;
+    QList<Mark> pieMarks(const PieGeometry &pie) const;
+    void paintPieWalls(QPainter &painter, const PieGeometry &pie) const;
+    QRectF sliceTop(const PieGeometry &pie, const Slice &slice) const;
+    QBrush sliceBrush(const Slice &slice, const QColor &color) const;
+    int pieSeriesAt(const QRectF &plot, const QPointF &pos) const;
+
+    BarGeometry barGeometry(const QRectF &plot) const;
+    void paintBars(QPainter &painter, const BarGeometry &bars) const;
+    QList<Mark> barMarks(const BarGeometry &bars) const;
+    void paintValueAxis(QPainter &painter, const BarGeometry &bars) const;
+    void paintCategoryLabels(QPainter &painter, const BarGeometry &bars) const;
+    int barSeriesAt(const QRectF &plot, const QPointF &pos) const;
+
+    const Chart::Content &m_content;
+    QFont m_font;
+    double m_dpi;
+    QList<double> m_totals; // per series, the sum of its points
+    PieFolding m_folding;
+};
