@@ -1,0 +1,304 @@
+#include "OutlineGridPainter.h"
+
+#include "OutlineGrid.h"
+#include "OutlineGridView.h"
+#include "StoredColor.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOption>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int TextPadding = 3;
+
+Qt::Alignment alignmentFor(int code, bool isNumber) {
+    switch (code) {
+    case AlignLeftTop:
+        return Qt::AlignLeft | Qt::AlignTop;
+    case AlignLeftCenter:
+        return Qt::AlignLeft | Qt::AlignVCenter;
+    case AlignLeftBottom:
+        return Qt::AlignLeft | Qt::AlignBottom;
+    case AlignCenterTop:
+        return Qt::AlignHCenter | Qt::AlignTop;
+    case AlignCenterCenter:
+        return Qt::AlignCenter;
+    case AlignCenterBottom:
+        return Qt::AlignHCenter | Qt::AlignBottom;
+    case AlignRightTop:
+        return Qt::AlignRight | Qt::AlignTop;
+    case AlignRightCenter:
+        return Qt::AlignRight | Qt::AlignVCenter;
+    case AlignRightBottom:
+        return Qt::AlignRight | Qt::AlignBottom;
+    default:
+        return (isNumber ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;
+    }
+}
+
+} // namespace
+
+OutlineGridPainter::OutlineGridPainter(const OutlineGridView &view, QPainter &painter)
+    : m_view(view), m_grid(*view.model()), m_look(view.model()->look()), m_painter(painter),
+      m_palette(view.palette()) {
+    m_palette.setCurrentColorGroup(!view.isEnabled()       ? QPalette::Disabled
+                                   : view.isActiveWindow() ? QPalette::Active
+                                                           : QPalette::Inactive);
+    m_iconSize = view.style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, &view);
+}
+
+QColor OutlineGridPainter::color(quint32 stored, QColor fallback) const {
+    return stored ? StoredColor::toQColor(stored, m_palette) : fallback;
+}
+
+void OutlineGridPainter::paint(const QRect &region) {
+    const QRect viewport = m_view.viewport()->rect();
+    const QPixmap &wallpaper = m_view.wallpaper();
+    if (!wallpaper.isNull())
+        m_painter.drawTiledPixmap(viewport, wallpaper);
+    else
+        m_painter.fillRect(region, color(m_look.backColorBkg, m_palette.color(QPalette::Base)));
+
+    m_cols = m_view.shownColumns();
+    int y = 0;
+    for (int i = m_view.topIndex(); i < m_view.visibleRowCount() && y < viewport.height(); ++i) {
+        const int row = m_view.visibleRowAt(i);
+        if (row >= m_grid.rows())
+            break;
+        const int h = m_view.rowHeightPixels(row);
+        m_bands.push_back({i, row, y, h});
+        y += h;
+    }
+    for (const RowBand &band : m_bands) {
+        if (band.y + band.height > region.top() && band.y <= region.bottom())
+            paintRow(band);
+    }
+    if (m_look.gridLines != 0 && m_look.gridLines != 14)
+        paintGridLines(y);
+    for (const GridBorder &border : m_grid.borders())
+        paintBorder(border);
+    paintFocus();
+}
+
+void OutlineGridPainter::paintRow(const RowBand &band) {
+    const bool selected =
+        m_look.highlight == 1 && band.row >= m_grid.fixedRows() && m_grid.isRowSelected(band.row);
+    for (int col : m_cols) {
+        const QRect cell(m_view.columnX(col), band.y, m_view.columnWidthPixels(col), band.height);
+        if (cell.right() >= 0 && cell.left() < m_view.viewport()->width())
+            paintCell(band, col, cell, selected);
+    }
+}
+
+void OutlineGridPainter::paintCell(const RowBand &band, int col, const QRect &cell, bool selected) {
+    const int row = band.row;
+    const bool fixedRow = row < m_grid.fixedRows();
+    const bool fixedCell = fixedRow || col < m_grid.fixedCols();
+    if (selected)
+        m_painter.fillRect(cell, color(m_look.backColorSel, m_palette.color(QPalette::Highlight)));
+    else if (const quint32 back = m_grid.cellBackColor(row, col))
+        m_painter.fillRect(cell, color(back, {}));
+    else if (fixedCell)
+        m_painter.fillRect(cell, color(m_look.backColorFixed, m_palette.color(QPalette::Button)));
+    else if (m_view.wallpaper().isNull())
+        m_painter.fillRect(cell, color(m_look.backColor, m_palette.color(QPalette::Base)));
+
+    m_painter.save();
+    m_painter.setClipRect(cell, Qt::IntersectClip);
+    int x = cell.left() + TextPadding;
+    if (col == m_look.outlineCol && !fixedRow)
+        x = paintOutline(row, cell);
+
+    if (const int picture = m_grid.cellPicture(row, col)) {
+        const QRect iconRect(x, cell.top() + (cell.height() - m_iconSize) / 2, m_iconSize,
+                             m_iconSize);
+        m_grid.picture(picture).paint(&m_painter, iconRect, Qt::AlignCenter,
+                                      m_view.isEnabled() ? QIcon::Normal : QIcon::Disabled);
+        x += m_iconSize + TextPadding;
+    }
+
+    const QString text = m_grid.displayText(row, col);
+    const QRect textRect(x, cell.top() + 1, cell.right() - TextPadding - x + 1, cell.height() - 2);
+    if (!text.isEmpty() && textRect.width() > 0) {
+        QFont font = m_view.cellFont();
+        const QString family = m_grid.cellFontName(row, col);
+        if (!family.isEmpty())
+            font.setFamily(family);
+        font.setBold(m_grid.cellBold(row, col));
+        font.setItalic(m_grid.cellItalic(row, col));
+        font.setUnderline(m_grid.cellUnderline(row, col));
+
+        QColor fore;
+        if (selected)
+            fore = color(m_grid.selectionForeColor(), m_palette.color(QPalette::HighlightedText));
+        else if (const quint32 own = m_grid.cellForeColor(row, col))
+            fore = color(own, {});
+        else if (fixedCell)
+            fore = color(m_look.foreColorFixed, m_palette.color(QPalette::ButtonText));
+        else
+            fore = m_palette.color(QPalette::Text);
+
+        const int code = m_grid.effectiveAlignment(row, col);
+        const bool isNumber = code == AlignGeneral && m_grid.number(row, col).has_value();
+        m_painter.setFont(font);
+        m_painter.setPen(fore);
+        const QString shown = QFontMetrics(font).elidedText(text, Qt::ElideRight, textRect.width());
+        m_painter.drawText(textRect, static_cast<int>(alignmentFor(code, isNumber)), shown);
+    }
+    m_painter.restore();
+}
+
+int OutlineGridPainter::paintOutline(int row, const QRect &cell) {
+    const int indent = m_view.indentation();
+    const int depth = m_view.rowDepth(row);
+    if (m_look.outlineBar == 0)
+        return cell.left() + depth * indent + TextPadding;
+
+    // Lines are drawn here rather than by the style, because several styles draw none and
+    // the outline is what shows the tree; the expand glyph comes from the style.
+    const int fixed = m_grid.fixedRows();
+    const bool children = m_grid.hasChildren(row);
+    const int midY = cell.top() + cell.height() / 2;
+    const int gap = children ? 5 : 0; // keep the lines off the glyph
+    QPen pen(color(m_look.treeColor, m_palette.color(QPalette::Mid)), 1, Qt::DotLine);
+    m_painter.setPen(pen);
+
+    const int ownX = cell.left() + depth * indent;
+    const int midX = ownX + indent / 2;
+    const int parent = m_grid.parentRow(row);
+    const bool hasAbove = parent >= fixed || m_grid.firstSibling(row) != row;
+    if (hasAbove)
+        m_painter.drawLine(midX, cell.top(), midX, midY - gap);
+    if (m_grid.nextSibling(row) >= 0)
+        m_painter.drawLine(midX, midY + gap, midX, cell.bottom());
+    m_painter.drawLine(midX + gap, midY, ownX + indent - 2, midY);
+
+    int level = depth - 1;
+    for (int a = parent; level >= 0 && a >= fixed; a = m_grid.parentRow(a), --level) {
+        if (m_grid.nextSibling(a) >= 0) {
+            const int x = cell.left() + level * indent + indent / 2;
+            m_painter.drawLine(x, cell.top(), x, cell.bottom());
+        }
+    }
+
+    if (children) {
+        QStyleOption option;
+        option.initFrom(&m_view);
+        option.palette = m_palette;
+        option.rect = QRect(ownX, cell.top(), indent, cell.height());
+        option.state = QStyle::State_Children;
+        if (!m_grid.isCollapsed(row))
+            option.state |= QStyle::State_Open;
+        if (m_view.isEnabled())
+            option.state |= QStyle::State_Enabled;
+        m_view.style()->drawPrimitive(QStyle::PE_IndicatorBranch, &option, &m_painter, &m_view);
+    }
+    return ownX + indent + 1;
+}
+
+void OutlineGridPainter::paintGridLines(int bottom) {
+    if (m_bands.empty() || m_cols.isEmpty())
+        return;
+    QStyleOption option;
+    option.initFrom(&m_view);
+    const QColor styleColor = QColor::fromRgba(static_cast<QRgb>(
+        m_view.style()->styleHint(QStyle::SH_Table_GridLineColor, &option, &m_view)));
+    const QColor body = color(m_look.gridColor, styleColor);
+    const QColor fixed = color(m_look.gridColorFixed, styleColor);
+    const int right = m_view.columnX(m_cols.last()) + m_view.columnWidthPixels(m_cols.last());
+    const int left = m_view.columnX(m_cols.first());
+    for (const RowBand &band : m_bands) {
+        if (band.height <= 0)
+            continue;
+        m_painter.setPen(band.row < m_grid.fixedRows() ? fixed : body);
+        const int y = band.y + band.height - 1;
+        m_painter.drawLine(left, y, right - 1, y);
+    }
+    m_painter.setPen(body);
+    for (int col : m_cols) {
+        const int x = m_view.columnX(col) + m_view.columnWidthPixels(col) - 1;
+        m_painter.drawLine(x, 0, x, bottom - 1);
+    }
+}
+
+void OutlineGridPainter::paintBorder(const GridBorder &border) {
+    const GridRange &range = border.range;
+    if (m_bands.empty() || range.top < 0 || range.bottom < range.top ||
+        (border.left | border.top | border.right | border.bottom | border.vertical |
+         border.horizontal) == 0)
+        return;
+    // The bands in sight that lie inside the range.
+    const auto first = std::find_if(m_bands.begin(), m_bands.end(),
+                                    [&](const RowBand &b) { return b.row >= range.top; });
+    auto last = first;
+    while (last != m_bands.end() && last->row <= range.bottom)
+        ++last;
+    if (first == last)
+        return;
+    QList<int> cols;
+    for (int col : m_cols) {
+        if (col >= range.left && col <= range.right)
+            cols.append(col);
+    }
+    if (cols.isEmpty())
+        return;
+
+    // Sides whose rows are scrolled out of sight are left off.
+    const auto lastBand = std::prev(last);
+    const int topIndex = m_view.topIndex();
+    const bool topInSight = !(first->index == topIndex && topIndex > 0 &&
+                              m_view.visibleRowAt(topIndex - 1) >= range.top);
+    const int after = lastBand->index + 1;
+    const bool bottomInSight = !(last == m_bands.end() && after < m_view.visibleRowCount() &&
+                                 m_view.visibleRowAt(after) <= range.bottom);
+    const int x = m_view.columnX(cols.first());
+    const int right = m_view.columnX(cols.last()) + m_view.columnWidthPixels(cols.last());
+    const int top = topInSight ? first->y : first->y - border.top - 1;
+    const int bottom = lastBand->y + lastBand->height;
+    const QRect r(x, top, right - x, bottom - top);
+    const QColor c = StoredColor::toQColor(border.color, m_palette);
+
+    m_painter.fillRect(QRect(r.left(), r.top(), border.left, r.height()), c);
+    m_painter.fillRect(QRect(r.right() - border.right + 1, r.top(), border.right, r.height()), c);
+    if (topInSight)
+        m_painter.fillRect(QRect(r.left(), r.top(), r.width(), border.top), c);
+    if (bottomInSight)
+        m_painter.fillRect(
+            QRect(r.left(), r.bottom() - border.bottom + 1, r.width(), border.bottom), c);
+    if (border.vertical > 0) {
+        for (qsizetype i = 0; i + 1 < cols.size(); ++i) {
+            const int cx = m_view.columnX(cols[i]) + m_view.columnWidthPixels(cols[i]);
+            m_painter.fillRect(
+                QRect(cx - border.vertical / 2, r.top(), border.vertical, r.height()), c);
+        }
+    }
+    if (border.horizontal > 0) {
+        for (auto band = first; band != lastBand; ++band) {
+            const int by = band->y + band->height;
+            m_painter.fillRect(
+                QRect(r.left(), by - border.horizontal / 2, r.width(), border.horizontal), c);
+        }
+    }
+}
+
+void OutlineGridPainter::paintFocus() {
+    if (!m_view.hasFocus() || m_cols.isEmpty())
+        return;
+    const int cursor = m_grid.cursorRow();
+    const auto band = std::find_if(m_bands.begin(), m_bands.end(),
+                                   [&](const RowBand &b) { return b.row == cursor; });
+    if (band == m_bands.end())
+        return;
+    QStyleOptionFocusRect option;
+    option.initFrom(&m_view);
+    option.palette = m_palette;
+    const int left = m_view.columnX(m_cols.first());
+    const int right = m_view.columnX(m_cols.last()) + m_view.columnWidthPixels(m_cols.last());
+    option.rect = QRect(left, band->y, right - left, band->height).adjusted(1, 1, -1, -1);
+    option.backgroundColor = m_palette.color(QPalette::Base);
+    m_view.style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &m_painter, &m_view);
+}

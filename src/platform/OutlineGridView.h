@@ -1,0 +1,154 @@
+#pragma once
+
+#include "OutlineGrid.h"
+#include "OutlineGridRowIndex.h"
+
+#include <QAbstractScrollArea>
+#include <QElapsedTimer>
+#include <QFont>
+#include <QPixmap>
+#include <QStandardItemModel>
+#include <QTimer>
+
+class QHeaderView;
+
+/// The widget that shows an OutlineGrid: a scrolling table whose outline column draws the tree.
+///
+/// Only the shown rows are painted, from an index of shown rows rebuilt when the grid's
+/// structure changes. Row 0 of a grid with fixed rows is the header; its texts label the
+/// header sections, whose widths are the grid's column widths. The grid's redraw mode decides
+/// when changes reach the screen: never (None), at once (Direct), or coalesced to at most about
+/// 30 repaints a second (Buffered). Positions passed to the mouse and drag notifications are
+/// in viewport coordinates, ready for rowAt().
+class OutlineGridView : public QAbstractScrollArea {
+    Q_OBJECT
+public:
+    explicit OutlineGridView(OutlineGrid *model, QWidget *parent = nullptr);
+    ~OutlineGridView() override;
+
+    OutlineGrid *model() const { return m_model; }
+    QHeaderView *header() const { return m_header; }
+
+    /// The row under a viewport position, or -1 when there is none.
+    int rowAt(QPoint viewportPos) const;
+    /// The shown column under a viewport x, or -1.
+    int columnAt(int x) const;
+    /// A cell's rectangle in viewport coordinates; empty when the row or column is not shown.
+    /// Rows scrolled out of sight get a rectangle outside the viewport.
+    QRect cellRect(int row, int col) const;
+    /// Scrolls so that the cell is in sight (rows hidden by a collapsed node stay hidden).
+    void showCell(int row, int col);
+    /// The widget's width in twips.
+    int controlWidth() const;
+    double twipsPerPixel() const;
+
+    /// Asks beforeCollapse and, unless cancelled, sets the row's outline state. Returns
+    /// whether the state was changed. This is the path of every expand or collapse by the user.
+    bool requestOutlineState(int row, GridOutlineState state);
+    /// Selects a cell as a click does, then raises clicked().
+    void activateCell(int row, int col);
+
+    /// Brings a pending buffered repaint forward and paints now (when the grid's redraw is
+    /// not None).
+    void flush();
+
+    // Geometry used by the painter and the accessibility interface ----------------------------
+    /// Rebuilds the shown-row index when the grid's structure has changed since the last time.
+    void ensureRowIndex();
+    int visibleRowCount() const { return m_index.count(); }
+    int visibleRowAt(int index) const { return m_index.rowAt(index); }
+    int visibleIndexOf(int row) const { return m_index.indexOf(row); }
+    int firstBodyIndex() const { return m_index.firstBodyIndex(); }
+    int topIndex() const;
+    int rowHeightPixels(int row) const;
+    int defaultRowHeight() const { return m_defaultRowHeight; }
+    /// Columns that are neither hidden nor of width 0, in order.
+    QList<int> shownColumns() const;
+    bool isColumnShown(int col) const;
+    int columnX(int col) const;
+    int columnWidthPixels(int col) const;
+    int contentWidth() const;
+    /// Rows the index holds from topIndex() that fit in the viewport (at least 1 when any).
+    int rowsInView() const;
+    /// Number of tree ancestors of a row (0 for a row without a parent in the tree).
+    int rowDepth(int row) const;
+    int indentation() const { return m_indent; }
+    /// The font of cells without a font of their own (the grid's font name, else the widget's).
+    const QFont &cellFont() const { return m_cellFont; }
+    /// The grid's wallpaper as a pixmap, converted once per image.
+    const QPixmap &wallpaper() const;
+    /// The outline column's branch square of a row (where its expand glyph is), in viewport
+    /// coordinates; empty when no glyph is drawn for it.
+    QRect glyphRect(int row) const;
+
+Q_SIGNALS:
+    /// Raised before the user's expand or collapse takes effect; set `cancel` to refuse it.
+    void beforeCollapse(int row, GridOutlineState newState, bool &cancel);
+    /// Raised on a mouse press before the grid acts on it, then mouseDown() after it has.
+    void beforeMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint pos);
+    void mouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint pos);
+    /// Raised when a left click has selected a cell.
+    void clicked();
+    /// Files are dragged over the grid; `effect` starts as the proposed action, and
+    /// Qt::IgnoreAction refuses the drop.
+    void dragOver(const QStringList &paths, QPoint pos, Qt::DropAction &effect);
+    void dragDrop(const QStringList &paths, QPoint pos);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void changeEvent(QEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
+private:
+    OutlineGrid *m_model;
+    QHeaderView *m_header;
+    QStandardItemModel m_headerModel;
+    OutlineGridRowIndex m_index;
+    quint64 m_indexGeneration = 0;
+    quint64 m_announcedGeneration = ~quint64(0);
+    QFont m_cellFont;
+    mutable QPixmap m_wallpaper;
+    mutable qint64 m_wallpaperKey = 0;
+    QTimer m_repaintTimer;
+    QElapsedTimer m_sinceLastPaint;
+    int m_defaultRowHeight = 20;
+    int m_indent = 20;
+    int m_anchorRow = -1;
+    int m_pressedRow = -1;
+    bool m_syncingColumns = false;
+    bool m_lookDirty = false;
+    bool m_ownSelection = false; // the view itself is changing the selection
+
+    void onStructureChanged();
+    void onModelChanged();
+    void onLookChanged();
+    void onRefreshRequested();
+    void onSelectionChanged(int oldRow, int newRow);
+    void onRedrawChanged(GridRedraw mode);
+    void applyPendingChanges();
+    void scheduleRepaint();
+    void syncColumns();
+    void updateLook();
+    void updateGeometries();
+    void updateScrollBars();
+    void onSectionResized(int col, int oldSize, int newSize);
+    void handleDrag(QDragMoveEvent *event);
+    bool handleOutlineKey(int key, int row);
+    void moveCursorTo(int index, Qt::KeyboardModifiers modifiers);
+    void selectWithModifiers(int row, int col, Qt::KeyboardModifiers modifiers);
+    void expandSubtree(int row);
+    QStringList localPaths(const QMimeData *mime) const;
+    void announceModelReset();
+    void announceSelection();
+};
