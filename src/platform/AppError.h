@@ -10,6 +10,8 @@ class AppError : public std::runtime_error {
 public:
     /// Base of the program's own error numbers; the causes add small offsets to it.
     static constexpr int ObjectError = -2147221504;
+    static constexpr int vbObjectError = ObjectError;
+    static constexpr int ScanAborted = ObjectError + 500;
 
     /// Common numbers of the runtime's own errors.
     static constexpr int Overflow = 6;
@@ -28,6 +30,9 @@ public:
         return AppError(TypeMismatch, QStringLiteral("Type mismatch"));
     }
     static AppError overflow() { return AppError(Overflow, QStringLiteral("Overflow")); }
+    static AppError scanAborted() {
+        return AppError(ScanAborted, QStringLiteral("Scan was aborted."));
+    }
 
 private:
     int m_number;
