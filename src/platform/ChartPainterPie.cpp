@@ -40,6 +40,9 @@ ChartPainter::PieGeometry ChartPainter::pieGeometry(const QRectF &plot) const {
         margin = std::max(margin, fm.height() + 6 + offset);
         side = margin + std::min(plot.width() * 0.15, fm.averageCharWidth() * 10);
     }
+    // In a small chart the pie matters more than room for its labels.
+    margin = std::min(margin, plot.height() * 0.18);
+    side = std::min(side, plot.width() * 0.22);
     const double width = std::max(plot.width() - 2 * side, 10.0);
     const double height = std::max(plot.height() - 2 * margin, 10.0);
     const double radius =

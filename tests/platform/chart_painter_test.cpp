@@ -190,13 +190,24 @@ TEST(ChartPainter, LegendElidesLongTextsAndCountsWhatDoesNotFit) {
         chart.addLegendText(QStringLiteral("series %1").arg(k + 1));
     chart.setBatchMode(false);
 
-    const QStringList lines = ChartPainter(chart).legendLines(QRectF(0, 0, 600, 300));
+    const ChartPainter painter(chart);
+    const QStringList lines = painter.legendLines(QRectF(0, 0, 600, 300));
     ASSERT_GE(lines.size(), 3);
     EXPECT_LT(lines.size(), 20);
     EXPECT_TRUE(lines.first().endsWith(QChar(0x2026))) << qPrintable(lines.first());
     EXPECT_EQ(lines[1], "series 2");
     // Every entry is either shown or counted in the last line.
     EXPECT_EQ(lines.last(), QStringLiteral("and %1 more").arg(200 - (lines.size() - 1)));
+
+    // Nothing of the legend spills out of its box.
+    const QImage image = painter.render(QSize(600, 300)).convertToFormat(QImage::Format_RGB32);
+    const QRect box = painter.layout(QRectF(0, 0, 600, 300)).legend.toAlignedRect();
+    int spilled = 0;
+    for (int y = box.bottom() + 2; y < image.height(); ++y) {
+        for (int x = box.left(); x <= box.right(); ++x)
+            spilled += image.pixel(x, y) != chart.backgroundColor().rgb();
+    }
+    EXPECT_EQ(spilled, 0);
 }
 
 TEST(ChartPainter, FloatingLabelsNeverOverlap) {

@@ -1,0 +1,159 @@
+// Floating labels: each beside its slice or bar, moved clear of the others or left out, so no
+// label is ever drawn over another one, the title or the legend.
+#include "ChartPainter.h"
+
+#include <QFontMetricsF>
+#include <QHash>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+
+QList<ChartPainter::Mark> ChartPainter::marks(const Layout &layout) const {
+    if (m_content.type == Chart::Type::Pie)
+        return pieMarks(pieGeometry(layout.plot));
+    return barMarks(barGeometry(layout.plot));
+}
+
+QList<ChartPainter::PlacedLabel> ChartPainter::placedLabels(const QRectF &rect) const {
+    if (isEmpty())
+        return {};
+    const Layout parts = layout(rect);
+    return placeLabels(rect, parts, marks(parts));
+}
+
+QList<ChartPainter::PlacedLabel> ChartPainter::placeLabels(const QRectF &rect, const Layout &layout,
+                                                           const QList<Mark> &marks) const {
+    QList<PlacedLabel> result;
+    if (marks.isEmpty() || m_content.labels.isEmpty())
+        return result;
+    QHash<qint64, int> markAt;
+    for (int i = 0; i < marks.size(); ++i)
+        markAt.insert((qint64(marks[i].series) << 32) | quint32(marks[i].point), i);
+
+    // Labels are drawn in mark order; the grouped slice, which has no label of its own, gets
+    // one with the grouping text in the look of the first label.
+    QList<QList<Chart::FloatingLabel>> byMark(marks.size());
+    for (const auto &label : m_content.labels) {
+        if (label.style.attachMode != 2)
+            continue;
+        const auto it = markAt.constFind((qint64(label.series) << 32) | quint32(label.point));
+        if (it != markAt.constEnd())
+            byMark[*it].append(label);
+    }
+    const auto grouped = markAt.constFind(qint64(GroupedSeries) << 32);
+    if (grouped != markAt.constEnd()) {
+        Chart::FloatingLabel label = m_content.labels.first();
+        const QString other = m_content.grouping.label.trimmed();
+        label.text = other.isEmpty() ? QStringLiteral("Other") : other;
+        byMark[*grouped].append(label);
+    }
+
+    const QFontMetricsF fm(m_font);
+    const QRectF bounds = rect.adjusted(2, 2, -2, -2);
+    const double maxWidth = std::max(60.0, layout.plot.width() * 0.3);
+    QList<QRectF> taken;
+    if (!layout.title.isEmpty())
+        taken.append(layout.title);
+    if (!layout.legend.isEmpty())
+        taken.append(layout.legend);
+    // Labels keep off the bars too, as long as there are few enough bars to read them.
+    if (marks.size() <= 100) {
+        for (const Mark &mark : marks) {
+            if (!mark.body.isEmpty())
+                taken.append(mark.body);
+        }
+    }
+    for (int m = 0; m < marks.size(); ++m) {
+        const Mark &mark = marks[m];
+        for (const auto &label : byMark[m]) {
+            const QString text = fm.elidedText(label.text, Qt::ElideRight, maxWidth);
+            if (text.isEmpty())
+                continue;
+            const QSizeF size(std::ceil(fm.horizontalAdvance(text) + 8),
+                              std::ceil(fm.height() + 4));
+            const QPointF base = mark.anchor + mark.direction * label.style.offset;
+            QRectF box(QPointF(), size);
+            if (mark.direction.x() < -0.25)
+                box.moveRight(base.x());
+            else if (mark.direction.x() > 0.25)
+                box.moveLeft(base.x());
+            else
+                box.moveLeft(base.x() - size.width() / 2);
+            if (mark.direction.y() < -0.6)
+                box.moveBottom(base.y());
+            else if (mark.direction.y() > 0.6)
+                box.moveTop(base.y());
+            else
+                box.moveTop(base.y() - size.height() / 2);
+
+            // Move a label that would cover another one further out, a line at a time, and
+            // sideways past what it covers; leave it out when it still collides.
+            const double step = (mark.direction.y() < 0 ? -1 : 1) * (size.height() + 2);
+            const auto collisions = [&](const QRectF &candidate) {
+                QList<QRectF> hits;
+                const QRectF spaced = candidate.adjusted(-2, -1, 2, 1);
+                for (const QRectF &r : taken) {
+                    if (r.intersects(spaced))
+                        hits.append(r);
+                }
+                return hits;
+            };
+            const auto inside = [&](QRectF candidate) {
+                candidate.moveLeft(
+                    std::clamp(candidate.left(), bounds.left(),
+                               std::max(bounds.left(), bounds.right() - size.width())));
+                return candidate;
+            };
+            bool placed = false;
+            for (int attempt = 0; attempt < 6 && !placed; ++attempt) {
+                const QRectF candidate = inside(box.translated(0, attempt * step));
+                if (candidate.top() < bounds.top() || candidate.bottom() > bounds.bottom())
+                    continue;
+                const QList<QRectF> hits = collisions(candidate);
+                if (hits.isEmpty()) {
+                    box = candidate;
+                    placed = true;
+                    break;
+                }
+                double right = hits.first().right(), left = hits.first().left();
+                for (const QRectF &r : hits) {
+                    right = std::max(right, r.right());
+                    left = std::min(left, r.left());
+                }
+                for (double dx : {right + 3 - candidate.left(), left - 3 - candidate.right()}) {
+                    const QRectF moved = inside(candidate.translated(dx, 0));
+                    if (std::abs(moved.center().x() - mark.anchor.x()) <= size.width() &&
+                        collisions(moved).isEmpty()) {
+                        box = moved;
+                        placed = true;
+                        break;
+                    }
+                }
+            }
+            if (!placed)
+                continue;
+            taken.append(box);
+            result.append({text, box, mark.anchor, label});
+        }
+    }
+    return result;
+}
+
+void ChartPainter::paintLabels(QPainter &painter, const QList<PlacedLabel> &labels) const {
+    for (const PlacedLabel &placed : labels) {
+        const QRectF &box = placed.box;
+        const auto &style = placed.label.style;
+        if (style.leaderLine && style.offset > 0) {
+            const QPointF end(std::clamp(placed.anchor.x(), box.left(), box.right()),
+                              std::clamp(placed.anchor.y(), box.top(), box.bottom()));
+            painter.setPen(QPen(QColor(40, 40, 40), 1));
+            painter.drawLine(placed.anchor, end);
+        }
+        painter.setPen(QPen(QColor(0, 0, 0, 140), 1));
+        painter.setBrush(placed.label.background);
+        painter.drawRect(box.adjusted(0.5, 0.5, -0.5, -0.5));
+        painter.setPen(Qt::black);
+        painter.drawText(box, Qt::AlignCenter | Qt::TextSingleLine, placed.text);
+    }
+}
