@@ -87,8 +87,9 @@ QList<ChartPainter::PlacedLabel> ChartPainter::placeLabels(const QRectF &rect, c
             else
                 box.moveTop(base.y() - size.height() / 2);
 
-            // Move a label that would cover another one further out, a line at a time, and
-            // sideways past what it covers; leave it out when it still collides.
+            // Move a label that would cover another one further out, a line at a time, and a
+            // label above a bar sideways past what it covers; leave it out when it still
+            // collides.
             const double step = (mark.direction.y() < 0 ? -1 : 1) * (size.height() + 2);
             const auto collisions = [&](const QRectF &candidate) {
                 QList<QRectF> hits;
@@ -116,6 +117,10 @@ QList<ChartPainter::PlacedLabel> ChartPainter::placeLabels(const QRectF &rect, c
                     placed = true;
                     break;
                 }
+                // Only labels standing above their mark go sideways: a label beside a slice
+                // moved sideways would land on the pie.
+                if (std::abs(mark.direction.x()) >= 0.25)
+                    continue;
                 double right = hits.first().right(), left = hits.first().left();
                 for (const QRectF &r : hits) {
                     right = std::max(right, r.right());
