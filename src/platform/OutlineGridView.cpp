@@ -122,8 +122,11 @@ void OutlineGridView::onRefreshRequested() {
 void OutlineGridView::scheduleRepaint() {
     if (m_repaintTimer.isActive())
         return;
-    const qint64 wait = BufferedRepaintMs - m_sinceLastPaint.elapsed();
-    m_repaintTimer.start(static_cast<int>(std::clamp<qint64>(wait, 0, BufferedRepaintMs)));
+    // With a very large grid each repaint rebuilds a long row index; spacing the repaints by
+    // a multiple of that cost keeps a buffered scan from spending its time on the display.
+    const qint64 interval = std::max<qint64>(BufferedRepaintMs, 8 * m_rebuildMs);
+    const qint64 wait = interval - m_sinceLastPaint.elapsed();
+    m_repaintTimer.start(static_cast<int>(std::clamp<qint64>(wait, 0, interval)));
 }
 
 void OutlineGridView::applyPendingChanges() {

@@ -19,7 +19,7 @@ class QHeaderView;
 /// header sections, whose widths are the grid's column widths. The grid's redraw mode decides
 /// when changes reach the screen: never (None), at once (Direct), or coalesced to at most about
 /// 30 repaints a second (Buffered). Positions passed to the mouse and drag notifications are
-/// in viewport coordinates, ready for rowAt().
+/// in viewport coordinates, ready for rowAt(). The grid must outlive the view.
 class OutlineGridView : public QAbstractScrollArea {
     Q_OBJECT
 public:
@@ -122,6 +122,7 @@ private:
     mutable qint64 m_wallpaperKey = 0;
     QTimer m_repaintTimer;
     QElapsedTimer m_sinceLastPaint;
+    qint64 m_rebuildMs = 0; // how long the last index rebuild took
     int m_defaultRowHeight = 20;
     int m_indent = 20;
     int m_anchorRow = -1;

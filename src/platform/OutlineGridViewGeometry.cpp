@@ -53,7 +53,10 @@ void OutlineGridView::ensureRowIndex() {
     // Keep the row at the top in place across the rebuild.
     const int top = topIndex();
     const int topRow = top < m_index.count() ? m_index.rowAt(top) : -1;
+    QElapsedTimer timer;
+    timer.start();
     m_index.rebuild(*m_model);
+    m_rebuildMs = timer.elapsed();
     ++m_indexGeneration;
     updateScrollBars();
     if (topRow >= 0 && topRow < m_model->rows())
