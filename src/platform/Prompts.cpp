@@ -1,0 +1,114 @@
+#include "Prompts.h"
+
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace {
+
+QMessageBox::StandardButton standardButton(Prompts::Answer a) {
+    switch (a) {
+    case Prompts::Yes:
+        return QMessageBox::Yes;
+    case Prompts::No:
+        return QMessageBox::No;
+    case Prompts::Cancel:
+        return QMessageBox::Cancel;
+    default:
+        return QMessageBox::Ok;
+    }
+}
+
+} // namespace
+
+Prompts::Answer QtPrompts::message(QWidget *owner, const QString &text, const QString &title,
+                                   Icon icon, Buttons buttons, Answer defaultAnswer) {
+    QMessageBox box(owner);
+    box.setWindowTitle(title);
+    box.setText(text);
+    switch (icon) {
+    case Icon::Critical:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case Icon::Question:
+        box.setIcon(QMessageBox::Question);
+        break;
+    case Icon::Exclamation:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case Icon::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case Icon::None:
+        break;
+    }
+    switch (buttons) {
+    case Buttons::Ok:
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
+    case Buttons::YesNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        break;
+    case Buttons::YesNoCancel:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        break;
+    case Buttons::OkCancel:
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        break;
+    }
+    box.setDefaultButton(standardButton(defaultAnswer));
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return Yes;
+    case QMessageBox::No:
+        return No;
+    case QMessageBox::Cancel:
+        return Cancel;
+    default:
+        return buttons == Buttons::YesNo ? No : Ok; // closed with the window's close box
+    }
+}
+
+QString QtPrompts::chooseFolder(QWidget *owner, const QString &title) {
+    return QFileDialog::getExistingDirectory(owner, title);
+}
+
+QString QtPrompts::saveFile(QWidget *owner, const QString &title, const QString &folder,
+                            const QString &fileName, const QString &filter) {
+    const QString start = folder.isEmpty() ? fileName : folder + u'/' + fileName;
+    return QFileDialog::getSaveFileName(owner, title, start, filter);
+}
+
+QColor QtPrompts::chooseColor(QWidget *owner, const QColor &initial) {
+    return QColorDialog::getColor(initial, owner);
+}
+
+Prompts::Answer RecordingPrompts::message(QWidget *, const QString &text, const QString &title,
+                                          Icon icon, Buttons buttons, Answer defaultAnswer) {
+    shown.push_back({QStringLiteral("message"), text, title, icon, buttons, defaultAnswer});
+    if (answers.empty())
+        return defaultAnswer;
+    const Answer a = answers.front();
+    answers.erase(answers.begin());
+    return a;
+}
+
+QString RecordingPrompts::chooseFolder(QWidget *, const QString &title) {
+    shown.push_back({QStringLiteral("folder"), QString(), title});
+    return folders.isEmpty() ? QString() : folders.takeFirst();
+}
+
+QString RecordingPrompts::saveFile(QWidget *, const QString &title, const QString &folder,
+                                   const QString &fileName, const QString &) {
+    shown.push_back({QStringLiteral("save"), folder + u'/' + fileName, title});
+    return saveNames.isEmpty() ? QString() : saveNames.takeFirst();
+}
+
+QColor RecordingPrompts::chooseColor(QWidget *, const QColor &initial) {
+    shown.push_back({QStringLiteral("color"), initial.name(), QString()});
+    if (colors.empty())
+        return QColor();
+    const QColor c = colors.front();
+    colors.erase(colors.begin());
+    return c;
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QColor>
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+class QWidget;
+
+/// The one way the program asks or tells the user something: message boxes and the common
+/// dialogs. The Qt implementation shows real dialogs; tests script the answers.
+class Prompts {
+public:
+    enum class Icon { None, Critical, Question, Exclamation, Information };
+    enum class Buttons { Ok, YesNo, YesNoCancel, OkCancel };
+    enum Answer { Ok = 1, Cancel = 2, Yes = 6, No = 7 };
+
+    virtual ~Prompts() = default;
+
+    /// Shows a message box; `defaultAnswer` is the button that Enter presses.
+    virtual Answer message(QWidget *owner, const QString &text, const QString &title, Icon icon,
+                           Buttons buttons = Buttons::Ok, Answer defaultAnswer = Ok) = 0;
+    /// Asks for a folder; empty when cancelled.
+    virtual QString chooseFolder(QWidget *owner, const QString &title) = 0;
+    /// Asks for a file name to save to; `filter` in the "Desc (*.a *.b);;..." form. Empty when
+    /// cancelled.
+    virtual QString saveFile(QWidget *owner, const QString &title, const QString &folder,
+                             const QString &fileName, const QString &filter) = 0;
+    /// Asks for a colour starting from `initial`; invalid when cancelled.
+    virtual QColor chooseColor(QWidget *owner, const QColor &initial) = 0;
+};
+
+/// Real dialogs.
+class QtPrompts : public Prompts {
+public:
+    Answer message(QWidget *owner, const QString &text, const QString &title, Icon icon,
+                   Buttons buttons, Answer defaultAnswer) override;
+    QString chooseFolder(QWidget *owner, const QString &title) override;
+    QString saveFile(QWidget *owner, const QString &title, const QString &folder,
+                     const QString &fileName, const QString &filter) override;
+    QColor chooseColor(QWidget *owner, const QColor &initial) override;
+};
+
+/// Records every prompt and answers from a script (then with the default answer), for tests.
+class RecordingPrompts : public Prompts {
+public:
+    struct Shown {
+        QString kind; ///< "message", "folder", "save" or "color"
+        QString text, title;
+        Icon icon = Icon::None;
+        Buttons buttons = Buttons::Ok;
+        Answer defaultAnswer = Ok;
+    };
+    std::vector<Shown> shown;
+    std::vector<Answer> answers;    ///< consumed in order by message()
+    QStringList folders, saveNames; ///< consumed in order by chooseFolder() / saveFile()
+    std::vector<QColor> colors;
+
+    Answer message(QWidget *owner, const QString &text, const QString &title, Icon icon,
+                   Buttons buttons, Answer defaultAnswer) override;
+    QString chooseFolder(QWidget *owner, const QString &title) override;
+    QString saveFile(QWidget *owner, const QString &title, const QString &folder,
+                     const QString &fileName, const QString &filter) override;
+    QColor chooseColor(QWidget *owner, const QColor &initial) override;
+};
