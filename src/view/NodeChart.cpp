@@ -1,0 +1,218 @@
+#include "NodeChart.h"
+
+#include "Chart.h"
+#include "NumberFormat.h"
+#include "OutlineGrid.h"
+#include "ScanTree.h"
+#include "Settings.h"
+
+#include <QColor>
+#include <QCursor>
+#include <QFont>
+#include <QGuiApplication>
+#include <QLocale>
+
+namespace {
+
+const QColor LabelBackground(255, 235, 205);
+const QColor ChartBackground(95, 158, 160);
+const QColor TitleColour(0, 0, 205);
+
+/// Suspends the chart's repainting, for the chart and for its data, until the scope ends,
+/// however it ends: a fill that fails half-way still shows what it got instead of freezing the
+/// picture of the node before.
+class ChartBatch {
+public:
+    explicit ChartBatch(Chart &chart) : m_chart(chart) {
+        m_chart.setBatchMode(true);
+        m_chart.setDataBatchMode(true);
+    }
+    ~ChartBatch() {
+        m_chart.setDataBatchMode(false);
+        m_chart.setBatchMode(false);
+    }
+    ChartBatch(const ChartBatch &) = delete;
+    ChartBatch &operator=(const ChartBatch &) = delete;
+
+private:
+    Chart &m_chart;
+};
+
+/// The hourglass pointer while the chart fills; restored on every way out.
+class WaitPointer {
+public:
+    WaitPointer() : m_set(qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
+        if (m_set)
+            QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+    }
+    ~WaitPointer() {
+        if (m_set)
+            QGuiApplication::restoreOverrideCursor();
+    }
+    WaitPointer(const WaitPointer &) = delete;
+    WaitPointer &operator=(const WaitPointer &) = delete;
+
+private:
+    bool m_set;
+};
+
+} // namespace
+
+NodeChart::NodeChart(OutlineGrid &grid, Chart &chart, ScanTree &tree, const Settings &settings,
+                     StatusSink status)
+    : m_grid(grid), m_chart(chart), m_tree(tree), m_settings(settings),
+      m_status(std::move(status)) {}
+
+void NodeChart::setStatus(const QString &text) {
+    if (m_status)
+        m_status(text);
+}
+
+QString NodeChart::otherLabel() const {
+    const QString label = m_settings.Other_Label.trimmed();
+    return label.isEmpty() ? QStringLiteral("Other") : label;
+}
+
+int NodeChart::randomChannel() {
+    // A whole number from 1 to 255, scaled from the generator's full range rather than taken
+    // modulo, and computed here rather than by a distribution whose algorithm differs between
+    // standard libraries: the same seed gives the same colours on every build.
+    const std::uint64_t span = std::uint64_t(m_random.max()) - m_random.min() + 1;
+    const std::uint64_t draw = std::uint64_t(m_random()) - m_random.min();
+    return 1 + int(draw * 255 / span);
+}
+
+bool NodeChart::fill(bool chartShown) {
+    const int selected = m_grid.selectedRowCount();
+    if (selected == 0)
+        return false;
+    const int row = m_grid.selectedRow(selected - 1);
+    if (row < 1 || row >= m_grid.rows())
+        return false;
+
+    const QString name = m_grid.text(row, 0);
+    if (name.startsWith(u'<')) {
+        // The files directly inside a folder: there is nothing below them to divide.
+        const int parent = m_grid.parentRow(row);
+        setStatus(parent >= 0 ? m_grid.rowData(parent) : QString());
+        clear();
+        return false;
+    }
+    setStatus(m_grid.rowData(row));
+    if (!chartShown)
+        return false;
+
+    const Fixed rowSize = m_tree.cellValue(row, 1);
+    const QString unit = m_grid.text(row, 2);
+    const double rowBytes = m_tree.cellValue(row, 4).toDouble();
+
+    WaitPointer wait;
+    ChartBatch batch(m_chart);
+
+    m_chart.clearLegendTexts();
+    m_chart.clearLabels();
+    m_chart.clearPointLabels();
+    m_chart.clearSeriesStyles();
+    m_chart.setSeriesCount(1);
+    m_chart.setPointCount(0, 1);
+    // The first child overwrites it; a node without children shows nothing to divide rather
+    // than the first value of the node before.
+    m_chart.setValue(0, 0, 0.0);
+
+    m_chart.setOtherLabel(otherLabel());
+    m_chart.setGroupingRule(3, 2, 10);
+    m_chart.setGroupingMaxShare(50.0);
+    m_chart.setGroupedStyle(11);
+
+    m_chart.setTitle(name);
+    m_chart.setValueAxisTitle(QStringLiteral("Size (") + unit + u')');
+
+    const bool topRow = row == ScanTree::TopRow;
+    const bool rowSizeZero = rowSize == Fixed();
+    int k = 0;
+    for (int child = m_grid.firstChild(row); child >= 0; child = m_grid.nextSibling(child))
+        addChild(++k, child, topRow, rowBytes, rowSizeZero);
+    return true;
+}
+
+void NodeChart::addChild(int k, int child, bool topRow, double rowBytes, bool rowSizeZero) {
+    const QString name = m_grid.text(child, 0);
+    const Fixed bytes = m_tree.cellValue(child, 4);
+    const int series = k - 1; // the chart counts series from 0
+
+    m_chart.setSeriesCount(k);
+
+    // A row whose size reads 0 in its unit (such as a few hundred bytes shown in GB) gives
+    // every child 0. A size without bytes cannot come from a scan; it gives 0 as well rather
+    // than a division by zero.
+    float share = 0.0f;
+    if (!rowSizeZero && rowBytes != 0.0)
+        share = static_cast<float>(bytes.toDouble() / rowBytes);
+    const NumberFormat percent(QStringLiteral("Percent"), QLocale());
+    m_chart.addLegendText(percent.formatDouble(share) + u' ' + name);
+
+    const int style = m_chart.addSeriesStyle();
+    const int red = randomChannel();
+    const int green = randomChannel();
+    const int blue = randomChannel();
+    m_chart.setSeriesFillColor(style, QColor(red, green, blue));
+
+    const int label = m_chart.addLabel();
+    m_chart.setLabelName(label, QStringLiteral("Label") + QString::number(k));
+    m_chart.setLabelText(label, name);
+    m_chart.setLabelAttachment(label, series, 0);
+    m_chart.setLabelBackground(label, LabelBackground);
+    m_chart.setLabelStyle(label, Chart::LabelStyle{2, 3, 2, true, 15});
+
+    double value = 0.0;
+    if (m_chart.chartType() == Chart::Type::Pie)
+        value = bytes.toDouble();
+    else if (topRow)
+        // The scan roots may each be in their own unit; the current unit is the axis's.
+        value = bytes.toDouble() / m_tree.SizeFactor();
+    else
+        value = m_tree.cellValue(child, 1).toDouble();
+    m_chart.setValue(series, 0, value);
+}
+
+void NodeChart::clear() {
+    ChartBatch batch(m_chart);
+    m_chart.setTitle(QString());
+    // Every series goes, not only the first: a cleared chart draws nothing of the node before.
+    m_chart.setSeriesCount(1);
+    m_chart.setPointCount(0, 0);
+    m_chart.clearLegendTexts();
+    m_chart.clearLabels();
+    m_chart.clearPointLabels();
+    m_chart.clearSeriesStyles();
+    m_chart.setGroupingMaxShare(0.0);
+}
+
+void NodeChart::applyStartupAppearance() {
+    ChartBatch batch(m_chart);
+    m_chart.setBackgroundColor(ChartBackground);
+    m_chart.setPlotBackgroundColor(ChartBackground);
+    m_chart.setLegendPlacement(Chart::LegendPlacement::Right);
+    m_chart.setPlotMargin(40);
+    m_chart.setPlotFrameWidth(0);
+    m_chart.setBorderShown(false);
+    m_chart.setCategoryLabelsShown(true);
+    m_chart.setCategoryAxisDisplay(2);
+    m_chart.setValueAxisDisplay(2);
+    m_chart.setGroupedPullOut(0.0);
+    m_chart.setOtherLabel(otherLabel());
+    QFont font = m_chart.titleFont();
+    font.setPointSize(10);
+    font.setBold(true);
+    m_chart.setTitleFont(font);
+    m_chart.setTitleColor(TitleColour);
+}
+
+void NodeChart::applyChartSettings() {
+    ChartBatch batch(m_chart);
+    m_chart.setChartType(m_settings.Chart_Type == 1 ? Chart::Type::Bar : Chart::Type::Pie);
+    const int view3D = m_settings.ThreeD_Effects ? 15 : 0;
+    m_chart.setDepth3D(view3D);
+    m_chart.setElevation3D(view3D);
+    m_chart.setRotation3D(view3D);
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <random>
+
+class Chart;
+class OutlineGrid;
+class ScanTree;
+struct Settings;
+
+/// Fills the chart `chMain` with how the selected node of the scan tree divides among its
+/// direct children: one pie slice or bar per child row, in grid order, each with its legend
+/// text ("12.50% name"), its own fill colour and a floating label carrying the child's name.
+///
+/// Colours come from a generator with a fixed seed that the object owns, so every run of the
+/// program gives the same colours to the same sequence of fills; the sequence runs on from one
+/// fill to the next.
+class NodeChart {
+public:
+    /// Receives the text for the first panel of the status bar.
+    using StatusSink = std::function<void(const QString &)>;
+
+    /// The references must outlive the object; `tree` gives the size factor and reads cells.
+    NodeChart(OutlineGrid &grid, Chart &chart, ScanTree &tree, const Settings &settings,
+              StatusSink status);
+
+    /// Fills the chart for the last selected row (the grid's click handler). Shows the row's
+    /// folder path in the status bar; a files row shows its folder's path and clears the chart.
+    /// With `chartShown` false only the status text changes. Returns true when the chart now
+    /// shows the row. Raises AppError for a cell that is not a number; the chart is then left
+    /// as far as the fill got, drawn, and the pointer is restored.
+    bool fill(bool chartShown);
+
+    /// Empties the chart: no title, no data, no legend texts, labels or series styles.
+    void clear();
+
+    /// The chart's look that never changes after start-up: backgrounds, legend, axes, title
+    /// font and colour, the grouped slice's pull-out, and the grouped slice's first label.
+    void applyStartupAppearance();
+
+    /// Chart type (`Chart_Type`: 1 bars, anything else a pie) and the 3D view
+    /// (`3D_Effects`: depth, elevation and rotation all 15, or all 0).
+    void applyChartSettings();
+
+    /// The seed of the colour generator; fixed so that runs repeat their colours.
+    static constexpr std::uint32_t ColourSeed = 20240607u;
+
+private:
+    OutlineGrid &m_grid;
+    Chart &m_chart;
+    ScanTree &m_tree;
+    const Settings &m_settings;
+    StatusSink m_status;
+    std::minstd_rand m_random{ColourSeed};
+
+    void setStatus(const QString &text);
+    QString otherLabel() const;
+    int randomChannel();
+    void addChild(int k, int child, bool topRow, double rowBytes, bool rowSizeZero);
+};
