@@ -1,52 +1,329 @@
 #include "frmMain.h"
 
+#include "AppError.h"
+#include "ChartView.h"
+#include "NodeChart.h"
 #include "OutlineGridView.h"
+#include "ScanTree.h"
+#include "mdlDrives.h"
+#include "mdlFileSearch.h"
 
-#include <QIcon>
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFrame>
+#include <QGridLayout>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QStorageInfo>
 #include <QStyle>
+#include <QVBoxLayout>
 
-frmMain::frmMain(QWidget *parent) : QMainWindow(parent) {
+namespace {
+
+QIcon themed(const char *name, QStyle::StandardPixmap fallback) {
+    return QIcon::fromTheme(QString::fromLatin1(name), qApp->style()->standardIcon(fallback));
+}
+
+} // namespace
+
+/// The area below the path controls; it lays out grid, splitter and chart by the window's
+/// rules whenever its size changes.
+class WorkArea : public QWidget {
+public:
+    explicit WorkArea(frmMain *form) : QWidget(form), m_form(form) {}
+
+protected:
+    void resizeEvent(QResizeEvent *) override { m_form->layoutWorkArea(); }
+
+private:
+    frmMain *m_form;
+};
+
+frmMain::frmMain(Prompts *prompts, QWidget *parent)
+    : QMainWindow(parent), m_ownPrompts(prompts ? nullptr : new QtPrompts),
+      m_prompts(prompts ? *prompts : *m_ownPrompts) {
+    setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Cairnmeter"));
-    InitTreeGrid();
-    fgTreeView = new OutlineGridView(&fgTree, this);
-    fgTreeView->setAccessibleName(QStringLiteral("Scan tree"));
-    setCentralWidget(fgTreeView);
-    resize(720, 480);
+    setWindowIcon(themed("drive-harddisk", QStyle::SP_DriveHDIcon));
+
+    m_tree = std::make_unique<ScanTree>(fgTree, m_settings);
+    m_tree->setPictureSource([](TreePicture p) {
+        switch (p) {
+        case TreePicture::Desktop:
+            return themed("user-desktop", QStyle::SP_DesktopIcon);
+        case TreePicture::HDD:
+            return themed("drive-harddisk", QStyle::SP_DriveHDIcon);
+        case TreePicture::Remote:
+            return themed("folder-remote", QStyle::SP_DriveNetIcon);
+        case TreePicture::Removable:
+            return themed("drive-removable-media", QStyle::SP_DriveFDIcon);
+        case TreePicture::Optical:
+            return themed("media-optical", QStyle::SP_DriveCDIcon);
+        case TreePicture::RAMDISK:
+            return themed("media-flash", QStyle::SP_DriveHDIcon);
+        case TreePicture::File:
+            return themed("text-x-generic", QStyle::SP_FileIcon);
+        case TreePicture::Warning:
+            return themed("dialog-warning", QStyle::SP_MessageBoxWarning);
+        case TreePicture::Undtmnd:
+        case TreePicture::NoRoot:
+        case TreePicture::InvDrvNum:
+            return themed("drive-harddisk", QStyle::SP_DriveHDIcon);
+        default:
+            return themed("folder", QStyle::SP_DirIcon);
+        }
+    });
+    m_tree->setErrorSink([this](const QString &title, const AppError &e) {
+        m_prompts.message(this,
+                          QString::number(e.number()) + u'\n' + e.description() +
+                              QStringLiteral("\nLine: 0"),
+                          title, Prompts::Icon::Critical);
+    });
+    m_search = std::make_unique<mdlFileSearch>(*m_tree);
+    m_search->setStatusSink([this](const QString &text) { setStatusText(1, text); });
+
+    auto *central = new QWidget(this);
+    auto *column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    auto *band = new QWidget(central);
+    buildTopBand(band);
+    column->addWidget(band);
+    auto *line = new QFrame(central); // lneMenu
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    column->addWidget(line);
+    workArea = new WorkArea(this);
+    column->addWidget(workArea, 1);
+    setCentralWidget(central);
+    buildWorkArea();
+
+    sbrPanel1 = new QLabel(this);
+    sbrPanel2 = new QLabel(this);
+    sbrPanel1->setTextFormat(Qt::PlainText);
+    sbrPanel2->setTextFormat(Qt::PlainText);
+    statusBar()->setObjectName(QStringLiteral("sbrMain"));
+    statusBar()->addWidget(sbrPanel1, 1);
+    statusBar()->addPermanentWidget(sbrPanel2);
+    sbrPanel2->setMinimumWidth(static_cast<int>(2500 / twipsPerPixel()));
+
+    buildMenus();
+    SetSortTags();
+
+    m_tree->InitTreeGrid();
+    m_nodeChart =
+        std::make_unique<NodeChart>(fgTree, *chMain->chart(), *m_tree, m_settings,
+                                    [this](const QString &text) { setStatusText(1, text); });
+    m_nodeChart->applyStartupAppearance();
+    m_nodeChart->applyChartSettings();
+    ClearTheChart();
+
+    const double tpp = twipsPerPixel();
+    setMinimumSize(static_cast<int>(9100 / tpp) - frameGeometry().width() + width(),
+                   static_cast<int>(3200 / tpp) - frameGeometry().height() + height());
+    resize(static_cast<int>(12000 / tpp), static_cast<int>(8000 / tpp));
+    setSplitterLeft(static_cast<int>(m_settings.chMain_Left) -
+                    static_cast<int>(lblBar->width() * tpp));
+    cboStartPath->setEditText(QStringLiteral("/"));
 }
 
 frmMain::~frmMain() {
-    // The grid view reads fgTree until it is gone, and fgTree dies before the child widgets.
+    // The views read fgTree until they are gone, and fgTree is destroyed before child widgets.
     delete fgTreeView;
+    fgTreeView = nullptr;
 }
 
-void frmMain::InitTreeGrid() {
-    fgTree.setRedraw(GridRedraw::Buffered);
-    fgTree.setCols(6);
-    fgTree.setFixedCols(0);
-    fgTree.setRows(1);
-    fgTree.setFixedRows(1);
-    const int widths[] = {3045, 990, 375, 735, 960, 960};
-    const int aligns[] = {AlignLeftCenter,  AlignRightCenter, AlignLeftCenter,
-                          AlignRightCenter, AlignRightCenter, AlignGeneral};
-    const int types[] = {TypeString,   TypeCurrency, TypeString,
-                         TypeCurrency, TypeCurrency, TypeEmpty};
-    for (int c = 0; c < 6; ++c) {
-        fgTree.setColWidth(c, widths[c]);
-        fgTree.setColAlignment(c, aligns[c]);
-        fgTree.setColDataType(c, types[c]);
-    }
-    fgTree.setColHidden(4, true);
-    fgTree.setColFormat(1, QStringLiteral("#,##0.##"));
-    fgTree.setTextRange(0, 0, 4, QStringLiteral("Node\tSize\t\t# of Files\tByteSize"));
-    fgTree.setNode(0, false);
-    fgTree.setLevel(0, -1);
+Chart &frmMain::chart() const {
+    return *chMain->chart();
+}
 
-    const int top = fgTree.addRow();
-    fgTree.setNode(top, true);
-    fgTree.setLevel(top, -1);
-    fgTree.setTextRange(top, 0, 4, QStringLiteral("Scans\t0\tMB\t0\t0"));
-    const QIcon desktop = QIcon::fromTheme(QStringLiteral("user-desktop"),
-                                           style()->standardIcon(QStyle::SP_DesktopIcon));
-    fgTree.setCellPicture(top, 0, fgTree.addPicture(desktop));
-    fgTree.select(top, 0);
+double frmMain::twipsPerPixel() const {
+    const int dpi = logicalDpiX();
+    return 1440.0 / (dpi > 0 ? dpi : 96);
+}
+
+QString frmMain::statusText(int panel) const {
+    return (panel == 1 ? sbrPanel1 : sbrPanel2)->text();
+}
+
+void frmMain::setStatusText(int panel, const QString &text) {
+    (panel == 1 ? sbrPanel1 : sbrPanel2)->setText(text);
+}
+
+// Selects each selected row again over columns 0 to 4, as the list stood before; the last one
+// stays selected, so the selection follows its row after a sort.
+void frmMain::reselectRows() {
+    std::vector<int> rows;
+    for (int i = 0; i < fgTree.selectedRowCount(); ++i)
+        rows.push_back(fgTree.selectedRow(i));
+    for (int r : rows)
+        fgTree.select(r, 0, r, 4);
+}
+
+void frmMain::buildTopBand(QWidget *band) {
+    auto *grid = new QGridLayout(band);
+    grid->setContentsMargins(8, 6, 8, 6);
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(4);
+
+    drvMain = new QComboBox(band);
+    drvMain->setObjectName(QStringLiteral("drvMain"));
+    fillDriveList();
+    cboStartPath = new QComboBox(band);
+    cboStartPath->setObjectName(QStringLiteral("cboStartPath"));
+    cboStartPath->setEditable(true);
+    cboStartPath->setInsertPolicy(QComboBox::NoInsert);
+    cboStartPath->setMinimumContentsLength(28);
+    cboStartPath->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    cmdBrowse = new QPushButton(QStringLiteral("&..."), band);
+    cmdBrowse->setToolTip(QStringLiteral("Browse for a folder"));
+    cmdBeginScan = new QPushButton(QStringLiteral("Begin Scan"), band);
+    cmdBeginScan->setDefault(true);
+    cmdClear = new QPushButton(QStringLiteral("Clear All"), band);
+    cmdAbort = new QPushButton(QStringLiteral("Abort"), band);
+    cmdAbort->setEnabled(false);
+
+    auto *drvLabel = new QLabel(QStringLiteral("Select a drive:"), band);
+    auto *pathLabel = new QLabel(QStringLiteral("Start path:"), band);
+    auto *browseLabel = new QLabel(QStringLiteral("-OR- browse for a folder:"), band);
+    drvLabel->setBuddy(drvMain);
+    pathLabel->setBuddy(cboStartPath);
+    grid->addWidget(drvLabel, 0, 0);
+    grid->addWidget(drvMain, 1, 0);
+    grid->addWidget(pathLabel, 0, 1);
+    grid->addWidget(cboStartPath, 1, 1);
+    grid->addWidget(browseLabel, 0, 2);
+    grid->addWidget(cmdBrowse, 1, 2, Qt::AlignLeft);
+    grid->setColumnStretch(1, 1);
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(cmdBeginScan);
+    buttons->addWidget(cmdClear);
+    buttons->addWidget(cmdAbort);
+    grid->addLayout(buttons, 1, 3);
+
+    connect(cmdBeginScan, &QPushButton::clicked, this, &frmMain::cmdBeginScan_Click);
+    connect(cmdAbort, &QPushButton::clicked, this, &frmMain::cmdAbort_Click);
+    connect(cmdClear, &QPushButton::clicked, this, &frmMain::cmdClear_Click);
+    connect(cmdBrowse, &QPushButton::clicked, this, &frmMain::cmdBrowse_Click);
+    connect(drvMain, &QComboBox::activated, this, [this](int) { drvMain_Change(); });
+    connect(cboStartPath, &QComboBox::editTextChanged, this,
+            [this](const QString &text) { setStatusText(1, text); });
+    connect(cboStartPath, &QComboBox::activated, this, [this](int) { cboStartPath_Click(); });
+}
+
+void frmMain::fillDriveList() {
+    drvMain->clear();
+    for (const QStorageInfo &volume : QStorageInfo::mountedVolumes()) {
+        if (!volume.isValid() || !volume.isReady())
+            continue;
+        if (mdlDrives::isPseudoFs(volume.fileSystemType()))
+            continue;
+        const QString label = volume.name().isEmpty()
+                                  ? volume.rootPath()
+                                  : volume.rootPath() + QStringLiteral(" [") + volume.name() + u']';
+        drvMain->addItem(label, volume.rootPath());
+    }
+    if (drvMain->count() == 0)
+        drvMain->addItem(QStringLiteral("/"), QStringLiteral("/"));
+}
+
+void frmMain::buildWorkArea() {
+    fgTreeView = new OutlineGridView(&fgTree, workArea);
+    fgTreeView->setObjectName(QStringLiteral("fgTree"));
+    fgTreeView->setAccessibleName(QStringLiteral("Scan tree"));
+    connect(fgTreeView, &OutlineGridView::clicked, this, &frmMain::fgTree_Click);
+    connect(&fgTree, &OutlineGrid::selectionChanged, this, [this](int oldRow, int newRow) {
+        // Keyboard moves select too; the chart follows the selected node either way.
+        if (oldRow != newRow && !m_scanning && fgTreeView->hasFocus())
+            fgTree_Click();
+    });
+
+    lblBar = new QLabel(workArea);
+    lblBar->setObjectName(QStringLiteral("lblBar"));
+    lblBar->setCursor(Qt::SizeHorCursor);
+    lblBar->setFixedWidth(6);
+    lblBar->installEventFilter(this);
+
+    chMain = new ChartView(workArea);
+    chMain->setObjectName(QStringLiteral("chMain"));
+    chMain->setAccessibleName(QStringLiteral("Chart of the selected folder"));
+    connect(chMain, &ChartView::laidOut, this, &frmMain::placeCloseBox);
+    connect(chMain, &ChartView::pointerMoved, this, [this] { setCloseBoxLook(0); });
+
+    picClose = new QLabel(workArea);
+    picClose->setObjectName(QStringLiteral("picClose"));
+    picClose->setToolTip(QStringLiteral("Hide the chart"));
+    picClose->setMouseTracking(true);
+    picClose->installEventFilter(this);
+    setCloseBoxLook(0);
+}
+
+void frmMain::buildMenus() {
+    mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
+    mnuExit = mnuFile->addAction(QStringLiteral("E&xit"));
+    mnuExit->setShortcut(QKeySequence::Quit);
+    connect(mnuExit, &QAction::triggered, this, &QWidget::close);
+
+    mnuView = menuBar()->addMenu(QStringLiteral("&View"));
+    mnuDispChart = mnuView->addAction(QStringLiteral("Display Chart"));
+    mnuDispChart->setCheckable(true);
+    mnuDispChart->setChecked(true);
+    connect(mnuDispChart, &QAction::triggered, this, [this] {
+        // The handler itself inverts the check mark, as the close box's path does.
+        mnuDispChart->setChecked(!mnuDispChart->isChecked());
+        mnuDispChart_Click();
+    });
+    mnuView->addSeparator();
+    mnuOnTop = mnuView->addAction(QStringLiteral("Always On Top"));
+    mnuOnTop->setCheckable(true);
+    connect(mnuOnTop, &QAction::triggered, this, [this] {
+        mnuOnTop->setChecked(!mnuOnTop->isChecked());
+        mnuOnTop_Click();
+    });
+    mnuSetOpacityMain = mnuView->addMenu(QStringLiteral("Set Opacity"));
+    for (int i = 0; i < 10; ++i) {
+        QAction *a = mnuSetOpacityMain->addAction(QString::number(100 - 10 * i) + u'%');
+        a->setCheckable(true);
+        a->setChecked(i == 0);
+        mnuSetOpacity[static_cast<std::size_t>(i)] = a;
+        connect(a, &QAction::triggered, this, [this, i] { mnuSetOpacity_Click(i); });
+    }
+
+    mnuSortMain = menuBar()->addMenu(QStringLiteral("&Sort"));
+    const char *captions[] = {"By Name (Ascending)",
+                              "By Name (Descending)",
+                              "-",
+                              "By Size (Ascending)",
+                              "By Size (Descending)",
+                              "-",
+                              "By # of Files (Ascending)",
+                              "By # of Files (Descending)",
+                              "-",
+                              "None"};
+    for (int i = 0; i < 10; ++i) {
+        QAction *a = captions[i][0] == '-'
+                         ? mnuSortMain->addSeparator()
+                         : mnuSortMain->addAction(QString::fromLatin1(captions[i]));
+        a->setCheckable(captions[i][0] != '-');
+        mnuSort[static_cast<std::size_t>(i)] = a;
+        if (a->isCheckable())
+            connect(a, &QAction::triggered, this, [this, i] { mnuSort_Click(i); });
+    }
+    mnuSort[9]->setChecked(true);
+}
+
+void frmMain::closeEvent(QCloseEvent *event) {
+    if (m_scanning) {
+        // Never tear the window down under a running walk: stop it, close once it unwound.
+        m_closeAfterScan = true;
+        cmdAbort_Click();
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
 }

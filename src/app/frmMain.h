@@ -1,23 +1,142 @@
 #pragma once
 
 #include "OutlineGrid.h"
+#include "Prompts.h"
+#include "Settings.h"
 
 #include <QMainWindow>
 
-class OutlineGridView;
+#include <array>
+#include <memory>
 
-/// The main window: the scan tree grid `fgTree` with its top row.
+class ChartView;
+class Chart;
+class NodeChart;
+class OutlineGridView;
+class QAction;
+class QComboBox;
+class QLabel;
+class QMenu;
+class QPushButton;
+class ScanTree;
+class mdlFileSearch;
+class WorkArea;
+
+/// The main window: the path controls at the top, the scan tree `fgTree` on the left, the chart
+/// `chMain` on the right with the splitter `lblBar` between them, and the status bar.
+///
+/// Its handlers keep the names of the commands they implement; their bodies are split by
+/// concern: frmMainScan.cpp (scan, abort, clear), frmMainChart.cpp (node chart),
+/// frmMainLayout.cpp (geometry, splitter, close box, view options, path controls).
 class frmMain : public QMainWindow {
     Q_OBJECT
 public:
-    explicit frmMain(QWidget *parent = nullptr);
+    /// `prompts` shows every message and dialog (a recording one in tests); null for real ones.
+    explicit frmMain(Prompts *prompts = nullptr, QWidget *parent = nullptr);
     ~frmMain() override;
 
+    // Commands ---------------------------------------------------------------------------
+    void cmdBeginScan_Click();
+    void cmdAbort_Click();
+    void cmdClear_Click();
+    void EnObjs(bool enable);
+    void EnObjs2(bool enable);
+    void fgTree_Click();
+    void ClearTheChart();
+    void ShowTheChart(bool show);
+    void mnuDispChart_Click();
+    void Form_Resize();
+    void mnuOnTop_Click();
+    void mnuSetOpacity_Click(int index);
+    void drvMain_Change();
+    void cboStartPath_Click();
+    void cmdBrowse_Click();
+    void imgX_Click();
+    void AddToList(const QString &path);
+    void SetSortTags();
+    void mnuSort_Click(int Index);
+
+    // Parts the program and its tests reach --------------------------------------------
     OutlineGrid &grid() { return fgTree; }
+    OutlineGridView *gridView() const { return fgTreeView; }
+    ChartView *chartView() const { return chMain; }
+    Chart &chart() const;
+    ScanTree &scanTree() const { return *m_tree; }
+    mdlFileSearch &fileSearch() const { return *m_search; }
+    Settings &settings() { return m_settings; }
+    QComboBox *startPathBox() const { return cboStartPath; }
+    QString statusText(int panel) const;
+    void setStatusText(int panel, const QString &text);
+    bool isScanning() const { return m_scanning; }
+    bool isChartShown() const { return m_chartShown; }
+    int splitterLeft() const; ///< twips, within the work area
+    void setSplitterLeft(int twips);
+    double twipsPerPixel() const;
+    QAction *opacityAction(int index) const {
+        return mnuSetOpacity[static_cast<std::size_t>(index)];
+    }
+    QAction *onTopAction() const { return mnuOnTop; }
+    QAction *dispChartAction() const { return mnuDispChart; }
+    QAction *sortAction(int index) const { return mnuSort[static_cast<std::size_t>(index)]; }
+
+    /// Opacity alpha of a percentage: percent / 100 × 255, halves to the even neighbour.
+    static int opacityAlpha(int percent);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    OutlineGrid fgTree;
-    OutlineGridView *fgTreeView;
+    friend class WorkArea;
 
-    void InitTreeGrid();
+    std::unique_ptr<Prompts> m_ownPrompts;
+    Prompts &m_prompts;
+    Settings m_settings;
+
+    OutlineGrid fgTree;
+    OutlineGridView *fgTreeView = nullptr;
+    std::unique_ptr<ScanTree> m_tree;
+    std::unique_ptr<mdlFileSearch> m_search;
+    ChartView *chMain = nullptr;
+    std::unique_ptr<NodeChart> m_nodeChart;
+
+    QWidget *workArea = nullptr;
+    QLabel *lblBar = nullptr;
+    QLabel *picClose = nullptr;
+    QComboBox *drvMain = nullptr;
+    QComboBox *cboStartPath = nullptr;
+    QPushButton *cmdBrowse = nullptr;
+    QPushButton *cmdBeginScan = nullptr;
+    QPushButton *cmdClear = nullptr;
+    QPushButton *cmdAbort = nullptr;
+    QLabel *sbrPanel1 = nullptr;
+    QLabel *sbrPanel2 = nullptr;
+
+    QMenu *mnuFile = nullptr;
+    QMenu *mnuView = nullptr;
+    QAction *mnuExit = nullptr;
+    QAction *mnuDispChart = nullptr;
+    QAction *mnuOnTop = nullptr;
+    QMenu *mnuSetOpacityMain = nullptr;
+    std::array<QAction *, 10> mnuSetOpacity{};
+    QMenu *mnuSortMain = nullptr;
+    std::array<QAction *, 10> mnuSort{};
+
+    bool m_chartShown = true;
+    bool m_scanning = false;
+    bool m_closeAfterScan = false;
+    bool m_dragging = false;
+    bool m_closeBoxPressed = false;
+
+    void buildTopBand(QWidget *band);
+    void buildWorkArea();
+    void buildMenus();
+    void fillDriveList();
+    void layoutWorkArea();
+    void setCloseBoxLook(int look); // 0 normal, 1 hover, 2 pressed
+    void placeCloseBox();
+    void lblBar_MouseMove(int xInBar);
+    void runScanOf(const QString &path);
+    void reselectRows();
 };

@@ -1,0 +1,250 @@
+// The main window's geometry, splitter, close box, view options and path controls.
+#include "frmMain.h"
+
+#include "ChartView.h"
+#include "HandlerTrap.h"
+#include "OutlineGridView.h"
+#include "mdlFileSearch.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QResizeEvent>
+
+#include <cmath>
+
+namespace {
+
+// The close box's three looks, drawn rather than loaded: normal, pointer over it, pressed.
+QPixmap closeBoxPicture(int look, int size) {
+    QPixmap pm(size, size);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QColor face = look == 0   ? QColor(240, 240, 240)
+                        : look == 1 ? QColor(232, 17, 35)
+                                    : QColor(150, 10, 20);
+    p.setPen(QPen(QColor(90, 90, 90), 1));
+    p.setBrush(face);
+    p.drawRoundedRect(QRectF(0.5, 0.5, size - 1, size - 1), 3, 3);
+    p.setPen(QPen(look == 0 ? QColor(60, 60, 60) : Qt::white, 2, Qt::SolidLine, Qt::RoundCap));
+    const double m = size * 0.3;
+    p.drawLine(QPointF(m, m), QPointF(size - m, size - m));
+    p.drawLine(QPointF(size - m, m), QPointF(m, size - m));
+    return pm;
+}
+
+} // namespace
+
+int frmMain::opacityAlpha(int percent) {
+    return static_cast<int>(std::nearbyint(percent / 100.0 * 255.0));
+}
+
+int frmMain::splitterLeft() const {
+    return static_cast<int>(std::lround(lblBar->x() * twipsPerPixel()));
+}
+
+void frmMain::setSplitterLeft(int twips) {
+    lblBar->move(static_cast<int>(std::lround(twips / twipsPerPixel())), lblBar->y());
+    layoutWorkArea();
+}
+
+void frmMain::resizeEvent(QResizeEvent *event) {
+    QMainWindow::resizeEvent(event);
+    Form_Resize();
+}
+
+void frmMain::Form_Resize() {
+    if (isMinimized())
+        return;
+    HandlerTrap trap(m_prompts, this, QStringLiteral("Error in Form_Resize"));
+    trap.run([&] {
+        trap.line = 1;
+        const double tpp = twipsPerPixel();
+        const QSize outer = frameGeometry().size();
+        if (outer.width() * tpp < 9100) {
+            resize(width() + static_cast<int>(std::ceil(9100 / tpp)) - outer.width(), height());
+            return;
+        }
+        if (outer.height() * tpp < 3200) {
+            resize(width(), height() + static_cast<int>(std::ceil(3200 / tpp)) - outer.height());
+            return;
+        }
+        trap.line = 4;
+        sbrPanel1->setMinimumWidth(std::max(0, workArea->width() - static_cast<int>(2500 / tpp)));
+        layoutWorkArea();
+    });
+}
+
+// Grid, splitter and chart inside the work area, by the window's rules (lengths in twips).
+void frmMain::layoutWorkArea() {
+    if (!lblBar || !fgTreeView || !chMain)
+        return;
+    const double tpp = twipsPerPixel();
+    auto px = [tpp](double twips) { return static_cast<int>(std::lround(twips / tpp)); };
+    const double W = workArea->width() * tpp;
+    const int gridLeft = 0, top = 0;
+    const int height = std::max(0, workArea->height() - px(50));
+    const int barWidth = lblBar->width();
+    if (m_chartShown) {
+        double barLeft = lblBar->x() * tpp;
+        if (!(barLeft > 500 && barLeft < W - 500))
+            barLeft = W - 500;
+        lblBar->setGeometry(px(barLeft), top, barWidth, height);
+        const int gridWidth = std::max(0, lblBar->x() - gridLeft);
+        fgTreeView->setGeometry(gridLeft, top, gridWidth, height);
+        const int chartLeft = gridLeft + gridWidth + barWidth;
+        const int chartWidth = std::max(0, workArea->width() - gridWidth - barWidth - px(100));
+        chMain->setGeometry(chartLeft, top, chartWidth, height);
+        placeCloseBox();
+    } else {
+        const double p = W - chMain->width() * tpp - barWidth * tpp;
+        if (p > 500 && p < W - 500)
+            lblBar->move(px(p), top);
+        fgTreeView->setGeometry(gridLeft, top, std::max(0, workArea->width() - px(100)), height);
+    }
+}
+
+void frmMain::placeCloseBox() {
+    const double tpp = twipsPerPixel();
+    const int gap = static_cast<int>(std::lround(60 / tpp));
+    picClose->move(chMain->x() + chMain->width() - picClose->width() - gap, chMain->y() + gap);
+    picClose->raise();
+}
+
+void frmMain::setCloseBoxLook(int look) {
+    const int size = std::max(14, fontMetrics().height());
+    picClose->setPixmap(closeBoxPicture(look, size));
+    picClose->setFixedSize(size, size);
+}
+
+bool frmMain::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == lblBar) {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+            m_dragging = true;
+            return true;
+        case QEvent::MouseButtonRelease:
+            m_dragging = false;
+            return true;
+        case QEvent::MouseMove:
+            lblBar_MouseMove(static_cast<QMouseEvent *>(event)->position().toPoint().x());
+            return true;
+        default:
+            break;
+        }
+    } else if (watched == picClose) {
+        switch (event->type()) {
+        case QEvent::Enter:
+        case QEvent::MouseMove:
+            if (!m_closeBoxPressed)
+                setCloseBoxLook(1);
+            break;
+        case QEvent::Leave:
+            setCloseBoxLook(0);
+            break;
+        case QEvent::MouseButtonPress:
+            m_closeBoxPressed = true;
+            setCloseBoxLook(2);
+            return true;
+        case QEvent::MouseButtonRelease:
+            if (m_closeBoxPressed) {
+                m_closeBoxPressed = false;
+                imgX_Click();
+            }
+            return true;
+        default:
+            break;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void frmMain::lblBar_MouseMove(int xInBar) {
+    if (!m_dragging)
+        return;
+    const double tpp = twipsPerPixel();
+    const double proposed = (lblBar->x() + xInBar) * tpp;
+    if (!(proposed > 500 && proposed < frameGeometry().width() * tpp - 500))
+        return;
+    lblBar->move(static_cast<int>(std::lround(proposed / tpp)), lblBar->y());
+    const int gridWidth = lblBar->x();
+    fgTreeView->setGeometry(0, fgTreeView->y(), gridWidth, fgTreeView->height());
+    chMain->setGeometry(gridWidth + lblBar->width(), chMain->y(),
+                        std::max(0, workArea->width() - gridWidth - lblBar->width() -
+                                        static_cast<int>(std::lround(100 / tpp))),
+                        chMain->height());
+}
+
+void frmMain::imgX_Click() {
+    setCloseBoxLook(2);
+    QCoreApplication::processEvents();
+    ShowTheChart(false);
+    setCloseBoxLook(0);
+}
+
+void frmMain::mnuOnTop_Click() {
+    mnuOnTop->setChecked(!mnuOnTop->isChecked());
+    const QRect placement = geometry();
+    const bool wasVisible = isVisible();
+    setWindowFlag(Qt::WindowStaysOnTopHint, mnuOnTop->isChecked());
+    if (wasVisible) { // changing window flags hides the window; bring it back where it was
+        setGeometry(placement);
+        show();
+    }
+}
+
+void frmMain::mnuSetOpacity_Click(int index) {
+    HandlerTrap trap(m_prompts, this, QStringLiteral("Error in mnuSetOpacity_Click"));
+    trap.run([&] {
+        for (int i = 0; i < 10; ++i)
+            mnuSetOpacity[static_cast<std::size_t>(i)]->setChecked(i == index);
+        trap.line = 2;
+        QString caption = mnuSetOpacity[static_cast<std::size_t>(index)]->text();
+        caption.remove(u'%');
+        const int alpha = opacityAlpha(caption.toInt());
+        trap.line = 3;
+        setWindowOpacity(alpha / 255.0);
+    });
+}
+
+void frmMain::drvMain_Change() {
+    HandlerTrap trap(m_prompts, this, QStringLiteral("Error in drvMain_Change"));
+    trap.run([&] {
+        const QString mountPoint = drvMain->currentData().toString();
+        cboStartPath->setEditText(mdlFileSearch::NormalizePath(mountPoint));
+        QCoreApplication::processEvents();
+        if (m_settings.Imm_Scan_On_Path_Selection)
+            cmdBeginScan_Click();
+    });
+}
+
+void frmMain::cboStartPath_Click() {
+    if (isVisible() && m_settings.Imm_Scan_On_Path_Selection)
+        cmdBeginScan_Click();
+}
+
+void frmMain::cmdBrowse_Click() {
+    HandlerTrap trap(m_prompts, this, QStringLiteral("Error in Browse"));
+    trap.run([&] {
+        const QString folder =
+            m_prompts.chooseFolder(this, QStringLiteral("Select node to scan:")).trimmed();
+        if (folder.isEmpty())
+            return;
+        cboStartPath->setEditText(folder);
+        QCoreApplication::processEvents();
+        if (m_settings.Imm_Scan_On_Path_Selection)
+            cmdBeginScan_Click();
+    });
+}
+
+void frmMain::AddToList(const QString &path) {
+    for (int i = 0; i < cboStartPath->count(); ++i)
+        if (cboStartPath->itemText(i) == path)
+            return;
+    cboStartPath->insertItem(0, path);
+    cboStartPath->setEditText(path);
+}

@@ -1,0 +1,201 @@
+// The scan command, Abort, Clear All and the switching of the window's controls.
+#include "frmMain.h"
+
+#include "HandlerTrap.h"
+#include "MountTable.h"
+#include "OutlineGridView.h"
+#include "ScanTree.h"
+#include "mdlDrives.h"
+#include "mdlFileSearch.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QMenuBar>
+#include <QPushButton>
+
+#include <chrono>
+
+namespace {
+
+void yieldOnce() {
+    QCoreApplication::processEvents();
+}
+
+} // namespace
+
+void frmMain::EnObjs(bool enable) {
+    cmdAbort->setEnabled(!enable);
+    EnObjs2(enable);
+}
+
+void frmMain::EnObjs2(bool enable) {
+    cboStartPath->setEnabled(enable);
+    drvMain->setEnabled(enable);
+    cmdBrowse->setEnabled(enable);
+    cmdBeginScan->setEnabled(enable);
+    cmdClear->setEnabled(enable);
+    fgTree.setEnabled(enable);
+    for (QAction *menu : menuBar()->actions())
+        menu->setEnabled(enable);
+}
+
+void frmMain::cmdAbort_Click() {
+    m_search->AbortRequested = true;
+}
+
+void frmMain::cmdBeginScan_Click() {
+    if (m_scanning)
+        return; // only Abort may act while a walk runs
+    m_scanning = true;
+    HandlerTrap trap(m_prompts, this, QStringLiteral("Error in scanning"));
+    bool completed = false;
+    std::exception_ptr failure;
+    int failedAt = 0;
+    try {
+        trap.line = 1;
+        m_search->AbortRequested = false;
+        trap.line = 2;
+        const QString typed = cboStartPath->currentText();
+        const QString path = mdlFileSearch::NormalizePath(typed);
+        trap.line = 3;
+        m_tree->SetSizeFactor();
+        trap.line = 4;
+        setStatusText(1, QString());
+        setStatusText(2, QStringLiteral("Scan in progress..."));
+        trap.line = 5;
+        cboStartPath->setEditText(path);
+        trap.line = 6;
+        EnObjs(false);
+        trap.line = 7;
+        if (typed.isEmpty())
+            throw AppError(AppError::ObjectError + 600, QStringLiteral("Invalid start path."));
+        trap.line = 8;
+        AddToList(path);
+        trap.line = 9;
+        m_search->ResetSearchParams();
+        m_search->searchParams.Recurse = m_settings.Recurse_Subfolders;
+        m_search->searchParams.StartPath = mdlFileSearch::NormalizePath(path);
+        m_search->searchParams.Pattern = m_settings.Match_Parameters;
+        const QString startPath = m_search->searchParams.StartPath;
+        trap.line = 10;
+        const RowKind kind = mdlDrives::rootRowKind(startPath, MountTable::current());
+        trap.line = 11;
+        if (m_settings.Clear_Nodes_B4_Scan) {
+            fgTree.setRedraw(GridRedraw::None);
+            fgTree.setRows(2);
+            m_tree->UpdateRoots();
+            fgTree.setRedraw(GridRedraw::Buffered);
+            yieldOnce();
+            fgTree.refresh();
+        }
+        trap.line = 12;
+        if (m_settings.Collapse_Root_Nodes_B4_Scan)
+            fgTree.outline(0);
+        trap.line = 13;
+        fgTree.setColFormat(1, m_tree->SizeFormat());
+        trap.line = 14;
+        const int root = m_tree->AddTreeRow(startPath, 0, kind, Fixed(), true, Fixed());
+        fgTree.setRowData(root, startPath);
+        trap.line = 15;
+        fgTree.select(root, 0);
+        fgTree.showCell(root, 0);
+        fgTree.setRedraw(GridRedraw::Buffered);
+        yieldOnce();
+        fgTree.refresh();
+        trap.line = 16;
+        const auto start = std::chrono::steady_clock::now();
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        trap.line = 17;
+        fgTree.setRedraw(static_cast<GridRedraw>(m_settings.Redraw_Scan_Progress));
+        yieldOnce();
+        trap.line = 18;
+        m_search->SearchFolder(startPath, 1, root);
+        trap.line = 19;
+        fgTree.setRedraw(GridRedraw::Buffered);
+        yieldOnce();
+        fgTree.refresh();
+        const auto end = std::chrono::steady_clock::now();
+        trap.line = 20;
+        fgTree.setOutlineState(root, OutlineExpanded);
+        fgTree.showCell(root, 0);
+        fgTree_Click();
+        trap.line = 21;
+        fgTree.sortNode(ScanTree::TopRow);
+        reselectRows();
+        trap.line = 22;
+        m_tree->UpdateRoots();
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(end - start).count();
+        const float seconds = static_cast<float>(ms) / 1000.0f;
+        setStatusText(2, QStringLiteral("Done in ") + QLocale().toString(seconds, 'f', 2) +
+                             QStringLiteral("  seconds"));
+        completed = true;
+    } catch (...) {
+        failure = std::current_exception();
+        failedAt = trap.line;
+    }
+    // Whatever happened: the window comes back before anything is said.
+    fgTree.setRedraw(GridRedraw::Buffered);
+    yieldOnce();
+    fgTree.refresh();
+    EnObjs(true);
+    while (QApplication::overrideCursor())
+        QApplication::restoreOverrideCursor();
+    m_scanning = false;
+
+    if (completed) {
+        m_prompts.message(this, QStringLiteral("The scan has finished."), QStringLiteral("Success"),
+                          Prompts::Icon::Information);
+    } else if (m_search->AbortRequested) {
+        m_tree->AddTreeRow(QStringLiteral("Scan aborted"), 1, RowKind::Warning, Fixed(), false,
+                           Fixed());
+        setStatusText(2, QStringLiteral("Scan was aborted."));
+        yieldOnce();
+        m_prompts.message(this, QStringLiteral("Scan was aborted."),
+                          QStringLiteral("Warning in Scan"), Prompts::Icon::Exclamation);
+    } else {
+        setStatusText(2, QStringLiteral("Error encountered."));
+        m_prompts.message(this,
+                          HandlerTrap::messageText(HandlerTrap::toAppError(failure), failedAt),
+                          QStringLiteral("Error in scanning"), Prompts::Icon::Critical);
+    }
+    if (m_closeAfterScan)
+        close();
+}
+
+void frmMain::cmdClear_Click() {
+    HandlerTrap trap(m_prompts, this, QStringLiteral("Error in Clear"));
+    trap.run(
+        [&] {
+            trap.line = 1;
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+            EnObjs2(false);
+            yieldOnce();
+            trap.line = 2;
+            fgTree.setRedraw(GridRedraw::None);
+            fgTree.setRows(2);
+            fgTree.setRedraw(GridRedraw::Buffered);
+            fgTree.refresh();
+            yieldOnce();
+            trap.line = 3;
+            m_tree->UpdateRoots();
+            fgTree.select(ScanTree::TopRow, 0);
+            ClearTheChart();
+            trap.line = 4;
+            const Prompts::Answer a = m_prompts.message(
+                this, QStringLiteral("Would you like to clear the path list as well?"),
+                QStringLiteral("Clear Path List"), Prompts::Icon::Question, Prompts::Buttons::YesNo,
+                Prompts::No);
+            if (a == Prompts::Yes) {
+                cboStartPath->clear();
+                cboStartPath->setEditText(QString());
+            }
+            trap.line = 5;
+            fgTree.select(ScanTree::TopRow, 0);
+        },
+        [&] {
+            EnObjs2(true);
+            while (QApplication::overrideCursor())
+                QApplication::restoreOverrideCursor();
+        });
+}
