@@ -16,6 +16,7 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
@@ -39,6 +40,7 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent *) override { m_form->layoutWorkArea(); }
+    void showEvent(QShowEvent *) override { m_form->layoutWorkArea(); }
 
 private:
     frmMain *m_form;
@@ -126,7 +128,7 @@ frmMain::frmMain(Prompts *prompts, QWidget *parent)
     const double tpp = twipsPerPixel();
     setMinimumSize(static_cast<int>(9100 / tpp) - frameGeometry().width() + width(),
                    static_cast<int>(3200 / tpp) - frameGeometry().height() + height());
-    resize(static_cast<int>(12000 / tpp), static_cast<int>(8000 / tpp));
+    resize(static_cast<int>(14400 / tpp), static_cast<int>(9600 / tpp));
     setSplitterLeft(static_cast<int>(m_settings.chMain_Left) -
                     static_cast<int>(lblBar->width() * tpp));
     cboStartPath->setEditText(QStringLiteral("/"));
@@ -214,6 +216,9 @@ void frmMain::buildTopBand(QWidget *band) {
     connect(cboStartPath, &QComboBox::editTextChanged, this,
             [this](const QString &text) { setStatusText(1, text); });
     connect(cboStartPath, &QComboBox::activated, this, [this](int) { cboStartPath_Click(); });
+    // Enter in the path box starts the scan, as the default button would in a dialog.
+    connect(cboStartPath->lineEdit(), &QLineEdit::returnPressed, this,
+            &frmMain::cmdBeginScan_Click);
 }
 
 void frmMain::fillDriveList() {

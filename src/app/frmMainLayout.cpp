@@ -81,7 +81,9 @@ void frmMain::Form_Resize() {
 
 // Grid, splitter and chart inside the work area, by the window's rules (lengths in twips).
 void frmMain::layoutWorkArea() {
-    if (!lblBar || !fgTreeView || !chMain)
+    // Until the window shows, the work area has no real size to measure the limits against;
+    // the splitter keeps the place it was given and the first real size lays it out.
+    if (!lblBar || !fgTreeView || !chMain || !workArea->isVisible())
         return;
     const double tpp = twipsPerPixel();
     auto px = [tpp](double twips) { return static_cast<int>(std::lround(twips / tpp)); };
