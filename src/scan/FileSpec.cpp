@@ -1,0 +1,94 @@
+#include "FileSpec.h"
+
+#include <QStringList>
+
+namespace {
+
+// Wildcard match with one backtrack point: on a mismatch, let the last "*" swallow one more
+// character. Linear in practice and never exponential.
+template <typename Ch, typename Eq>
+bool wildMatch(const Ch *p, std::size_t pn, const Ch *s, std::size_t sn, Ch star, Ch any, Eq eq) {
+    std::size_t pi = 0, si = 0, starP = std::size_t(-1), starS = 0;
+    while (si < sn) {
+        if (pi < pn && p[pi] == star) {
+            starP = pi++;
+            starS = si;
+        } else if (pi < pn && (p[pi] == any || eq(p[pi], s[si]))) {
+            ++pi;
+            ++si;
+        } else if (starP != std::size_t(-1)) {
+            pi = starP + 1;
+            si = ++starS;
+        } else {
+            return false;
+        }
+    }
+    while (pi < pn && p[pi] == star)
+        ++pi;
+    return pi == pn;
+}
+
+char lowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+}
+
+bool isAscii(const char *s, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i)
+        if (static_cast<unsigned char>(s[i]) >= 0x80)
+            return false;
+    return true;
+}
+
+} // namespace
+
+FileSpec::FileSpec(const QString &pattern) {
+    for (const QString &piece : pattern.split(u';')) {
+        const QString spec = piece.trimmed();
+        if (spec.isEmpty())
+            continue;
+        if (spec == QLatin1StringView("*.*") || spec.count(u'*') == spec.size())
+            m_all = true;
+        Spec s;
+        s.folded = spec.toCaseFolded();
+        bool ascii = true;
+        for (QChar c : spec)
+            ascii = ascii && c.unicode() < 0x80;
+        if (ascii)
+            s.ascii = spec.toLatin1().toLower();
+        m_specs.push_back(std::move(s));
+    }
+}
+
+bool FileSpec::matches(const char *name, std::size_t length) const {
+    if (m_all)
+        return true;
+    if (!isAscii(name, length))
+        return matches(QString::fromUtf8(name, static_cast<qsizetype>(length)));
+    for (const Spec &s : m_specs) {
+        if (s.ascii.isEmpty()) {
+            // Folding can turn a non-ASCII spec character into an ASCII one (the Kelvin sign).
+            if (matchFolded(s, QString::fromLatin1(name, static_cast<qsizetype>(length))))
+                return true;
+        } else if (wildMatch(s.ascii.constData(), static_cast<std::size_t>(s.ascii.size()), name,
+                             length, '*', '?', [](char a, char b) { return a == lowerAscii(b); })) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool FileSpec::matches(const QString &name) const {
+    if (m_all)
+        return true;
+    for (const Spec &s : m_specs)
+        if (matchFolded(s, name))
+            return true;
+    return false;
+}
+
+bool FileSpec::matchFolded(const Spec &spec, const QString &name) {
+    const QString folded = name.toCaseFolded();
+    return wildMatch(spec.folded.constData(), static_cast<std::size_t>(spec.folded.size()),
+                     folded.constData(), static_cast<std::size_t>(folded.size()), QChar(u'*'),
+                     QChar(u'?'), [](QChar a, QChar b) { return a == b; });
+}

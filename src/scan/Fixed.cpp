@@ -1,0 +1,206 @@
+#include "Fixed.h"
+
+#include "AppError.h"
+#include "GridCellCodec.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <string>
+
+Fixed Fixed::fromInt(qint64 value) {
+    qint64 raw = 0;
+    if (__builtin_mul_overflow(value, Scale, &raw))
+        throw AppError::overflow();
+    return fromRaw(raw);
+}
+
+Fixed Fixed::fromDouble(double value) {
+    // The default rounding mode rounds half to even, which is how the program converts.
+    const double scaled = std::nearbyint(value * static_cast<double>(Scale));
+    // 2^63 is exactly representable; every double below it converts without overflow.
+    if (!(scaled >= -9223372036854775808.0 && scaled < 9223372036854775808.0))
+        throw AppError::overflow();
+    return fromRaw(static_cast<qint64>(scaled));
+}
+
+Fixed Fixed::operator+(Fixed other) const {
+    qint64 raw = 0;
+    if (__builtin_add_overflow(m_raw, other.m_raw, &raw))
+        throw AppError::overflow();
+    return fromRaw(raw);
+}
+
+Fixed Fixed::operator-(Fixed other) const {
+    qint64 raw = 0;
+    if (__builtin_sub_overflow(m_raw, other.m_raw, &raw))
+        throw AppError::overflow();
+    return fromRaw(raw);
+}
+
+double Fixed::toDouble() const {
+    // Split first so whole numbers beyond 2^53 ten-thousandths stay exact.
+    return static_cast<double>(m_raw / Scale) + static_cast<double>(m_raw % Scale) / Scale;
+}
+
+QString Fixed::text(QChar decimal) const {
+    return GridCellCodec::canonicalText(m_raw, decimal);
+}
+
+std::optional<Fixed> Fixed::parse(QStringView text, QChar decimal) {
+    text = text.trimmed();
+    if (auto canonical = GridCellCodec::parseCanonical(text, decimal))
+        return fromRaw(*canonical);
+
+    // General form: collect the significant digits and the power of ten they are scaled by.
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    bool negative = false;
+    if (i < n && (text[i] == u'-' || text[i] == u'+'))
+        negative = text[i++] == u'-';
+    std::string digits;
+    int exponent = 0;
+    bool anyDigit = false, seenPoint = false;
+    for (; i < n; ++i) {
+        const QChar c = text[i];
+        if (c >= u'0' && c <= u'9') {
+            anyDigit = true;
+            if (digits.empty() && c == u'0') {
+                if (seenPoint)
+                    --exponent;
+                continue;
+            }
+            digits.push_back(static_cast<char>(c.unicode()));
+            if (seenPoint)
+                --exponent;
+        } else if (c == decimal && !seenPoint) {
+            seenPoint = true;
+        } else {
+            break;
+        }
+    }
+    if (!anyDigit)
+        return std::nullopt;
+    if (i < n && (text[i] == u'e' || text[i] == u'E')) {
+        ++i;
+        bool expNegative = false;
+        if (i < n && (text[i] == u'-' || text[i] == u'+'))
+            expNegative = text[i++] == u'-';
+        if (i >= n)
+            return std::nullopt;
+        long e = 0;
+        for (; i < n && text[i] >= u'0' && text[i] <= u'9'; ++i)
+            e = std::min(e * 10 + (text[i].unicode() - u'0'), 100000L);
+        exponent += static_cast<int>(expNegative ? -e : e);
+    }
+    if (i != n)
+        return std::nullopt;
+    if (digits.empty())
+        return fromRaw(0);
+
+    // value = digits × 10^exponent; we want it × 10^4, rounded half to even.
+    const int shift = exponent + 4;
+    const auto len = static_cast<int>(digits.size());
+    const int keep = len + shift; // digits that land before the point
+    if (keep > 19)
+        throw AppError::overflow();
+    unsigned __int128 mag = 0;
+    for (int k = 0; k < keep; ++k)
+        mag = mag * 10 + (k < len ? digits[static_cast<std::size_t>(k)] - '0' : 0);
+    if (keep < len) {
+        const int first = std::max(keep, 0);
+        const char lead = keep >= 0 ? digits[static_cast<std::size_t>(first)] : '0';
+        bool restNonZero = false;
+        for (int k = first + (keep >= 0 ? 1 : 0); k < len && !restNonZero; ++k)
+            restNonZero = digits[static_cast<std::size_t>(k)] != '0';
+        if (keep < 0) // every digit lies below the half: the lead digit is an implied zero
+            restNonZero = true;
+        const bool up = lead > '5' || (lead == '5' && (restNonZero || (mag & 1)));
+        if (up && keep >= 0)
+            ++mag;
+    }
+    const unsigned __int128 limit =
+        static_cast<unsigned __int128>(std::numeric_limits<qint64>::max()) + (negative ? 1 : 0);
+    if (mag > limit)
+        throw AppError::overflow();
+    const auto raw = negative ? static_cast<qint64>(0 - static_cast<std::uint64_t>(mag))
+                              : static_cast<qint64>(mag);
+    return fromRaw(raw);
+}
+
+QString Fixed::textOfDouble(double value, QChar decimal) {
+    QString out;
+    appendTextOfDouble(out, value, decimal);
+    return out;
+}
+
+void Fixed::appendText(QString &out, QChar decimal) const {
+    // Same text as canonicalText, built without a temporary string.
+    const bool negative = m_raw < 0;
+    std::uint64_t mag =
+        negative ? 0 - static_cast<std::uint64_t>(m_raw) : static_cast<std::uint64_t>(m_raw);
+    char buf[24];
+    int pos = sizeof buf;
+    const std::uint64_t whole = mag / Scale;
+    auto frac = static_cast<unsigned>(mag % Scale);
+    int decimals = 4;
+    while (decimals > 0 && frac % 10 == 0) {
+        frac /= 10;
+        --decimals;
+    }
+    for (int k = 0; k < decimals; ++k, frac /= 10)
+        buf[--pos] = static_cast<char>('0' + frac % 10);
+    const int fracPos = pos;
+    std::uint64_t w = whole;
+    do {
+        buf[--pos] = static_cast<char>('0' + w % 10);
+        w /= 10;
+    } while (w);
+    if (negative)
+        out.append(u'-');
+    out.append(QLatin1StringView(buf + pos, fracPos - pos));
+    if (decimals > 0) {
+        out.append(decimal);
+        out.append(QLatin1StringView(buf + fracPos, decimals));
+    }
+}
+
+void Fixed::appendTextOfDouble(QString &out, double value, QChar decimal) {
+    if (value == 0 || !std::isfinite(value)) {
+        out.append(u'0');
+        return;
+    }
+    char buf[64];
+    const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 14);
+    const std::string_view sci(buf, static_cast<std::size_t>(res.ptr - buf));
+    // sci reads [-]d.dddddddddddddde[+-]xx
+    const bool negative = sci.front() == '-';
+    const std::size_t ePos = sci.find('e');
+    std::string digits;
+    for (char c : sci.substr(0, ePos))
+        if (c >= '0' && c <= '9')
+            digits.push_back(c);
+    while (digits.size() > 1 && digits.back() == '0')
+        digits.pop_back();
+    const int exp = std::atoi(std::string(sci.substr(ePos + 1)).c_str());
+
+    if (negative)
+        out.append(u'-');
+    const auto len = static_cast<int>(digits.size());
+    if (exp < 0) {
+        out.append(u'0');
+        out.append(decimal);
+        for (int k = 0; k < -exp - 1; ++k)
+            out.append(u'0');
+        out.append(QLatin1StringView(digits.data(), len));
+    } else if (exp + 1 >= len) {
+        out.append(QLatin1StringView(digits.data(), len));
+        for (int k = 0; k < exp + 1 - len; ++k)
+            out.append(u'0');
+    } else {
+        out.append(QLatin1StringView(digits.data(), exp + 1));
+        out.append(decimal);
+        out.append(QLatin1StringView(digits.data() + exp + 1, len - exp - 1));
+    }
+}

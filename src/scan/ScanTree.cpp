@@ -1,0 +1,259 @@
+#include "ScanTree.h"
+
+#include "AppError.h"
+#include "OutlineGrid.h"
+#include "Settings.h"
+
+#include <QDebug>
+#include <QGuiApplication>
+
+#include <stdexcept>
+
+ScanTree::ScanTree(OutlineGrid &grid, const Settings &settings, QObject *parent)
+    : QObject(parent), m_grid(grid), m_settings(settings) {
+    connect(&m_grid, &OutlineGrid::cellChanged, this, &ScanTree::fgTree_CellChanged);
+}
+
+QIcon ScanTree::iconFor(TreePicture picture) const {
+    if (m_pictureSource)
+        return m_pictureSource(picture);
+    // Icons need a GUI application; the benchmark and model tests run without one.
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        return QIcon();
+    static const char *const names[] = {
+        "user-desktop",  "drive-harddisk", "folder-remote",   "drive-removable-media",
+        "media-optical", "media-flash",    "dialog-question", "dialog-error",
+        "dialog-error",  "folder",         "text-x-generic",  "dialog-warning"};
+    static_assert(std::size(names) == static_cast<std::size_t>(TreePicture::Count));
+    return QIcon::fromTheme(QLatin1StringView(names[static_cast<int>(picture)]));
+}
+
+void ScanTree::InitTreeGrid() {
+    m_grid.setCols(6);
+    m_grid.setFixedCols(0);
+    m_grid.setRows(1);
+    m_grid.setFixedRows(1);
+    GridLook look = m_grid.look();
+    look.gridLines = 14; // the style of "Display_Gridlines" off
+    look.outlineBar = 1;
+    look.outlineCol = 0;
+    m_grid.setLook(look);
+    m_grid.setRedraw(GridRedraw::Buffered);
+
+    static const int aligns[] = {AlignLeftCenter,  AlignRightCenter, AlignLeftCenter,
+                                 AlignRightCenter, AlignRightCenter, AlignGeneral};
+    static const int types[] = {TypeString,   TypeCurrency, TypeString,
+                                TypeCurrency, TypeCurrency, TypeEmpty};
+    for (int c = 0; c < 6; ++c) {
+        m_grid.setColWidth(c, Settings::DefaultColWidths[static_cast<std::size_t>(c)]);
+        m_grid.setColAlignment(c, aligns[c]);
+        m_grid.setColDataType(c, types[c]);
+    }
+    m_grid.setColHidden(4, true);
+    // Column 5 is never written, not even its header.
+    m_grid.setTextRange(0, 0, 4, QStringLiteral("Node\tSize\t\t# of Files\tByteSize"));
+    m_grid.setNode(0, false);
+    m_grid.setLevel(0, -1);
+
+    const int top = m_grid.addRow();
+    m_grid.setNode(top, true);
+    m_grid.setLevel(top, -1);
+
+    for (int p = 0; p < static_cast<int>(TreePicture::Count); ++p)
+        m_pictureIds[static_cast<std::size_t>(p)] =
+            m_grid.addPicture(iconFor(static_cast<TreePicture>(p)));
+
+    SetSizeFactor();
+    m_sizeFormat = m_settings.Object_Size_Format.trimmed();
+    if (m_sizeFormat.isEmpty())
+        m_sizeFormat = QStringLiteral("#,##0.##");
+    m_grid.setColFormat(1, m_sizeFormat);
+
+    m_grid.setTextRange(top, 0, 4,
+                        QStringLiteral("Scans\t0\t") + m_sizeUnit + QStringLiteral("\t0\t0"));
+    m_topSizeInUnit = false;
+    m_grid.setCellPicture(top, 0, pictureId(TreePicture::Desktop));
+    m_grid.select(top, 0);
+}
+
+void ScanTree::SetSizeFactor() {
+    m_sizeFactor = Settings::sizeFactorOf(m_settings.Object_Size);
+    m_sizeUnit = Settings::sizeUnitOf(m_settings.Object_Size);
+}
+
+TreePicture ScanTree::pictureOf(RowKind kind) {
+    switch (kind) {
+    case RowKind::HardDisk:
+        return TreePicture::HDD;
+    case RowKind::Remote:
+        return TreePicture::Remote;
+    case RowKind::Removable:
+        return TreePicture::Removable;
+    case RowKind::Optical:
+        return TreePicture::Optical;
+    case RowKind::RamDisk:
+        return TreePicture::RAMDISK;
+    case RowKind::Undetermined:
+        return TreePicture::Undtmnd;
+    case RowKind::NoRoot:
+        return TreePicture::NoRoot;
+    case RowKind::InvalidDriveNumber:
+        return TreePicture::InvDrvNum;
+    case RowKind::Files:
+        return TreePicture::File;
+    case RowKind::Warning:
+        return TreePicture::Warning;
+    case RowKind::Folder:
+        break;
+    }
+    return TreePicture::Folder;
+}
+
+RowKind ScanTree::rowKindOfDriveType(int driveType) {
+    switch (driveType) {
+    case 0:
+        return RowKind::Undetermined;
+    case 1:
+        return RowKind::NoRoot;
+    case 2:
+        return RowKind::Removable;
+    case 3:
+        return RowKind::HardDisk;
+    case 4:
+        return RowKind::Remote;
+    case 5:
+        return RowKind::Optical;
+    case 6:
+        return RowKind::RamDisk;
+    default:
+        return RowKind::InvalidDriveNumber;
+    }
+}
+
+int ScanTree::AddTreeRow(const QString &Name, int Level, RowKind Kind, Fixed Bytes, bool IsRoot,
+                         Fixed FileCount) {
+    const int r = m_grid.addRow();
+    m_grid.setNode(r, true);
+    m_grid.setLevel(r, Level);
+    const QChar dec = m_grid.decimalSeparator();
+    // The name goes in on its own: a file name may hold a tab, which would shift the other
+    // cells of a tab-separated write. The size and count cells still go in one write, so each
+    // of their notifications sees the whole row.
+    m_grid.setText(r, 0, Name);
+    // Built in a reused buffer: this runs twice per folder of a scan.
+    QString &cells = m_rowText;
+    cells.resize(0);
+    Fixed::appendTextOfDouble(cells, Bytes.toDouble() / m_sizeFactor, dec);
+    cells.append(u'\t').append(m_sizeUnit).append(u'\t');
+    FileCount.appendText(cells, dec);
+    cells.append(u'\t');
+    Bytes.appendText(cells, dec);
+    m_grid.setTextRange(r, 1, 4, cells);
+    m_grid.setCellPicture(r, 0, pictureId(pictureOf(Kind)));
+    if (Kind == RowKind::Warning)
+        m_grid.setCellForeColor(r, 0, r, 3, 255);
+    if (IsRoot) {
+        m_grid.setCellForeColor(r, 0, r, 3, m_settings.Root_Font_Color);
+        m_grid.setCellBold(r, 0, r, 0, true);
+    }
+    return r;
+}
+
+void ScanTree::UpdateRoots() {
+    Fixed bytes, files;
+    for (int c = m_grid.firstChild(TopRow); c >= 0; c = m_grid.nextSibling(c)) {
+        bytes += cellValue(c, 4);
+        files += cellValue(c, 3);
+    }
+    const QChar dec = m_grid.decimalSeparator();
+    m_grid.setTextRange(TopRow, 1, 4,
+                        Fixed::textOfDouble(bytes.toDouble() / m_sizeFactor, dec) + u'\t' +
+                            m_sizeUnit + u'\t' + files.text(dec) + u'\t' + bytes.text(dec));
+    m_topSizeInUnit = true;
+}
+
+Fixed ScanTree::cellValue(int row, int col) const {
+    if (auto fixed = m_grid.fixedValue(row, col))
+        return Fixed::fromRaw(*fixed);
+    const QString text = m_grid.text(row, col);
+    if (text.isEmpty())
+        return Fixed();
+    if (auto parsed = Fixed::parse(text, m_grid.decimalSeparator()))
+        return *parsed;
+    throw AppError::typeMismatch();
+}
+
+Fixed ScanTree::previousValue() const {
+    if (auto fixed = m_grid.previousFixedValue())
+        return Fixed::fromRaw(*fixed);
+    const QString text = m_grid.previousText();
+    if (text.isEmpty())
+        return Fixed();
+    if (auto parsed = Fixed::parse(text, m_grid.decimalSeparator()))
+        return *parsed;
+    throw AppError::typeMismatch();
+}
+
+void ScanTree::writeValue(int row, int col, Fixed value) {
+    // One buffer serves every level of a carry: the grid has taken the text in before it
+    // raises the notification that writes the next level.
+    m_numberText.resize(0);
+    value.appendText(m_numberText, m_grid.decimalSeparator());
+    m_grid.setText(row, col, m_numberText);
+}
+
+void ScanTree::carryUp(int row, int col) {
+    if (row < 1 || (col != 1 && col != 3 && col != 4))
+        return;
+    const int parent = m_grid.parentRow(row);
+    if (parent < 0)
+        return;
+    if (parent == TopRow && m_topSizeInUnit) {
+        // UpdateRoots left the top row's size in the current unit; the first change that
+        // reaches the top row makes it the sum of the roots' sizes again (the counts were
+        // written as sums, so changes still add to them).
+        m_topSizeInUnit = false;
+        Fixed sum;
+        for (int c = m_grid.firstChild(TopRow); c >= 0; c = m_grid.nextSibling(c))
+            sum += cellValue(c, 1);
+        writeValue(TopRow, 1, sum);
+        if (col == 1)
+            return;
+    }
+    const Fixed current = cellValue(parent, col);
+    Fixed target;
+    const std::optional<qint64> previous = m_grid.previousFixedValue();
+    if (!previous && m_grid.firstChild(parent) == row && m_grid.nextSibling(row) < 0) {
+        // The first value of an only child: the sum is its value, whatever the parent held
+        // before it had children. (A child that held a number already kept the parent equal
+        // to it, so the change below gives the same.)
+        target = cellValue(row, col);
+    } else {
+        const Fixed old = previous ? Fixed::fromRaw(*previous) : previousValue();
+        const Fixed delta = cellValue(row, col) - old;
+        if (delta == Fixed())
+            return;
+        target = current + delta;
+    }
+    if (target != current)
+        writeValue(parent, col, target);
+}
+
+void ScanTree::fgTree_CellChanged(int Row, int Col) {
+    static const QString title = QStringLiteral("Error in fgTree_CellChanged");
+    auto report = [&](const AppError &error) {
+        if (m_errorSink)
+            m_errorSink(title, error);
+        else
+            qWarning().noquote() << title << error.number() << error.description();
+    };
+    try {
+        carryUp(Row, Col);
+    } catch (const AppError &e) {
+        report(e);
+    } catch (const std::out_of_range &e) {
+        report(AppError(9, QString::fromUtf8(e.what())));
+    } catch (const std::exception &e) {
+        report(AppError(5, QString::fromUtf8(e.what())));
+    }
+}

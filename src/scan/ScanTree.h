@@ -1,0 +1,125 @@
+#pragma once
+
+#include "Fixed.h"
+
+#include <QIcon>
+#include <QObject>
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+
+class AppError;
+class OutlineGrid;
+struct Settings;
+
+/// What a row of the scan tree is; picks its picture.
+enum class RowKind : int {
+    HardDisk = 0,
+    Remote,
+    Removable,
+    Optical,
+    RamDisk,
+    Undetermined,
+    NoRoot,
+    InvalidDriveNumber,
+    Folder,
+    Files,
+    Warning,
+};
+
+/// The pictures of the scan tree's rows, by role.
+enum class TreePicture : int {
+    Desktop = 0, ///< imgDesktop, the top row
+    HDD,         ///< imgHDD
+    Remote,      ///< imgRemote
+    Removable,   ///< imgRemovable
+    Optical,     ///< imgOptical
+    RAMDISK,     ///< imgRAMDISK
+    Undtmnd,     ///< imgUndtmnd
+    NoRoot,      ///< imgNoRoot
+    InvDrvNum,   ///< imgInvDrvNum
+    Folder,      ///< imgFolder
+    File,        ///< imgFile
+    Warning,     ///< imgWarning
+    Count
+};
+
+/// The scan tree held in the outline grid `fgTree`: its columns, the rows a scan appends, the
+/// size unit, and the rule that keeps every node's size, file count and byte count (columns 1,
+/// 3 and 4) equal to the sums of its children's.
+///
+/// Totals are carried up as each cell is written: the handler of the grid's cell-changed
+/// notification adds the change of a child's cell to its parent's cell, which raises the
+/// notification one level up, so a write costs O(depth). The top row is the exception:
+/// `UpdateRoots` writes its size in the current unit, and the next change that reaches it
+/// re-sums its size from the scan roots.
+class ScanTree : public QObject {
+    Q_OBJECT
+public:
+    /// Connects to the grid's cell-changed notification; `settings` is read, never written.
+    ScanTree(OutlineGrid &grid, const Settings &settings, QObject *parent = nullptr);
+
+    /// Gives the icon for a picture. Without a source, pictures come from the desktop's icon
+    /// theme by their freedesktop names (and stay empty without a QGuiApplication).
+    using PictureSource = std::function<QIcon(TreePicture)>;
+    void setPictureSource(PictureSource source) { m_pictureSource = std::move(source); }
+    /// Receives errors raised inside `fgTree_CellChanged` with the box's title; by default they
+    /// are written to the debug log.
+    using ErrorSink = std::function<void(const QString &title, const AppError &error)>;
+    void setErrorSink(ErrorSink sink) { m_errorSink = std::move(sink); }
+
+    OutlineGrid &grid() const { return m_grid; }
+
+    /// Prepares the grid: columns, header row, the "Scans" top row, unit and size format.
+    void InitTreeGrid();
+    /// Takes `SizeFactor` and `SizeUnit` from `Object_Size`.
+    void SetSizeFactor();
+    /// Appends one node row and returns its index.
+    int AddTreeRow(const QString &Name, int Level, RowKind Kind, Fixed Bytes, bool IsRoot,
+                   Fixed FileCount);
+    /// Writes the top row: the byte and file totals of all scan roots, the size in the current
+    /// unit.
+    void UpdateRoots();
+    /// The grid's cell-changed handler; carries totals up.
+    void fgTree_CellChanged(int Row, int Col);
+
+    std::int32_t SizeFactor() const { return m_sizeFactor; }
+    const QString &SizeUnit() const { return m_sizeUnit; }
+    const QString &SizeFormat() const { return m_sizeFormat; }
+
+    /// The grid's picture id of a picture (0 before `InitTreeGrid`).
+    int pictureId(TreePicture picture) const {
+        return m_pictureIds[static_cast<std::size_t>(picture)];
+    }
+    static TreePicture pictureOf(RowKind kind);
+    /// The row kind of a drive type value (0 unknown ... 6 RAM disk).
+    static RowKind rowKindOfDriveType(int driveType);
+    /// True while the top row's size is the one `UpdateRoots` wrote in the current unit rather
+    /// than the sum of the roots' sizes.
+    bool topSizeInCurrentUnit() const { return m_topSizeInUnit; }
+
+    /// A size or count cell's value: empty is zero; column 1's quotient texts are rounded to
+    /// four decimals. Raises the type-mismatch error for text that is not a number.
+    Fixed cellValue(int row, int col) const;
+
+    static constexpr int TopRow = 1;
+
+private:
+    OutlineGrid &m_grid;
+    const Settings &m_settings;
+    std::int32_t m_sizeFactor = 1;
+    QString m_sizeUnit = QStringLiteral("B");
+    QString m_sizeFormat = QStringLiteral("#,##0.##");
+    std::array<int, static_cast<std::size_t>(TreePicture::Count)> m_pictureIds{};
+    PictureSource m_pictureSource;
+    ErrorSink m_errorSink;
+    bool m_topSizeInUnit = false;
+    QString m_rowText, m_numberText; // reused text buffers
+
+    void carryUp(int row, int col);
+    Fixed previousValue() const;
+    void writeValue(int row, int col, Fixed value);
+    QIcon iconFor(TreePicture picture) const;
+};

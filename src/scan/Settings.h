@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <cstdint>
+
+/// The program's setting variables, one member per key of the settings file, named by the key
+/// (the section is in the comment of each group). A fresh object holds every reading default;
+/// `repair()` applies the range rules that reading the file applies. Values are set in code;
+/// the settings file is read and written elsewhere.
+struct Settings {
+    // [Scan]
+    QString Match_Parameters = QStringLiteral("*.*");
+    bool Recurse_Subfolders = true;
+    bool Collapse_Root_Nodes_B4_Scan = true;
+    bool Clear_Nodes_B4_Scan = false;
+    bool Imm_Scan_On_Path_Selection = true;
+    std::int16_t Redraw_Scan_Progress = 0; ///< 0 none, 1 direct, 2 buffered
+
+    // [Appearance]
+    std::int16_t Object_Size = 2; ///< 0 B, 1 KB, 2 MB, 3 GB
+    QString Object_Size_Format = QStringLiteral("#,##0.##");
+    bool Display_Wallpaper = true;
+    bool Display_Gridlines = false;
+    std::uint32_t Root_Font_Color = 16711680;        ///< blue
+    std::uint32_t HighLight_Border_Color = 16711935; ///< magenta
+    std::uint32_t HighLight_Fill_Color = 8454016;    ///< light green
+    bool HighLight_Fill_Transparent = false;
+
+    // [Chart]
+    std::int16_t Chart_Type = 0; ///< 0 pie, 1 bar
+    bool ThreeD_Effects = false; ///< key "3D_Effects"
+    bool Chart_In_PDF_Output = true;
+    bool Chart_In_HTML_Output = true;
+    QString Other_Label = QStringLiteral("Other");
+
+    // [Main]
+    bool Disp_Chart = true;
+    bool OnTop = false;
+    QString Opacity = QStringLiteral("100");
+    std::int16_t Sort = -1;
+    static constexpr int ColumnCount = 6;
+    static constexpr std::array<std::int32_t, ColumnCount> DefaultColWidths{3045, 990, 375,
+                                                                            735,  960, 960};
+    std::array<std::int32_t, ColumnCount> ColWidth = DefaultColWidths; ///< "Col<n>Width", twips
+    float fgTree_Width = 5500;
+    float chMain_Width = 5775;
+    float chMain_Left = 5400;
+
+    // [Start_Path_Items]
+    static constexpr int MaxListItems = 15;
+    int Start_Path_Number = 1;    ///< key "Number"
+    QString Start_Path_Current;   ///< key "Current"; empty means the system drive's root
+    QStringList Start_Path_Items; ///< keys "0", "1", ...
+
+    // [Match_Parameter_Items]
+    int Match_Parameter_Number = 0; ///< key "Number"
+    QStringList Match_Parameter_Items;
+
+    /// Applies the reading rules: trims texts and replaces empty ones by their defaults, sets an
+    /// out-of-range `Redraw_Scan_Progress`, `Object_Size` or `Chart_Type` to 0, gives negative
+    /// `fgTree_Width` and `chMain_Width` their defaults, holds the list counts in range and drops
+    /// blank list items. Colours and column widths are taken as they are.
+    void repair();
+
+    /// The index of the Sort menu item that a stored `Sort` value selects (9 is "None").
+    static int sortMenuIndex(int sortValue);
+    /// The divisor and unit text that an `Object_Size` value stands for (0 for any value
+    /// outside 1 to 3).
+    static std::int32_t sizeFactorOf(int objectSize);
+    static QString sizeUnitOf(int objectSize);
+};

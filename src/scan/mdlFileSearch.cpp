@@ -1,0 +1,207 @@
+#include "mdlFileSearch.h"
+
+#include "AppError.h"
+#include "MountTable.h"
+#include "OutlineGrid.h"
+#include "ScanTree.h"
+#include "mdlDrives.h"
+
+#include <QCoreApplication>
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace {
+
+// Every open folder on the way down holds a descriptor, so a deep tree needs many; the hard
+// limit is usually far above the soft one.
+void raiseDescriptorLimit() {
+    static bool done = false;
+    if (done)
+        return;
+    done = true;
+    struct rlimit lim;
+    if (::getrlimit(RLIMIT_NOFILE, &lim) == 0 && lim.rlim_cur < lim.rlim_max) {
+        lim.rlim_cur = lim.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &lim);
+    }
+}
+
+struct FdCloser {
+    int fd;
+    void close() {
+        if (fd >= 0)
+            ::close(fd);
+        fd = -1;
+    }
+    ~FdCloser() { close(); }
+};
+
+// The record getdents64 fills in; glibc declares no type for it.
+struct LinuxDirent64 {
+    ino64_t d_ino;
+    off64_t d_off;
+    unsigned short d_reclen;
+    unsigned char d_type;
+    char d_name[];
+};
+
+constexpr std::size_t DirBufferSize = 32768;
+
+bool isDotOrDotDot(const char *name) {
+    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+} // namespace
+
+mdlFileSearch::mdlFileSearch(ScanTree &tree)
+    : m_tree(tree), m_yield([] {
+          if (QCoreApplication::instance())
+              QCoreApplication::processEvents();
+      }),
+      m_openDir(&mdlFileSearch::openDirectory) {}
+
+mdlFileSearch::~mdlFileSearch() = default;
+
+void mdlFileSearch::ResetSearchParams() {
+    searchParams.Recurse = true;
+    searchParams.Pattern = QStringLiteral("*.*");
+    searchParams.StartPath.clear();
+}
+
+int mdlFileSearch::openDirectory(int dirFd, const char *name) {
+    return ::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+}
+
+void mdlFileSearch::setMountTable(std::shared_ptr<const MountTable> mounts) {
+    m_mounts = std::move(mounts);
+    m_pseudoDevices.clear();
+}
+
+QString mdlFileSearch::statusText() const {
+    return QString::fromUtf8(m_status);
+}
+
+void mdlFileSearch::publishStatus() {
+    if (m_statusSink)
+        m_statusSink(statusText());
+}
+
+void mdlFileSearch::yieldOnce() {
+    publishStatus();
+    if (m_yield)
+        m_yield();
+}
+
+bool mdlFileSearch::isPseudoDevice(dev_t dev) {
+    auto it = m_pseudoDevices.find(dev);
+    if (it != m_pseudoDevices.end())
+        return it->second;
+    if (!m_mounts)
+        m_mounts = std::make_shared<const MountTable>(MountTable::current());
+    const MountEntry *entry = m_mounts->findDevice(dev);
+    const bool pseudo = entry && mdlDrives::isPseudoFs(entry->fsType);
+    m_pseudoDevices.emplace(dev, pseudo);
+    return pseudo;
+}
+
+void mdlFileSearch::SearchFolder(const QString &Path, int Level, int FolderRow) {
+    SearchFolder(QFile::encodeName(Path), Level, FolderRow);
+}
+
+void mdlFileSearch::SearchFolder(const QByteArray &Path, int Level, int FolderRow) {
+    raiseDescriptorLimit();
+    m_spec = FileSpec(searchParams.Pattern);
+    m_path = Path;
+    if (!m_path.endsWith('/'))
+        m_path.append('/');
+    struct StatusOnExit {
+        mdlFileSearch *self;
+        ~StatusOnExit() { self->publishStatus(); }
+    } statusOnExit{this};
+    walk(m_openDir(AT_FDCWD, Path.constData()), Level, FolderRow, static_cast<dev_t>(-1), 0);
+}
+
+// One folder: its subfolders' rows (each followed by its subtree), then its files row. `fd`
+// is the folder's descriptor (or -1 when it could not be opened), which this call owns.
+//
+// Entries are read with getdents64 into a buffer per depth rather than through readdir, which
+// would stat and fcntl every folder again when it wraps the descriptor.
+void mdlFileSearch::walk(int fd, int level, int folderRow, dev_t parentDev, std::size_t depth) {
+    OutlineGrid &grid = m_tree.grid();
+    qint64 files = 0, bytes = 0;
+    FdCloser closer{-1};
+    dev_t dev = 0;
+    if (fd >= 0) {
+        struct stat st;
+        closer.fd = fd;
+        // A folder on a pseudo file system is treated like one that cannot be read.
+        if (::fstat(fd, &st) == 0 && (st.st_dev == parentDev || !isPseudoDevice(st.st_dev)))
+            dev = st.st_dev;
+        else
+            closer.close();
+    }
+    if (closer.fd >= 0) {
+        if (AbortRequested)
+            throw AppError::scanAborted();
+        yieldOnce();
+        // Deeper levels may grow the list while this level still reads from its buffer, so
+        // the buffers themselves never move.
+        if (m_buffers.size() <= depth)
+            m_buffers.resize(depth + 1);
+        if (!m_buffers[depth])
+            m_buffers[depth] = std::make_unique<char[]>(DirBufferSize);
+        char *const buf = m_buffers[depth].get();
+        const qsizetype base = m_path.size();
+        for (;;) {
+            const long got = ::syscall(SYS_getdents64, closer.fd, buf, DirBufferSize);
+            if (got <= 0) // end, or the folder vanished or turned unreadable
+                break;
+            for (long pos = 0; pos < got;) {
+                const auto *de = reinterpret_cast<const LinuxDirent64 *>(buf + pos);
+                pos += de->d_reclen;
+                const char *name = de->d_name;
+                unsigned char type = de->d_type;
+                struct stat st;
+                bool statted = false;
+                if (type == DT_UNKNOWN) { // some file systems do not fill in the type
+                    statted = ::fstatat(closer.fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
+                    type = statted && S_ISDIR(st.st_mode) ? DT_DIR : DT_REG;
+                }
+                if (type == DT_DIR) {
+                    if (!isDotOrDotDot(name)) {
+                        const auto len = static_cast<qsizetype>(std::strlen(name));
+                        m_path.append(name, len).append('/');
+                        const int row = m_tree.AddTreeRow(QString::fromUtf8(name, len), level,
+                                                          RowKind::Folder, Fixed(), false, Fixed());
+                        grid.setRowDataBytes(row, m_path);
+                        m_status = m_path.first(m_path.size() - 1);
+                        if (searchParams.Recurse)
+                            walk(m_openDir(closer.fd, name), level + 1, row, dev, depth + 1);
+                        m_path.truncate(base);
+                    }
+                } else if (m_spec.matches(name, std::strlen(name))) {
+                    ++files;
+                    // A file that vanished since it was listed counts with size 0.
+                    if (statted || ::fstatat(closer.fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0)
+                        if (__builtin_add_overflow(bytes, static_cast<qint64>(st.st_size), &bytes))
+                            throw AppError::overflow();
+                }
+                if (++searchParams.EntriesSeen % 50 == 0 && AbortRequested)
+                    throw AppError::scanAborted();
+            }
+        }
+        closer.close();
+    }
+    m_tree.AddTreeRow(QStringLiteral("<Files in ") + grid.text(folderRow, 0) + u'>', level,
+                      RowKind::Files, Fixed::fromInt(bytes), false, Fixed::fromInt(files));
+    grid.sortNode(folderRow);
+    grid.setOutlineState(folderRow, OutlineCollapsed);
+}

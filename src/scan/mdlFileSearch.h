@@ -1,0 +1,101 @@
+#pragma once
+
+#include "FileSpec.h"
+#include "Fixed.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+class MountTable;
+class ScanTree;
+
+/// The walk's parameters, set by the scan command before each walk.
+struct SearchParams {
+    bool Recurse = true;
+    /// Directory entries looked at, over the whole run of the program; paces the abort test.
+    std::uint32_t EntriesSeen = 0;
+    QString Pattern = QStringLiteral("*.*");
+    QString StartPath;
+};
+
+/// The folder walker: walks one start folder and everything below it into rows of the scan
+/// tree, a folder row before each subfolder's contents and a files row after them.
+///
+/// Folders are read through directory descriptors, one readdir pass each, so no path length
+/// limit applies; only files are stat'ed, and never through a symbolic link: a link is a file
+/// of its own size, so the walk cannot loop. Kernel pseudo file systems (/proc and the like)
+/// are not entered. A folder that cannot be read, or vanishes, gets an empty files row; a file
+/// that vanishes before it is sized counts with size 0.
+class mdlFileSearch {
+public:
+    explicit mdlFileSearch(ScanTree &tree);
+    ~mdlFileSearch();
+
+    SearchParams searchParams;
+    /// Set by the Abort button; the walk stops with the abort error at its next check.
+    bool AbortRequested = false;
+
+    void ResetSearchParams();
+
+    /// Walks a folder (a path ending in "/"): `Level` is the outline level its children get,
+    /// `FolderRow` its own row. Raises the abort error when an abort was requested.
+    void SearchFolder(const QString &Path, int Level, int FolderRow);
+    /// The same for a path given as the file system's bytes.
+    void SearchFolder(const QByteArray &Path, int Level, int FolderRow);
+
+    /// Runs the event loop once; called once per folder opened. The default processes the
+    /// pending events of the application, when there is one.
+    using YieldFunction = std::function<void()>;
+    void setYieldFunction(YieldFunction yield) { m_yield = std::move(yield); }
+    /// Receives the first status panel's text (Path + name of the folder entered last). It is
+    /// only stored per folder; the sink gets it at each yield and when a walk ends, since the
+    /// panel can only repaint when the event loop turns.
+    using StatusSink = std::function<void(const QString &)>;
+    void setStatusSink(StatusSink sink) { m_statusSink = std::move(sink); }
+    QString statusText() const;
+    /// Opens a folder relative to a directory descriptor (AT_FDCWD for a full path); returns a
+    /// descriptor or -1 with errno set. Replaceable so that tests can refuse a folder.
+    using OpenDirFunction = std::function<int(int dirFd, const char *name)>;
+    void setOpenDirFunction(OpenDirFunction open) { m_openDir = std::move(open); }
+    static int openDirectory(int dirFd, const char *name);
+    /// The mount table used to tell pseudo file systems; read from the system on first need
+    /// when not set.
+    void setMountTable(std::shared_ptr<const MountTable> mounts);
+
+    static bool MatchesSpec(const QString &name, const QString &pattern);
+    /// The size of a file (not following a final link); 0 when it cannot be looked up.
+    static Fixed FileSizeOf(const QString &path);
+    /// StripNul, then a "/" appended unless the text ends in one; empty gives "/".
+    static QString NormalizePath(const QString &path);
+    static QString StripNul(const QString &text);
+    /// Whether the path names a folder (following links).
+    static bool FolderExists(const QString &path);
+    /// Trims spaces, then removes one trailing "/".
+    static QString StripTrailingSlash(const QString &path);
+
+private:
+    ScanTree &m_tree;
+    YieldFunction m_yield;
+    StatusSink m_statusSink;
+    OpenDirFunction m_openDir;
+    std::shared_ptr<const MountTable> m_mounts;
+    std::unordered_map<dev_t, bool> m_pseudoDevices; // device -> not to be walked
+    FileSpec m_spec;
+    QByteArray m_path;   // the folder being walked, ending in "/"
+    QByteArray m_status; // Path + name of the folder entered last
+
+    std::vector<std::unique_ptr<char[]>> m_buffers; // one directory buffer per depth, reused
+
+    void walk(int fd, int level, int folderRow, dev_t parentDev, std::size_t depth);
+    bool isPseudoDevice(dev_t dev);
+    void yieldOnce();
+    void publishStatus();
+};

@@ -1,0 +1,82 @@
+#pragma once
+
+// A scan set up the way the program sets it up, for tests: the grid prepared, a walker whose
+// yields are counted, and helpers to make fixture trees in a temporary folder.
+#include "OutlineGrid.h"
+#include "ScanTree.h"
+#include "Settings.h"
+#include "mdlFileSearch.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+struct ScanFixture {
+    Settings settings;
+    OutlineGrid grid;
+    ScanTree tree{grid, settings};
+    mdlFileSearch search{tree};
+    int yields = 0;
+    std::function<void()> onYield;
+
+    ScanFixture() {
+        tree.InitTreeGrid();
+        search.setYieldFunction([this] {
+            ++yields;
+            if (onYield)
+                onYield();
+        });
+    }
+
+    /// Appends a root row for `path` and walks it, as the scan command does.
+    int scan(const QByteArray &path) {
+        QByteArray start = path;
+        if (!start.endsWith('/'))
+            start.append('/');
+        const int root =
+            tree.AddTreeRow(QString::fromUtf8(start), 0, RowKind::Folder, Fixed(), true, Fixed());
+        grid.setRowDataBytes(root, start);
+        search.SearchFolder(start, 1, root);
+        return root;
+    }
+
+    /// The children of a row, in grid order.
+    std::vector<int> children(int row) const {
+        std::vector<int> out;
+        for (int c = grid.firstChild(row); c >= 0; c = grid.nextSibling(c))
+            out.push_back(c);
+        return out;
+    }
+
+    /// One row as "level name size unit files bytes", for readable expectations.
+    std::string line(int row) const {
+        QString s = QString::number(grid.level(row));
+        for (int c = 0; c <= 4; ++c)
+            s += u'|' + grid.text(row, c);
+        return s.toStdString();
+    }
+};
+
+/// A file of the given size (sparse: the size is set, not written).
+inline void makeFile(const QByteArray &path, qint64 size) {
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd >= 0) {
+        if (::ftruncate(fd, size) != 0) {
+        }
+        ::close(fd);
+    }
+}
+
+inline void makeDir(const QByteArray &path) {
+    ::mkdir(path.constData(), 0755);
+}
+
+inline QByteArray tempPath(const QTemporaryDir &dir) {
+    return QFile::encodeName(dir.path());
+}
