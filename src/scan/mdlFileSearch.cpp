@@ -118,7 +118,7 @@ void mdlFileSearch::SearchFolder(const QString &Path, int Level, int FolderRow) 
 
 void mdlFileSearch::SearchFolder(const QByteArray &Path, int Level, int FolderRow) {
     raiseDescriptorLimit();
-    m_spec = FileSpec(searchParams.Pattern);
+    m_pattern = FilePattern(searchParams.Pattern);
     m_path = Path;
     if (!m_path.endsWith('/'))
         m_path.append('/');
@@ -187,7 +187,7 @@ void mdlFileSearch::walk(int fd, int level, int folderRow, dev_t parentDev, std:
                             walk(m_openDir(closer.fd, name), level + 1, row, dev, depth + 1);
                         m_path.truncate(base);
                     }
-                } else if (m_spec.matches(name, std::strlen(name))) {
+                } else if (m_pattern.matches(name, std::strlen(name))) {
                     ++files;
                     // A file that vanished since it was listed counts with size 0.
                     if (statted || ::fstatat(closer.fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FileSpec.h"
+#include "FilePattern.h"
 #include "Fixed.h"
 
 #include <QByteArray>
@@ -88,7 +88,7 @@ private:
     OpenDirFunction m_openDir;
     std::shared_ptr<const MountTable> m_mounts;
     std::unordered_map<dev_t, bool> m_pseudoDevices; // device -> not to be walked
-    FileSpec m_spec;
+    FilePattern m_pattern;
     QByteArray m_path;   // the folder being walked, ending in "/"
     QByteArray m_status; // Path + name of the folder entered last
 

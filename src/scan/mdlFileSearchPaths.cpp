@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 
 bool mdlFileSearch::MatchesSpec(const QString &name, const QString &pattern) {
-    return FileSpec(pattern).matches(name);
+    return FilePattern(pattern).matches(name);
 }
 
 Fixed mdlFileSearch::FileSizeOf(const QString &path) {

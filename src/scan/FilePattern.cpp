@@ -1,4 +1,4 @@
-#include "FileSpec.h"
+#include "FilePattern.h"
 
 #include <QStringList>
 
@@ -41,32 +41,32 @@ bool isAscii(const char *s, std::size_t n) {
 
 } // namespace
 
-FileSpec::FileSpec(const QString &pattern) {
+FilePattern::FilePattern(const QString &pattern) {
     for (const QString &piece : pattern.split(u';')) {
-        const QString spec = piece.trimmed();
-        if (spec.isEmpty())
+        const QString wildcard = piece.trimmed();
+        if (wildcard.isEmpty())
             continue;
-        if (spec == QLatin1StringView("*.*") || spec.count(u'*') == spec.size())
+        if (wildcard == QLatin1StringView("*.*") || wildcard.count(u'*') == wildcard.size())
             m_all = true;
-        Spec s;
-        s.folded = spec.toCaseFolded();
+        Wildcard s;
+        s.folded = wildcard.toCaseFolded();
         bool ascii = true;
-        for (QChar c : spec)
+        for (QChar c : wildcard)
             ascii = ascii && c.unicode() < 0x80;
         if (ascii)
-            s.ascii = spec.toLatin1().toLower();
-        m_specs.push_back(std::move(s));
+            s.ascii = wildcard.toLatin1().toLower();
+        m_wildcards.push_back(std::move(s));
     }
 }
 
-bool FileSpec::matches(const char *name, std::size_t length) const {
+bool FilePattern::matches(const char *name, std::size_t length) const {
     if (m_all)
         return true;
     if (!isAscii(name, length))
         return matches(QString::fromUtf8(name, static_cast<qsizetype>(length)));
-    for (const Spec &s : m_specs) {
+    for (const Wildcard &s : m_wildcards) {
         if (s.ascii.isEmpty()) {
-            // Folding can turn a non-ASCII spec character into an ASCII one (the Kelvin sign).
+            // Folding can turn a non-ASCII pattern character into an ASCII one (the Kelvin sign).
             if (matchFolded(s, QString::fromLatin1(name, static_cast<qsizetype>(length))))
                 return true;
         } else if (wildMatch(s.ascii.constData(), static_cast<std::size_t>(s.ascii.size()), name,
@@ -77,18 +77,18 @@ bool FileSpec::matches(const char *name, std::size_t length) const {
     return false;
 }
 
-bool FileSpec::matches(const QString &name) const {
+bool FilePattern::matches(const QString &name) const {
     if (m_all)
         return true;
-    for (const Spec &s : m_specs)
+    for (const Wildcard &s : m_wildcards)
         if (matchFolded(s, name))
             return true;
     return false;
 }
 
-bool FileSpec::matchFolded(const Spec &spec, const QString &name) {
+bool FilePattern::matchFolded(const Wildcard &wildcard, const QString &name) {
     const QString folded = name.toCaseFolded();
-    return wildMatch(spec.folded.constData(), static_cast<std::size_t>(spec.folded.size()),
+    return wildMatch(wildcard.folded.constData(), static_cast<std::size_t>(wildcard.folded.size()),
                      folded.constData(), static_cast<std::size_t>(folded.size()), QChar(u'*'),
                      QChar(u'?'), [](QChar a, QChar b) { return a == b; });
 }

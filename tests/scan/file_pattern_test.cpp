@@ -1,4 +1,4 @@
-#include "FileSpec.h"
+#include "FilePattern.h"
 #include "mdlFileSearch.h"
 
 #include <QTemporaryDir>
@@ -10,24 +10,24 @@
 namespace {
 
 bool match(const char *name, const char *pattern) {
-    const FileSpec spec{QString::fromUtf8(pattern)};
-    const bool bytes = spec.matches(name, std::strlen(name));
-    const bool text = spec.matches(QString::fromUtf8(name));
+    const FilePattern compiled{QString::fromUtf8(pattern)};
+    const bool bytes = compiled.matches(name, std::strlen(name));
+    const bool text = compiled.matches(QString::fromUtf8(name));
     EXPECT_EQ(bytes, text) << name << " / " << pattern; // both ways agree
     EXPECT_EQ(mdlFileSearch::MatchesSpec(QString::fromUtf8(name), QString::fromUtf8(pattern)),
               text);
     return text;
 }
 
-TEST(MatchSpec, StarDotStarMatchesEveryName) {
+TEST(MatchPattern, StarDotStarMatchesEveryName) {
     for (const char *name : {"a.txt", "README", ".hidden", "x.", "many.dots.here", "ü"})
         EXPECT_TRUE(match(name, "*.*")) << name;
-    EXPECT_TRUE(FileSpec(QStringLiteral("*.*")).matchesAll());
-    EXPECT_TRUE(FileSpec(QStringLiteral("*.mp3; * ")).matchesAll());
-    EXPECT_FALSE(FileSpec(QStringLiteral("*.mp3")).matchesAll());
+    EXPECT_TRUE(FilePattern(QStringLiteral("*.*")).matchesAll());
+    EXPECT_TRUE(FilePattern(QStringLiteral("*.mp3; * ")).matchesAll());
+    EXPECT_FALSE(FilePattern(QStringLiteral("*.mp3")).matchesAll());
 }
 
-TEST(MatchSpec, ListsWildcardsAndCase) {
+TEST(MatchPattern, ListsWildcardsAndCase) {
     const char *audio = "*.mp3;*.mp2;*.mp1";
     EXPECT_TRUE(match("song.mp3", audio));
     EXPECT_TRUE(match("SONG.MP2", audio));
@@ -58,8 +58,8 @@ TEST(MatchSpec, ListsWildcardsAndCase) {
     EXPECT_FALSE(match("Olkanne", "öl*"));
     EXPECT_TRUE(match("new\nline.txt", "*.txt"));
     // A name that is not UTF-8 still matches by its readable part.
-    EXPECT_TRUE(FileSpec(QStringLiteral("caf*")).matches("caf\xe9", 4));
-    EXPECT_FALSE(FileSpec(QStringLiteral("*.txt")).matches("caf\xe9", 4));
+    EXPECT_TRUE(FilePattern(QStringLiteral("caf*")).matches("caf\xe9", 4));
+    EXPECT_FALSE(FilePattern(QStringLiteral("*.txt")).matches("caf\xe9", 4));
 }
 
 TEST(PathHelpers, NormalizeStripAndExist) {
