@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include "mdlFileSearch.h"
+
 namespace CommandLine {
 
 QString joinArguments(const QStringList &arguments) {
@@ -46,6 +48,11 @@ QString CommandLineGetValue(const QString &commandLine, const QString &KeyToFind
         value = tokens[i + 1];
     }
     return value;
+}
+
+QString GetCmdLine(const QString &commandLine) {
+    const QString value = CommandLineGetValue(commandLine, QStringLiteral("/f")).trimmed();
+    return value.isEmpty() ? QString() : mdlFileSearch::NormalizePath(value);
 }
 
 } // namespace CommandLine

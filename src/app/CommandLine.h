@@ -19,4 +19,7 @@ QStringList ParseKeyValueString(const QString &KeyValueString, int MaxArgs);
 /// The token that follows the last token equal to `KeyToFind` (ignoring case), or empty text.
 QString CommandLineGetValue(const QString &commandLine, const QString &KeyToFind);
 
+/// The start path given with "/f", trimmed and normalised (ending in "/"), or empty text.
+QString GetCmdLine(const QString &commandLine);
+
 } // namespace CommandLine

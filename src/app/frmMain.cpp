@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPainter>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QStorageInfo>
@@ -28,6 +29,18 @@ namespace {
 
 QIcon themed(const char *name, QStyle::StandardPixmap fallback) {
     return QIcon::fromTheme(QString::fromLatin1(name), qApp->style()->standardIcon(fallback));
+}
+
+// The tree's background picture: a pale wash that darkens slightly towards the bottom right,
+// quiet enough to read any text over it.
+QImage makeWallpaper() {
+    QImage image(256, 256, QImage::Format_RGB32);
+    QPainter p(&image);
+    QLinearGradient wash(0, 0, 256, 256);
+    wash.setColorAt(0, QColor(255, 255, 255));
+    wash.setColorAt(1, QColor(238, 243, 246));
+    p.fillRect(image.rect(), wash);
+    return image;
 }
 
 } // namespace
@@ -116,6 +129,7 @@ frmMain::frmMain(Prompts *prompts, QWidget *parent)
 
     buildMenus();
     SetSortTags();
+    m_wallpaper = makeWallpaper();
 
     m_tree->InitTreeGrid();
     m_nodeChart =
@@ -320,15 +334,4 @@ void frmMain::buildMenus() {
             connect(a, &QAction::triggered, this, [this, i] { mnuSort_Click(i); });
     }
     mnuSort[9]->setChecked(true);
-}
-
-void frmMain::closeEvent(QCloseEvent *event) {
-    if (m_scanning) {
-        // Never tear the window down under a running walk: stop it, close once it unwound.
-        m_closeAfterScan = true;
-        cmdAbort_Click();
-        event->ignore();
-        return;
-    }
-    QMainWindow::closeEvent(event);
 }

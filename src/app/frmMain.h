@@ -4,6 +4,7 @@
 #include "Prompts.h"
 #include "Settings.h"
 
+#include <QImage>
 #include <QMainWindow>
 
 #include <array>
@@ -34,6 +35,16 @@ public:
     /// `prompts` shows every message and dialog (a recording one in tests); null for real ones.
     explicit frmMain(Prompts *prompts = nullptr, QWidget *parent = nullptr);
     ~frmMain() override;
+
+    /// Start-up: settings folder and file, settings, start path, placement, then the window
+    /// shows and a path given with "/f" on `commandLine` is scanned.
+    void Form_Load(const QString &commandLine);
+    void LoadINI();
+    void SaveINI();
+    /// Finds (creating when missing) the settings folder; sets AppDataDir and IniPath.
+    void LocateSettingsFile();
+    const QString &IniPath() const { return m_iniPath; }
+    const QString &AppDataDir() const { return m_appDataDir; }
 
     // Commands ---------------------------------------------------------------------------
     void cmdBeginScan_Click();
@@ -123,6 +134,13 @@ private:
     QMenu *mnuSortMain = nullptr;
     std::array<QAction *, 10> mnuSort{};
 
+    QString m_appDataDir, m_iniPath, m_helpFile;
+    QString m_systemDriveRoot = QStringLiteral("/");
+    int m_osVersionNumber = 0;
+    int m_lockFd = -1;
+    bool m_loaded = false; ///< Form_Load ran: closing saves the settings
+    QImage m_wallpaper;    ///< the tree's background picture
+
     bool m_chartShown = true;
     bool m_scanning = false;
     bool m_closeAfterScan = false;
@@ -139,4 +157,6 @@ private:
     void lblBar_MouseMove(int xInBar);
     void runScanOf(const QString &path);
     void reselectRows();
+    void applyTreeLook();
+    void Form_Unload();
 };

@@ -16,7 +16,6 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-
 TEST_F(MainFixture, AScanCompletesWithTotalsTimeAndTheFinishedMessage) {
     scan(root);
     ASSERT_EQ(prompts.shown.size(), 1u);

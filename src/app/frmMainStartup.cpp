@@ -1,0 +1,119 @@
+// Start-up and shutdown of the main window.
+#include "frmMain.h"
+
+#include "AppError.h"
+#include "CommandLine.h"
+#include "FormPosition.h"
+#include "HandlerTrap.h"
+#include "ScanTree.h"
+#include "SystemInfo.h"
+#include "basInitEntry.h"
+#include "mdlAppMutex.h"
+#include "mdlFileSearch.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QMenu>
+#include <QStandardPaths>
+
+#include <unistd.h>
+
+namespace {
+
+// Creates one folder when it is missing; a folder that cannot be made is an error.
+void ensureFolder(const QString &path) {
+    if (mdlFileSearch::FolderExists(path))
+        return;
+    if (!QDir().mkdir(path))
+        throw AppError(AppError::ObjectError + 199,
+                       QStringLiteral("Could not create the folder ") + path);
+}
+
+} // namespace
+
+void frmMain::LocateSettingsFile() {
+    // The per-user configuration folder ($XDG_CONFIG_HOME or ~/.config).
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    folder = basInitEntry::AddBackslash(folder) + QStringLiteral("Velmoria/");
+    ensureFolder(folder);
+    folder = basInitEntry::AddBackslash(folder) + QStringLiteral("Cairnmeter/");
+    ensureFolder(folder);
+    m_appDataDir = folder;
+    m_iniPath = folder + QStringLiteral("Cairnmeter.ini");
+}
+
+void frmMain::Form_Load(const QString &commandLine) {
+    HandlerTrap trap(m_prompts, this, QStringLiteral("Error in Form_Load"));
+    QString path;
+    trap.run([&] {
+        trap.line = 1;
+        m_lockFd = mdlAppMutex::CreateAppMutex();
+        trap.line = 2;
+        LocateSettingsFile();
+        trap.line = 4;
+        setWindowTitle(QStringLiteral("Cairnmeter"));
+        trap.line = 5;
+        m_osVersionNumber = SystemInfo::GetOSVersion().number;
+        mnuSetOpacityMain->menuAction()->setVisible(m_osVersionNumber >= 500);
+        trap.line = 6;
+        m_helpFile =
+            QCoreApplication::applicationDirPath() + QStringLiteral("/help/Cairnmeter.qhc");
+        trap.line = 8;
+        m_systemDriveRoot = SystemInfo::SystemDriveRoot();
+        trap.line = 12;
+        m_search->AbortRequested = false;
+        m_loaded = true; // from here on, closing writes the settings back
+        trap.line = 13;
+        LoadINI();
+        // The grid was prepared with the default unit; take the stored one for new scans.
+        m_tree->SetSizeFactor();
+        fgTree.setColFormat(1, m_settings.Object_Size_Format);
+        m_tree->UpdateRoots();
+        trap.line = 14;
+        cboStartPath->setEditText(m_systemDriveRoot);
+        trap.line = 15;
+        path = CommandLine::GetCmdLine(commandLine);
+        if (!path.isEmpty())
+            cboStartPath->setEditText(path);
+        trap.line = 16;
+        FormPosition::LoadFormPosition(this, m_iniPath);
+    });
+    show();
+    repaint();
+    QCoreApplication::processEvents();
+    if (!path.isEmpty())
+        cmdBeginScan_Click();
+}
+
+void frmMain::Form_Unload() {
+    HandlerTrap trap(m_prompts, this, QStringLiteral("Error in Unload"));
+    trap.linePrefix = QStringLiteral("Line:");
+    trap.run([&] {
+        trap.line = 1;
+        SaveINI();
+        trap.line = 2;
+        FormPosition::SaveFormPosition(this, m_iniPath);
+        trap.line = 3;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (w != this && w->isVisible())
+                w->close();
+    });
+}
+
+void frmMain::closeEvent(QCloseEvent *event) {
+    if (m_scanning) {
+        // Never tear the window down under a running walk: stop it, close once it unwound.
+        m_closeAfterScan = true;
+        cmdAbort_Click();
+        event->ignore();
+        return;
+    }
+    if (m_loaded) {
+        m_loaded = false; // once, even if close is asked again
+        Form_Unload();
+    }
+    QMainWindow::closeEvent(event);
+}

@@ -1,0 +1,195 @@
+#include "MainFixture.h"
+
+#include "Chart.h"
+#include "ScanTree.h"
+#include "basInitEntry.h"
+
+#include <QAction>
+#include <QProcess>
+#include <QThread>
+
+#include <csignal>
+
+namespace {
+
+// A window started the way main() starts it, with its settings in a folder of the test's own.
+struct StartupFixture : MainFixture {
+    QTemporaryDir config;
+    QString ini;
+
+    void SetUp() override {
+        qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+        ini = config.path() + "/Velmoria/Cairnmeter/Cairnmeter.ini";
+        MainFixture::SetUp();
+    }
+    void TearDown() override {
+        form.reset();
+        qunsetenv("XDG_CONFIG_HOME");
+    }
+    void writeIni(const QByteArray &text) {
+        QDir().mkpath(config.path() + "/Velmoria/Cairnmeter");
+        QFile f(ini);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    }
+    // A fresh window, loaded from the settings file and the given command line.
+    void restart(const QString &commandLine = QString()) {
+        form = std::make_unique<frmMain>(&prompts);
+        form->Form_Load(commandLine);
+    }
+    QString read(const char *section, const char *key) const {
+        return basInitEntry::ReadIniEntry(section, key, "<none>", ini);
+    }
+    int checked(QAction *(frmMain::*item)(int) const) const {
+        for (int i = 0; i < 10; ++i)
+            if ((form.get()->*item)(i)->isChecked())
+                return i;
+        return -1;
+    }
+};
+
+} // namespace
+
+TEST_F(StartupFixture, FirstStartUsesEveryDefaultAndTheFirstExitWritesEveryKey) {
+    restart();
+    EXPECT_TRUE(prompts.shown.empty());
+    EXPECT_TRUE(QFileInfo(config.path() + "/Velmoria/Cairnmeter").isDir());
+    EXPECT_FALSE(QFile::exists(ini)); // nothing written before the exit
+    EXPECT_TRUE(form->isChartShown());
+    EXPECT_FALSE(form->onTopAction()->isChecked());
+    EXPECT_EQ(checked(&frmMain::opacityAction), 0);
+    EXPECT_EQ(checked(&frmMain::sortAction), 9);
+    EXPECT_EQ(form->scanTree().SizeUnit(), "MB");
+    EXPECT_EQ(form->grid().colFormat(1), "#,##0.##");
+    EXPECT_EQ(form->chart().chartType(), Chart::Type::Pie);
+    EXPECT_EQ(form->startPathBox()->currentText(), "/");
+    EXPECT_EQ(form->grid().text(1, 2), "MB");
+    form->close();
+    ASSERT_TRUE(QFile::exists(ini));
+    const std::pair<const char *, const char *> keys[] = {
+        {"Scan", "Match_Parameters"},
+        {"Scan", "Recurse_Subfolders"},
+        {"Scan", "Collapse_Root_Nodes_B4_Scan"},
+        {"Scan", "Clear_Nodes_B4_Scan"},
+        {"Scan", "Imm_Scan_On_Path_Selection"},
+        {"Scan", "Redraw_Scan_Progress"},
+        {"Appearance", "Object_Size"},
+        {"Appearance", "Object_Size_Format"},
+        {"Appearance", "Display_Wallpaper"},
+        {"Appearance", "Display_Gridlines"},
+        {"Appearance", "Root_Font_Color"},
+        {"Appearance", "HighLight_Border_Color"},
+        {"Appearance", "HighLight_Fill_Color"},
+        {"Appearance", "HighLight_Fill_Transparent"},
+        {"Chart", "Chart_Type"},
+        {"Chart", "3D_Effects"},
+        {"Chart", "Chart_In_PDF_Output"},
+        {"Chart", "Chart_In_HTML_Output"},
+        {"Chart", "Other_Label"},
+        {"Main", "Col0Width"},
+        {"Main", "Col5Width"},
+        {"Main", "fgTree_Width"},
+        {"Main", "chMain_Width"},
+        {"Main", "chMain_Left"},
+        {"Main", "Disp_Chart"},
+        {"Main", "OnTop"},
+        {"Main", "Opacity"},
+        {"Main", "Sort"},
+        {"Start_Path_Items", "Number"},
+        {"Start_Path_Items", "Current"},
+        {"Positions", "frmMain"}};
+    for (auto [section, key] : keys)
+        EXPECT_NE(read(section, key), "<none>") << section << "/" << key;
+    EXPECT_EQ(read("Main", "Sort"), "-1");
+    EXPECT_EQ(read("Appearance", "Root_Font_Color"), "16711680");
+    EXPECT_EQ(read("Main", "Opacity"), "100");
+}
+
+TEST_F(StartupFixture, OutOfRangeValuesAreRepairedOrIgnored) {
+    writeIni("[Appearance]\nObject_Size=7\n[Main]\nOpacity=85\nSort=999\n");
+    restart();
+    EXPECT_TRUE(prompts.shown.empty());
+    EXPECT_EQ(form->scanTree().SizeUnit(), "B");
+    EXPECT_EQ(checked(&frmMain::opacityAction), 0);
+    EXPECT_EQ(checked(&frmMain::sortAction), 9);
+    writeIni("[Main]\nOpacity=90\nSort=200\nDisp_Chart=0\n[Chart]\nChart_Type=1\n3D_Effects=1\n");
+    restart();
+    EXPECT_EQ(checked(&frmMain::opacityAction), 1);
+    EXPECT_NEAR(form->windowOpacity(), 230 / 255.0, 0.01);
+    EXPECT_EQ(checked(&frmMain::sortAction), 3);
+    EXPECT_FALSE(form->isChartShown());
+    EXPECT_EQ(form->chart().chartType(), Chart::Type::Bar);
+}
+
+TEST_F(StartupFixture, ABooleanThatIsNotANumberStopsTheReadingWithTheLoadError) {
+    writeIni("[Main]\nSort=201\n[Scan]\nRecurse_Subfolders=yes\nClear_Nodes_B4_Scan=1\n");
+    restart();
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.shown[0].title, "Error in Form_Load");
+    EXPECT_TRUE(prompts.shown[0].text.startsWith("13\nType mismatch\nLine: "));
+    EXPECT_EQ(checked(&frmMain::sortAction), 4);        // read before the error: kept
+    EXPECT_FALSE(form->settings().Clear_Nodes_B4_Scan); // after it: never read
+    EXPECT_TRUE(form->isVisible());                     // the window opens all the same
+}
+
+TEST_F(StartupFixture, SavingStoresFifteenPathsAndDeletesEmptyValues) {
+    restart();
+    for (int i = 0; i < 20; ++i)
+        form->AddToList(QString("/path/%1/").arg(i));
+    form->settings().Object_Size_Format = "";
+    form->startPathBox()->setEditText("");
+    form->close();
+    EXPECT_EQ(read("Start_Path_Items", "Number"), "15");
+    EXPECT_EQ(read("Start_Path_Items", "0"), "/path/19/");
+    EXPECT_EQ(read("Start_Path_Items", "14"), "/path/5/");
+    EXPECT_EQ(read("Start_Path_Items", "15"), "<none>");
+    EXPECT_EQ(read("Start_Path_Items", "Current"), "<none>");
+    EXPECT_EQ(read("Appearance", "Object_Size_Format"), "<none>");
+    restart();
+    EXPECT_EQ(form->grid().colFormat(1), "#,##0.##");
+    EXPECT_EQ(form->startPathBox()->count(), 15);
+    EXPECT_EQ(form->startPathBox()->currentText(), "/"); // start-up puts the system root back
+}
+
+TEST_F(StartupFixture, SettingsAndLayoutSurviveARestart) {
+    restart();
+    form->mnuSort_Click(4);
+    form->mnuSetOpacity_Click(2);
+    form->ShowTheChart(false);
+    form->grid().setColWidth(0, 4000);
+    form->close();
+    restart();
+    EXPECT_EQ(checked(&frmMain::sortAction), 4);
+    EXPECT_EQ(checked(&frmMain::opacityAction), 2);
+    EXPECT_FALSE(form->isChartShown());
+    EXPECT_EQ(form->grid().colWidth(0), 4000);
+}
+
+TEST_F(StartupFixture, APathOnTheCommandLineIsScannedOnceTheWindowShows) {
+    restart("/f \"" + root + "\"");
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(form->startPathBox()->currentText(), root + "/");
+    ASSERT_FALSE(prompts.shown.empty());
+    EXPECT_EQ(prompts.shown.back().text, "The scan has finished.");
+    EXPECT_EQ(form->grid().text(2, 0), root + "/");
+}
+
+TEST_F(StartupFixture, TerminationSignalClosesTheProgramAndSavesItsSettings) {
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("XDG_CONFIG_HOME", config.path());
+    program.setProcessEnvironment(env);
+    program.start(CAIRNMETER_BINARY, {});
+    ASSERT_TRUE(program.waitForStarted(10000));
+    // The signal handler is in place before start-up makes the settings folder; once the
+    // folder is there, ask the program to end.
+    for (int i = 0; i < 400 && !QFileInfo(config.path() + "/Velmoria/Cairnmeter").isDir(); ++i)
+        QThread::msleep(25);
+    ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
+    ASSERT_TRUE(program.waitForFinished(10000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_EQ(read("Main", "Sort"), "-1");
+    EXPECT_NE(read("Positions", "frmMain"), "<none>");
+}
