@@ -7,7 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
-#include <string>
+#include <string_view>
 
 Fixed Fixed::fromInt(qint64 value) {
     qint64 raw = 0;
@@ -54,26 +54,38 @@ std::optional<Fixed> Fixed::parse(QStringView text, QChar decimal) {
         return fromRaw(*canonical);
 
     // General form: collect the significant digits and the power of ten they are scaled by.
+    // Only the first 21 digits can matter (19 whole ones and the rounding digit); of the rest,
+    // only whether any is non-zero.
+    constexpr int MaxDigits = 24;
+    char digitBuf[MaxDigits];
+    int kept = 0;
+    bool droppedNonZero = false;
     qsizetype i = 0;
     const qsizetype n = text.size();
     bool negative = false;
     if (i < n && (text[i] == u'-' || text[i] == u'+'))
         negative = text[i++] == u'-';
-    std::string digits;
     int exponent = 0;
-    bool anyDigit = false, seenPoint = false;
+    bool anyDigit = false, seenPoint = false, anySignificant = false;
     for (; i < n; ++i) {
         const QChar c = text[i];
         if (c >= u'0' && c <= u'9') {
             anyDigit = true;
-            if (digits.empty() && c == u'0') {
+            if (!anySignificant && c == u'0') {
                 if (seenPoint)
                     --exponent;
                 continue;
             }
-            digits.push_back(static_cast<char>(c.unicode()));
-            if (seenPoint)
-                --exponent;
+            anySignificant = true;
+            if (kept < MaxDigits) {
+                digitBuf[kept++] = static_cast<char>(c.unicode());
+                if (seenPoint)
+                    --exponent;
+            } else {
+                droppedNonZero = droppedNonZero || c != u'0';
+                if (!seenPoint)
+                    ++exponent; // a whole digit not kept still scales the kept ones
+            }
         } else if (c == decimal && !seenPoint) {
             seenPoint = true;
         } else {
@@ -96,8 +108,9 @@ std::optional<Fixed> Fixed::parse(QStringView text, QChar decimal) {
     }
     if (i != n)
         return std::nullopt;
-    if (digits.empty())
+    if (!anySignificant)
         return fromRaw(0);
+    const std::string_view digits(digitBuf, static_cast<std::size_t>(kept));
 
     // value = digits × 10^exponent; we want it × 10^4, rounded half to even.
     const int shift = exponent + 4;
@@ -111,7 +124,7 @@ std::optional<Fixed> Fixed::parse(QStringView text, QChar decimal) {
     if (keep < len) {
         const int first = std::max(keep, 0);
         const char lead = keep >= 0 ? digits[static_cast<std::size_t>(first)] : '0';
-        bool restNonZero = false;
+        bool restNonZero = droppedNonZero;
         for (int k = first + (keep >= 0 ? 1 : 0); k < len && !restNonZero; ++k)
             restNonZero = digits[static_cast<std::size_t>(k)] != '0';
         if (keep < 0) // every digit lies below the half: the lead digit is an implied zero

@@ -136,19 +136,23 @@ int ScanTree::AddTreeRow(const QString &Name, int Level, RowKind Kind, Fixed Byt
     m_grid.setNode(r, true);
     m_grid.setLevel(r, Level);
     const QChar dec = m_grid.decimalSeparator();
-    // The name goes in on its own: a file name may hold a tab, which would shift the other
-    // cells of a tab-separated write. The size and count cells still go in one write, so each
-    // of their notifications sees the whole row.
-    m_grid.setText(r, 0, Name);
-    // Built in a reused buffer: this runs twice per folder of a scan.
+    // One tab-separated write of columns 0 to 4, built in a reused buffer (this runs twice per
+    // folder of a scan). A name holding a tab goes in on its own, or it would shift the other
+    // cells; the size and count cells still go in one write, so each of their notifications
+    // sees the whole row.
     QString &cells = m_rowText;
     cells.resize(0);
+    const bool nameApart = Name.contains(u'\t');
+    if (nameApart)
+        m_grid.setText(r, 0, Name);
+    else
+        cells.append(Name).append(u'\t');
     Fixed::appendTextOfDouble(cells, Bytes.toDouble() / m_sizeFactor, dec);
     cells.append(u'\t').append(m_sizeUnit).append(u'\t');
     FileCount.appendText(cells, dec);
     cells.append(u'\t');
     Bytes.appendText(cells, dec);
-    m_grid.setTextRange(r, 1, 4, cells);
+    m_grid.setTextRange(r, nameApart ? 1 : 0, 4, cells);
     m_grid.setCellPicture(r, 0, pictureId(pictureOf(Kind)));
     if (Kind == RowKind::Warning)
         m_grid.setCellForeColor(r, 0, r, 3, 255);
@@ -199,6 +203,11 @@ void ScanTree::writeValue(int row, int col, Fixed value) {
     // raises the notification that writes the next level.
     m_numberText.resize(0);
     value.appendText(m_numberText, m_grid.decimalSeparator());
+    m_lastWrite = {row, col, value};
+    struct Forget { // also when the write fails before its notification
+        ScanTree *self;
+        ~Forget() { self->m_lastWrite.row = -1; }
+    } forget{this};
     m_grid.setText(row, col, m_numberText);
 }
 
@@ -220,23 +229,26 @@ void ScanTree::carryUp(int row, int col) {
         if (col == 1)
             return;
     }
-    const Fixed current = cellValue(parent, col);
-    Fixed target;
     const std::optional<qint64> previous = m_grid.previousFixedValue();
+    // Up the chain, the reported cell is the one just written here: its value is known.
+    const Fixed now =
+        m_lastWrite.row == row && m_lastWrite.col == col ? m_lastWrite.value : cellValue(row, col);
+    m_lastWrite.row = -1;
+    Fixed target;
     if (!previous && m_grid.firstChild(parent) == row && m_grid.nextSibling(row) < 0) {
         // The first value of an only child: the sum is its value, whatever the parent held
         // before it had children. (A child that held a number already kept the parent equal
         // to it, so the change below gives the same.)
-        target = cellValue(row, col);
+        target = now;
+        if (target == cellValue(parent, col))
+            return;
     } else {
-        const Fixed old = previous ? Fixed::fromRaw(*previous) : previousValue();
-        const Fixed delta = cellValue(row, col) - old;
+        const Fixed delta = now - (previous ? Fixed::fromRaw(*previous) : previousValue());
         if (delta == Fixed())
             return;
-        target = current + delta;
+        target = cellValue(parent, col) + delta;
     }
-    if (target != current)
-        writeValue(parent, col, target);
+    writeValue(parent, col, target);
 }
 
 void ScanTree::fgTree_CellChanged(int Row, int Col) {

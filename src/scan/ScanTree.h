@@ -117,6 +117,10 @@ private:
     ErrorSink m_errorSink;
     bool m_topSizeInUnit = false;
     QString m_rowText, m_numberText; // reused text buffers
+    struct {
+        int row = -1, col = -1;
+        Fixed value;
+    } m_lastWrite; // the cell writeValue() is writing, while its notification runs
 
     void carryUp(int row, int col);
     Fixed previousValue() const;

@@ -10,13 +10,17 @@
 #include <QFile>
 
 #include <cerrno>
+#include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+#include <unordered_map>
 
 namespace {
 
@@ -62,13 +66,21 @@ bool isDotOrDotDot(const char *name) {
 } // namespace
 
 mdlFileSearch::mdlFileSearch(ScanTree &tree)
-    : m_tree(tree), m_yield([] {
-          if (QCoreApplication::instance())
-              QCoreApplication::processEvents();
-      }),
+    : m_tree(tree), m_yield(&mdlFileSearch::processEvents),
       m_openDir(&mdlFileSearch::openDirectory) {}
 
 mdlFileSearch::~mdlFileSearch() = default;
+
+void mdlFileSearch::processEvents() {
+    // A folder takes microseconds to walk, an event loop turn about as long again; turning it at
+    // most every few milliseconds keeps repaints and the Abort button just as prompt.
+    static std::chrono::steady_clock::time_point last;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - last < std::chrono::milliseconds(4) || !QCoreApplication::instance())
+        return;
+    QCoreApplication::processEvents();
+    last = std::chrono::steady_clock::now();
+}
 
 void mdlFileSearch::ResetSearchParams() {
     searchParams.Recurse = true;
@@ -82,7 +94,7 @@ int mdlFileSearch::openDirectory(int dirFd, const char *name) {
 
 void mdlFileSearch::setMountTable(std::shared_ptr<const MountTable> mounts) {
     m_mounts = std::move(mounts);
-    m_pseudoDevices.clear();
+    m_mountsGiven = m_mounts != nullptr;
 }
 
 QString mdlFileSearch::statusText() const {
@@ -100,16 +112,35 @@ void mdlFileSearch::yieldOnce() {
         m_yield();
 }
 
-bool mdlFileSearch::isPseudoDevice(dev_t dev) {
-    auto it = m_pseudoDevices.find(dev);
-    if (it != m_pseudoDevices.end())
-        return it->second;
-    if (!m_mounts)
+// Kernel pseudo file systems hold no disk space and must not be walked (/proc alone would add
+// terabytes). They are found by mount point, once per walk: the start folder by its device,
+// the folders below it by their path, so the walk needs no stat of its own per folder.
+bool mdlFileSearch::preparePseudoMounts(int startFd, const QByteArray &startPath) {
+    if (!m_mountsGiven)
         m_mounts = std::make_shared<const MountTable>(MountTable::current());
-    const MountEntry *entry = m_mounts->findDevice(dev);
-    const bool pseudo = entry && mdlDrives::isPseudoFs(entry->fsType);
-    m_pseudoDevices.emplace(dev, pseudo);
-    return pseudo;
+    struct stat st;
+    if (::fstat(startFd, &st) != 0)
+        return false;
+    if (const MountEntry *own = m_mounts->findDevice(st.st_dev))
+        if (mdlDrives::isPseudoFs(own->fsType))
+            return false;
+
+    QByteArray start = startPath;
+    if (char *real = ::realpath(startPath.constData(), nullptr)) {
+        start = real;
+        std::free(real);
+    }
+    if (!start.endsWith('/'))
+        start.append('/');
+    std::unordered_map<std::string, bool> pseudoAt; // the last mount on a point wins
+    for (const MountEntry &e : m_mounts->entries())
+        if (e.mountPoint.startsWith(start) && e.mountPoint.size() > start.size())
+            pseudoAt[(e.mountPoint.sliced(start.size()) + '/').toStdString()] =
+                mdlDrives::isPseudoFs(e.fsType);
+    for (const auto &[relative, pseudo] : pseudoAt)
+        if (pseudo)
+            m_pseudoBelow.insert(QByteArray::fromStdString(relative));
+    return true;
 }
 
 void mdlFileSearch::SearchFolder(const QString &Path, int Level, int FolderRow) {
@@ -122,11 +153,18 @@ void mdlFileSearch::SearchFolder(const QByteArray &Path, int Level, int FolderRo
     m_path = Path;
     if (!m_path.endsWith('/'))
         m_path.append('/');
+    m_startLength = m_path.size();
+    m_pseudoBelow.clear();
     struct StatusOnExit {
         mdlFileSearch *self;
         ~StatusOnExit() { self->publishStatus(); }
     } statusOnExit{this};
-    walk(m_openDir(AT_FDCWD, Path.constData()), Level, FolderRow, static_cast<dev_t>(-1), 0);
+    int fd = m_openDir(AT_FDCWD, Path.constData());
+    if (fd >= 0 && !preparePseudoMounts(fd, Path)) {
+        ::close(fd);
+        fd = -1;
+    }
+    walk(fd, Level, FolderRow, 0);
 }
 
 // One folder: its subfolders' rows (each followed by its subtree), then its files row. `fd`
@@ -134,20 +172,10 @@ void mdlFileSearch::SearchFolder(const QByteArray &Path, int Level, int FolderRo
 //
 // Entries are read with getdents64 into a buffer per depth rather than through readdir, which
 // would stat and fcntl every folder again when it wraps the descriptor.
-void mdlFileSearch::walk(int fd, int level, int folderRow, dev_t parentDev, std::size_t depth) {
+void mdlFileSearch::walk(int fd, int level, int folderRow, std::size_t depth) {
     OutlineGrid &grid = m_tree.grid();
     qint64 files = 0, bytes = 0;
-    FdCloser closer{-1};
-    dev_t dev = 0;
-    if (fd >= 0) {
-        struct stat st;
-        closer.fd = fd;
-        // A folder on a pseudo file system is treated like one that cannot be read.
-        if (::fstat(fd, &st) == 0 && (st.st_dev == parentDev || !isPseudoDevice(st.st_dev)))
-            dev = st.st_dev;
-        else
-            closer.close();
-    }
+    FdCloser closer{fd};
     if (closer.fd >= 0) {
         if (AbortRequested)
             throw AppError::scanAborted();
@@ -183,8 +211,15 @@ void mdlFileSearch::walk(int fd, int level, int folderRow, dev_t parentDev, std:
                                                           RowKind::Folder, Fixed(), false, Fixed());
                         grid.setRowDataBytes(row, m_path);
                         m_status = m_path.first(m_path.size() - 1);
-                        if (searchParams.Recurse)
-                            walk(m_openDir(closer.fd, name), level + 1, row, dev, depth + 1);
+                        if (searchParams.Recurse) {
+                            // A pseudo file system below is treated like a folder that cannot
+                            // be read.
+                            const bool pseudo =
+                                !m_pseudoBelow.isEmpty() &&
+                                m_pseudoBelow.contains(m_path.sliced(m_startLength));
+                            walk(pseudo ? -1 : m_openDir(closer.fd, name), level + 1, row,
+                                 depth + 1);
+                        }
                         m_path.truncate(base);
                     }
                 } else if (m_pattern.matches(name, std::strlen(name))) {

@@ -4,14 +4,12 @@
 #include "Fixed.h"
 
 #include <QByteArray>
+#include <QSet>
 #include <QString>
-
-#include <sys/types.h>
 
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <unordered_map>
 #include <vector>
 
 class MountTable;
@@ -51,10 +49,11 @@ public:
     /// The same for a path given as the file system's bytes.
     void SearchFolder(const QByteArray &Path, int Level, int FolderRow);
 
-    /// Runs the event loop once; called once per folder opened. The default processes the
-    /// pending events of the application, when there is one.
+    /// Lets the event loop run; called once per folder opened. The default is processEvents().
     using YieldFunction = std::function<void()>;
     void setYieldFunction(YieldFunction yield) { m_yield = std::move(yield); }
+    /// Processes the application's pending events, unless that was done less than 4 ms ago.
+    static void processEvents();
     /// Receives the first status panel's text (Path + name of the folder entered last). It is
     /// only stored per folder; the sink gets it at each yield and when a walk ends, since the
     /// panel can only repaint when the event loop turns.
@@ -66,8 +65,8 @@ public:
     using OpenDirFunction = std::function<int(int dirFd, const char *name)>;
     void setOpenDirFunction(OpenDirFunction open) { m_openDir = std::move(open); }
     static int openDirectory(int dirFd, const char *name);
-    /// The mount table used to tell pseudo file systems; read from the system on first need
-    /// when not set.
+    /// The mount table used to tell pseudo file systems; without one, the system's is read at
+    /// the start of every walk.
     void setMountTable(std::shared_ptr<const MountTable> mounts);
 
     static bool MatchesSpec(const QString &name, const QString &pattern);
@@ -87,15 +86,17 @@ private:
     StatusSink m_statusSink;
     OpenDirFunction m_openDir;
     std::shared_ptr<const MountTable> m_mounts;
-    std::unordered_map<dev_t, bool> m_pseudoDevices; // device -> not to be walked
+    bool m_mountsGiven = false;
+    QSet<QByteArray> m_pseudoBelow; // pseudo mount points, relative to the start, ending in "/"
+    qsizetype m_startLength = 0;    // length of the start path within m_path
     FilePattern m_pattern;
     QByteArray m_path;   // the folder being walked, ending in "/"
     QByteArray m_status; // Path + name of the folder entered last
 
     std::vector<std::unique_ptr<char[]>> m_buffers; // one directory buffer per depth, reused
 
-    void walk(int fd, int level, int folderRow, dev_t parentDev, std::size_t depth);
-    bool isPseudoDevice(dev_t dev);
+    void walk(int fd, int level, int folderRow, std::size_t depth);
+    bool preparePseudoMounts(int startFd, const QByteArray &startPath);
     void yieldOnce();
     void publishStatus();
 };

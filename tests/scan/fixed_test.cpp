@@ -87,6 +87,12 @@ TEST(FixedPoint, ParsingReadsDecimalTextAndRoundsItExactly) {
     EXPECT_EQ(raw("922337203685477.58074"), MaxRaw);
     EXPECT_THROW(raw("922337203685477.58075"), AppError); // rounds to one past the end
     EXPECT_THROW(raw("1e20"), AppError);
+    // Digits beyond what can matter still count for rounding and scale.
+    EXPECT_EQ(raw("0.000050000000000000000000000000001"), 1);
+    EXPECT_EQ(raw("0.000150000000000000000000000000000"), 2);
+    EXPECT_EQ(raw("12345.000000000000000000000000000000000004999"), 123450000);
+    EXPECT_THROW(raw("1000000000000000000000000000.5"), AppError);
+    EXPECT_EQ(raw("000000000000000000000000000000000000001.5"), 15000);
     for (const char *bad : {"", " ", "abc", "1.2.3", "12a", "-", ".", "1e", "1,5"})
         EXPECT_EQ(raw(bad), std::nullopt) << bad;
 }

@@ -106,6 +106,22 @@ TEST_F(FolderWalker, NestedFoldersComeDepthFirstWithFilesRowsLast) {
     EXPECT_EQ(s.search.statusText(), QString::fromUtf8(base() + "a/b"));
 }
 
+TEST_F(FolderWalker, StatusPanelGetsTheFolderEnteredLastAtEachYieldAndAtTheEnd) {
+    makeDir(base() + "a");
+    makeDir(base() + "a/b");
+    makeDir(base() + "c");
+    std::vector<QString> shown;
+    s.search.setStatusSink([&](const QString &text) { shown.push_back(text); });
+    s.search.setYieldFunction([&] { shown.push_back(QStringLiteral("yield")); });
+    s.search.searchParams.Recurse = false;
+    s.scan(base());
+    // Recurse off: one folder opened, one yield; the last subfolder listed shows at the end.
+    ASSERT_EQ(shown.size(), 3u);
+    EXPECT_EQ(shown[1], "yield");
+    EXPECT_TRUE(shown[2] == QString::fromUtf8(base() + "a") ||
+                shown[2] == QString::fromUtf8(base() + "c"));
+}
+
 TEST_F(FolderWalker, EachFolderIsSortedOnceComplete) {
     for (const char *name : {"zeta", "alpha", "Mid"}) {
         makeDir(base() + name);
