@@ -3,6 +3,7 @@
 #include "AppError.h"
 #include "GridCellCodec.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -149,13 +150,13 @@ QString Fixed::textOfDouble(double value, QChar decimal) {
 }
 
 void Fixed::appendText(QString &out, QChar decimal) const {
-    // Same text as canonicalText, built without a temporary string.
+    // Same text as canonicalText, written straight into `out`: totals are written once per
+    // level for every folder of a scan.
     const bool negative = m_raw < 0;
-    std::uint64_t mag =
+    const std::uint64_t mag =
         negative ? 0 - static_cast<std::uint64_t>(m_raw) : static_cast<std::uint64_t>(m_raw);
-    char buf[24];
-    int pos = sizeof buf;
-    const std::uint64_t whole = mag / Scale;
+    char16_t buf[24];
+    int pos = 24;
     auto frac = static_cast<unsigned>(mag % Scale);
     int decimals = 4;
     while (decimals > 0 && frac % 10 == 0) {
@@ -163,20 +164,19 @@ void Fixed::appendText(QString &out, QChar decimal) const {
         --decimals;
     }
     for (int k = 0; k < decimals; ++k, frac /= 10)
-        buf[--pos] = static_cast<char>('0' + frac % 10);
-    const int fracPos = pos;
-    std::uint64_t w = whole;
+        buf[--pos] = static_cast<char16_t>(u'0' + frac % 10);
+    if (decimals > 0)
+        buf[--pos] = decimal.unicode();
+    std::uint64_t whole = mag / Scale;
     do {
-        buf[--pos] = static_cast<char>('0' + w % 10);
-        w /= 10;
-    } while (w);
+        buf[--pos] = static_cast<char16_t>(u'0' + whole % 10);
+        whole /= 10;
+    } while (whole);
     if (negative)
-        out.append(u'-');
-    out.append(QLatin1StringView(buf + pos, fracPos - pos));
-    if (decimals > 0) {
-        out.append(decimal);
-        out.append(QLatin1StringView(buf + fracPos, decimals));
-    }
+        buf[--pos] = u'-';
+    const qsizetype at = out.size();
+    out.resize(at + (24 - pos));
+    std::copy(buf + pos, buf + 24, reinterpret_cast<char16_t *>(out.data()) + at);
 }
 
 void Fixed::appendTextOfDouble(QString &out, double value, QChar decimal) {

@@ -6,6 +6,7 @@
 
 #include <QDebug>
 #include <QGuiApplication>
+#include <QScopedValueRollback>
 
 #include <stdexcept>
 
@@ -147,12 +148,26 @@ int ScanTree::AddTreeRow(const QString &Name, int Level, RowKind Kind, Fixed Byt
         m_grid.setText(r, 0, Name);
     else
         cells.append(Name).append(u'\t');
+    const qsizetype sizeAt = cells.size();
     Fixed::appendTextOfDouble(cells, Bytes.toDouble() / m_sizeFactor, dec);
+    const qsizetype sizeLength = cells.size() - sizeAt;
     cells.append(u'\t').append(m_sizeUnit).append(u'\t');
     FileCount.appendText(cells, dec);
     cells.append(u'\t');
     Bytes.appendText(cells, dec);
-    m_grid.setTextRange(r, nameApart ? 1 : 0, 4, cells);
+    {
+        // The new row's cells are carried up in one pass below instead of one notification
+        // round trip per cell and level.
+        const QScopedValueRollback<bool> batch(m_batch, true);
+        m_grid.setTextRange(r, nameApart ? 1 : 0, 4, cells);
+        try {
+            // Column 1 as its text reads, rounded to four decimals; the counts are exact.
+            const auto size = Fixed::parse(QStringView(cells).sliced(sizeAt, sizeLength), dec);
+            carryNewRow(r, {size.value_or(Fixed()), FileCount, Bytes});
+        } catch (const std::exception &e) {
+            reportError(e);
+        }
+    }
     m_grid.setCellPicture(r, 0, pictureId(pictureOf(Kind)));
     if (Kind == RowKind::Warning)
         m_grid.setCellForeColor(r, 0, r, 3, 255);
@@ -211,6 +226,47 @@ void ScanTree::writeValue(int row, int col, Fixed value) {
     m_grid.setText(row, col, m_numberText);
 }
 
+Fixed ScanTree::resumTopSize() {
+    m_topSizeInUnit = false;
+    Fixed sum;
+    for (int c = m_grid.firstChild(TopRow); c >= 0; c = m_grid.nextSibling(c))
+        sum += cellValue(c, 1);
+    writeValue(TopRow, 1, sum);
+    return sum;
+}
+
+// The rule of carryUp() for a row just appended with the given values of columns 1, 3 and 4,
+// whose cells were all empty before: each ancestor's size and counts change by those values,
+// level by level, as long as anything
+// changes. The top row has no parent, so its size may simply be re-summed when UpdateRoots left
+// it in the current unit.
+void ScanTree::carryNewRow(int row, std::array<Fixed, 3> values) {
+    static constexpr int cols[3] = {1, 3, 4};
+    std::array<Fixed, 3> delta = values;
+    int child = row;
+    for (int parent = m_grid.parentRow(row); parent >= 0;
+         child = parent, parent = m_grid.parentRow(parent)) {
+        const bool first = child == row;
+        if (!first && delta[0] == Fixed() && delta[1] == Fixed() && delta[2] == Fixed())
+            return;
+        int from = 0;
+        if (parent == TopRow && m_topSizeInUnit) {
+            resumTopSize();
+            from = 1;
+        }
+        // The first values of an only child are the sums, whatever the parent held before.
+        const bool onlyChild =
+            first && m_grid.firstChild(parent) == child && m_grid.nextSibling(child) < 0;
+        for (int k = from; k < 3; ++k) {
+            const Fixed old = cellValue(parent, cols[k]);
+            const Fixed target = onlyChild ? values[k] : old + delta[k];
+            delta[k] = target - old;
+            if (delta[k] != Fixed())
+                writeValue(parent, cols[k], target);
+        }
+    }
+}
+
 void ScanTree::carryUp(int row, int col) {
     if (row < 1 || (col != 1 && col != 3 && col != 4))
         return;
@@ -221,11 +277,7 @@ void ScanTree::carryUp(int row, int col) {
         // UpdateRoots left the top row's size in the current unit; the first change that
         // reaches the top row makes it the sum of the roots' sizes again (the counts were
         // written as sums, so changes still add to them).
-        m_topSizeInUnit = false;
-        Fixed sum;
-        for (int c = m_grid.firstChild(TopRow); c >= 0; c = m_grid.nextSibling(c))
-            sum += cellValue(c, 1);
-        writeValue(TopRow, 1, sum);
+        resumTopSize();
         if (col == 1)
             return;
     }
@@ -251,21 +303,25 @@ void ScanTree::carryUp(int row, int col) {
     writeValue(parent, col, target);
 }
 
-void ScanTree::fgTree_CellChanged(int Row, int Col) {
+void ScanTree::reportError(const std::exception &error) {
     static const QString title = QStringLiteral("Error in fgTree_CellChanged");
-    auto report = [&](const AppError &error) {
-        if (m_errorSink)
-            m_errorSink(title, error);
-        else
-            qWarning().noquote() << title << error.number() << error.description();
-    };
+    AppError reported(5, QString::fromUtf8(error.what()));
+    if (auto *app = dynamic_cast<const AppError *>(&error))
+        reported = *app;
+    else if (dynamic_cast<const std::out_of_range *>(&error))
+        reported = AppError(AppError::SubscriptOutOfRange, QString::fromUtf8(error.what()));
+    if (m_errorSink)
+        m_errorSink(title, reported);
+    else
+        qWarning().noquote() << title << reported.number() << reported.description();
+}
+
+void ScanTree::fgTree_CellChanged(int Row, int Col) {
+    if (m_batch) // AddTreeRow carries its own row
+        return;
     try {
         carryUp(Row, Col);
-    } catch (const AppError &e) {
-        report(e);
-    } catch (const std::out_of_range &e) {
-        report(AppError(9, QString::fromUtf8(e.what())));
     } catch (const std::exception &e) {
-        report(AppError(5, QString::fromUtf8(e.what())));
+        reportError(e);
     }
 }

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <exception>
 #include <functional>
 
 class AppError;
@@ -122,7 +123,12 @@ private:
         Fixed value;
     } m_lastWrite; // the cell writeValue() is writing, while its notification runs
 
+    bool m_batch = false; // AddTreeRow is writing and carrying a row itself
+
     void carryUp(int row, int col);
+    void carryNewRow(int row, std::array<Fixed, 3> values);
+    Fixed resumTopSize();
+    void reportError(const std::exception &error);
     Fixed previousValue() const;
     void writeValue(int row, int col, Fixed value);
     QIcon iconFor(TreePicture picture) const;

@@ -27,10 +27,6 @@ namespace {
 // Every open folder on the way down holds a descriptor, so a deep tree needs many; the hard
 // limit is usually far above the soft one.
 void raiseDescriptorLimit() {
-    static bool done = false;
-    if (done)
-        return;
-    done = true;
     struct rlimit lim;
     if (::getrlimit(RLIMIT_NOFILE, &lim) == 0 && lim.rlim_cur < lim.rlim_max) {
         lim.rlim_cur = lim.rlim_max;
@@ -66,20 +62,19 @@ bool isDotOrDotDot(const char *name) {
 } // namespace
 
 mdlFileSearch::mdlFileSearch(ScanTree &tree)
-    : m_tree(tree), m_yield(&mdlFileSearch::processEvents),
-      m_openDir(&mdlFileSearch::openDirectory) {}
+    : m_tree(tree), m_yield([this] { processEvents(); }), m_openDir(&mdlFileSearch::openDirectory) {
+}
 
 mdlFileSearch::~mdlFileSearch() = default;
 
 void mdlFileSearch::processEvents() {
     // A folder takes microseconds to walk, an event loop turn about as long again; turning it at
     // most every few milliseconds keeps repaints and the Abort button just as prompt.
-    static std::chrono::steady_clock::time_point last;
     const auto now = std::chrono::steady_clock::now();
-    if (now - last < std::chrono::milliseconds(4) || !QCoreApplication::instance())
+    if (now - m_lastEvents < std::chrono::milliseconds(4) || !QCoreApplication::instance())
         return;
     QCoreApplication::processEvents();
-    last = std::chrono::steady_clock::now();
+    m_lastEvents = std::chrono::steady_clock::now();
 }
 
 void mdlFileSearch::ResetSearchParams() {
@@ -210,7 +205,9 @@ void mdlFileSearch::walk(int fd, int level, int folderRow, std::size_t depth) {
                         const int row = m_tree.AddTreeRow(QString::fromUtf8(name, len), level,
                                                           RowKind::Folder, Fixed(), false, Fixed());
                         grid.setRowDataBytes(row, m_path);
-                        m_status = m_path.first(m_path.size() - 1);
+                        // Copied into the buffer it already has: no allocation per folder.
+                        m_status.resize(m_path.size() - 1);
+                        std::memcpy(m_status.data(), m_path.constData(), m_status.size());
                         if (searchParams.Recurse) {
                             // A pseudo file system below is treated like a folder that cannot
                             // be read.

@@ -7,6 +7,7 @@
 #include <QSet>
 #include <QString>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -27,7 +28,7 @@ struct SearchParams {
 /// The folder walker: walks one start folder and everything below it into rows of the scan
 /// tree, a folder row before each subfolder's contents and a files row after them.
 ///
-/// Folders are read through directory descriptors, one readdir pass each, so no path length
+/// Folders are read through directory descriptors, one pass over their entries, so no path length
 /// limit applies; only files are stat'ed, and never through a symbolic link: a link is a file
 /// of its own size, so the walk cannot loop. Kernel pseudo file systems (/proc and the like)
 /// are not entered. A folder that cannot be read, or vanishes, gets an empty files row; a file
@@ -36,6 +37,8 @@ class mdlFileSearch {
 public:
     explicit mdlFileSearch(ScanTree &tree);
     ~mdlFileSearch();
+    mdlFileSearch(const mdlFileSearch &) = delete;
+    mdlFileSearch &operator=(const mdlFileSearch &) = delete;
 
     SearchParams searchParams;
     /// Set by the Abort button; the walk stops with the abort error at its next check.
@@ -52,8 +55,9 @@ public:
     /// Lets the event loop run; called once per folder opened. The default is processEvents().
     using YieldFunction = std::function<void()>;
     void setYieldFunction(YieldFunction yield) { m_yield = std::move(yield); }
-    /// Processes the application's pending events, unless that was done less than 4 ms ago.
-    static void processEvents();
+    /// Processes the application's pending events, unless this walker did so less than 4 ms
+    /// ago.
+    void processEvents();
     /// Receives the first status panel's text (Path + name of the folder entered last). It is
     /// only stored per folder; the sink gets it at each yield and when a walk ends, since the
     /// panel can only repaint when the event loop turns.
@@ -89,6 +93,7 @@ private:
     bool m_mountsGiven = false;
     QSet<QByteArray> m_pseudoBelow; // pseudo mount points, relative to the start, ending in "/"
     qsizetype m_startLength = 0;    // length of the start path within m_path
+    std::chrono::steady_clock::time_point m_lastEvents;
     FilePattern m_pattern;
     QByteArray m_path;   // the folder being walked, ending in "/"
     QByteArray m_status; // Path + name of the folder entered last
