@@ -1,0 +1,20 @@
+#include "RecordingShellLauncher.h"
+
+bool RecordingShellLauncher::startDetached(const QString &program, const QStringList &arguments) {
+    requests.push_back({QStringLiteral("start"), program, arguments});
+    return programsStart;
+}
+
+bool RecordingShellLauncher::callFileManager(const QString &method, const QStringList &uris) {
+    requests.push_back({QStringLiteral("dbus"), method, uris});
+    return fileManagerAnswers;
+}
+
+bool RecordingShellLauncher::mayAccess(const QString &path, bool) {
+    return !deniedPaths.contains(path);
+}
+
+bool RecordingShellLauncher::hasDefaultApplication(const QString &mimeType) {
+    mimeTypesAsked << mimeType;
+    return !typesWithoutApp.contains(mimeType);
+}
