@@ -237,9 +237,8 @@ Fixed ScanTree::resumTopSize() {
 
 // The rule of carryUp() for a row just appended with the given values of columns 1, 3 and 4,
 // whose cells were all empty before: each ancestor's size and counts change by those values,
-// level by level, as long as anything
-// changes. The top row has no parent, so its size may simply be re-summed when UpdateRoots left
-// it in the current unit.
+// level by level, as long as anything changes. The top row has no parent, so its size may
+// simply be re-summed when UpdateRoots left it in the current unit.
 void ScanTree::carryNewRow(int row, std::array<Fixed, 3> values) {
     static constexpr int cols[3] = {1, 3, 4};
     std::array<Fixed, 3> delta = values;
