@@ -186,34 +186,36 @@ void Fixed::appendTextOfDouble(QString &out, double value, QChar decimal) {
     }
     char buf[64];
     const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 14);
-    const std::string_view sci(buf, static_cast<std::size_t>(res.ptr - buf));
-    // sci reads [-]d.dddddddddddddde[+-]xx
-    const bool negative = sci.front() == '-';
-    const std::size_t ePos = sci.find('e');
-    std::string digits;
-    for (char c : sci.substr(0, ePos))
-        if (c >= '0' && c <= '9')
-            digits.push_back(c);
-    while (digits.size() > 1 && digits.back() == '0')
-        digits.pop_back();
-    const int exp = std::atoi(std::string(sci.substr(ePos + 1)).c_str());
+    // buf reads [-]d.dddddddddddddde[+-]xx
+    const char *p = buf;
+    const bool negative = *p == '-';
+    if (negative)
+        ++p;
+    char digits[16];
+    int len = 0;
+    for (; *p != 'e'; ++p)
+        if (*p != '.')
+            digits[len++] = *p;
+    while (len > 1 && digits[len - 1] == '0')
+        --len;
+    int exp = 0;
+    std::from_chars(p + (p[1] == '+' ? 2 : 1), res.ptr, exp);
 
     if (negative)
         out.append(u'-');
-    const auto len = static_cast<int>(digits.size());
     if (exp < 0) {
         out.append(u'0');
         out.append(decimal);
         for (int k = 0; k < -exp - 1; ++k)
             out.append(u'0');
-        out.append(QLatin1StringView(digits.data(), len));
+        out.append(QLatin1StringView(digits, len));
     } else if (exp + 1 >= len) {
-        out.append(QLatin1StringView(digits.data(), len));
+        out.append(QLatin1StringView(digits, len));
         for (int k = 0; k < exp + 1 - len; ++k)
             out.append(u'0');
     } else {
-        out.append(QLatin1StringView(digits.data(), exp + 1));
+        out.append(QLatin1StringView(digits, exp + 1));
         out.append(decimal);
-        out.append(QLatin1StringView(digits.data() + exp + 1, len - exp - 1));
+        out.append(QLatin1StringView(digits + exp + 1, len - exp - 1));
     }
 }

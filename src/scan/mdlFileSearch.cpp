@@ -71,7 +71,7 @@ void mdlFileSearch::processEvents() {
     // A folder takes microseconds to walk, an event loop turn about as long again; turning it at
     // most every few milliseconds keeps repaints and the Abort button just as prompt.
     const auto now = std::chrono::steady_clock::now();
-    if (now - m_lastEvents < std::chrono::milliseconds(4) || !QCoreApplication::instance())
+    if (now - m_lastEvents < std::chrono::milliseconds(10) || !QCoreApplication::instance())
         return;
     QCoreApplication::processEvents();
     m_lastEvents = std::chrono::steady_clock::now();
@@ -159,7 +159,7 @@ void mdlFileSearch::SearchFolder(const QByteArray &Path, int Level, int FolderRo
         ::close(fd);
         fd = -1;
     }
-    walk(fd, Level, FolderRow, 0);
+    walk(fd, Level, FolderRow, m_tree.grid().text(FolderRow, 0), 0);
 }
 
 // One folder: its subfolders' rows (each followed by its subtree), then its files row. `fd`
@@ -167,7 +167,8 @@ void mdlFileSearch::SearchFolder(const QByteArray &Path, int Level, int FolderRo
 //
 // Entries are read with getdents64 into a buffer per depth rather than through readdir, which
 // would stat and fcntl every folder again when it wraps the descriptor.
-void mdlFileSearch::walk(int fd, int level, int folderRow, std::size_t depth) {
+void mdlFileSearch::walk(int fd, int level, int folderRow, const QString &folderName,
+                         std::size_t depth) {
     OutlineGrid &grid = m_tree.grid();
     qint64 files = 0, bytes = 0;
     FdCloser closer{fd};
@@ -202,8 +203,9 @@ void mdlFileSearch::walk(int fd, int level, int folderRow, std::size_t depth) {
                     if (!isDotOrDotDot(name)) {
                         const auto len = static_cast<qsizetype>(std::strlen(name));
                         m_path.append(name, len).append('/');
-                        const int row = m_tree.AddTreeRow(QString::fromUtf8(name, len), level,
-                                                          RowKind::Folder, Fixed(), false, Fixed());
+                        const QString folder = QString::fromUtf8(name, len);
+                        const int row = m_tree.AddTreeRow(folder, level, RowKind::Folder, Fixed(),
+                                                          false, Fixed());
                         grid.setRowDataBytes(row, m_path);
                         // Copied into the buffer it already has: no allocation per folder.
                         m_status.resize(m_path.size() - 1);
@@ -214,7 +216,7 @@ void mdlFileSearch::walk(int fd, int level, int folderRow, std::size_t depth) {
                             const bool pseudo =
                                 !m_pseudoBelow.isEmpty() &&
                                 m_pseudoBelow.contains(m_path.sliced(m_startLength));
-                            walk(pseudo ? -1 : m_openDir(closer.fd, name), level + 1, row,
+                            walk(pseudo ? -1 : m_openDir(closer.fd, name), level + 1, row, folder,
                                  depth + 1);
                         }
                         m_path.truncate(base);
@@ -232,8 +234,8 @@ void mdlFileSearch::walk(int fd, int level, int folderRow, std::size_t depth) {
         }
         closer.close();
     }
-    m_tree.AddTreeRow(QStringLiteral("<Files in ") + grid.text(folderRow, 0) + u'>', level,
-                      RowKind::Files, Fixed::fromInt(bytes), false, Fixed::fromInt(files));
+    m_tree.AddTreeRow(QStringLiteral("<Files in ") + folderName + u'>', level, RowKind::Files,
+                      Fixed::fromInt(bytes), false, Fixed::fromInt(files));
     grid.sortNode(folderRow);
     grid.setOutlineState(folderRow, OutlineCollapsed);
 }

@@ -55,8 +55,8 @@ public:
     /// Lets the event loop run; called once per folder opened. The default is processEvents().
     using YieldFunction = std::function<void()>;
     void setYieldFunction(YieldFunction yield) { m_yield = std::move(yield); }
-    /// Processes the application's pending events, unless this walker did so less than 4 ms
-    /// ago.
+    /// Processes the application's pending events, unless this walker did so less than 10
+    /// ms ago.
     void processEvents();
     /// Receives the first status panel's text (Path + name of the folder entered last). It is
     /// only stored per folder; the sink gets it at each yield and when a walk ends, since the
@@ -100,7 +100,8 @@ private:
 
     std::vector<std::unique_ptr<char[]>> m_buffers; // one directory buffer per depth, reused
 
-    void walk(int fd, int level, int folderRow, std::size_t depth);
+    /// `folderName` is the text of the folder row's column 0.
+    void walk(int fd, int level, int folderRow, const QString &folderName, std::size_t depth);
     bool preparePseudoMounts(int startFd, const QByteArray &startPath);
     void yieldOnce();
     void publishStatus();
