@@ -4,6 +4,7 @@
 #include "ChartView.h"
 #include "NodeChart.h"
 #include "OutlineGridView.h"
+#include "ShellLauncher.h"
 #include "ScanTree.h"
 #include "mdlDrives.h"
 #include "mdlFileSearch.h"
@@ -128,6 +129,7 @@ frmMain::frmMain(Prompts *prompts, QWidget *parent)
     sbrPanel2->setMinimumWidth(static_cast<int>(2500 / twipsPerPixel()));
 
     buildMenus();
+    buildPopupMenu();
     SetSortTags();
     m_wallpaper = makeWallpaper();
 

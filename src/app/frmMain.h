@@ -6,6 +6,8 @@
 
 #include <QImage>
 #include <QMainWindow>
+#include <QPoint>
+#include <QStringList>
 
 #include <array>
 #include <memory>
@@ -20,6 +22,7 @@ class QLabel;
 class QMenu;
 class QPushButton;
 class ScanTree;
+class ShellLauncher;
 class mdlFileSearch;
 class WorkArea;
 
@@ -65,6 +68,16 @@ public:
     void imgX_Click();
     void AddToList(const QString &path);
     void SetSortTags();
+    void fgTree_BeforeMouseDown(Qt::MouseButton button, QPoint pos);
+    void fgTree_MouseDown(Qt::MouseButton button, QPoint pos);
+    void fgTree_AfterSelChange(int oldRow, int newRow);
+    bool fgTree_OLEDragOver(const QStringList &paths);
+    void fgTree_OLEDragDrop(const QStringList &paths);
+    void mnuClearRootNode_Click();
+    void mnuThisNode_Click(int Index);
+    void mnuAllNodes_Click(int Index);
+    void mnuOpenFold_Click(int Index);
+    void mnuProps_Click();
     void mnuSort_Click(int Index);
 
     // Parts the program and its tests reach --------------------------------------------
@@ -88,6 +101,11 @@ public:
     }
     QAction *onTopAction() const { return mnuOnTop; }
     QAction *dispChartAction() const { return mnuDispChart; }
+    QMenu *popupMenu() const { return mnuPopUp1; }
+    /// What opens items with the desktop (a recording one in tests).
+    ShellLauncher &shellLauncher();
+    void setShellLauncher(std::unique_ptr<ShellLauncher> launcher);
+    QAction *clearRootAction() const { return mnuClearRootNode; }
     QAction *sortAction(int index) const { return mnuSort[static_cast<std::size_t>(index)]; }
 
     /// Opacity alpha of a percentage: percent / 100 × 255, halves to the even neighbour.
@@ -111,6 +129,7 @@ private:
     std::unique_ptr<mdlFileSearch> m_search;
     ChartView *chMain = nullptr;
     std::unique_ptr<NodeChart> m_nodeChart;
+    std::unique_ptr<ShellLauncher> m_shellLauncher;
 
     QWidget *workArea = nullptr;
     QLabel *lblBar = nullptr;
@@ -132,6 +151,10 @@ private:
     QMenu *mnuSetOpacityMain = nullptr;
     std::array<QAction *, 10> mnuSetOpacity{};
     QMenu *mnuSortMain = nullptr;
+    QMenu *mnuPopUp1 = nullptr;
+    QAction *mnuClearRootNode = nullptr;
+    QAction *mnuUpdateNode = nullptr;
+    QAction *mnuSep3 = nullptr;
     std::array<QAction *, 10> mnuSort{};
 
     QString m_appDataDir, m_iniPath, m_helpFile;
@@ -158,5 +181,9 @@ private:
     void runScanOf(const QString &path);
     void reselectRows();
     void applyTreeLook();
+    void buildPopupMenu();
+    bool popupShowsFor(int row) const;
+    QString droppablePath(const QStringList &paths) const;
+    QString selectedFolderPath() const;
     void Form_Unload();
 };

@@ -1,0 +1,318 @@
+// The node commands of the grid's pop-up menu, the selection highlight and dropping a path.
+#include "frmMain.h"
+
+#include "AppError.h"
+#include "DesktopShellLauncher.h"
+#include "HandlerTrap.h"
+#include "OutlineGridView.h"
+#include "ScanTree.h"
+#include "StoredColor.h"
+#include "mdlProperties.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QMenu>
+#include <QPushButton>
+
+namespace {
+
+void restorePointer() {
+    while (QApplication::overrideCursor())
+        QApplication::restoreOverrideCursor();
+}
+
+// The row a command acts on: the last of the grid's selected rows, or -1.
+int selectedNode(const OutlineGrid &grid) {
+    const int n = grid.selectedRowCount();
+    return n > 0 ? grid.selectedRow(n - 1) : -1;
+}
+
+} // namespace
+
+void frmMain::buildPopupMenu() {
+    mnuPopUp1 = new QMenu(this);
+    mnuPopUp1->setObjectName(QStringLiteral("mnuPopUp1"));
+    mnuClearRootNode = mnuPopUp1->addAction(QStringLiteral("Clear This Root Node"));
+    connect(mnuClearRootNode, &QAction::triggered, this, &frmMain::mnuClearRootNode_Click);
+    mnuUpdateNode = mnuPopUp1->addAction(QStringLiteral("Update This Node"));
+    mnuUpdateNode->setVisible(false); // there is no command behind it
+    mnuSep3 = mnuPopUp1->addSeparator();
+    const QString thisNode[] = {QStringLiteral("Full Collapse of This Node"),
+                                QStringLiteral("Full Expand of This Node")};
+    for (int i = 0; i < 2; ++i)
+        connect(mnuPopUp1->addAction(thisNode[i]), &QAction::triggered, this,
+                [this, i] { mnuThisNode_Click(i); });
+    mnuPopUp1->addSeparator();
+    const QString allNodes[] = {QStringLiteral("Full Collapse of ALL Nodes"),
+                                QStringLiteral("Full Expand of ALL Nodes")};
+    for (int i = 0; i < 2; ++i)
+        connect(mnuPopUp1->addAction(allNodes[i]), &QAction::triggered, this,
+                [this, i] { mnuAllNodes_Click(i); });
+    mnuPopUp1->addSeparator();
+    const QString openFold[] = {QStringLiteral("Open in File Manager"),
+                                QStringLiteral("Explore in File Manager")};
+    for (int i = 0; i < 2; ++i)
+        connect(mnuPopUp1->addAction(openFold[i]), &QAction::triggered, this,
+                [this, i] { mnuOpenFold_Click(i); });
+    mnuPopUp1->addSeparator();
+    connect(mnuPopUp1->addAction(QStringLiteral("Properties")), &QAction::triggered, this,
+            &frmMain::mnuProps_Click);
+
+    connect(fgTreeView, &OutlineGridView::beforeMouseDown, this,
+            [this](Qt::MouseButton button, Qt::KeyboardModifiers, QPoint pos) {
+                fgTree_BeforeMouseDown(button, pos);
+            });
+    connect(fgTreeView, &OutlineGridView::mouseDown, this,
+            [this](Qt::MouseButton button, Qt::KeyboardModifiers, QPoint pos) {
+                fgTree_MouseDown(button, pos);
+            });
+    connect(fgTreeView, &OutlineGridView::beforeCollapse, this,
+            [](int row, GridOutlineState, bool &cancel) {
+                // The top row always stays open.
+                if (row == ScanTree::TopRow)
+                    cancel = true;
+            });
+    connect(&fgTree, &OutlineGrid::selectionChanged, this, &frmMain::fgTree_AfterSelChange);
+    connect(fgTreeView, &OutlineGridView::dragOver, this,
+            [this](const QStringList &paths, QPoint, Qt::DropAction &effect) {
+                effect = fgTree_OLEDragOver(paths) ? Qt::CopyAction : Qt::IgnoreAction;
+            });
+    connect(fgTreeView, &OutlineGridView::dragDrop, this,
+            [this](const QStringList &paths, QPoint) { fgTree_OLEDragDrop(paths); });
+}
+
+void frmMain::fgTree_BeforeMouseDown(Qt::MouseButton button, QPoint pos) {
+    HandlerTrap trap(m_prompts, this, QStringLiteral("Error in fgTree_BeforeMouseDown"));
+    trap.run([&] {
+        if (fgTree.rows() <= 1 || button != Qt::RightButton)
+            return;
+        const int row = fgTreeView->rowAt(pos);
+        if (row > 0) {
+            fgTree.select(row, 0);
+            QCoreApplication::processEvents();
+        }
+    });
+}
+
+bool frmMain::popupShowsFor(int row) const {
+    if (row < 1 || fgTree.rowDataBytes(row).trimmed().isEmpty())
+        return false; // the top row, a files row, the "Scan aborted" row
+    return !fgTree.text(row, 0).startsWith(u'<');
+}
+
+void frmMain::fgTree_MouseDown(Qt::MouseButton button, QPoint pos) {
+    HandlerTrap trap(m_prompts, this, QStringLiteral("Error in fgTree_MouseDown"));
+    trap.run(
+        [&] {
+            if (fgTree.rows() <= 1 || button != Qt::RightButton)
+                return;
+            const int row = selectedNode(fgTree);
+            if (!popupShowsFor(row))
+                return;
+            const bool root = fgTree.level(row) == 0;
+            mnuClearRootNode->setVisible(root);
+            mnuSep3->setVisible(root);
+            mnuPopUp1->popup(fgTreeView->viewport()->mapToGlobal(pos));
+        },
+        restorePointer);
+}
+
+void frmMain::fgTree_AfterSelChange(int oldRow, int newRow) {
+    HandlerTrap trap(m_prompts, this, QStringLiteral("Error in fgTree_AfterSelChange"));
+    trap.run([&] {
+        const int lastCol = fgTree.cols() - 1;
+        if (oldRow >= 0 && oldRow < fgTree.rows() && oldRow != newRow)
+            fgTree.setCellBorder({{oldRow, 0, oldRow, lastCol}, 0, 0, 0, 0, 0, 0, 0});
+        if (newRow > 0 && newRow < fgTree.rows()) {
+            fgTree.setCellBorder({{newRow, 0, newRow, lastCol},
+                                  m_settings.HighLight_Border_Color,
+                                  2,
+                                  2,
+                                  2,
+                                  2,
+                                  0,
+                                  0});
+            fgTree.setSelectionForeColor(fgTree.level(newRow) == 0
+                                             ? m_settings.Root_Font_Color
+                                             : (StoredColor::SystemBit | 14u));
+        }
+    });
+}
+
+void frmMain::mnuClearRootNode_Click() {
+    HandlerTrap trap(m_prompts, this, QStringLiteral("Error in mnuClearRootNode_Click"));
+    const bool ok = trap.run(
+        [&] {
+            trap.line = 1;
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+            fgTree.setRedraw(GridRedraw::None);
+            QCoreApplication::processEvents();
+            trap.line = 2;
+            const int root = selectedNode(fgTree);
+            if (root < 0 || fgTree.level(root) != 0)
+                throw AppError(AppError::ObjectError + 770,
+                               QStringLiteral("Selected node is not a root node"));
+            trap.line = 3;
+            const int next = fgTree.nextSibling(root);
+            fgTree.removeRows(root, (next >= 0 ? next : fgTree.rows()) - root);
+            trap.line = 4;
+            m_tree->UpdateRoots();
+            trap.line = 5;
+            reselectRows();
+        },
+        [&] {
+            fgTree.setRedraw(GridRedraw::Buffered);
+            fgTree.refresh();
+            restorePointer();
+        });
+    if (ok)
+        ClearTheChart();
+}
+
+void frmMain::mnuThisNode_Click(int Index) {
+    HandlerTrap trap(m_prompts, this, QStringLiteral("Error in mnuThisNode_Click"));
+    trap.run(
+        [&] {
+            trap.line = 1;
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+            EnObjs(false);
+            cmdAbort->setEnabled(false); // nothing to abort here
+            fgTree.setRedraw(GridRedraw::None);
+            QCoreApplication::processEvents();
+            trap.line = 2;
+            const int node = selectedNode(fgTree);
+            if (node < 0)
+                return;
+            const int last = fgTree.lastChild(node);
+            if (last < 0)
+                return;
+            trap.line = 3;
+            // The range reaches two levels down the last branch, no further.
+            const int lastOfLast = fgTree.lastChild(last);
+            const int end = lastOfLast >= 0 ? lastOfLast : last;
+            const GridOutlineState state = Index == 0 ? OutlineCollapsed : OutlineExpanded;
+            for (int r = node; r <= end; ++r)
+                fgTree.setOutlineState(r, state);
+        },
+        [&] {
+            EnObjs(true);
+            fgTree.setRedraw(GridRedraw::Buffered);
+            fgTree.refresh();
+            restorePointer();
+        });
+}
+
+void frmMain::mnuAllNodes_Click(int Index) {
+    HandlerTrap trap(m_prompts, this, QStringLiteral("Error in mnuAllNodes_Click"));
+    trap.run(
+        [&] {
+            trap.line = 1;
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+            EnObjs(false);
+            cmdAbort->setEnabled(false);
+            fgTree.setRedraw(GridRedraw::None);
+            QCoreApplication::processEvents();
+            trap.line = 2;
+            const GridOutlineState state = Index == 0 ? OutlineCollapsed : OutlineExpanded;
+            for (int r = 2; r < fgTree.rows(); ++r)
+                fgTree.setOutlineState(r, state);
+        },
+        [&] {
+            EnObjs(true);
+            fgTree.setRedraw(GridRedraw::Buffered);
+            fgTree.refresh();
+            restorePointer();
+        });
+}
+
+// The one path of a drop that may be scanned: exactly one, and it exists.
+QString frmMain::droppablePath(const QStringList &paths) const {
+    if (m_scanning || paths.size() != 1)
+        return QString();
+    const QFileInfo info(paths.front());
+    return info.exists() || info.isSymLink() ? paths.front() : QString();
+}
+
+bool frmMain::fgTree_OLEDragOver(const QStringList &paths) {
+    return !droppablePath(paths).isEmpty();
+}
+
+void frmMain::fgTree_OLEDragDrop(const QStringList &paths) {
+    if (m_scanning)
+        return;
+    HandlerTrap trap(m_prompts, this, QStringLiteral("Error in fgTree_OLEDragDrop"));
+    trap.run([&] {
+        const QString path = droppablePath(paths);
+        if (path.isEmpty())
+            return;
+        cboStartPath->setEditText(path);
+        cmdBeginScan_Click();
+    });
+}
+
+// The selected node's folder path from its row data; an empty one is the "Null folder name"
+// error.
+QString frmMain::selectedFolderPath() const {
+    const int row = selectedNode(fgTree);
+    const QString path = row >= 0 ? fgTree.rowData(row).trimmed() : QString();
+    if (path.isEmpty())
+        throw AppError(AppError::ObjectError + 790, QStringLiteral("Null folder name"));
+    return path;
+}
+
+void frmMain::mnuOpenFold_Click(int Index) {
+    HandlerTrap trap(m_prompts, this, QStringLiteral("Error in mnuOpenFold_Click"));
+    trap.run(
+        [&] {
+            trap.line = 1;
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+            QCoreApplication::processEvents();
+            trap.line = 2;
+            const QString path = selectedFolderPath();
+            trap.line = 3;
+            if (Index != 0 && Index != 1)
+                throw AppError(AppError::ObjectError + 578,
+                               QStringLiteral("Invalid selection: ") + QString::number(Index));
+            restorePointer(); // a failure box of the shell helper must not show a busy pointer
+            mdlProperties::ShellOpen(
+                path, 1, Index == 0 ? QStringLiteral("Open") : QStringLiteral("Explore"), this,
+                m_prompts, shellLauncher());
+        },
+        restorePointer);
+}
+
+void frmMain::mnuProps_Click() {
+    HandlerTrap trap(m_prompts, this, QStringLiteral("Error in mnuProps_Click"));
+    trap.run(
+        [&] {
+            trap.line = 1;
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+            QCoreApplication::processEvents();
+            trap.line = 2;
+            const QString path = selectedFolderPath();
+            trap.line = 3;
+            const int row = selectedNode(fgTree);
+            ScanFigures figures;
+            if (auto bytes = fgTree.fixedValue(row, 4))
+                figures.bytes = *bytes / 10000;
+            if (auto files = fgTree.fixedValue(row, 3))
+                figures.files = *files / 10000;
+            restorePointer();
+            if (!mdlProperties::ShowFileProperties(path, this, shellLauncher(), figures))
+                throw AppError(AppError::ObjectError + 810, QStringLiteral("Invalid folder name"));
+        },
+        restorePointer);
+}
+
+ShellLauncher &frmMain::shellLauncher() {
+    if (!m_shellLauncher)
+        m_shellLauncher = std::make_unique<DesktopShellLauncher>();
+    return *m_shellLauncher;
+}
+
+void frmMain::setShellLauncher(std::unique_ptr<ShellLauncher> launcher) {
+    m_shellLauncher = std::move(launcher);
+}
