@@ -1,7 +1,7 @@
 // Scans a folder the way the program does (grid prepared as at start-up, size unit MB, no
 // sort, redraw off) and prints the totals, the wall time of the walk and the peak memory.
 //
-//   scan_bench [--pattern SPEC] PATH
+//   scan_bench [--pattern PATTERN] PATH
 //
 // Compare with `du -s --apparent-size -B1 PATH` run right before or after on a warm cache.
 #include "MountTable.h"
@@ -30,7 +30,7 @@ int main(int argc, char **argv) {
             path = QFile::decodeName(argv[i]);
     }
     if (path.isEmpty()) {
-        std::fprintf(stderr, "usage: scan_bench [--pattern SPEC] PATH\n");
+        std::fprintf(stderr, "usage: scan_bench [--pattern PATTERN] PATH\n");
         return 2;
     }
 
