@@ -71,7 +71,7 @@ int main(int argc, char **argv) {
     grid.setFixedRows(1);
     const int folderPicture = grid.addPicture(QIcon());
     long cellChanges = 0;
-    QObject::connect(&grid, &OutlineGrid::cellChanged, &grid, [&](int, int) { ++cellChanges; });
+    grid.setCellChangedHandler([&](int, int) { ++cellChanges; });
     grid.setTextRange(0, 0, 4, "Node\tSize\t\t# of Files\tByteSize");
     const int top = grid.addRow();
     grid.setNode(top, true);

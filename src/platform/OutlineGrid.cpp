@@ -162,6 +162,8 @@ std::uint64_t OutlineGrid::writeCell(int row, int col, QStringView text) {
 void OutlineGrid::raiseCellChanged(int row, int col, std::uint64_t oldCell) {
     const std::uint64_t outer = m_previousCell; // handlers may write cells themselves
     m_previousCell = oldCell;
+    if (m_cellHandler)
+        m_cellHandler(row, col);
     Q_EMIT cellChanged(row, col);
     m_previousCell = outer;
 }

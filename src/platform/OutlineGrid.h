@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <unordered_map>
 #include <vector>
@@ -135,9 +136,16 @@ public:
     /// The cell's value as a number: exact for fixed-point cells, otherwise the text read in the
     /// grid's locale or in C form; nullopt when the text is not a number.
     std::optional<double> number(int row, int col) const;
-    /// While cellChanged is being raised: the reported cell's text before this write, and its
-    /// fixed-point value when that text was a canonical number (so a handler can carry the
-    /// change up instead of re-summing).
+    /// The grid's own cell-changed handler: called synchronously for every cell whose text the
+    /// program sets, before cellChanged is emitted. There is one, as a form has one event
+    /// procedure per event; it costs far less per call than a connection, which matters when
+    /// a scan writes millions of cells. Other observers connect to cellChanged.
+    using CellChangedHandler = std::function<void(int row, int col)>;
+    void setCellChangedHandler(CellChangedHandler handler) { m_cellHandler = std::move(handler); }
+
+    /// While the cell change is being reported (handler and signal): the reported cell's text
+    /// before this write, and its fixed-point value when that text was a canonical number (so a
+    /// handler can carry the change up instead of re-summing).
     QString previousText() const;
     std::optional<qint64> previousFixedValue() const;
     /// The text as shown: numbers go through the column's display format.
@@ -366,6 +374,7 @@ private:
     std::uint64_t writeCell(int row, int col, QStringView text); // returns the old cell
     void raiseCellChanged(int row, int col, std::uint64_t oldCell);
     std::uint64_t m_previousCell = 0;
+    CellChangedHandler m_cellHandler;
     std::uint64_t cellAt(int row, int col) const {
         const auto &column = m_cells[static_cast<std::size_t>(col)];
         return column.empty() ? 0 : column[static_cast<std::size_t>(row)];
