@@ -11,8 +11,14 @@
 #include <stdexcept>
 
 ScanTree::ScanTree(OutlineGrid &grid, const Settings &settings, QObject *parent)
-    : QObject(parent), m_grid(grid), m_settings(settings) {
-    connect(&m_grid, &OutlineGrid::cellChanged, this, &ScanTree::fgTree_CellChanged);
+    : QObject(parent), m_grid(grid), m_gridAlive(&grid), m_settings(settings) {
+    // The grid's own handler rather than a connection: it runs for every cell a scan writes.
+    m_grid.setCellChangedHandler([this](int row, int col) { fgTree_CellChanged(row, col); });
+}
+
+ScanTree::~ScanTree() {
+    if (m_gridAlive)
+        m_grid.setCellChangedHandler({});
 }
 
 QIcon ScanTree::iconFor(TreePicture picture) const {

@@ -4,6 +4,7 @@
 
 #include <QIcon>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <array>
@@ -59,8 +60,9 @@ enum class TreePicture : int {
 class ScanTree : public QObject {
     Q_OBJECT
 public:
-    /// Connects to the grid's cell-changed notification; `settings` is read, never written.
+    /// Installs itself as the grid's cell-changed handler; `settings` is read, never written.
     ScanTree(OutlineGrid &grid, const Settings &settings, QObject *parent = nullptr);
+    ~ScanTree() override;
 
     /// Gives the icon for a picture. Without a source, pictures come from the desktop's icon
     /// theme by their freedesktop names (and stay empty without a QGuiApplication).
@@ -109,6 +111,7 @@ public:
 
 private:
     OutlineGrid &m_grid;
+    QPointer<OutlineGrid> m_gridAlive; // to let go of the grid's handler only while it exists
     const Settings &m_settings;
     std::int32_t m_sizeFactor = 1;
     QString m_sizeUnit = QStringLiteral("B");
