@@ -155,28 +155,28 @@ void Fixed::appendText(QString &out, QChar decimal) const {
     const bool negative = m_raw < 0;
     const std::uint64_t mag =
         negative ? 0 - static_cast<std::uint64_t>(m_raw) : static_cast<std::uint64_t>(m_raw);
-    char16_t buf[24];
-    int pos = 24;
-    auto frac = static_cast<unsigned>(mag % Scale);
-    int decimals = 4;
-    while (decimals > 0 && frac % 10 == 0) {
-        frac /= 10;
-        --decimals;
-    }
-    for (int k = 0; k < decimals; ++k, frac /= 10)
-        buf[--pos] = static_cast<char16_t>(u'0' + frac % 10);
-    if (decimals > 0)
-        buf[--pos] = decimal.unicode();
-    std::uint64_t whole = mag / Scale;
-    do {
-        buf[--pos] = static_cast<char16_t>(u'0' + whole % 10);
-        whole /= 10;
-    } while (whole);
+    char buf[32];
+    char *end = buf;
     if (negative)
-        buf[--pos] = u'-';
+        *end++ = '-';
+    end = std::to_chars(end, buf + sizeof buf, mag / Scale).ptr;
+    qsizetype point = -1;
+    if (auto frac = static_cast<unsigned>(mag % Scale)) {
+        point = end - buf;
+        *end++ = '.';
+        for (unsigned div = 1000; div > 0 && frac > 0; div /= 10) {
+            *end++ = static_cast<char>('0' + frac / div);
+            frac %= div;
+        }
+    }
     const qsizetype at = out.size();
-    out.resize(at + (24 - pos));
-    std::copy(buf + pos, buf + 24, reinterpret_cast<char16_t *>(out.data()) + at);
+    const auto length = static_cast<qsizetype>(end - buf);
+    out.resize(at + length);
+    char16_t *to = reinterpret_cast<char16_t *>(out.data()) + at;
+    for (qsizetype i = 0; i < length; ++i)
+        to[i] = static_cast<char16_t>(buf[i]);
+    if (point >= 0)
+        to[point] = decimal.unicode();
 }
 
 void Fixed::appendTextOfDouble(QString &out, double value, QChar decimal) {

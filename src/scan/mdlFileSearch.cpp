@@ -221,7 +221,7 @@ void mdlFileSearch::walk(int fd, int level, int folderRow, const QString &folder
                         }
                         m_path.truncate(base);
                     }
-                } else if (m_pattern.matches(name, std::strlen(name))) {
+                } else if (m_pattern.matchesAll() || m_pattern.matches(name, std::strlen(name))) {
                     ++files;
                     // A file that vanished since it was listed counts with size 0.
                     if (statted || ::fstatat(closer.fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0)
