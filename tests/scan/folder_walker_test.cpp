@@ -382,6 +382,33 @@ TEST_F(FolderWalker, PseudoFileSystemsAreNotEntered) {
     EXPECT_EQ(s.yields, 0);
 }
 
+TEST_F(FolderWalker, PseudoFileSystemsMountedBelowTheStartAreNotEntered) {
+    makeDir(base() + "proc");
+    makeFile(base() + "proc/kcore", 1 << 20);
+    makeDir(base() + "data");
+    makeFile(base() + "data/f", 10);
+    struct stat st;
+    ASSERT_EQ(::stat(base().constData(), &st), 0);
+    const QByteArray dev =
+        QByteArray::number(major(st.st_dev)) + ':' + QByteArray::number(minor(st.st_dev));
+    // The folder as the real file system it is, a pseudo one on "proc", and a real one mounted
+    // over a pseudo one on "data" (the last mount on a point is the one seen).
+    const QByteArray table = "1 0 " + dev + " / " + tempPath(dir) + " rw - ext4 /dev/x rw\n" +
+                             "2 1 0:21 / " + base() + "proc rw - proc proc rw\n" + "3 1 0:22 / " +
+                             base() + "data rw - sysfs sysfs rw\n" + "4 3 " + dev + " / " + base() +
+                             "data rw - ext4 /dev/x rw\n";
+    s.search.setMountTable(std::make_shared<const MountTable>(MountTable::parse(table)));
+    const int root = s.scan(base());
+    EXPECT_EQ(s.grid.text(root, 4), "10");
+    for (int c : s.children(root)) {
+        if (s.grid.text(c, 0) == "proc") {
+            ASSERT_EQ(s.children(c).size(), 1u);
+            EXPECT_EQ(s.grid.text(c + 1, 3), "0");
+        }
+    }
+    EXPECT_EQ(s.yields, 2); // the start folder and "data"
+}
+
 TEST_F(FolderWalker, UnitsStayWithTheirScansAndTheTopRowShowsTheCurrentUnit) {
     makeFile(base() + "f", 3 * 1048576 + 524288); // 3.5 MB
     const int first = s.scan(base());
