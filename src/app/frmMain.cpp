@@ -4,8 +4,8 @@
 #include "ChartView.h"
 #include "NodeChart.h"
 #include "OutlineGridView.h"
-#include "ShellLauncher.h"
 #include "ScanTree.h"
+#include "ShellLauncher.h"
 #include "mdlDrives.h"
 #include "mdlFileSearch.h"
 
@@ -191,12 +191,16 @@ void frmMain::buildTopBand(QWidget *band) {
 
     drvMain = new QComboBox(band);
     drvMain->setObjectName(QStringLiteral("drvMain"));
+    drvMain->setMinimumContentsLength(6);
+    drvMain->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     fillDriveList();
     cboStartPath = new QComboBox(band);
     cboStartPath->setObjectName(QStringLiteral("cboStartPath"));
     cboStartPath->setEditable(true);
     cboStartPath->setInsertPolicy(QComboBox::NoInsert);
-    cboStartPath->setMinimumContentsLength(28);
+    // Both lists may shrink to a few characters, so that the buttons keep their full size down
+    // to the window's minimum width; they grow with the window.
+    cboStartPath->setMinimumContentsLength(10);
     cboStartPath->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     cmdBrowse = new QPushButton(QStringLiteral("&..."), band);
     cmdBrowse->setToolTip(QStringLiteral("Browse for a folder"));
@@ -217,7 +221,8 @@ void frmMain::buildTopBand(QWidget *band) {
     grid->addWidget(cboStartPath, 1, 1);
     grid->addWidget(browseLabel, 0, 2);
     grid->addWidget(cmdBrowse, 1, 2, Qt::AlignLeft);
-    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(0, 1);
+    grid->setColumnStretch(1, 2);
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(cmdBeginScan);
     buttons->addWidget(cmdClear);

@@ -1,5 +1,7 @@
 #include "OutlineGridPainter.h"
 
+#include <cmath>
+
 #include "OutlineGrid.h"
 #include "OutlineGridView.h"
 #include "StoredColor.h"
@@ -133,9 +135,18 @@ void OutlineGridPainter::paintCell(const RowBand &band, int col, const QRect &ce
         font.setUnderline(m_grid.cellUnderline(row, col));
 
         QColor fore;
-        if (selected)
+        if (selected) {
             fore = color(m_grid.selectionForeColor(), m_palette.color(QPalette::HighlightedText));
-        else if (const quint32 own = m_grid.cellForeColor(row, col))
+            // The palette's highlighted text is made for the palette's highlight; over a fill
+            // colour of the user's own it may vanish (white on light green), so the system text
+            // colour then follows the fill's lightness instead.
+            const quint32 sel = m_grid.selectionForeColor();
+            if ((sel == 0 || (sel & 0x80000000u)) && m_look.backColorSel != 0) {
+                const QColor fill = color(m_look.backColorSel, {});
+                if (std::abs(fill.lightnessF() - fore.lightnessF()) < 0.45)
+                    fore = fill.lightnessF() > 0.5 ? QColor(Qt::black) : QColor(Qt::white);
+            }
+        } else if (const quint32 own = m_grid.cellForeColor(row, col))
             fore = color(own, {});
         else if (fixedCell)
             fore = color(m_look.foreColorFixed, m_palette.color(QPalette::ButtonText));
