@@ -40,23 +40,18 @@ void frmMain::buildPopupMenu() {
     mnuUpdateNode = mnuPopUp1->addAction(QStringLiteral("Update This Node"));
     mnuUpdateNode->setVisible(false); // there is no command behind it
     mnuSep3 = mnuPopUp1->addSeparator();
-    const QString thisNode[] = {QStringLiteral("Full Collapse of This Node"),
-                                QStringLiteral("Full Expand of This Node")};
-    for (int i = 0; i < 2; ++i)
-        connect(mnuPopUp1->addAction(thisNode[i]), &QAction::triggered, this,
-                [this, i] { mnuThisNode_Click(i); });
+    // A pair of items that share one handler, told apart by the item's index.
+    auto addPair = [this](const char *first, const char *second, void (frmMain::*handler)(int)) {
+        const char *captions[] = {first, second};
+        for (int i = 0; i < 2; ++i)
+            connect(mnuPopUp1->addAction(QString::fromLatin1(captions[i])), &QAction::triggered,
+                    this, [this, handler, i] { (this->*handler)(i); });
+    };
+    addPair("Full Collapse of This Node", "Full Expand of This Node", &frmMain::mnuThisNode_Click);
     mnuPopUp1->addSeparator();
-    const QString allNodes[] = {QStringLiteral("Full Collapse of ALL Nodes"),
-                                QStringLiteral("Full Expand of ALL Nodes")};
-    for (int i = 0; i < 2; ++i)
-        connect(mnuPopUp1->addAction(allNodes[i]), &QAction::triggered, this,
-                [this, i] { mnuAllNodes_Click(i); });
+    addPair("Full Collapse of ALL Nodes", "Full Expand of ALL Nodes", &frmMain::mnuAllNodes_Click);
     mnuPopUp1->addSeparator();
-    const QString openFold[] = {QStringLiteral("Open in File Manager"),
-                                QStringLiteral("Explore in File Manager")};
-    for (int i = 0; i < 2; ++i)
-        connect(mnuPopUp1->addAction(openFold[i]), &QAction::triggered, this,
-                [this, i] { mnuOpenFold_Click(i); });
+    addPair("Open in File Manager", "Explore in File Manager", &frmMain::mnuOpenFold_Click);
     mnuPopUp1->addSeparator();
     connect(mnuPopUp1->addAction(QStringLiteral("Properties")), &QAction::triggered, this,
             &frmMain::mnuProps_Click);
