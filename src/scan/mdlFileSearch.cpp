@@ -53,7 +53,10 @@ struct LinuxDirent64 {
     char d_name[];
 };
 
-constexpr std::size_t DirBufferSize = 32768;
+// Directory buffers: roomy near the top, small in deep chains, where one is held per level.
+std::size_t dirBufferSize(std::size_t depth) {
+    return depth < 32 ? 32768 : 4096;
+}
 
 bool isDotOrDotDot(const char *name) {
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
@@ -154,7 +157,8 @@ void mdlFileSearch::SearchFolder(const QByteArray &Path, int Level, int FolderRo
         mdlFileSearch *self;
         ~StatusOnExit() { self->publishStatus(); }
     } statusOnExit{this};
-    int fd = m_openDir(AT_FDCWD, Path.constData());
+    // With its trailing "/" the start path is opened even when it names a link to a folder.
+    int fd = m_openDir(AT_FDCWD, m_path.constData());
     if (fd >= 0 && !preparePseudoMounts(fd, Path)) {
         ::close(fd);
         fd = -1;
@@ -181,11 +185,11 @@ void mdlFileSearch::walk(int fd, int level, int folderRow, const QString &folder
         if (m_buffers.size() <= depth)
             m_buffers.resize(depth + 1);
         if (!m_buffers[depth])
-            m_buffers[depth] = std::make_unique<char[]>(DirBufferSize);
+            m_buffers[depth] = std::make_unique<char[]>(dirBufferSize(depth));
         char *const buf = m_buffers[depth].get();
         const qsizetype base = m_path.size();
         for (;;) {
-            const long got = ::syscall(SYS_getdents64, closer.fd, buf, DirBufferSize);
+            const long got = ::syscall(SYS_getdents64, closer.fd, buf, dirBufferSize(depth));
             if (got <= 0) // end, or the folder vanished or turned unreadable
                 break;
             for (long pos = 0; pos < got;) {

@@ -239,6 +239,15 @@ TEST_F(FolderWalker, LinksAreFilesOfTheirOwnSizeAndNeverFollowed) {
     EXPECT_EQ(s.grid.text(root, 4), "1007");
 }
 
+TEST_F(FolderWalker, AStartPathThatIsALinkToAFolderIsWalked) {
+    makeDir(base() + "real");
+    makeFile(base() + "real/f", 42);
+    ASSERT_EQ(::symlink("real", (base() + "alias").constData()), 0);
+    const int root = s.tree.AddTreeRow("alias", 0, RowKind::Folder, Fixed(), true, Fixed());
+    s.search.SearchFolder(base() + "alias", 1, root); // no trailing "/"
+    EXPECT_EQ(s.grid.text(root, 4), "42");
+}
+
 TEST_F(FolderWalker, OddNamesKeepTheirBytes) {
     const QByteArray latin1 = "caf\xe9";
     makeDir(base() + latin1);
