@@ -109,39 +109,6 @@ TEST(FixedPoint, DoublesAreWrittenWithFifteenSignificantDigitsWithoutExponent) {
     EXPECT_EQ(Fixed::textOfDouble(0.1 + 0.2, u'.'), "0.3");
 }
 
-TEST(SettingVariables, DefaultsAreTheReadingDefaults) {
-    const Settings s;
-    EXPECT_EQ(s.Match_Parameters, "*.*");
-    EXPECT_TRUE(s.Recurse_Subfolders);
-    EXPECT_TRUE(s.Collapse_Root_Nodes_B4_Scan);
-    EXPECT_FALSE(s.Clear_Nodes_B4_Scan);
-    EXPECT_TRUE(s.Imm_Scan_On_Path_Selection);
-    EXPECT_EQ(s.Redraw_Scan_Progress, 0);
-    EXPECT_EQ(s.Object_Size, 2);
-    EXPECT_EQ(s.Object_Size_Format, "#,##0.##");
-    EXPECT_TRUE(s.Display_Wallpaper);
-    EXPECT_FALSE(s.Display_Gridlines);
-    EXPECT_EQ(s.Root_Font_Color, 16711680u);
-    EXPECT_EQ(s.HighLight_Border_Color, 16711935u);
-    EXPECT_EQ(s.HighLight_Fill_Color, 8454016u);
-    EXPECT_FALSE(s.HighLight_Fill_Transparent);
-    EXPECT_EQ(s.Chart_Type, 0);
-    EXPECT_FALSE(s.ThreeD_Effects);
-    EXPECT_TRUE(s.Chart_In_PDF_Output);
-    EXPECT_TRUE(s.Chart_In_HTML_Output);
-    EXPECT_EQ(s.Other_Label, "Other");
-    EXPECT_TRUE(s.Disp_Chart);
-    EXPECT_FALSE(s.OnTop);
-    EXPECT_EQ(s.Opacity, "100");
-    EXPECT_EQ(s.Sort, -1);
-    EXPECT_EQ(s.ColWidth, (std::array<std::int32_t, 6>{3045, 990, 375, 735, 960, 960}));
-    EXPECT_EQ(s.fgTree_Width, 5500);
-    EXPECT_EQ(s.chMain_Width, 5775);
-    EXPECT_EQ(s.chMain_Left, 5400);
-    EXPECT_EQ(s.Start_Path_Number, 1);
-    EXPECT_EQ(s.Match_Parameter_Number, 0);
-}
-
 TEST(SettingVariables, RepairAppliesTheRangeRulesOnly) {
     Settings s;
     s.Match_Parameters = QStringLiteral("  ");
