@@ -54,7 +54,8 @@ enum class TreePicture : int {
 ///
 /// Totals are carried up as each cell is written: the handler of the grid's cell-changed
 /// notification adds the change of a child's cell to its parent's cell, which raises the
-/// notification one level up, so a write costs O(depth). The top row is the exception:
+/// notification one level up, so a write costs O(depth). `AddTreeRow` applies the same rule to
+/// the row it appends in one pass up the ancestors. The top row is the exception:
 /// `UpdateRoots` writes its size in the current unit, and the next change that reaches it
 /// re-sums its size from the scan roots.
 class ScanTree : public QObject {
