@@ -172,7 +172,7 @@ std::uint64_t encode(Arena &arena, QStringView text, QChar decimal) {
     if ((first >= u'0' && first <= u'9') || first == u'-') {
         if (auto d = parseDecimal(text, decimal)) {
             if (auto fixed = fixedOf(*d))
-                return (static_cast<std::uint64_t>(*fixed) << 2) | TagNumber;
+                return encodeFixed(*fixed);
             if (d->digits <= MaxPackedDigits && d->decimals < 64)
                 return (d->digits << 9) | (static_cast<std::uint64_t>(d->decimals) << 3) |
                        (d->negative ? 4u : 0u);

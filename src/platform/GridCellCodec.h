@@ -44,6 +44,10 @@ std::optional<qint64> parseCanonical(QStringView text, QChar decimal);
 QString canonicalText(qint64 tenThousandths, QChar decimal);
 
 std::uint64_t encode(Arena &arena, QStringView text, QChar decimal);
+/// The cell of a fixed-point value within ±MaxInlineFixed.
+constexpr std::uint64_t encodeFixed(qint64 tenThousandths) {
+    return (static_cast<std::uint64_t>(tenThousandths) << 2) | 1u;
+}
 QString decode(const Arena &arena, std::uint64_t cell, QChar decimal);
 std::optional<qint64> fixedOf(std::uint64_t cell);
 /// The value of a plain decimal cell (tag 0, non-zero).

@@ -183,6 +183,23 @@ void OutlineGrid::setText(int row, int col, const QString &text) {
     raiseCellChanged(row, col, old);
 }
 
+void OutlineGrid::setFixedValue(int row, int col, qint64 tenThousandths) {
+    if (tenThousandths > MaxInlineFixed || tenThousandths < -MaxInlineFixed) {
+        setText(row, col, canonicalText(tenThousandths, m_decimal));
+        return;
+    }
+    checkCell(row, col);
+    auto &column = m_cells[static_cast<std::size_t>(col)];
+    if (column.empty())
+        column.resize(m_rows.size(), 0);
+    std::uint64_t &cell = column[static_cast<std::size_t>(row)];
+    const std::uint64_t old = cell;
+    m_arenaGarbage += arenaSize(m_arena, old);
+    cell = encodeFixed(tenThousandths);
+    noteContents();
+    raiseCellChanged(row, col, old);
+}
+
 void OutlineGrid::setTextRange(int row, int col1, int col2, const QString &tabSeparated) {
     checkCell(row, col1);
     checkCell(row, col2);

@@ -128,6 +128,9 @@ public:
     // Cells --------------------------------------------------------------------------------
     QString text(int row, int col) const;
     void setText(int row, int col, const QString &text);
+    /// Sets the cell to the canonical text of a fixed-point value (ten-thousandths): the same as
+    /// setText() with that text, without building and reading the text back.
+    void setFixedValue(int row, int col, qint64 tenThousandths);
     /// Fills columns col1..col2 of `row` from a tab-separated text, one piece per cell (missing
     /// pieces make empty cells); raises cellChanged for each cell in column order.
     void setTextRange(int row, int col1, int col2, const QString &tabSeparated);

@@ -220,16 +220,12 @@ Fixed ScanTree::previousValue() const {
 }
 
 void ScanTree::writeValue(int row, int col, Fixed value) {
-    // One buffer serves every level of a carry: the grid has taken the text in before it
-    // raises the notification that writes the next level.
-    m_numberText.resize(0);
-    value.appendText(m_numberText, m_grid.decimalSeparator());
     m_lastWrite = {row, col, value};
     struct Forget { // also when the write fails before its notification
         ScanTree *self;
         ~Forget() { self->m_lastWrite.row = -1; }
     } forget{this};
-    m_grid.setText(row, col, m_numberText);
+    m_grid.setFixedValue(row, col, value.raw());
 }
 
 Fixed ScanTree::resumTopSize() {

@@ -121,7 +121,7 @@ private:
     PictureSource m_pictureSource;
     ErrorSink m_errorSink;
     bool m_topSizeInUnit = false;
-    QString m_rowText, m_numberText; // reused text buffers
+    QString m_rowText; // reused text buffer
     struct {
         int row = -1, col = -1;
         Fixed value;

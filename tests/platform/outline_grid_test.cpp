@@ -448,3 +448,26 @@ TEST(OutlineGridCells, HandlersSeeThePreviousValueEvenWhenTheyWriteCellsThemselv
     EXPECT_EQ(seen[3], std::make_pair(12, QString("7"))); // restored after the nested write
     EXPECT_EQ(g.text(0, 1), "15000");
 }
+
+TEST(OutlineGridCells, FixedValuesWriteTheSameCellAsTheirText) {
+    OutlineGrid g;
+    g.setDecimalSeparator(',');
+    g.setCols(2);
+    g.setRows(1);
+    int changes = 0;
+    QString previous;
+    g.setCellChangedHandler([&](int, int) {
+        ++changes;
+        previous = g.previousText();
+    });
+    g.setText(0, 0, "x");
+    for (qint64 v : {qint64(0), qint64(125000), qint64(-1), std::numeric_limits<qint64>::max(),
+                     std::numeric_limits<qint64>::min()}) {
+        g.setFixedValue(0, 0, v);
+        g.setText(0, 1, GridCellCodec::canonicalText(v, ','));
+        EXPECT_EQ(g.text(0, 0), g.text(0, 1));
+    }
+    EXPECT_EQ(g.text(0, 0), "-922337203685477,5808");
+    EXPECT_EQ(changes, 11);
+    EXPECT_EQ(previous, "922337203685477,5807"); // column 1's last value before the last write
+}
