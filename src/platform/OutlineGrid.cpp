@@ -243,7 +243,9 @@ std::optional<double> OutlineGrid::number(int row, int col) const {
     if (auto d = decimalOf(cell))
         return d;
     const QString t = text(row, col).trimmed();
-    if (t.isEmpty())
+    // Most texts are names; only one that starts like a number is worth a locale's parse.
+    if (t.isEmpty() ||
+        !(t[0].isDigit() || t[0] == u'-' || t[0] == u'+' || t[0] == u'.' || t[0] == m_decimal))
         return std::nullopt;
     bool ok = false;
     double v = m_locale.toDouble(t, &ok);

@@ -224,7 +224,7 @@ int compareKeys(const SortKey &a, const SortKey &b, GridSort how) {
     } else if (a.isText != b.isText) {
         c = a.isText ? 1 : -1;
     } else {
-        c = QString::compare(a.text, b.text, Qt::CaseInsensitive);
+        c = QString::compare(a.text, b.text, Qt::CaseSensitive); // both already case-folded
     }
     const bool descending =
         how == GridSort::GenericDescending || how == GridSort::NumericDescending;
@@ -252,7 +252,8 @@ static std::vector<int> orderChildren(const OutlineGrid &g, const std::vector<in
                 key.value = *v;
             } else if (!numeric) {
                 key.isText = true;
-                key.text = g.text(row, col);
+                // Folded once here, so comparing is a plain comparison of code units.
+                key.text = g.text(row, col).toCaseFolded();
             }
         }
     }
