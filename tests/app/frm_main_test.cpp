@@ -173,3 +173,18 @@ TEST_F(MainFixture, OpacityItemsSetTheWindowsAlpha) {
     EXPECT_FALSE(form->opacityAction(0)->isChecked());
     EXPECT_NEAR(form->windowOpacity(), 128 / 255.0, 0.01);
 }
+
+TEST_F(MainFixture, ClosingDuringAScanAbortsItAndClosesOnceItHasUnwound) {
+    bool asked = false;
+    form->fileSearch().setYieldFunction([&] {
+        if (!asked) {
+            asked = true;
+            EXPECT_FALSE(form->close()); // refused for now: the walk is still on the stack
+            EXPECT_TRUE(form->isVisible());
+        }
+    });
+    scan(root);
+    EXPECT_TRUE(asked);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(form->grid().text(form->grid().rows() - 1, 0), "Scan aborted");
+}
