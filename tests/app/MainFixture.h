@@ -48,4 +48,3 @@ struct MainFixture : ::testing::Test {
         return -1;
     }
 };
-
