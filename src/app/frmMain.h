@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <array>
+#include <functional>
 #include <memory>
 
 class ChartView;
@@ -185,5 +186,6 @@ private:
     bool popupShowsFor(int row) const;
     QString droppablePath(const QStringList &paths) const;
     QString selectedFolderPath() const;
+    void runOutlineCommand(const QString &title, const std::function<void(int &)> &body);
     void Form_Unload();
 };

@@ -167,8 +167,10 @@ void frmMain::mnuClearRootNode_Click() {
         ClearTheChart();
 }
 
-void frmMain::mnuThisNode_Click(int Index) {
-    HandlerTrap trap(m_prompts, this, QStringLiteral("Error in mnuThisNode_Click"));
+// Collapsing or expanding under the window's busy state: pointer, controls and redraw are
+// set before `body` and given back on every way out.
+void frmMain::runOutlineCommand(const QString &title, const std::function<void(int &)> &body) {
+    HandlerTrap trap(m_prompts, this, title);
     trap.run(
         [&] {
             trap.line = 1;
@@ -178,19 +180,7 @@ void frmMain::mnuThisNode_Click(int Index) {
             fgTree.setRedraw(GridRedraw::None);
             QCoreApplication::processEvents();
             trap.line = 2;
-            const int node = selectedNode(fgTree);
-            if (node < 0)
-                return;
-            const int last = fgTree.lastChild(node);
-            if (last < 0)
-                return;
-            trap.line = 3;
-            // The range reaches two levels down the last branch, no further.
-            const int lastOfLast = fgTree.lastChild(last);
-            const int end = lastOfLast >= 0 ? lastOfLast : last;
-            const GridOutlineState state = Index == 0 ? OutlineCollapsed : OutlineExpanded;
-            for (int r = node; r <= end; ++r)
-                fgTree.setOutlineState(r, state);
+            body(trap.line);
         },
         [&] {
             EnObjs(true);
@@ -200,27 +190,28 @@ void frmMain::mnuThisNode_Click(int Index) {
         });
 }
 
+void frmMain::mnuThisNode_Click(int Index) {
+    runOutlineCommand(QStringLiteral("Error in mnuThisNode_Click"), [&](int &line) {
+        const int node = selectedNode(fgTree);
+        const int last = node >= 0 ? fgTree.lastChild(node) : -1;
+        if (last < 0)
+            return;
+        line = 3;
+        // The range reaches two levels down the last branch, no further.
+        const int lastOfLast = fgTree.lastChild(last);
+        const int end = lastOfLast >= 0 ? lastOfLast : last;
+        const GridOutlineState state = Index == 0 ? OutlineCollapsed : OutlineExpanded;
+        for (int r = node; r <= end; ++r)
+            fgTree.setOutlineState(r, state);
+    });
+}
+
 void frmMain::mnuAllNodes_Click(int Index) {
-    HandlerTrap trap(m_prompts, this, QStringLiteral("Error in mnuAllNodes_Click"));
-    trap.run(
-        [&] {
-            trap.line = 1;
-            QApplication::setOverrideCursor(Qt::WaitCursor);
-            EnObjs(false);
-            cmdAbort->setEnabled(false);
-            fgTree.setRedraw(GridRedraw::None);
-            QCoreApplication::processEvents();
-            trap.line = 2;
-            const GridOutlineState state = Index == 0 ? OutlineCollapsed : OutlineExpanded;
-            for (int r = 2; r < fgTree.rows(); ++r)
-                fgTree.setOutlineState(r, state);
-        },
-        [&] {
-            EnObjs(true);
-            fgTree.setRedraw(GridRedraw::Buffered);
-            fgTree.refresh();
-            restorePointer();
-        });
+    runOutlineCommand(QStringLiteral("Error in mnuAllNodes_Click"), [&](int &) {
+        const GridOutlineState state = Index == 0 ? OutlineCollapsed : OutlineExpanded;
+        for (int r = 2; r < fgTree.rows(); ++r) // the top row is never touched
+            fgTree.setOutlineState(r, state);
+    });
 }
 
 // The one path of a drop that may be scanned: exactly one, and it exists.
