@@ -163,7 +163,9 @@ private:
     int m_osVersionNumber = 0;
     int m_lockFd = -1;
     bool m_loaded = false; ///< Form_Load ran: closing saves the settings
-    QImage m_wallpaper;    ///< the tree's background picture
+    bool m_inFormLoad = false;
+    bool m_closeAfterLoad = false;
+    QImage m_wallpaper; ///< the tree's background picture
 
     bool m_chartShown = true;
     bool m_scanning = false;

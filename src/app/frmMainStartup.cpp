@@ -48,6 +48,7 @@ void frmMain::LocateSettingsFile() {
 void frmMain::Form_Load(const QString &commandLine) {
     HandlerTrap trap(m_prompts, this, QStringLiteral("Error in Form_Load"));
     QString path;
+    m_inFormLoad = true;
     trap.run([&] {
         trap.line = 1;
         m_lockFd = mdlAppMutex::CreateAppMutex();
@@ -84,6 +85,13 @@ void frmMain::Form_Load(const QString &commandLine) {
     show();
     repaint();
     QCoreApplication::processEvents();
+    m_inFormLoad = false;
+    if (m_closeAfterLoad) {
+        // Asked to close while starting (a signal handled at a yield): close now, the normal
+        // way, from the event loop.
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+        return;
+    }
     if (!path.isEmpty())
         cmdBeginScan_Click();
 }
@@ -104,6 +112,13 @@ void frmMain::Form_Unload() {
 }
 
 void frmMain::closeEvent(QCloseEvent *event) {
+    if (m_inFormLoad) {
+        // Start-up yields while it loads; closing then would save half-read settings and the
+        // rest of start-up would show the window again.
+        m_closeAfterLoad = true;
+        event->ignore();
+        return;
+    }
     if (m_scanning) {
         // Never tear the window down under a running walk: stop it, close once it unwound.
         m_closeAfterScan = true;

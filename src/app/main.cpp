@@ -14,6 +14,10 @@ int main(int argc, char **argv) {
     TerminationSignals terminator;
     QObject::connect(&terminator, &TerminationSignals::terminationRequested, &window,
                      [&window](int) { window.close(); });
-    window.Form_Load(CommandLine::joinArguments(QApplication::arguments().mid(1)));
+    // Start-up runs inside the event loop, so that a close asked for at any of its yields (or
+    // after a scan from the command line) ends the loop like any other.
+    const QString commandLine = CommandLine::joinArguments(QApplication::arguments().mid(1));
+    QMetaObject::invokeMethod(
+        &window, [&window, commandLine] { window.Form_Load(commandLine); }, Qt::QueuedConnection);
     return QApplication::exec();
 }

@@ -5,6 +5,7 @@
 #include "basInitEntry.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QProcess>
 #include <QThread>
 
@@ -192,4 +193,17 @@ TEST_F(StartupFixture, TerminationSignalClosesTheProgramAndSavesItsSettings) {
     EXPECT_EQ(program.exitCode(), 0);
     EXPECT_EQ(read("Main", "Sort"), "-1");
     EXPECT_NE(read("Positions", "frmMain"), "<none>");
+}
+
+TEST_F(StartupFixture, ACloseAskedForWhileStartingWaitsForTheStartToFinish) {
+    writeIni("[Main]\nSort=201\n");
+    form = std::make_unique<frmMain>(&prompts);
+    // Delivered at the first yield of start-up, while the settings are being read.
+    QMetaObject::invokeMethod(form.get(), &QWidget::close, Qt::QueuedConnection);
+    form->Form_Load("/f \"" + root + "\"");
+    EXPECT_EQ(form->grid().rows(), 2); // no scan once a close is pending
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(read("Main", "Sort"), "201"); // saved after everything was read
+    EXPECT_NE(read("Scan", "Match_Parameters"), "<none>");
 }
