@@ -37,6 +37,8 @@ void ensureFolder(const QString &path) {
 void frmMain::LocateSettingsFile() {
     // The per-user configuration folder ($XDG_CONFIG_HOME or ~/.config).
     QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    // A new account may not have its configuration folder yet; it is made like ours.
+    QDir().mkpath(folder);
     folder = basInitEntry::AddBackslash(folder) + QStringLiteral("Velmoria/");
     ensureFolder(folder);
     folder = basInitEntry::AddBackslash(folder) + QStringLiteral("Cairnmeter/");

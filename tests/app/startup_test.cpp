@@ -106,6 +106,13 @@ TEST_F(StartupFixture, FirstStartUsesEveryDefaultAndTheFirstExitWritesEveryKey) 
     EXPECT_EQ(read("Main", "Opacity"), "100");
 }
 
+TEST_F(StartupFixture, AMissingConfigurationFolderIsMadeToo) {
+    qputenv("XDG_CONFIG_HOME", (config.path() + "/not/yet").toLocal8Bit());
+    restart();
+    EXPECT_TRUE(prompts.shown.empty());
+    EXPECT_TRUE(QFileInfo(config.path() + "/not/yet/Velmoria/Cairnmeter").isDir());
+}
+
 TEST_F(StartupFixture, OutOfRangeValuesAreRepairedOrIgnored) {
     writeIni("[Appearance]\nObject_Size=7\n[Main]\nOpacity=85\nSort=999\n");
     restart();
