@@ -143,21 +143,27 @@ void frmMain::cmdBeginScan_Click() {
         QApplication::restoreOverrideCursor();
     m_scanning = false;
 
+    // When the window was asked to close during the walk, nobody is left to read the outcome:
+    // the rows and status are as usual, the boxes are left out, and the window closes.
+    const bool tell = !m_closeAfterScan;
     if (completed) {
-        m_prompts.message(this, QStringLiteral("The scan has finished."), QStringLiteral("Success"),
-                          Prompts::Icon::Information);
+        if (tell)
+            m_prompts.message(this, QStringLiteral("The scan has finished."),
+                              QStringLiteral("Success"), Prompts::Icon::Information);
     } else if (m_search->AbortRequested) {
         m_tree->AddTreeRow(QStringLiteral("Scan aborted"), 1, RowKind::Warning, Fixed(), false,
                            Fixed());
         setStatusText(2, QStringLiteral("Scan was aborted."));
         yieldOnce();
-        m_prompts.message(this, QStringLiteral("Scan was aborted."),
-                          QStringLiteral("Warning in Scan"), Prompts::Icon::Exclamation);
+        if (tell)
+            m_prompts.message(this, QStringLiteral("Scan was aborted."),
+                              QStringLiteral("Warning in Scan"), Prompts::Icon::Exclamation);
     } else {
         setStatusText(2, QStringLiteral("Error encountered."));
-        m_prompts.message(this,
-                          HandlerTrap::messageText(HandlerTrap::toAppError(failure), failedAt),
-                          QStringLiteral("Error in scanning"), Prompts::Icon::Critical);
+        if (tell)
+            m_prompts.message(this,
+                              HandlerTrap::messageText(HandlerTrap::toAppError(failure), failedAt),
+                              QStringLiteral("Error in scanning"), Prompts::Icon::Critical);
     }
     if (m_closeAfterScan)
         close();

@@ -3,6 +3,7 @@
 #include "frmMain.h"
 
 #include <QApplication>
+#include <QWidget>
 
 int main(int argc, char **argv) {
     QApplication app(argc, argv);
@@ -13,7 +14,14 @@ int main(int argc, char **argv) {
     // A logout, shutdown or Ctrl+C closes the window the normal way, saving the settings.
     TerminationSignals terminator;
     QObject::connect(&terminator, &TerminationSignals::terminationRequested, &window,
-                     [&window](int) { window.close(); });
+                     [&window](int) {
+                         // A message box waiting for an answer would keep the program alive.
+                         while (QWidget *modal = QApplication::activeModalWidget()) {
+                             if (!modal->close())
+                                 break;
+                         }
+                         window.close();
+                     });
     // Start-up runs inside the event loop, so that a close asked for at any of its yields (or
     // after a scan from the command line) ends the loop like any other.
     const QString commandLine = CommandLine::joinArguments(QApplication::arguments().mid(1));

@@ -187,4 +187,5 @@ TEST_F(MainFixture, ClosingDuringAScanAbortsItAndClosesOnceItHasUnwound) {
     EXPECT_TRUE(asked);
     EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(form->grid().text(form->grid().rows() - 1, 0), "Scan aborted");
+    EXPECT_TRUE(prompts.shown.empty()); // nobody is left to read an outcome box
 }

@@ -188,7 +188,9 @@ TEST_F(StartupFixture, TerminationSignalClosesTheProgramAndSavesItsSettings) {
     env.insert("QT_QPA_PLATFORM", "offscreen");
     env.insert("XDG_CONFIG_HOME", config.path());
     program.setProcessEnvironment(env);
-    program.start(CAIRNMETER_BINARY, {});
+    // With a path to scan, the signal finds the program scanning or showing its "finished"
+    // box; either way it must end and save.
+    program.start(CAIRNMETER_BINARY, {"/f", root});
     ASSERT_TRUE(program.waitForStarted(10000));
     // The signal handler is in place before start-up makes the settings folder; once the
     // folder is there, ask the program to end.
