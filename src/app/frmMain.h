@@ -189,5 +189,7 @@ private:
     QString droppablePath(const QStringList &paths) const;
     QString selectedFolderPath() const;
     void runOutlineCommand(const QString &title, const std::function<void(int &)> &body);
+    void runShellCommand(const QString &title,
+                         const std::function<void(const QString &, int &)> &body);
     void Form_Unload();
 };

@@ -249,8 +249,11 @@ QString frmMain::selectedFolderPath() const {
     return path;
 }
 
-void frmMain::mnuOpenFold_Click(int Index) {
-    HandlerTrap trap(m_prompts, this, QStringLiteral("Error in mnuOpenFold_Click"));
+// The open and properties commands: busy pointer and one yield, then `body` with the selected
+// node's folder path; the pointer comes back before any box is shown.
+void frmMain::runShellCommand(const QString &title,
+                              const std::function<void(const QString &, int &)> &body) {
+    HandlerTrap trap(m_prompts, this, title);
     trap.run(
         [&] {
             trap.line = 1;
@@ -259,38 +262,35 @@ void frmMain::mnuOpenFold_Click(int Index) {
             trap.line = 2;
             const QString path = selectedFolderPath();
             trap.line = 3;
-            if (Index != 0 && Index != 1)
-                throw AppError(AppError::ObjectError + 578,
-                               QStringLiteral("Invalid selection: ") + QString::number(Index));
-            restorePointer(); // a failure box of the shell helper must not show a busy pointer
-            mdlProperties::ShellOpen(
-                path, 1, Index == 0 ? QStringLiteral("Open") : QStringLiteral("Explore"), this,
-                m_prompts, shellLauncher());
+            body(path, trap.line);
         },
         restorePointer);
 }
 
+void frmMain::mnuOpenFold_Click(int Index) {
+    runShellCommand(QStringLiteral("Error in mnuOpenFold_Click"), [&](const QString &path, int &) {
+        if (Index != 0 && Index != 1)
+            throw AppError(AppError::ObjectError + 578,
+                           QStringLiteral("Invalid selection: ") + QString::number(Index));
+        restorePointer(); // the shell helper's failure box must not show a busy pointer
+        mdlProperties::ShellOpen(path, 1,
+                                 Index == 0 ? QStringLiteral("Open") : QStringLiteral("Explore"),
+                                 this, m_prompts, shellLauncher());
+    });
+}
+
 void frmMain::mnuProps_Click() {
-    HandlerTrap trap(m_prompts, this, QStringLiteral("Error in mnuProps_Click"));
-    trap.run(
-        [&] {
-            trap.line = 1;
-            QApplication::setOverrideCursor(Qt::WaitCursor);
-            QCoreApplication::processEvents();
-            trap.line = 2;
-            const QString path = selectedFolderPath();
-            trap.line = 3;
-            const int row = selectedNode(fgTree);
-            ScanFigures figures;
-            if (auto bytes = fgTree.fixedValue(row, 4))
-                figures.bytes = *bytes / 10000;
-            if (auto files = fgTree.fixedValue(row, 3))
-                figures.files = *files / 10000;
-            restorePointer();
-            if (!mdlProperties::ShowFileProperties(path, this, shellLauncher(), figures))
-                throw AppError(AppError::ObjectError + 810, QStringLiteral("Invalid folder name"));
-        },
-        restorePointer);
+    runShellCommand(QStringLiteral("Error in mnuProps_Click"), [&](const QString &path, int &) {
+        const int row = selectedNode(fgTree);
+        ScanFigures figures;
+        if (auto bytes = fgTree.fixedValue(row, 4))
+            figures.bytes = *bytes / 10000;
+        if (auto files = fgTree.fixedValue(row, 3))
+            figures.files = *files / 10000;
+        restorePointer();
+        if (!mdlProperties::ShowFileProperties(path, this, shellLauncher(), figures))
+            throw AppError(AppError::ObjectError + 810, QStringLiteral("Invalid folder name"));
+    });
 }
 
 ShellLauncher &frmMain::shellLauncher() {

@@ -10,7 +10,6 @@ class AppError : public std::runtime_error {
 public:
     /// Base of the program's own error numbers; the causes add small offsets to it.
     static constexpr int ObjectError = -2147221504;
-    static constexpr int vbObjectError = ObjectError;
     static constexpr int ScanAborted = ObjectError + 500;
 
     /// Common numbers of the runtime's own errors.

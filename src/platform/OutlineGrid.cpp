@@ -77,7 +77,7 @@ void OutlineGrid::setCols(int n) {
 }
 
 void OutlineGrid::setFixedRows(int n) {
-    m_fixedRows = std::clamp(n, 0, std::max(rows(), n));
+    m_fixedRows = std::max(n, 0);
     invalidateIndex(0);
     noteStructure();
 }

@@ -216,8 +216,6 @@ public:
     bool isHiddenByOutline(int row) const;
     /// Shown: not hidden, not of height 0, no collapsed ancestor.
     bool isRowVisible(int row) const;
-    /// Every shown row from `from` on, in order; one pass that skips collapsed subtrees.
-    std::vector<int> visibleRows(int from = 0) const;
 
     // Node links (-1 when none) ------------------------------------------------------------
     int parentRow(int row) const;
@@ -341,7 +339,6 @@ private:
     };
 
     // Everything per row is kept in parallel arrays indexed by row position.
-    friend class OutlineGridTestPeer;
     std::vector<RowRec> m_rows;
     // Cells by column, encoded (see GridCellCodec.h); a column never written holds no vector.
     std::vector<std::vector<std::uint64_t>> m_cells;

@@ -182,24 +182,6 @@ bool OutlineGrid::isRowVisible(int row) const {
     return !(m_rows[row].flags & FlagHidden) && m_rows[row].height != 0 && !isHiddenByOutline(row);
 }
 
-std::vector<int> OutlineGrid::visibleRows(int from) const {
-    std::vector<int> out;
-    const int n = rows();
-    for (int r = std::max(from, 0); r < n;) {
-        const RowRec &rec = m_rows[r];
-        if (r >= m_fixedRows && (rec.flags & FlagCollapsed)) {
-            if (!(rec.flags & FlagHidden) && rec.height != 0)
-                out.push_back(r);
-            r = subtreeEnd(r);
-            continue;
-        }
-        if (!(rec.flags & FlagHidden) && rec.height != 0)
-            out.push_back(r);
-        ++r;
-    }
-    return out;
-}
-
 // Node sort --------------------------------------------------------------------------------
 
 namespace {
