@@ -4,6 +4,7 @@
 #include "ChartView.h"
 #include "NodeChart.h"
 #include "OutlineGridView.h"
+#include "QtPrompts.h"
 #include "ScanTree.h"
 #include "ShellLauncher.h"
 #include "mdlDrives.h"

@@ -2,9 +2,6 @@
 
 #include <QColor>
 #include <QString>
-#include <QStringList>
-
-#include <vector>
 
 class QWidget;
 
@@ -29,38 +26,4 @@ public:
                              const QString &fileName, const QString &filter) = 0;
     /// Asks for a colour starting from `initial`; invalid when cancelled.
     virtual QColor chooseColor(QWidget *owner, const QColor &initial) = 0;
-};
-
-/// Real dialogs.
-class QtPrompts : public Prompts {
-public:
-    Answer message(QWidget *owner, const QString &text, const QString &title, Icon icon,
-                   Buttons buttons, Answer defaultAnswer) override;
-    QString chooseFolder(QWidget *owner, const QString &title) override;
-    QString saveFile(QWidget *owner, const QString &title, const QString &folder,
-                     const QString &fileName, const QString &filter) override;
-    QColor chooseColor(QWidget *owner, const QColor &initial) override;
-};
-
-/// Records every prompt and answers from a script (then with the default answer), for tests.
-class RecordingPrompts : public Prompts {
-public:
-    struct Shown {
-        QString kind; ///< "message", "folder", "save" or "color"
-        QString text, title;
-        Icon icon = Icon::None;
-        Buttons buttons = Buttons::Ok;
-        Answer defaultAnswer = Ok;
-    };
-    std::vector<Shown> shown;
-    std::vector<Answer> answers;    ///< consumed in order by message()
-    QStringList folders, saveNames; ///< consumed in order by chooseFolder() / saveFile()
-    std::vector<QColor> colors;
-
-    Answer message(QWidget *owner, const QString &text, const QString &title, Icon icon,
-                   Buttons buttons, Answer defaultAnswer) override;
-    QString chooseFolder(QWidget *owner, const QString &title) override;
-    QString saveFile(QWidget *owner, const QString &title, const QString &folder,
-                     const QString &fileName, const QString &filter) override;
-    QColor chooseColor(QWidget *owner, const QColor &initial) override;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "RecordingPrompts.h"
 #include "frmMain.h"
 
 #include <QComboBox>

@@ -2,8 +2,8 @@
 // codes found before anything is launched and how they are reported, the file manager tried
 // before xdg-open, and the program's own Properties window when no file manager answers.
 #include "ItemProperties.h"
-#include "Prompts.h"
 #include "PropertiesDialog.h"
+#include "RecordingPrompts.h"
 #include "RecordingShellLauncher.h"
 #include "mdlProperties.h"
 

@@ -1,4 +1,4 @@
-#include "Prompts.h"
+#include "QtPrompts.h"
 
 #include <QColorDialog>
 #include <QFileDialog>
@@ -81,34 +81,4 @@ QString QtPrompts::saveFile(QWidget *owner, const QString &title, const QString 
 
 QColor QtPrompts::chooseColor(QWidget *owner, const QColor &initial) {
     return QColorDialog::getColor(initial, owner);
-}
-
-Prompts::Answer RecordingPrompts::message(QWidget *, const QString &text, const QString &title,
-                                          Icon icon, Buttons buttons, Answer defaultAnswer) {
-    shown.push_back({QStringLiteral("message"), text, title, icon, buttons, defaultAnswer});
-    if (answers.empty())
-        return defaultAnswer;
-    const Answer a = answers.front();
-    answers.erase(answers.begin());
-    return a;
-}
-
-QString RecordingPrompts::chooseFolder(QWidget *, const QString &title) {
-    shown.push_back({QStringLiteral("folder"), QString(), title});
-    return folders.isEmpty() ? QString() : folders.takeFirst();
-}
-
-QString RecordingPrompts::saveFile(QWidget *, const QString &title, const QString &folder,
-                                   const QString &fileName, const QString &) {
-    shown.push_back({QStringLiteral("save"), folder + u'/' + fileName, title});
-    return saveNames.isEmpty() ? QString() : saveNames.takeFirst();
-}
-
-QColor RecordingPrompts::chooseColor(QWidget *, const QColor &initial) {
-    shown.push_back({QStringLiteral("color"), initial.name(), QString()});
-    if (colors.empty())
-        return QColor();
-    const QColor c = colors.front();
-    colors.erase(colors.begin());
-    return c;
 }
