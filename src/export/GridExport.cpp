@@ -1,0 +1,97 @@
+#include "GridExport.h"
+
+#include "OutlineGrid.h"
+#include "ReportStream.h"
+
+#include <array>
+
+namespace {
+
+using RowTexts = std::array<QString, 4>;
+
+// The one algorithm of both reports: every row the grid shows, top to bottom, with its
+// indentation and the displayed texts of columns 0 to 3 handed to `writeLine`.
+template <typename LineWriter>
+bool exportShownRows(const OutlineGrid &grid, const QString &fileName, LineWriter writeLine) {
+    ReportStream out(fileName);
+    RowTexts texts;
+    const int rows = grid.rows();
+    for (int r = 0; r < rows;) {
+        if (grid.rowHeight(r) != 0 && !grid.isRowHidden(r)) {
+            const int indent = grid.isNode(r) ? std::max(grid.level(r), 0) : 0;
+            for (int c = 0; c < 4; ++c)
+                texts[static_cast<std::size_t>(c)] =
+                    c < grid.cols() ? grid.displayText(r, c) : QString();
+            writeLine(out, indent, texts);
+        }
+        // A collapsed node hides its whole subtree: jump over it rather than asking each row
+        // for its ancestors.
+        r = r >= grid.fixedRows() && grid.isCollapsed(r) ? grid.subtreeEnd(r) : r + 1;
+    }
+    out.close();
+    return true;
+}
+
+void writeBlanks(ReportStream &out, int count) {
+    for (int i = 0; i < count; ++i)
+        out.write(' ');
+}
+
+void writeQuoted(ReportStream &out, const QString &text) {
+    out.write('"');
+    if (text.contains(u'"')) {
+        QString doubled = text;
+        doubled.replace(QStringLiteral("\""), QStringLiteral("\"\""));
+        out.write(doubled);
+    } else {
+        out.write(text);
+    }
+    out.write('"');
+}
+
+// Characters as a reader counts them: a character outside the Basic Multilingual Plane is one
+// character, not two UTF-16 units.
+int characterCount(const QString &text) {
+    int n = 0;
+    for (qsizetype i = 0; i < text.size(); ++i)
+        if (!text.at(i).isLowSurrogate())
+            ++n;
+    return n;
+}
+
+} // namespace
+
+namespace GridExport {
+
+bool GridToCSV(const OutlineGrid &grid, const QString &fileName) {
+    return exportShownRows(grid, fileName, [](ReportStream &out, int indent, RowTexts &texts) {
+        texts[0].prepend(QString(indent, u' '));
+        for (std::size_t c = 0; c < texts.size(); ++c) {
+            if (c > 0)
+                out.write(',');
+            writeQuoted(out, texts[c]);
+        }
+        out.write(QLatin1StringView("\r\n"));
+    });
+}
+
+bool GridToText(const OutlineGrid &grid, const QString &fileName) {
+    return exportShownRows(grid, fileName, [](ReportStream &out, int indent, RowTexts &texts) {
+        writeBlanks(out, indent);
+        out.write(texts[0]);
+        int length = indent + characterCount(texts[0]); // characters on the current line
+        for (std::size_t c = 1; c < texts.size(); ++c) {
+            const int column = TextColumnPositions[c - 1] - 1; // characters before the position
+            if (length > column) {
+                out.write(QLatin1StringView("\r\n"));
+                length = 0;
+            }
+            writeBlanks(out, column - length);
+            out.write(texts[c]);
+            length = column + characterCount(texts[c]);
+        }
+        out.write(QLatin1StringView("\r\n"));
+    });
+}
+
+} // namespace GridExport

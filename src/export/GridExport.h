@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+class OutlineGrid;
+
+/// The CSV and plain-text reports: the rows the grid shows, one line each, with the displayed
+/// texts of columns 0 to 3 (node, size, unit, file count) and the node indented by its outline
+/// level. The grid's header row comes first like any other row. Lines end with CR LF; the text
+/// is UTF-8.
+///
+/// Both write the named file directly (creating or truncating it) and throw std::system_error
+/// when it cannot be created or written; they return true when the file is complete.
+namespace GridExport {
+
+/// Each text in double quotes (embedded quotes doubled), separated by commas.
+bool GridToCSV(const OutlineGrid &grid, const QString &fileName);
+
+/// Columns at character positions 1, 30, 45 and 55; a text that has passed the next position
+/// pushes the following one to that position of a new line.
+bool GridToText(const OutlineGrid &grid, const QString &fileName);
+
+/// Character positions (from 1) of columns 1, 2 and 3 in the plain-text report.
+inline constexpr int TextColumnPositions[3] = {30, 45, 55};
+
+} // namespace GridExport

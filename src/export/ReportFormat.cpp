@@ -1,0 +1,65 @@
+#include "ReportFormat.h"
+
+#include "GridExport.h"
+#include "XlsxExport.h"
+
+#include <QStringList>
+
+std::vector<ReportFormat> standardReportFormats() {
+    using Option = ReportFormat::ChartOption;
+    std::vector<ReportFormat> formats{
+        {0,
+         QStringLiteral("HTML"),
+         QStringLiteral("HTML"),
+         QStringLiteral("Export as HTML..."),
+         QStringLiteral("HTML File (*.htm;*.html)|*.htm;*.html|All Files (*.*)|*.*"),
+         QStringLiteral("Error in generating HTML file."),
+         Option::Html,
+         {}},
+        {1,
+         QStringLiteral("PDF"),
+         QStringLiteral("PDF"),
+         QStringLiteral("Export as PDF..."),
+         QStringLiteral("PDF File (*.pdf)|*.pdf|All Files (*.*)|*.*"),
+         QStringLiteral("Error in generating PDF file."),
+         Option::Pdf,
+         {}},
+        {2, QStringLiteral("CSV"), QStringLiteral("CSV"), QStringLiteral("Export as CSV..."),
+         QStringLiteral("CSV File (*.csv)|*.csv|All Files (*.*)|*.*"),
+         QStringLiteral("Error in generating CSV file."), Option::None,
+         [](const ReportSource &s, const QString &path) {
+             return GridExport::GridToCSV(s.grid, path);
+         }},
+        {3, QStringLiteral("Plain Text"), QStringLiteral("Text"),
+         QStringLiteral("Export as Plain Text..."),
+         QStringLiteral("Text File (*.txt)|*.txt|Data File (*.dat)|*.dat|All Files (*.*)|*.*"),
+         QStringLiteral("Error in generating text file."), Option::None,
+         [](const ReportSource &s, const QString &path) {
+             return GridExport::GridToText(s.grid, path);
+         }},
+        // The spreadsheet is an Office Open XML workbook, so its filter names ".xlsx".
+        {4, QStringLiteral("Excel"), QStringLiteral("Excel"), QStringLiteral("Export as Excel..."),
+         QStringLiteral("Excel File (*.xlsx)|*.xlsx|All Files (*.*)|*.*"),
+         QStringLiteral("Error in generating Excel file."), Option::None,
+         [](const ReportSource &s, const QString &path) {
+             return XlsxExport::GridToExcel(s.grid, path, s.resolveColor);
+         }},
+    };
+    return formats;
+}
+
+QString qtFileFilter(const QString &filter) {
+    const QStringList parts = filter.split(u'|');
+    QStringList out;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts.at(i + 1);
+        patterns.replace(u';', u' ');
+        QString description = parts.at(i);
+        // Qt reads the patterns from the last parentheses of the description.
+        const qsizetype open = description.lastIndexOf(u'(');
+        if (open >= 0 && description.endsWith(u')'))
+            description = description.left(open).trimmed();
+        out << description + QStringLiteral(" (") + patterns + u')';
+    }
+    return out.join(QStringLiteral(";;"));
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QColor>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+class Chart;
+class OutlineGrid;
+
+/// What a report writer is handed: the scan tree, and for the formats that can carry one, the
+/// chart and whether to include its picture.
+struct ReportSource {
+    const OutlineGrid &grid;
+    const Chart *chart = nullptr;
+    bool chartIncluded = false;
+    /// Turns a stored colour value (system colours included) into a colour.
+    std::function<QColor(std::uint32_t)> resolveColor;
+};
+
+/// One format of the "Export Report As..." menu: its texts, its folder below the report root,
+/// and its writer. A format whose writer is not set is left out of the menu.
+struct ReportFormat {
+    /// Which chart setting decides whether a report of this format carries the chart.
+    enum class ChartOption { None, Html, Pdf };
+
+    int index = -1;  ///< the item's index in the menu array, 0 HTML ... 4 Excel
+    QString caption; ///< menu caption
+    QString folder;  ///< subfolder of the report root, without a trailing "/"
+    QString title;   ///< save dialog title
+    QString filter;  ///< save dialog filter, "Desc|*.a;*.b|Desc|*.*" form
+    QString failure; ///< the description of the error raised when the writer returns false
+    ChartOption chartOption = ChartOption::None;
+    /// Writes the report to the given path; true when the file is complete.
+    std::function<bool(const ReportSource &, const QString &path)> write;
+};
+
+/// The five formats in menu order: HTML, PDF, CSV, Plain Text, Excel. HTML and PDF come
+/// without a writer; whoever provides one sets `write` on that entry.
+std::vector<ReportFormat> standardReportFormats();
+
+/// A "Desc|*.a;*.b|Desc|*.*" filter in the form Qt's file dialogs take:
+/// "Desc (*.a *.b);;Desc (*.*)". A description that already lists its patterns in
+/// parentheses keeps them, with ";" turned into blanks.
+QString qtFileFilter(const QString &filter);

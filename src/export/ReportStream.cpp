@@ -1,0 +1,51 @@
+#include "ReportStream.h"
+
+#include <cerrno>
+#include <system_error>
+
+ReportStream::ReportStream(const QString &fileName) : m_file(fileName) {
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+        fail("Could not create ");
+    m_buffer.reserve(FlushAt + 4096);
+}
+
+ReportStream::~ReportStream() {
+    // Reached without close() only when an error is on its way out; that error is the one to
+    // report, so a failure here stays silent.
+    m_file.close();
+}
+
+void ReportStream::write(QStringView text) {
+    // Names that were not valid UTF-8 on disk reach here with replacement characters, so the
+    // encoded text is always valid UTF-8.
+    m_buffer.append(text.toUtf8());
+    spill();
+}
+
+void ReportStream::write(QLatin1StringView text) {
+    m_buffer.append(text.data(), text.size());
+    spill();
+}
+
+void ReportStream::flush() {
+    if (m_buffer.isEmpty())
+        return;
+    if (m_file.write(m_buffer) != m_buffer.size())
+        fail("Could not write ");
+    m_buffer.resize(0);
+}
+
+void ReportStream::close() {
+    flush();
+    if (!m_file.flush())
+        fail("Could not write ");
+    m_file.close();
+    if (m_file.error() != QFileDevice::NoError)
+        fail("Could not write ");
+}
+
+void ReportStream::fail(const char *what) {
+    const int code = errno != 0 ? errno : EIO;
+    const std::string message = what + m_file.fileName().toStdString();
+    throw std::system_error(code, std::generic_category(), message);
+}

@@ -1,0 +1,165 @@
+#include "XlsxExport.h"
+
+#include "OutlineGrid.h"
+
+#include <QFile>
+
+#include <xlsxwriter.h>
+
+#include <algorithm>
+#include <map>
+#include <optional>
+#include <tuple>
+
+namespace {
+
+// Spreadsheet columns: the grid's columns 0 to 3 and its byte count.
+constexpr int SheetCols = 5;
+constexpr int ByteCountWidthChars = 15; // thirteen digits and some room
+
+// Formats are made once per distinct look, as a workbook holds a small table of them.
+class FormatCache {
+public:
+    FormatCache(lxw_workbook *book, const XlsxExport::ColorResolver &resolve)
+        : m_book(book), m_resolve(resolve) {}
+
+    lxw_format *get(const QString &numFormat, bool bold, std::uint32_t color, int indent) {
+        const auto key = std::make_tuple(numFormat, bold, color, indent);
+        auto it = m_formats.find(key);
+        if (it != m_formats.end())
+            return it->second;
+        lxw_format *f = workbook_add_format(m_book);
+        if (!numFormat.isEmpty())
+            format_set_num_format(f, numFormat.toUtf8().constData());
+        if (bold)
+            format_set_bold(f);
+        if (color != 0) {
+            const std::optional<QColor> c = colorOf(color);
+            if (c)
+                format_set_font_color(f, static_cast<lxw_color_t>(c->rgb() & 0xffffff));
+        }
+        if (indent > 0)
+            format_set_indent(f, static_cast<uint8_t>(indent));
+        m_formats.emplace(key, f);
+        return f;
+    }
+
+private:
+    lxw_workbook *m_book;
+    const XlsxExport::ColorResolver &m_resolve;
+    std::map<std::tuple<QString, bool, std::uint32_t, int>, lxw_format *> m_formats;
+
+    std::optional<QColor> colorOf(std::uint32_t stored) const {
+        if (m_resolve)
+            return m_resolve(stored);
+        if (stored & 0x80000000u)
+            return std::nullopt;
+        return QColor(stored & 0xff, (stored >> 8) & 0xff, (stored >> 16) & 0xff);
+    }
+};
+
+// The grid's column width in twips as a sheet column width in characters of the default font
+// (7 pixels a character plus 5 pixels of padding, at 15 twips a pixel).
+double widthInChars(int twips) {
+    return std::max(0.0, (twips / 15.0 - 5.0) / 7.0);
+}
+
+// A row of the sheet is kept for the whole workbook once written, so the look of each row is
+// worked out as it is written.
+class SheetWriter {
+public:
+    SheetWriter(const OutlineGrid &grid, lxw_worksheet *sheet, FormatCache &formats)
+        : m_grid(grid), m_sheet(sheet), m_formats(formats) {}
+
+    bool writeRow(int r, bool hidden) {
+        const bool tree = r >= m_grid.fixedRows();
+        const int level =
+            tree ? std::clamp(m_grid.level(r) + 1, 0, XlsxExport::MaxOutlineLevel) : 0;
+        lxw_row_col_options options{};
+        options.hidden = hidden;
+        options.level = static_cast<uint8_t>(level);
+        options.collapsed = tree && m_grid.isCollapsed(r) && m_grid.hasChildren(r);
+        if (worksheet_set_row_opt(m_sheet, static_cast<lxw_row_t>(r), LXW_DEF_ROW_HEIGHT, nullptr,
+                                  &options) != LXW_NO_ERROR)
+            return false;
+        const int indent = tree && m_grid.isNode(r) ? std::clamp(m_grid.level(r), 0, 15) : 0;
+        for (int c = 0; c < SheetCols && c < m_grid.cols(); ++c)
+            if (!writeCell(r, c, tree, c == 0 ? indent : 0))
+                return false;
+        return true;
+    }
+
+private:
+    const OutlineGrid &m_grid;
+    lxw_worksheet *m_sheet;
+    FormatCache &m_formats;
+    QByteArray m_utf8;
+
+    bool writeCell(int r, int c, bool tree, int indent) {
+        const bool bold = !tree || m_grid.cellBold(r, c);
+        const std::uint32_t color = m_grid.cellForeColor(r, c);
+        const auto row = static_cast<lxw_row_t>(r);
+        const auto col = static_cast<lxw_col_t>(c);
+        // Sizes and counts are numbers, so the sheet can sum and sort them; the size keeps the
+        // grid's display format, counts show every digit.
+        if (tree && c != 0 && c != 2) {
+            if (const std::optional<double> value = m_grid.number(r, c)) {
+                const QString format = c == 1 ? m_grid.colFormat(1) : QStringLiteral("0");
+                return worksheet_write_number(m_sheet, row, col, *value,
+                                              m_formats.get(format, bold, color, 0)) ==
+                       LXW_NO_ERROR;
+            }
+        }
+        const QString text = c < 4 ? m_grid.displayText(r, c) : m_grid.text(r, c);
+        if (text.isEmpty())
+            return true;
+        m_utf8 = text.toUtf8();
+        return worksheet_write_string(m_sheet, row, col, m_utf8.constData(),
+                                      m_formats.get(QString(), bold, color, indent)) ==
+               LXW_NO_ERROR;
+    }
+};
+
+} // namespace
+
+namespace XlsxExport {
+
+bool GridToExcel(const OutlineGrid &grid, const QString &fileName,
+                 const ColorResolver &resolveColor) {
+    if (grid.rows() > MaxRows)
+        return false;
+    lxw_workbook_options options{};
+    options.constant_memory = LXW_TRUE;
+    const QByteArray name = QFile::encodeName(fileName);
+    lxw_workbook *book = workbook_new_opt(name.constData(), &options);
+    if (!book)
+        return false;
+    bool ok = false;
+    if (lxw_worksheet *sheet = workbook_add_worksheet(book, "Cairnmeter")) {
+        ok = true;
+        worksheet_freeze_panes(sheet, 1, 0);
+        // The tree's summary rows stand above their groups, as in the grid.
+        worksheet_outline_settings(sheet, LXW_TRUE, LXW_FALSE, LXW_FALSE, LXW_FALSE);
+        for (int c = 0; c < SheetCols && c < grid.cols(); ++c) {
+            const double width = c == 4 ? ByteCountWidthChars : widthInChars(grid.colWidth(c));
+            ok = ok &&
+                 worksheet_set_column(sheet, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c),
+                                      width, nullptr) == LXW_NO_ERROR;
+        }
+        FormatCache formats(book, resolveColor);
+        SheetWriter writer(grid, sheet, formats);
+        // One pass: a collapsed node hides its subtree, which is written hidden as a block.
+        int hiddenUntil = -1;
+        for (int r = 0; ok && r < grid.rows(); ++r) {
+            const bool hidden = r < hiddenUntil || grid.rowHeight(r) == 0 || grid.isRowHidden(r);
+            ok = writer.writeRow(r, hidden);
+            if (r >= grid.fixedRows() && r >= hiddenUntil && grid.isCollapsed(r))
+                hiddenUntil = grid.subtreeEnd(r);
+        }
+    }
+    // Closing writes the file; it also frees the workbook, so it runs on every path.
+    const lxw_error closed = workbook_close(book);
+    return ok && closed == LXW_NO_ERROR;
+}
+
+} // namespace XlsxExport

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QColor>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+
+class OutlineGrid;
+
+/// The spreadsheet report: an Office Open XML workbook of the grid's cells.
+namespace XlsxExport {
+
+/// Turns a stored colour value (0x00BBGGRR, top bit = system colour) into a colour.
+using ColorResolver = std::function<QColor(std::uint32_t stored)>;
+
+/// Every row of the grid, shown or not, on one sheet: the node names as shown (indented by
+/// outline level, bold and coloured as in the grid), sizes, file counts and byte counts as
+/// numbers (sizes in the size column's display format), the unit as text. The tree becomes
+/// the sheet's row outline with the summary row above its group, and rows the grid hides are
+/// hidden in it; the header row is frozen; column widths follow the grid's. Rows go to disk as
+/// they are written, so memory stays flat for any size of tree.
+///
+/// False when the grid has more rows than a sheet holds or the workbook cannot be written.
+/// Without `resolveColor`, system colours are left out.
+bool GridToExcel(const OutlineGrid &grid, const QString &fileName,
+                 const ColorResolver &resolveColor = {});
+
+/// Rows a worksheet holds.
+inline constexpr int MaxRows = 1048576;
+/// The deepest row outline level a worksheet keeps; deeper rows share it.
+inline constexpr int MaxOutlineLevel = 7;
+
+} // namespace XlsxExport
