@@ -342,4 +342,5 @@ void frmMain::buildMenus() {
             connect(a, &QAction::triggered, this, [this, i] { mnuSort_Click(i); });
     }
     mnuSort[9]->setChecked(true);
+    buildHelpMenu();
 }

@@ -80,6 +80,7 @@ public:
     void mnuOpenFold_Click(int Index);
     void mnuProps_Click();
     void mnuSort_Click(int Index);
+    void mnuUpdate_Click();
 
     // Parts the program and its tests reach --------------------------------------------
     OutlineGrid &grid() { return fgTree; }
@@ -108,6 +109,9 @@ public:
     void setShellLauncher(std::unique_ptr<ShellLauncher> launcher);
     QAction *clearRootAction() const { return mnuClearRootNode; }
     QAction *sortAction(int index) const { return mnuSort[static_cast<std::size_t>(index)]; }
+    QMenu *helpMenu() const { return mnuHelpMain; }
+    /// Opens a web or mail address with the desktop; failures are reported to the user.
+    std::function<void(QWidget *owner, const QString &address)> addressOpener();
 
     /// Opacity alpha of a percentage: percent / 100 × 255, halves to the even neighbour.
     static int opacityAlpha(int percent);
@@ -157,6 +161,8 @@ private:
     QAction *mnuUpdateNode = nullptr;
     QAction *mnuSep3 = nullptr;
     std::array<QAction *, 10> mnuSort{};
+    QMenu *mnuHelpMain = nullptr;
+    QAction *mnuUpdate = nullptr;
 
     QString m_appDataDir, m_iniPath, m_helpFile;
     QString m_systemDriveRoot = QStringLiteral("/");
@@ -176,6 +182,7 @@ private:
     void buildTopBand(QWidget *band);
     void buildWorkArea();
     void buildMenus();
+    void buildHelpMenu();
     void fillDriveList();
     void layoutWorkArea();
     void setCloseBoxLook(int look); // 0 normal, 1 hover, 2 pressed

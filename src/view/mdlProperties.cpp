@@ -58,8 +58,29 @@ int explore(const QFileInfo &item, ShellLauncher &launcher) {
     return openWithDefault(item.isDir() ? item : QFileInfo(item.absolutePath()), launcher);
 }
 
+/// The scheme of a web or mail address ("http", "https" or "mailto"), empty for anything
+/// else, which is then taken for a path.
+QString addressScheme(const QString &Path) {
+    const QUrl url(Path, QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    if (!url.isValid() || !Path.startsWith(scheme + u':', Qt::CaseInsensitive))
+        return {};
+    if (scheme == QLatin1String("http") || scheme == QLatin1String("https"))
+        return url.host().isEmpty() ? QString() : scheme;
+    return scheme == QLatin1String("mailto") ? scheme : QString();
+}
+
+/// Opens a web or mail address with the desktop's browser or mail program.
+int openAddress(const QString &Path, const QString &scheme, ShellLauncher &launcher) {
+    if (!launcher.hasDefaultApplication(QStringLiteral("x-scheme-handler/") + scheme))
+        return NoAssociation;
+    return launcher.startDetached(QStringLiteral("xdg-open"), {Path}) ? ShellSuccess : 0;
+}
+
 /// The shell's answer for `Path` with `verb`, checked before anything is launched.
 int execute(const QString &Path, const QString &verb, ShellLauncher &launcher) {
+    if (const QString scheme = addressScheme(Path); !scheme.isEmpty())
+        return openAddress(Path, scheme, launcher);
     const QFileInfo item(cleanTarget(Path));
     if (!item.exists())
         return QFileInfo(item.absolutePath()).isDir() ? 2 : 3;

@@ -25,7 +25,8 @@ QString ShellErrorText(int code);
 
 /// Opens `Path` with the desktop: "Open" (and no verb) with the default application for the
 /// item, "Explore" in the file manager (the folder itself, or a file shown in its folder),
-/// over D-Bus first and xdg-open of the folder when no file manager answers. Failures are
+/// over D-Bus first and xdg-open of the folder when no file manager answers. An http, https
+/// or mailto address goes to the desktop's browser or mail program. Failures are
 /// found before anything is launched: a missing item 2 (3 when its folder is missing too), no
 /// permission 5, no application for the item 0 with an empty description, a launcher that
 /// cannot be started 0. A failure is shown in a critical message box through `prompts`,

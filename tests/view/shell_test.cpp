@@ -159,6 +159,35 @@ TEST_F(ShellTest, ErrorTextsCoverTheKnownCodes) {
         EXPECT_EQ(ShellErrorText(other), "Unknown error") << other;
 }
 
+TEST_F(ShellTest, WebAndMailAddressesGoToTheirDesktopHandler) {
+    for (const QString &address : {QStringLiteral("https://www.velmoria.example/news"),
+                                   QStringLiteral("HTTP://www.velmoria.example"),
+                                   QStringLiteral("mailto:software@velmoria.example")}) {
+        launcher.requests.clear();
+        launcher.mimeTypesAsked.clear();
+        EXPECT_EQ(ShellOpen(address, 1, "", &owner, prompts, launcher), ShellSuccess)
+            << address.toStdString();
+        ASSERT_EQ(launcher.requests.size(), 1u) << address.toStdString();
+        EXPECT_EQ(launcher.requests[0].name, "xdg-open");
+        EXPECT_EQ(launcher.requests[0].arguments, QStringList{address});
+        ASSERT_EQ(launcher.mimeTypesAsked.size(), 1u);
+        EXPECT_TRUE(launcher.mimeTypesAsked[0].startsWith("x-scheme-handler/"));
+    }
+    EXPECT_TRUE(prompts.shown.empty());
+
+    // Without a browser nothing starts and the failure is reported like any other.
+    launcher.requests.clear();
+    launcher.typesWithoutApp = {"x-scheme-handler/https"};
+    EXPECT_EQ(ShellOpen("https://www.velmoria.example", 1, "", &owner, prompts, launcher), 0);
+    EXPECT_TRUE(launcher.requests.empty());
+    EXPECT_EQ(failureText(), "https://www.velmoria.example\nError number: 0\nError description: ");
+
+    // Other schemes are not addresses: they are looked for as files, and are not there.
+    prompts.shown.clear();
+    EXPECT_EQ(ShellOpen("javascript:alert(1)", 1, "", &owner, prompts, launcher), 2);
+    EXPECT_TRUE(launcher.requests.empty());
+}
+
 TEST_F(ShellTest, ExploreAsksTheFileManagerFirstThenFallsBackToXdgOpen) {
     const QString folder = makeFolder("with space");
     launcher.fileManagerAnswers = true;
