@@ -174,14 +174,14 @@ void frmMain::setStatusText(int panel, const QString &text) {
     (panel == 1 ? sbrPanel1 : sbrPanel2)->setText(text);
 }
 
-// Selects each selected row again over columns 0 to 4, as the list stood before; the last one
+// Selects each selected row again over its written columns, as the list stood before; the last one
 // stays selected, so the selection follows its row after a sort.
 void frmMain::reselectRows() {
     std::vector<int> rows;
     for (int i = 0; i < fgTree.selectedRowCount(); ++i)
         rows.push_back(fgTree.selectedRow(i));
     for (int r : rows)
-        fgTree.select(r, 0, r, 4);
+        fgTree.select(r, TreeCol::Name, r, TreeCol::Bytes);
 }
 
 void frmMain::buildTopBand(QWidget *band) {

@@ -6,16 +6,11 @@
 #include "NodeChart.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QLabel>
 
 void frmMain::fgTree_Click() {
     HandlerTrap trap(m_prompts, this, QStringLiteral("Error in fgTree_Click"));
-    trap.run([&] { m_nodeChart->fill(m_chartShown); },
-             [] {
-                 while (QApplication::overrideCursor())
-                     QApplication::restoreOverrideCursor();
-             });
+    trap.run([&] { m_nodeChart->fill(m_chartShown); });
 }
 
 void frmMain::ClearTheChart() {

@@ -5,10 +5,10 @@
 #include "HandlerTrap.h"
 #include "OutlineGridView.h"
 #include "mdlFileSearch.h"
+#include "yieldOnce.h"
 
 #include <QAction>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -183,7 +183,7 @@ void frmMain::lblBar_MouseMove(int xInBar) {
 
 void frmMain::imgX_Click() {
     setCloseBoxLook(2);
-    QCoreApplication::processEvents();
+    yieldOnce();
     ShowTheChart(false);
     setCloseBoxLook(0);
 }
@@ -218,7 +218,7 @@ void frmMain::drvMain_Change() {
     trap.run([&] {
         const QString mountPoint = drvMain->currentData().toString();
         cboStartPath->setEditText(mdlFileSearch::NormalizePath(mountPoint));
-        QCoreApplication::processEvents();
+        yieldOnce();
         if (m_settings.Imm_Scan_On_Path_Selection)
             cmdBeginScan_Click();
     });
@@ -237,7 +237,7 @@ void frmMain::cmdBrowse_Click() {
         if (folder.isEmpty())
             return;
         cboStartPath->setEditText(folder);
-        QCoreApplication::processEvents();
+        yieldOnce();
         if (m_settings.Imm_Scan_On_Path_Selection)
             cmdBeginScan_Click();
     });

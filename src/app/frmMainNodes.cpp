@@ -2,27 +2,22 @@
 #include "frmMain.h"
 
 #include "AppError.h"
+#include "BusyPointer.h"
 #include "DesktopShellLauncher.h"
 #include "HandlerTrap.h"
 #include "OutlineGridView.h"
 #include "ScanTree.h"
 #include "StoredColor.h"
 #include "mdlProperties.h"
+#include "yieldOnce.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QMenu>
 #include <QPushButton>
 
 namespace {
-
-void restorePointer() {
-    while (QApplication::overrideCursor())
-        QApplication::restoreOverrideCursor();
-}
 
 // The row a command acts on: the last of the grid's selected rows, or -1.
 int selectedNode(const OutlineGrid &grid) {
@@ -86,8 +81,8 @@ void frmMain::fgTree_BeforeMouseDown(Qt::MouseButton button, QPoint pos) {
             return;
         const int row = fgTreeView->rowAt(pos);
         if (row > 0) {
-            fgTree.select(row, 0);
-            QCoreApplication::processEvents();
+            fgTree.select(row, TreeCol::Name);
+            yieldOnce();
         }
     });
 }
@@ -95,24 +90,22 @@ void frmMain::fgTree_BeforeMouseDown(Qt::MouseButton button, QPoint pos) {
 bool frmMain::popupShowsFor(int row) const {
     if (row < 1 || fgTree.rowDataBytes(row).trimmed().isEmpty())
         return false; // the top row, a files row, the "Scan aborted" row
-    return !fgTree.text(row, 0).startsWith(u'<');
+    return !fgTree.text(row, TreeCol::Name).startsWith(u'<');
 }
 
 void frmMain::fgTree_MouseDown(Qt::MouseButton button, QPoint pos) {
     HandlerTrap trap(m_prompts, this, QStringLiteral("Error in fgTree_MouseDown"));
-    trap.run(
-        [&] {
-            if (fgTree.rows() <= 1 || button != Qt::RightButton)
-                return;
-            const int row = selectedNode(fgTree);
-            if (!popupShowsFor(row))
-                return;
-            const bool root = fgTree.level(row) == 0;
-            mnuClearRootNode->setVisible(root);
-            mnuSep3->setVisible(root);
-            mnuPopUp1->popup(fgTreeView->viewport()->mapToGlobal(pos));
-        },
-        restorePointer);
+    trap.run([&] {
+        if (fgTree.rows() <= 1 || button != Qt::RightButton)
+            return;
+        const int row = selectedNode(fgTree);
+        if (!popupShowsFor(row))
+            return;
+        const bool root = fgTree.level(row) == 0;
+        mnuClearRootNode->setVisible(root);
+        mnuSep3->setVisible(root);
+        mnuPopUp1->popup(fgTreeView->viewport()->mapToGlobal(pos));
+    });
 }
 
 void frmMain::fgTree_AfterSelChange(int oldRow, int newRow) {
@@ -139,16 +132,17 @@ void frmMain::fgTree_AfterSelChange(int oldRow, int newRow) {
 
 void frmMain::mnuClearRootNode_Click() {
     HandlerTrap trap(m_prompts, this, QStringLiteral("Error in mnuClearRootNode_Click"));
+    BusyPointer busy(BusyPointer::Later);
     const bool ok = trap.run(
         [&] {
             trap.line = 1;
-            QApplication::setOverrideCursor(Qt::WaitCursor);
+            busy.set();
             fgTree.setRedraw(GridRedraw::None);
-            QCoreApplication::processEvents();
+            yieldOnce();
             trap.line = 2;
             const int root = selectedNode(fgTree);
             if (root < 0 || fgTree.level(root) != 0)
-                throw AppError(AppError::ObjectError + 770,
+                throw AppError(AppError::NotARootNode,
                                QStringLiteral("Selected node is not a root node"));
             trap.line = 3;
             const int next = fgTree.nextSibling(root);
@@ -161,7 +155,7 @@ void frmMain::mnuClearRootNode_Click() {
         [&] {
             fgTree.setRedraw(GridRedraw::Buffered);
             fgTree.refresh();
-            restorePointer();
+            busy.release();
         });
     if (ok)
         ClearTheChart();
@@ -171,14 +165,15 @@ void frmMain::mnuClearRootNode_Click() {
 // set before `body` and given back on every way out.
 void frmMain::runOutlineCommand(const QString &title, const std::function<void(int &)> &body) {
     HandlerTrap trap(m_prompts, this, title);
+    BusyPointer busy(BusyPointer::Later);
     trap.run(
         [&] {
             trap.line = 1;
-            QApplication::setOverrideCursor(Qt::WaitCursor);
+            busy.set();
             EnObjs(false);
             cmdAbort->setEnabled(false); // nothing to abort here
             fgTree.setRedraw(GridRedraw::None);
-            QCoreApplication::processEvents();
+            yieldOnce();
             trap.line = 2;
             body(trap.line);
         },
@@ -186,7 +181,7 @@ void frmMain::runOutlineCommand(const QString &title, const std::function<void(i
             EnObjs(true);
             fgTree.setRedraw(GridRedraw::Buffered);
             fgTree.refresh();
-            restorePointer();
+            busy.release();
         });
 }
 
@@ -245,34 +240,36 @@ QString frmMain::selectedFolderPath() const {
     const int row = selectedNode(fgTree);
     const QString path = row >= 0 ? fgTree.rowData(row).trimmed() : QString();
     if (path.isEmpty())
-        throw AppError(AppError::ObjectError + 790, QStringLiteral("Null folder name"));
+        throw AppError(AppError::NullFolderName, QStringLiteral("Null folder name"));
     return path;
 }
 
 // The open and properties commands: busy pointer and one yield, then `body` with the selected
-// node's folder path; the pointer comes back before any box is shown.
+// node's folder path; the pointer comes back before any box is shown, the command's own ones
+// included.
 void frmMain::runShellCommand(const QString &title,
                               const std::function<void(const QString &, int &)> &body) {
     HandlerTrap trap(m_prompts, this, title);
+    BusyPointer busy(BusyPointer::Later);
     trap.run(
         [&] {
             trap.line = 1;
-            QApplication::setOverrideCursor(Qt::WaitCursor);
-            QCoreApplication::processEvents();
+            busy.set();
+            yieldOnce();
             trap.line = 2;
             const QString path = selectedFolderPath();
             trap.line = 3;
+            busy.release();
             body(path, trap.line);
         },
-        restorePointer);
+        [&] { busy.release(); });
 }
 
 void frmMain::mnuOpenFold_Click(int Index) {
     runShellCommand(QStringLiteral("Error in mnuOpenFold_Click"), [&](const QString &path, int &) {
         if (Index != 0 && Index != 1)
-            throw AppError(AppError::ObjectError + 578,
+            throw AppError(AppError::InvalidSelection,
                            QStringLiteral("Invalid selection: ") + QString::number(Index));
-        restorePointer(); // the shell helper's failure box must not show a busy pointer
         mdlProperties::ShellOpen(path, 1,
                                  Index == 0 ? QStringLiteral("Open") : QStringLiteral("Explore"),
                                  this, m_prompts, shellLauncher());
@@ -283,13 +280,12 @@ void frmMain::mnuProps_Click() {
     runShellCommand(QStringLiteral("Error in mnuProps_Click"), [&](const QString &path, int &) {
         const int row = selectedNode(fgTree);
         ScanFigures figures;
-        if (auto bytes = fgTree.fixedValue(row, 4))
-            figures.bytes = *bytes / 10000;
-        if (auto files = fgTree.fixedValue(row, 3))
-            figures.files = *files / 10000;
-        restorePointer();
+        if (auto bytes = fgTree.fixedValue(row, TreeCol::Bytes))
+            figures.bytes = Fixed::fromRaw(*bytes).whole();
+        if (auto files = fgTree.fixedValue(row, TreeCol::Files))
+            figures.files = Fixed::fromRaw(*files).whole();
         if (!mdlProperties::ShowFileProperties(path, this, shellLauncher(), figures))
-            throw AppError(AppError::ObjectError + 810, QStringLiteral("Invalid folder name"));
+            throw AppError(AppError::InvalidFolderName, QStringLiteral("Invalid folder name"));
     });
 }
 

@@ -1,28 +1,20 @@
 // The scan command, Abort, Clear All and the switching of the window's controls.
 #include "frmMain.h"
 
+#include "BusyPointer.h"
 #include "HandlerTrap.h"
 #include "MountTable.h"
 #include "OutlineGridView.h"
 #include "ScanTree.h"
 #include "mdlDrives.h"
 #include "mdlFileSearch.h"
+#include "yieldOnce.h"
 
-#include <QApplication>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QMenuBar>
 #include <QPushButton>
 
 #include <chrono>
-
-namespace {
-
-void yieldOnce() {
-    QCoreApplication::processEvents();
-}
-
-} // namespace
 
 void frmMain::EnObjs(bool enable) {
     cmdAbort->setEnabled(!enable);
@@ -49,6 +41,7 @@ void frmMain::cmdBeginScan_Click() {
         return; // only Abort may act while a walk runs
     m_scanning = true;
     HandlerTrap trap(m_prompts, this, QStringLiteral("Error in scanning"));
+    BusyPointer busy(BusyPointer::Later);
     bool completed = false;
     std::exception_ptr failure;
     int failedAt = 0;
@@ -69,7 +62,7 @@ void frmMain::cmdBeginScan_Click() {
         EnObjs(false);
         trap.line = 7;
         if (typed.isEmpty())
-            throw AppError(AppError::ObjectError + 600, QStringLiteral("Invalid start path."));
+            throw AppError(AppError::InvalidStartPath, QStringLiteral("Invalid start path."));
         trap.line = 8;
         AddToList(path);
         trap.line = 9;
@@ -93,19 +86,19 @@ void frmMain::cmdBeginScan_Click() {
         if (m_settings.Collapse_Root_Nodes_B4_Scan)
             fgTree.outline(0);
         trap.line = 13;
-        fgTree.setColFormat(1, m_tree->SizeFormat());
+        fgTree.setColFormat(TreeCol::Size, m_tree->SizeFormat());
         trap.line = 14;
         const int root = m_tree->AddTreeRow(startPath, 0, kind, Fixed(), true, Fixed());
         fgTree.setRowData(root, startPath);
         trap.line = 15;
-        fgTree.select(root, 0);
-        fgTree.showCell(root, 0);
+        fgTree.select(root, TreeCol::Name);
+        fgTree.showCell(root, TreeCol::Name);
         fgTree.setRedraw(GridRedraw::Buffered);
         yieldOnce();
         fgTree.refresh();
         trap.line = 16;
         const auto start = std::chrono::steady_clock::now();
-        QApplication::setOverrideCursor(Qt::WaitCursor);
+        busy.set();
         trap.line = 17;
         fgTree.setRedraw(static_cast<GridRedraw>(m_settings.Redraw_Scan_Progress));
         yieldOnce();
@@ -118,7 +111,7 @@ void frmMain::cmdBeginScan_Click() {
         const auto end = std::chrono::steady_clock::now();
         trap.line = 20;
         fgTree.setOutlineState(root, OutlineExpanded);
-        fgTree.showCell(root, 0);
+        fgTree.showCell(root, TreeCol::Name);
         fgTree_Click();
         trap.line = 21;
         fgTree.sortNode(ScanTree::TopRow);
@@ -139,8 +132,7 @@ void frmMain::cmdBeginScan_Click() {
     yieldOnce();
     fgTree.refresh();
     EnObjs(true);
-    while (QApplication::overrideCursor())
-        QApplication::restoreOverrideCursor();
+    busy.release();
     m_scanning = false;
 
     // When the window was asked to close during the walk, nobody is left to read the outcome:
@@ -171,10 +163,11 @@ void frmMain::cmdBeginScan_Click() {
 
 void frmMain::cmdClear_Click() {
     HandlerTrap trap(m_prompts, this, QStringLiteral("Error in Clear"));
+    BusyPointer busy(BusyPointer::Later);
     trap.run(
         [&] {
             trap.line = 1;
-            QApplication::setOverrideCursor(Qt::WaitCursor);
+            busy.set();
             EnObjs2(false);
             yieldOnce();
             trap.line = 2;
@@ -185,7 +178,7 @@ void frmMain::cmdClear_Click() {
             yieldOnce();
             trap.line = 3;
             m_tree->UpdateRoots();
-            fgTree.select(ScanTree::TopRow, 0);
+            fgTree.select(ScanTree::TopRow, TreeCol::Name);
             ClearTheChart();
             trap.line = 4;
             const Prompts::Answer a = m_prompts.message(
@@ -197,11 +190,10 @@ void frmMain::cmdClear_Click() {
                 cboStartPath->setEditText(QString());
             }
             trap.line = 5;
-            fgTree.select(ScanTree::TopRow, 0);
+            fgTree.select(ScanTree::TopRow, TreeCol::Name);
         },
         [&] {
             EnObjs2(true);
-            while (QApplication::overrideCursor())
-                QApplication::restoreOverrideCursor();
+            busy.release();
         });
 }

@@ -1,11 +1,12 @@
 // The Sort menu: the standing order of the rows among their siblings.
 #include "frmMain.h"
 
+#include "BusyPointer.h"
 #include "HandlerTrap.h"
+#include "TreeCol.h"
+#include "yieldOnce.h"
 
 #include <QAction>
-#include <QApplication>
-#include <QCoreApplication>
 
 namespace {
 
@@ -15,14 +16,14 @@ struct SortChoice {
     GridSort order;
 };
 constexpr SortChoice sortChoices[10] = {
-    {0, GridSort::GenericAscending},
-    {0, GridSort::GenericDescending},
+    {TreeCol::Name, GridSort::GenericAscending},
+    {TreeCol::Name, GridSort::GenericDescending},
     {-1, GridSort::None},
-    {4, GridSort::NumericAscending},
-    {4, GridSort::NumericDescending},
+    {TreeCol::Bytes, GridSort::NumericAscending},
+    {TreeCol::Bytes, GridSort::NumericDescending},
     {-1, GridSort::None},
-    {3, GridSort::NumericAscending},
-    {3, GridSort::NumericDescending},
+    {TreeCol::Files, GridSort::NumericAscending},
+    {TreeCol::Files, GridSort::NumericDescending},
     {-1, GridSort::None},
     {-1, GridSort::None},
 };
@@ -37,7 +38,7 @@ void frmMain::SetSortTags() {
 
 void frmMain::mnuSort_Click(int Index) {
     HandlerTrap trap(m_prompts, this, QStringLiteral("Error in mnuSort_Click"));
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    BusyPointer busy;
     EnObjs(false);
     trap.run(
         [&] {
@@ -45,9 +46,9 @@ void frmMain::mnuSort_Click(int Index) {
             for (int i = 0; i < 10; ++i)
                 mnuSort[static_cast<std::size_t>(i)]->setChecked(i == Index);
             trap.line = 3;
-            QCoreApplication::processEvents();
+            yieldOnce();
             trap.line = 4;
-            for (int col : {0, 1, 3, 4})
+            for (int col : {TreeCol::Name, TreeCol::Size, TreeCol::Files, TreeCol::Bytes})
                 fgTree.setColSort(col, GridSort::None);
             trap.line = 5;
             fgTree.setCursorRow(-1);
@@ -66,7 +67,6 @@ void frmMain::mnuSort_Click(int Index) {
         [&] {
             fgTree_Click();
             EnObjs(true);
-            while (QApplication::overrideCursor())
-                QApplication::restoreOverrideCursor();
+            busy.release();
         });
 }

@@ -10,6 +10,7 @@
 #include "basInitEntry.h"
 #include "mdlAppMutex.h"
 #include "mdlFileSearch.h"
+#include "yieldOnce.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -28,7 +29,7 @@ void ensureFolder(const QString &path) {
     if (mdlFileSearch::FolderExists(path))
         return;
     if (!QDir().mkdir(path))
-        throw AppError(AppError::ObjectError + 199,
+        throw AppError(AppError::FolderNotCreated,
                        QStringLiteral("Could not create the folder ") + path);
 }
 
@@ -73,7 +74,7 @@ void frmMain::Form_Load(const QString &commandLine) {
         LoadINI();
         // The grid was prepared with the default unit; take the stored one for new scans.
         m_tree->SetSizeFactor();
-        fgTree.setColFormat(1, m_settings.Object_Size_Format);
+        fgTree.setColFormat(TreeCol::Size, m_settings.Object_Size_Format);
         m_tree->UpdateRoots();
         trap.line = 14;
         cboStartPath->setEditText(m_systemDriveRoot);
@@ -86,7 +87,7 @@ void frmMain::Form_Load(const QString &commandLine) {
     });
     show();
     repaint();
-    QCoreApplication::processEvents();
+    yieldOnce();
     m_inFormLoad = false;
     if (m_closeAfterLoad) {
         // Asked to close while starting (a signal handled at a yield): close now, the normal

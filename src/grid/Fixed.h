@@ -32,6 +32,8 @@ public:
     static std::optional<Fixed> parse(QStringView text, QChar decimal);
 
     constexpr qint64 raw() const { return m_raw; }
+    /// The whole part, the decimals cut off (toward zero).
+    constexpr qint64 whole() const { return m_raw / Scale; }
     double toDouble() const;
     /// The text without grouping and without trailing zeros ("0", "1024", "12.5").
     QString text(QChar decimal) const;

@@ -1,5 +1,6 @@
 #include "OutlineGrid.h"
 
+#include "Fixed.h"
 #include "GridCellCodec.h"
 
 #include <algorithm>
@@ -239,7 +240,7 @@ std::optional<double> OutlineGrid::number(int row, int col) const {
     checkCell(row, col);
     const std::uint64_t cell = cellAt(row, col);
     if (auto fixed = fixedOf(cell))
-        return static_cast<double>(*fixed) / 10000.0;
+        return static_cast<double>(*fixed) / Fixed::Scale;
     if (auto d = decimalOf(cell))
         return d;
     const QString t = text(row, col).trimmed();

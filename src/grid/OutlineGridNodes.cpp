@@ -1,6 +1,8 @@
 // The tree side of the outline grid: levels, outline state, node links and node sorts.
 #include "OutlineGrid.h"
 
+#include "Fixed.h"
+
 #include <algorithm>
 #include <numeric>
 
@@ -229,7 +231,7 @@ static std::vector<int> orderChildren(const OutlineGrid &g, const std::vector<in
             if (auto f = g.fixedValue(row, col)) {
                 key.exact = true;
                 key.fixed = *f;
-                key.value = static_cast<double>(*f) / 10000.0;
+                key.value = static_cast<double>(*f) / Fixed::Scale;
             } else if (auto v = g.number(row, col)) {
                 key.value = *v;
             } else if (!numeric) {

@@ -36,14 +36,14 @@ QIcon ScanTree::iconFor(TreePicture picture) const {
 }
 
 void ScanTree::InitTreeGrid() {
-    m_grid.setCols(6);
+    m_grid.setCols(TreeCol::Count);
     m_grid.setFixedCols(0);
     m_grid.setRows(1);
     m_grid.setFixedRows(1);
     GridLook look = m_grid.look();
     look.gridLines = 14; // the style of "Display_Gridlines" off
     look.outlineBar = 1;
-    look.outlineCol = 0;
+    look.outlineCol = TreeCol::Name;
     m_grid.setLook(look);
     m_grid.setRedraw(GridRedraw::Buffered);
 
@@ -51,14 +51,14 @@ void ScanTree::InitTreeGrid() {
                                  AlignRightCenter, AlignRightCenter, AlignGeneral};
     static const int types[] = {TypeString,   TypeCurrency, TypeString,
                                 TypeCurrency, TypeCurrency, TypeEmpty};
-    for (int c = 0; c < 6; ++c) {
+    for (int c = 0; c < TreeCol::Count; ++c) {
         m_grid.setColWidth(c, Settings::DefaultColWidths[static_cast<std::size_t>(c)]);
         m_grid.setColAlignment(c, aligns[c]);
         m_grid.setColDataType(c, types[c]);
     }
-    m_grid.setColHidden(4, true);
-    // Column 5 is never written, not even its header.
-    m_grid.setTextRange(0, 0, 4, QStringLiteral("Node\tSize\t\t# of Files\tByteSize"));
+    m_grid.setColHidden(TreeCol::Bytes, true);
+    m_grid.setTextRange(0, TreeCol::Name, TreeCol::Bytes,
+                        QStringLiteral("Node\tSize\t\t# of Files\tByteSize"));
     m_grid.setNode(0, false);
     m_grid.setLevel(0, -1);
 
@@ -74,13 +74,13 @@ void ScanTree::InitTreeGrid() {
     m_sizeFormat = m_settings.Object_Size_Format.trimmed();
     if (m_sizeFormat.isEmpty())
         m_sizeFormat = QStringLiteral("#,##0.##");
-    m_grid.setColFormat(1, m_sizeFormat);
+    m_grid.setColFormat(TreeCol::Size, m_sizeFormat);
 
-    m_grid.setTextRange(top, 0, 4,
+    m_grid.setTextRange(top, TreeCol::Name, TreeCol::Bytes,
                         QStringLiteral("Scans\t0\t") + m_sizeUnit + QStringLiteral("\t0\t0"));
     m_topSizeInUnit = false;
-    m_grid.setCellPicture(top, 0, pictureId(TreePicture::Desktop));
-    m_grid.select(top, 0);
+    m_grid.setCellPicture(top, TreeCol::Name, pictureId(TreePicture::Desktop));
+    m_grid.select(top, TreeCol::Name);
 }
 
 void ScanTree::SetSizeFactor() {
@@ -143,7 +143,7 @@ int ScanTree::AddTreeRow(const QString &Name, int Level, RowKind Kind, Fixed Byt
     m_grid.setNode(r, true);
     m_grid.setLevel(r, Level);
     const QChar dec = m_grid.decimalSeparator();
-    // One tab-separated write of columns 0 to 4, built in a reused buffer (this runs twice per
+    // One tab-separated write of all written columns, built in a reused buffer (this runs twice per
     // folder of a scan). A name holding a tab goes in on its own, or it would shift the other
     // cells; the size and count cells still go in one write, so each of their notifications
     // sees the whole row.
@@ -151,7 +151,7 @@ int ScanTree::AddTreeRow(const QString &Name, int Level, RowKind Kind, Fixed Byt
     cells.resize(0);
     const bool nameApart = Name.contains(u'\t');
     if (nameApart)
-        m_grid.setText(r, 0, Name);
+        m_grid.setText(r, TreeCol::Name, Name);
     else
         cells.append(Name).append(u'\t');
     const qsizetype sizeAt = cells.size();
@@ -165,21 +165,21 @@ int ScanTree::AddTreeRow(const QString &Name, int Level, RowKind Kind, Fixed Byt
         // The new row's cells are carried up in one pass below instead of one notification
         // round trip per cell and level.
         const QScopedValueRollback<bool> batch(m_batch, true);
-        m_grid.setTextRange(r, nameApart ? 1 : 0, 4, cells);
+        m_grid.setTextRange(r, nameApart ? TreeCol::Size : TreeCol::Name, TreeCol::Bytes, cells);
         try {
-            // Column 1 as its text reads, rounded to four decimals; the counts are exact.
+            // The size as its text reads, rounded to four decimals; the counts are exact.
             const auto size = Fixed::parse(QStringView(cells).sliced(sizeAt, sizeLength), dec);
             carryNewRow(r, {size.value_or(Fixed()), FileCount, Bytes});
         } catch (const std::exception &e) {
             reportError(e);
         }
     }
-    m_grid.setCellPicture(r, 0, pictureId(pictureOf(Kind)));
+    m_grid.setCellPicture(r, TreeCol::Name, pictureId(pictureOf(Kind)));
     if (Kind == RowKind::Warning)
-        m_grid.setCellForeColor(r, 0, r, 3, 255);
+        m_grid.setCellForeColor(r, TreeCol::Name, r, TreeCol::Files, 255);
     if (IsRoot) {
-        m_grid.setCellForeColor(r, 0, r, 3, m_settings.Root_Font_Color);
-        m_grid.setCellBold(r, 0, r, 0, true);
+        m_grid.setCellForeColor(r, TreeCol::Name, r, TreeCol::Files, m_settings.Root_Font_Color);
+        m_grid.setCellBold(r, TreeCol::Name, r, TreeCol::Name, true);
     }
     return r;
 }
@@ -187,11 +187,11 @@ int ScanTree::AddTreeRow(const QString &Name, int Level, RowKind Kind, Fixed Byt
 void ScanTree::UpdateRoots() {
     Fixed bytes, files;
     for (int c = m_grid.firstChild(TopRow); c >= 0; c = m_grid.nextSibling(c)) {
-        bytes += cellValue(c, 4);
-        files += cellValue(c, 3);
+        bytes += cellValue(c, TreeCol::Bytes);
+        files += cellValue(c, TreeCol::Files);
     }
     const QChar dec = m_grid.decimalSeparator();
-    m_grid.setTextRange(TopRow, 1, 4,
+    m_grid.setTextRange(TopRow, TreeCol::Size, TreeCol::Bytes,
                         Fixed::textOfDouble(bytes.toDouble() / m_sizeFactor, dec) + u'\t' +
                             m_sizeUnit + u'\t' + files.text(dec) + u'\t' + bytes.text(dec));
     m_topSizeInUnit = true;
@@ -232,17 +232,18 @@ Fixed ScanTree::resumTopSize() {
     m_topSizeInUnit = false;
     Fixed sum;
     for (int c = m_grid.firstChild(TopRow); c >= 0; c = m_grid.nextSibling(c))
-        sum += cellValue(c, 1);
-    writeValue(TopRow, 1, sum);
+        sum += cellValue(c, TreeCol::Size);
+    writeValue(TopRow, TreeCol::Size, sum);
     return sum;
 }
 
-// The rule of carryUp() for a row just appended with the given values of columns 1, 3 and 4,
+// The rule of carryUp() for a row just appended with the given values of the Size, Files and
+// Bytes columns,
 // whose cells were all empty before: each ancestor's size and counts change by those values,
 // level by level, as long as anything changes. The top row has no parent, so its size may
 // simply be re-summed when UpdateRoots left it in the current unit.
 void ScanTree::carryNewRow(int row, std::array<Fixed, 3> values) {
-    static constexpr int cols[3] = {1, 3, 4};
+    static constexpr int cols[3] = {TreeCol::Size, TreeCol::Files, TreeCol::Bytes};
     std::array<Fixed, 3> delta = values;
     int child = row;
     for (int parent = m_grid.parentRow(row); parent >= 0;
@@ -269,7 +270,7 @@ void ScanTree::carryNewRow(int row, std::array<Fixed, 3> values) {
 }
 
 void ScanTree::carryUp(int row, int col) {
-    if (row < 1 || (col != 1 && col != 3 && col != 4))
+    if (row < 1 || (col != TreeCol::Size && col != TreeCol::Files && col != TreeCol::Bytes))
         return;
     const int parent = m_grid.parentRow(row);
     if (parent < 0)
@@ -279,7 +280,7 @@ void ScanTree::carryUp(int row, int col) {
         // reaches the top row makes it the sum of the roots' sizes again (the counts were
         // written as sums, so changes still add to them).
         resumTopSize();
-        if (col == 1)
+        if (col == TreeCol::Size)
             return;
     }
     const std::optional<qint64> previous = m_grid.previousFixedValue();

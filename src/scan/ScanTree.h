@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Fixed.h"
+#include "TreeCol.h"
 
 #include <QIcon>
 #include <QObject>
@@ -49,8 +50,8 @@ enum class TreePicture : int {
 };
 
 /// The scan tree held in the outline grid `fgTree`: its columns, the rows a scan appends, the
-/// size unit, and the rule that keeps every node's size, file count and byte count (columns 1,
-/// 3 and 4) equal to the sums of its children's.
+/// size unit, and the rule that keeps every node's size, file count and byte count (the Size,
+/// Files and Bytes columns) equal to the sums of its children's.
 ///
 /// Totals are carried up as each cell is written: the handler of the grid's cell-changed
 /// notification adds the change of a child's cell to its parent's cell, which raises the

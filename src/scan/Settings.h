@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TreeCol.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -41,7 +43,7 @@ struct Settings {
     bool OnTop = false;
     QString Opacity = QStringLiteral("100");
     std::int16_t Sort = -1;
-    static constexpr int ColumnCount = 6;
+    static constexpr int ColumnCount = TreeCol::Count;
     static constexpr std::array<std::int32_t, ColumnCount> DefaultColWidths{3045, 990, 375,
                                                                             735,  960, 960};
     std::array<std::int32_t, ColumnCount> ColWidth = DefaultColWidths; ///< "Col<n>Width", twips

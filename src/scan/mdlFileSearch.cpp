@@ -5,6 +5,7 @@
 #include "OutlineGrid.h"
 #include "ScanTree.h"
 #include "mdlDrives.h"
+#include "yieldOnce.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -76,7 +77,7 @@ void mdlFileSearch::processEvents() {
     const auto now = std::chrono::steady_clock::now();
     if (now - m_lastEvents < std::chrono::milliseconds(10) || !QCoreApplication::instance())
         return;
-    QCoreApplication::processEvents();
+    ::yieldOnce();
     m_lastEvents = std::chrono::steady_clock::now();
 }
 
@@ -163,7 +164,7 @@ void mdlFileSearch::SearchFolder(const QByteArray &Path, int Level, int FolderRo
         ::close(fd);
         fd = -1;
     }
-    walk(fd, Level, FolderRow, m_tree.grid().text(FolderRow, 0), 0);
+    walk(fd, Level, FolderRow, m_tree.grid().text(FolderRow, TreeCol::Name), 0);
 }
 
 // One folder: its subfolders' rows (each followed by its subtree), then its files row. `fd`

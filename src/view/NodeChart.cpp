@@ -1,5 +1,6 @@
 #include "NodeChart.h"
 
+#include "BusyPointer.h"
 #include "Chart.h"
 #include "NumberFormat.h"
 #include "OutlineGrid.h"
@@ -7,9 +8,7 @@
 #include "Settings.h"
 
 #include <QColor>
-#include <QCursor>
 #include <QFont>
-#include <QGuiApplication>
 #include <QLocale>
 
 namespace {
@@ -36,24 +35,6 @@ public:
 
 private:
     Chart &m_chart;
-};
-
-/// The hourglass pointer while the chart fills; restored on every way out.
-class WaitPointer {
-public:
-    WaitPointer() : m_set(qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
-        if (m_set)
-            QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
-    }
-    ~WaitPointer() {
-        if (m_set)
-            QGuiApplication::restoreOverrideCursor();
-    }
-    WaitPointer(const WaitPointer &) = delete;
-    WaitPointer &operator=(const WaitPointer &) = delete;
-
-private:
-    bool m_set;
 };
 
 } // namespace
@@ -90,7 +71,7 @@ bool NodeChart::fill(bool chartShown) {
     if (row < 1 || row >= m_grid.rows())
         return false;
 
-    const QString name = m_grid.text(row, 0);
+    const QString name = m_grid.text(row, TreeCol::Name);
     if (name.startsWith(u'<')) {
         // The files directly inside a folder: there is nothing below them to divide.
         const int parent = m_grid.parentRow(row);
@@ -102,11 +83,11 @@ bool NodeChart::fill(bool chartShown) {
     if (!chartShown)
         return false;
 
-    const Fixed rowSize = m_tree.cellValue(row, 1);
-    const QString unit = m_grid.text(row, 2);
-    const double rowBytes = m_tree.cellValue(row, 4).toDouble();
+    const Fixed rowSize = m_tree.cellValue(row, TreeCol::Size);
+    const QString unit = m_grid.text(row, TreeCol::Unit);
+    const double rowBytes = m_tree.cellValue(row, TreeCol::Bytes).toDouble();
 
-    WaitPointer wait;
+    BusyPointer wait; // while the chart fills
     ChartBatch batch(m_chart);
 
     m_chart.clearLegendTexts();
@@ -136,8 +117,8 @@ bool NodeChart::fill(bool chartShown) {
 }
 
 void NodeChart::addChild(int k, int child, bool topRow, double rowBytes, bool rowSizeZero) {
-    const QString name = m_grid.text(child, 0);
-    const Fixed bytes = m_tree.cellValue(child, 4);
+    const QString name = m_grid.text(child, TreeCol::Name);
+    const Fixed bytes = m_tree.cellValue(child, TreeCol::Bytes);
     const int series = k - 1; // the chart counts series from 0
 
     m_chart.setSeriesCount(k);
@@ -171,7 +152,7 @@ void NodeChart::addChild(int k, int child, bool topRow, double rowBytes, bool ro
         // The scan roots may each be in their own unit; the current unit is the axis's.
         value = bytes.toDouble() / m_tree.SizeFactor();
     else
-        value = m_tree.cellValue(child, 1).toDouble();
+        value = m_tree.cellValue(child, TreeCol::Size).toDouble();
     m_chart.setValue(series, 0, value);
 }
 

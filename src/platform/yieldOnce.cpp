@@ -1,0 +1,8 @@
+#include "yieldOnce.h"
+
+#include <QCoreApplication>
+
+void yieldOnce() {
+    if (QCoreApplication::instance())
+        QCoreApplication::processEvents();
+}
