@@ -292,6 +292,7 @@ void frmMain::buildWorkArea() {
 
 void frmMain::buildMenus() {
     mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
+    buildFileMenu();
     mnuExit = mnuFile->addAction(QStringLiteral("E&xit"));
     mnuExit->setShortcut(QKeySequence::Quit);
     connect(mnuExit, &QAction::triggered, this, &QWidget::close);

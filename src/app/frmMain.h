@@ -2,6 +2,7 @@
 
 #include "OutlineGrid.h"
 #include "Prompts.h"
+#include "ReportFormat.h"
 #include "Settings.h"
 
 #include <QImage>
@@ -81,6 +82,10 @@ public:
     void mnuProps_Click();
     void mnuSort_Click(int Index);
     void mnuUpdate_Click();
+    void mnuExpRep_Click(int Index);
+    void mnuOpenResFold_Click(int Index);
+    /// The report root in the user's documents folder, ending in "/".
+    QString ReportsFolder() const;
 
     // Parts the program and its tests reach --------------------------------------------
     OutlineGrid &grid() { return fgTree; }
@@ -112,6 +117,14 @@ public:
     QMenu *helpMenu() const { return mnuHelpMain; }
     /// Opens a web or mail address with the desktop; failures are reported to the user.
     std::function<void(QWidget *owner, const QString &address)> addressOpener();
+    QMenu *fileMenu() const { return mnuFile; }
+    /// The "Export Report As..." item of a format, by its index; null when the menu lacks it.
+    QAction *exportAction(int index) const;
+    QAction *reportsFolderAction(int index) const {
+        return mnuOpenResFold[static_cast<std::size_t>(index)];
+    }
+    /// The report formats by menu index; a format's writer may be replaced (tests do).
+    ReportFormat &reportFormat(int index);
 
     /// Opacity alpha of a percentage: percent / 100 × 255, halves to the even neighbour.
     static int opacityAlpha(int percent);
@@ -149,6 +162,9 @@ private:
     QLabel *sbrPanel2 = nullptr;
 
     QMenu *mnuFile = nullptr;
+    std::array<QAction *, 2> mnuOpenResFold{};
+    QMenu *mnuExpRepMain = nullptr;
+    std::vector<ReportFormat> m_reportFormats;
     QMenu *mnuView = nullptr;
     QAction *mnuExit = nullptr;
     QAction *mnuDispChart = nullptr;
@@ -183,6 +199,8 @@ private:
     void buildWorkArea();
     void buildMenus();
     void buildHelpMenu();
+    void buildFileMenu();
+    bool exportReport(const ReportFormat &format, int &line);
     void fillDriveList();
     void layoutWorkArea();
     void setCloseBoxLook(int look); // 0 normal, 1 hover, 2 pressed

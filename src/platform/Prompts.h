@@ -21,7 +21,8 @@ public:
     /// Asks for a folder; empty when cancelled.
     virtual QString chooseFolder(QWidget *owner, const QString &title) = 0;
     /// Asks for a file name to save to; `filter` in the "Desc (*.a *.b);;..." form. Empty when
-    /// cancelled.
+    /// cancelled. The name comes back as typed (no extension added), and an existing file is
+    /// not questioned here: the caller asks about over-writing it.
     virtual QString saveFile(QWidget *owner, const QString &title, const QString &folder,
                              const QString &fileName, const QString &filter) = 0;
     /// Asks for a colour starting from `initial`; invalid when cancelled.

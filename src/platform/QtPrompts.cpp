@@ -76,7 +76,8 @@ QString QtPrompts::chooseFolder(QWidget *owner, const QString &title) {
 QString QtPrompts::saveFile(QWidget *owner, const QString &title, const QString &folder,
                             const QString &fileName, const QString &filter) {
     const QString start = folder.isEmpty() ? fileName : folder + u'/' + fileName;
-    return QFileDialog::getSaveFileName(owner, title, start, filter);
+    return QFileDialog::getSaveFileName(owner, title, start, filter, nullptr,
+                                        QFileDialog::DontConfirmOverwrite);
 }
 
 QColor QtPrompts::chooseColor(QWidget *owner, const QColor &initial) {

@@ -16,9 +16,12 @@ QString RecordingPrompts::chooseFolder(QWidget *, const QString &title) {
 }
 
 QString RecordingPrompts::saveFile(QWidget *, const QString &title, const QString &folder,
-                                   const QString &fileName, const QString &) {
-    shown.push_back({QStringLiteral("save"), folder + u'/' + fileName, title});
-    return saveNames.isEmpty() ? QString() : saveNames.takeFirst();
+                                   const QString &fileName, const QString &filter) {
+    const QString offered = folder + u'/' + fileName;
+    shown.push_back({QStringLiteral("save"), offered, title});
+    saveFilters << filter;
+    const QString name = saveNames.isEmpty() ? QString() : saveNames.takeFirst();
+    return name == AcceptOffered ? offered : name;
 }
 
 QColor RecordingPrompts::chooseColor(QWidget *, const QColor &initial) {

@@ -20,6 +20,9 @@ public:
     std::vector<Answer> answers;    ///< consumed in order by message()
     QStringList folders, saveNames; ///< consumed in order by chooseFolder() / saveFile()
     std::vector<QColor> colors;
+    QStringList saveFilters; ///< the filter of every save dialog, in order
+    /// A scripted save name that accepts the name the dialog offers, in the folder it starts in.
+    static inline const QString AcceptOffered = QStringLiteral("<accept offered name>");
 
     Answer message(QWidget *owner, const QString &text, const QString &title, Icon icon,
                    Buttons buttons, Answer defaultAnswer) override;
