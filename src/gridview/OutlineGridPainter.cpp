@@ -7,6 +7,7 @@
 #include "StoredColor.h"
 
 #include <QFontMetrics>
+#include <QHeaderView>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOption>
@@ -16,6 +17,8 @@
 namespace {
 
 constexpr int TextPadding = 3;
+// Printed pictures are taken at this multiple of their size on screen.
+constexpr qreal PrintIconScale = 4;
 
 Qt::Alignment alignmentFor(int code, bool isNumber) {
     switch (code) {
@@ -66,8 +69,9 @@ void OutlineGridPainter::paint(const QRect &region) {
         m_painter.fillRect(region, color(m_look.backColorBkg, m_palette.color(QPalette::Base)));
 
     m_cols = m_view.shownColumns();
+    m_firstIndex = m_view.topIndex();
     int y = 0;
-    for (int i = m_view.topIndex(); i < m_view.visibleRowCount() && y < viewport.height(); ++i) {
+    for (int i = m_firstIndex; i < m_view.visibleRowCount() && y < viewport.height(); ++i) {
         const int row = m_view.visibleRowAt(i);
         if (row >= m_grid.rows())
             break;
@@ -86,12 +90,87 @@ void OutlineGridPainter::paint(const QRect &region) {
     paintFocus();
 }
 
-void OutlineGridPainter::paintRow(const RowBand &band) {
-    const bool selected =
-        m_look.highlight == 1 && band.row >= m_grid.fixedRows() && m_grid.isRowSelected(band.row);
+void OutlineGridPainter::paintPrinted(int first, int last) {
+    m_printing = true;
+    // An export disables the window while it runs; paper shows the grid as it normally looks.
+    m_palette = m_view.palette();
+    m_palette.setCurrentColorGroup(QPalette::Active);
+    m_cols = m_view.shownColumns();
+    m_printX.fill(0, m_grid.cols());
+    int x = 0;
     for (int col : m_cols) {
-        const QRect cell(m_view.columnX(col), band.y, m_view.columnWidthPixels(col), band.height);
-        if (cell.right() >= 0 && cell.left() < m_view.viewport()->width())
+        m_printX[col] = x;
+        x += m_view.columnWidthPixels(col);
+    }
+
+    int y = 0;
+    if (m_grid.fixedRows() > 0 && m_grid.rows() > 0) {
+        y = m_view.header()->sizeHint().height();
+        paintHeader(y);
+    }
+    m_firstIndex = first;
+    for (int i = first; i < last && i < m_view.visibleRowCount(); ++i) {
+        const int row = m_view.visibleRowAt(i);
+        const int h = m_view.rowHeightPixels(row);
+        m_bands.push_back({i, row, y, h});
+        y += h;
+    }
+    for (const RowBand &band : m_bands)
+        paintRow(band);
+    if (m_look.gridLines != 0 && m_look.gridLines != 14)
+        paintGridLines(y);
+    for (const GridBorder &border : m_grid.borders())
+        paintBorder(border);
+}
+
+void OutlineGridPainter::paintHeader(int height) {
+    // The header row is drawn as the view's header widget draws it, in its palette and font.
+    const QHeaderView &header = *m_view.header();
+    QPalette palette = header.palette();
+    palette.setCurrentColorGroup(QPalette::Active);
+    for (qsizetype i = 0; i < m_cols.size(); ++i) {
+        const int col = m_cols[i];
+        QStyleOptionHeader option;
+        option.initFrom(&header);
+        option.palette = palette;
+        option.state = QStyle::State_Enabled | QStyle::State_Active | QStyle::State_Horizontal;
+        option.rect = QRect(columnX(col), 0, m_view.columnWidthPixels(col), height);
+        option.section = col;
+        // Elided as the header widget elides its sections.
+        const int margin =
+            2 * header.style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, &header);
+        option.text = QFontMetrics(header.font())
+                          .elidedText(m_grid.displayText(0, col), header.textElideMode(),
+                                      option.rect.width() - margin);
+        option.textAlignment = Qt::Alignment(
+            header.model()->headerData(col, Qt::Horizontal, Qt::TextAlignmentRole).toInt());
+        option.orientation = Qt::Horizontal;
+        option.position = m_cols.size() == 1       ? QStyleOptionHeader::OnlyOneSection
+                          : i == 0                 ? QStyleOptionHeader::Beginning
+                          : i + 1 == m_cols.size() ? QStyleOptionHeader::End
+                                                   : QStyleOptionHeader::Middle;
+        m_painter.save();
+        m_painter.setFont(header.font());
+        m_painter.setClipRect(option.rect, Qt::IntersectClip);
+        header.style()->drawControl(QStyle::CE_Header, &option, &m_painter, &header);
+        m_painter.restore();
+    }
+}
+
+int OutlineGridPainter::columnX(int col) const {
+    return m_printing ? m_printX[col] : m_view.columnX(col);
+}
+
+bool OutlineGridPainter::isSelected(int row) const {
+    return !m_printing && m_look.highlight == 1 && row >= m_grid.fixedRows() &&
+           m_grid.isRowSelected(row);
+}
+
+void OutlineGridPainter::paintRow(const RowBand &band) {
+    const bool selected = isSelected(band.row);
+    for (int col : m_cols) {
+        const QRect cell(columnX(col), band.y, m_view.columnWidthPixels(col), band.height);
+        if (m_printing || (cell.right() >= 0 && cell.left() < m_view.viewport()->width()))
             paintCell(band, col, cell, selected);
     }
 }
@@ -106,7 +185,7 @@ void OutlineGridPainter::paintCell(const RowBand &band, int col, const QRect &ce
         m_painter.fillRect(cell, color(back, {}));
     else if (fixedCell)
         m_painter.fillRect(cell, color(m_look.backColorFixed, m_palette.color(QPalette::Button)));
-    else if (m_view.wallpaper().isNull())
+    else if (m_printing || m_view.wallpaper().isNull())
         m_painter.fillRect(cell, color(m_look.backColor, m_palette.color(QPalette::Base)));
 
     m_painter.save();
@@ -118,8 +197,15 @@ void OutlineGridPainter::paintCell(const RowBand &band, int col, const QRect &ce
     if (const int picture = m_grid.cellPicture(row, col)) {
         const QRect iconRect(x, cell.top() + (cell.height() - m_iconSize) / 2, m_iconSize,
                              m_iconSize);
-        m_grid.picture(picture).paint(&m_painter, iconRect, Qt::AlignCenter,
-                                      m_view.isEnabled() ? QIcon::Normal : QIcon::Disabled);
+        if (m_printing) {
+            // Paper has many more dots per inch than the screen: take a larger rendering of the
+            // picture so it stays sharp. The icon engine caches it, so a PDF keeps one copy.
+            const QPixmap pixmap = m_grid.picture(picture).pixmap(iconRect.size(), PrintIconScale);
+            m_painter.drawPixmap(iconRect, pixmap);
+        } else {
+            m_grid.picture(picture).paint(&m_painter, iconRect, Qt::AlignCenter,
+                                          m_view.isEnabled() ? QIcon::Normal : QIcon::Disabled);
+        }
         x += m_iconSize + TextPadding;
     }
 
@@ -204,7 +290,7 @@ int OutlineGridPainter::paintOutline(int row, const QRect &cell) {
         option.state = QStyle::State_Children;
         if (!m_grid.isCollapsed(row))
             option.state |= QStyle::State_Open;
-        if (m_view.isEnabled())
+        if (m_printing || m_view.isEnabled())
             option.state |= QStyle::State_Enabled;
         m_view.style()->drawPrimitive(QStyle::PE_IndicatorBranch, &option, &m_painter, &m_view);
     }
@@ -220,8 +306,8 @@ void OutlineGridPainter::paintGridLines(int bottom) {
         m_view.style()->styleHint(QStyle::SH_Table_GridLineColor, &option, &m_view)));
     const QColor body = color(m_look.gridColor, styleColor);
     const QColor fixed = color(m_look.gridColorFixed, styleColor);
-    const int right = m_view.columnX(m_cols.last()) + m_view.columnWidthPixels(m_cols.last());
-    const int left = m_view.columnX(m_cols.first());
+    const int right = columnX(m_cols.last()) + m_view.columnWidthPixels(m_cols.last());
+    const int left = columnX(m_cols.first());
     for (const RowBand &band : m_bands) {
         if (band.height <= 0)
             continue;
@@ -230,9 +316,10 @@ void OutlineGridPainter::paintGridLines(int bottom) {
         m_painter.drawLine(left, y, right - 1, y);
     }
     m_painter.setPen(body);
+    const int top = m_bands.front().y; // below the printed header, which has its own lines
     for (int col : m_cols) {
-        const int x = m_view.columnX(col) + m_view.columnWidthPixels(col) - 1;
-        m_painter.drawLine(x, 0, x, bottom - 1);
+        const int x = columnX(col) + m_view.columnWidthPixels(col) - 1;
+        m_painter.drawLine(x, top, x, bottom - 1);
     }
 }
 
@@ -260,14 +347,14 @@ void OutlineGridPainter::paintBorder(const GridBorder &border) {
 
     // Sides whose rows are scrolled out of sight are left off.
     const auto lastBand = std::prev(last);
-    const int topIndex = m_view.topIndex();
+    const int topIndex = m_firstIndex;
     const bool topInSight = !(first->index == topIndex && topIndex > 0 &&
                               m_view.visibleRowAt(topIndex - 1) >= range.top);
     const int after = lastBand->index + 1;
     const bool bottomInSight = !(last == m_bands.end() && after < m_view.visibleRowCount() &&
                                  m_view.visibleRowAt(after) <= range.bottom);
-    const int x = m_view.columnX(cols.first());
-    const int right = m_view.columnX(cols.last()) + m_view.columnWidthPixels(cols.last());
+    const int x = columnX(cols.first());
+    const int right = columnX(cols.last()) + m_view.columnWidthPixels(cols.last());
     const int top = topInSight ? first->y : first->y - border.top - 1;
     const int bottom = lastBand->y + lastBand->height;
     const QRect r(x, top, right - x, bottom - top);
@@ -282,7 +369,7 @@ void OutlineGridPainter::paintBorder(const GridBorder &border) {
             QRect(r.left(), r.bottom() - border.bottom + 1, r.width(), border.bottom), c);
     if (border.vertical > 0) {
         for (qsizetype i = 0; i + 1 < cols.size(); ++i) {
-            const int cx = m_view.columnX(cols[i]) + m_view.columnWidthPixels(cols[i]);
+            const int cx = columnX(cols[i]) + m_view.columnWidthPixels(cols[i]);
             m_painter.fillRect(
                 QRect(cx - border.vertical / 2, r.top(), border.vertical, r.height()), c);
         }
@@ -297,7 +384,7 @@ void OutlineGridPainter::paintBorder(const GridBorder &border) {
 }
 
 void OutlineGridPainter::paintFocus() {
-    if (!m_view.hasFocus() || m_cols.isEmpty())
+    if (m_printing || !m_view.hasFocus() || m_cols.isEmpty())
         return;
     const int cursor = m_grid.cursorRow();
     const auto band = std::find_if(m_bands.begin(), m_bands.end(),

@@ -15,12 +15,17 @@ struct GridLook;
 
 /// Paints the rows of an OutlineGridView that are in sight: backgrounds (wallpaper, cell and
 /// selection colours), the outline tree, pictures, texts, grid lines, borders and the focus
-/// frame.
+/// frame. The same painting gives the grid's printed form, see paintPrinted().
 class OutlineGridPainter {
 public:
     OutlineGridPainter(const OutlineGridView &view, QPainter &painter);
 
     void paint(const QRect &region);
+    /// Paints a slice of the printed grid from the painter's origin, unscrolled: the header
+    /// row (when the grid has fixed rows), then the rows at positions `first` to `last - 1`
+    /// of the view's shown-row index. Paper shows the grid's own colours and fonts as the
+    /// enabled, active window shows them, without selection, focus frame or wallpaper.
+    void paintPrinted(int first, int last);
 
 private:
     struct RowBand {
@@ -37,8 +42,14 @@ private:
     QPalette m_palette;
     std::vector<RowBand> m_bands;
     QList<int> m_cols;
+    QList<int> m_printX; ///< printed x of each column, by column
     int m_iconSize = 16;
+    int m_firstIndex = 0;    ///< shown-row index position of the first band
+    bool m_printing = false; ///< painting the printed form
 
+    void paintHeader(int height);
+    int columnX(int col) const;
+    bool isSelected(int row) const;
     void paintRow(const RowBand &band);
     void paintCell(const RowBand &band, int col, const QRect &cell, bool selected);
     int paintOutline(int row, const QRect &cell);

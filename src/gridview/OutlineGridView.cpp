@@ -129,6 +129,14 @@ void OutlineGridView::scheduleRepaint() {
     m_repaintTimer.start(static_cast<int>(std::clamp<qint64>(wait, 0, interval)));
 }
 
+void OutlineGridView::syncWithModel() {
+    if (m_lookDirty)
+        updateLook();
+    else
+        syncColumns();
+    ensureRowIndex();
+}
+
 void OutlineGridView::applyPendingChanges() {
     m_repaintTimer.stop();
     if (m_lookDirty)

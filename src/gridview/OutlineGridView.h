@@ -48,6 +48,9 @@ public:
     /// Selects a cell as a click does, then raises clicked().
     void activateCell(int row, int col);
 
+    /// Takes up the grid's look, columns and shown rows now, whatever the redraw mode, without
+    /// painting (for a printout taken between repaints).
+    void syncWithModel();
     /// Brings a pending buffered repaint forward and paints now (when the grid's redraw is
     /// not None).
     void flush();

@@ -1,0 +1,50 @@
+#include "PdfConverter.h"
+
+#include "PrintLayout.h"
+
+#include <QFile>
+#include <QPageLayout>
+#include <QPainter>
+#include <QPdfWriter>
+
+#include <cerrno>
+#include <system_error>
+
+namespace {
+
+[[noreturn]] void throwFileError(int error, const QString &what, const QString &fileName) {
+    throw std::system_error(error ? error : EIO, std::generic_category(),
+                            (what + u' ' + fileName).toStdString());
+}
+
+} // namespace
+
+void PdfConverter::convertToPdf(const PrintLayout &layout, const QString &fileName) const {
+    // The file is opened here rather than by the PDF writer, which would only report that
+    // painting could not begin; this way the reason reaches the user.
+    QFile file(fileName);
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throwFileError(errno, QStringLiteral("Cannot create"), fileName);
+
+    QPdfWriter writer(&file);
+    writer.setCreator(QStringLiteral("Cairnmeter"));
+    writer.setResolution(layout.resolution());
+    // Layout positions are measured from the paper's corner, so the writer adds no margins.
+    writer.setPageLayout(
+        QPageLayout(layout.pageSize(), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
+
+    QPainter painter;
+    if (!painter.begin(&writer))
+        throwFileError(EIO, QStringLiteral("Cannot write"), fileName);
+    for (int i = 0; i < layout.pageCount(); ++i) {
+        if (i > 0)
+            writer.newPage();
+        layout.paintPage(i, painter);
+    }
+    painter.end();
+    errno = 0;
+    if (!file.flush() || file.error() != QFileDevice::NoError)
+        throwFileError(errno, QStringLiteral("Cannot write"), fileName);
+    file.close();
+}

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+class PrintLayout;
+
+/// Turns a composed PrintLayout into a PDF file: one PDF page per layout page, at the
+/// layout's paper size, with the fonts it uses embedded so the file reads the same anywhere.
+class PdfConverter {
+public:
+    /// Writes the layout's document to `fileName`, replacing what the file held. Throws
+    /// std::system_error when the file cannot be created or written.
+    void convertToPdf(const PrintLayout &layout, const QString &fileName) const;
+};
