@@ -52,7 +52,7 @@ void frmMain::Form_Load(const QString &commandLine) {
     HandlerTrap trap(m_prompts, this, QStringLiteral("Error in Form_Load"));
     QString path;
     m_inFormLoad = true;
-    trap.run([&] {
+    const bool started = trap.run([&] {
         trap.line = 1;
         m_lockFd = mdlAppMutex::CreateAppMutex();
         trap.line = 2;
@@ -95,7 +95,9 @@ void frmMain::Form_Load(const QString &commandLine) {
         QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
         return;
     }
-    if (!path.isEmpty())
+    // An error ended start-up where it arose: the window opens with what was done, and a path
+    // from the command line is not scanned.
+    if (started && !path.isEmpty())
         cmdBeginScan_Click();
 }
 
@@ -103,10 +105,17 @@ void frmMain::Form_Unload() {
     HandlerTrap trap(m_prompts, this, QStringLiteral("Error in Unload"));
     trap.linePrefix = QStringLiteral("Line:");
     trap.run([&] {
-        trap.line = 1;
-        SaveINI();
-        trap.line = 2;
-        FormPosition::SaveFormPosition(this, m_iniPath);
+        {
+            // Every setting and the placement reach the file in one replacement under its
+            // lock: a kill during the save leaves the old file, and another copy closing now
+            // waits instead of losing keys. What was written before an error is kept.
+            basInitEntry::Batch batch;
+            trap.line = 1;
+            SaveINI();
+            trap.line = 2;
+            FormPosition::SaveFormPosition(this, m_iniPath);
+            batch.commit();
+        }
         trap.line = 3;
         for (QWidget *w : QApplication::topLevelWidgets())
             if (w != this && w->isVisible())

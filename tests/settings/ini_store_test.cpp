@@ -54,9 +54,10 @@ TEST_F(IniFixture, WritesPlaceNewSectionsAndKeysAndKeepEverythingElse) {
     WriteIniEntry("Scan", "Match_Spec", "*.mp3;*.mp2", path);
     WriteIniEntry("MAIN", "sort", "201", path);
     WriteIniEntry("Positions", "frmMain", "1200,900,12000,8000,0", path);
-    EXPECT_EQ(raw(), QByteArray("; settings of Cairnmeter\r\n[Scan]\r\nRecurse_Subfolders=1\r\n"
-                                "Unknown=keep me\r\nMatch_Spec=*.mp3;*.mp2\r\n\r\n[Main]\r\n"
-                                "sort=201\r\n[Positions]\r\nfrmMain=1200,900,12000,8000,0\r\n"));
+    // New lines end like the file's own (LF here); a new file gets CR LF.
+    EXPECT_EQ(raw(), QByteArray("; settings of Cairnmeter\n[Scan]\nRecurse_Subfolders=1\n"
+                                "Unknown=keep me\nMatch_Spec=*.mp3;*.mp2\n\n[Main]\n"
+                                "sort=201\n[Positions]\nfrmMain=1200,900,12000,8000,0\n"));
     EXPECT_EQ(ReadIniEntry("Main", "Sort", "", path), "201");
 }
 
