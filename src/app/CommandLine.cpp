@@ -1,20 +1,45 @@
 #include "CommandLine.h"
 
+#include "NativeText.h"
 #include "mdlFileSearch.h"
 
 namespace CommandLine {
 
+namespace {
+
+QString quoted(QString text) {
+    text.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + text + u'"';
+}
+
+} // namespace
+
 QString joinArguments(const QStringList &arguments) {
     QStringList parts;
-    for (const QString &a : arguments)
-        parts << (a.contains(u' ') || a.contains(u'\t') ? u'"' + a + u'"' : a);
+    for (const QString &a : arguments) {
+        const bool key = a.size() >= 2 && a[0] == u'/' && a[1].toLower() == u'f';
+        if (key && a.size() == 2)
+            parts << a;
+        else if (key && (a[2] == u'=' || a[2] == u':'))
+            parts << a.left(3) + quoted(a.mid(3));
+        else
+            parts << quoted(a);
+    }
     return parts.join(u' ');
+}
+
+QString fromArgv(int argc, const char *const *argv) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << NativeText::decode(argv[i]);
+    return joinArguments(arguments);
 }
 
 QStringList ParseKeyValueString(const QString &KeyValueString, int MaxArgs) {
     QStringList tokens;
     bool inQuotes = false, inToken = false;
-    for (const QChar c : KeyValueString) {
+    for (qsizetype i = 0; i < KeyValueString.size(); ++i) {
+        const QChar c = KeyValueString[i];
         const bool separator = c == u'\t' || c == u' ' || c == u'=' || c == u':';
         if (separator && !inQuotes) {
             inToken = false;
@@ -27,7 +52,11 @@ QStringList ParseKeyValueString(const QString &KeyValueString, int MaxArgs) {
             inToken = true;
             tokens << QString();
         }
-        if (c == u'"')
+        if (c == u'"' && inQuotes && i + 1 < KeyValueString.size() &&
+            KeyValueString[i + 1] == u'"') {
+            tokens.last() += c; // a doubled quote inside quotes is one quote
+            ++i;
+        } else if (c == u'"')
             inQuotes = !inQuotes;
         else
             tokens.last() += c;

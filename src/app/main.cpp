@@ -24,7 +24,8 @@ int main(int argc, char **argv) {
                      });
     // Start-up runs inside the event loop, so that a close asked for at any of its yields (or
     // after a scan from the command line) ends the loop like any other.
-    const QString commandLine = CommandLine::joinArguments(QApplication::arguments().mid(1));
+    // From argv itself: a path that is not UTF-8 must reach the scan byte for byte.
+    const QString commandLine = CommandLine::fromArgv(argc, argv);
     QMetaObject::invokeMethod(
         &window, [&window, commandLine] { window.Form_Load(commandLine); }, Qt::QueuedConnection);
     return QApplication::exec();

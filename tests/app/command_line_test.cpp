@@ -1,4 +1,5 @@
 #include "CommandLine.h"
+#include "NativeText.h"
 
 #include <gtest/gtest.h>
 
@@ -36,4 +37,25 @@ TEST(CommandLineTest, ArgumentsWithBlanksSurviveJoiningAndSplitting) {
     EXPECT_EQ(line, "/f \"/home/ana/My Files\"");
     EXPECT_EQ(CommandLineGetValue(line, "/f"), "/home/ana/My Files");
     EXPECT_EQ(CommandLineGetValue(joinArguments({"/f=/srv/data"}), "/f"), "/srv/data");
+}
+
+TEST(CommandLineTest, EveryPathArgumentReachesTheScanWhole) {
+    auto pathOf = [](std::initializer_list<const char *> args) {
+        std::vector<const char *> argv{"cairnmeter"};
+        argv.insert(argv.end(), args);
+        return GetCmdLine(fromArgv(static_cast<int>(argv.size()), argv.data()));
+    };
+    EXPECT_EQ(pathOf({"/f", "/srv/a:b"}), "/srv/a:b/");
+    EXPECT_EQ(pathOf({"/f", "/srv/x=y"}), "/srv/x=y/");
+    EXPECT_EQ(pathOf({"/F", "/home/ana/My Files\t2"}), "/home/ana/My Files\t2/");
+    EXPECT_EQ(pathOf({"/f", "/srv/say \"hi\""}), "/srv/say \"hi\"/");
+    EXPECT_EQ(pathOf({"/f", "\"quoted\""}), "\"quoted\"/");
+    EXPECT_EQ(pathOf({"/f=/srv/a:b c"}), "/srv/a:b c/");
+    EXPECT_EQ(pathOf({"/f:/srv/\"x\"=1"}), "/srv/\"x\"=1/");
+    EXPECT_EQ(pathOf({"-v", "/f", "/one", "/f", "/two:2"}), "/two:2/");
+    EXPECT_EQ(pathOf({"/foo", "/f"}), ""); // "/foo" is a word, not the key
+    EXPECT_EQ(pathOf({"/f", ""}), "");
+    // A name that is not UTF-8 keeps its bytes.
+    const QString latin1 = pathOf({"/f", "/srv/caf\xe9:1"});
+    EXPECT_EQ(NativeText::encode(latin1), QByteArray("/srv/caf\xe9:1/"));
 }
