@@ -7,6 +7,7 @@
 #include "QtPrompts.h"
 #include "ScanTree.h"
 #include "ShellLauncher.h"
+#include "TreePictures.h"
 #include "mdlDrives.h"
 #include "mdlFileSearch.h"
 
@@ -69,32 +70,7 @@ frmMain::frmMain(Prompts *prompts, QWidget *parent)
     setWindowIcon(themed("drive-harddisk", QStyle::SP_DriveHDIcon));
 
     m_tree = std::make_unique<ScanTree>(fgTree, m_settings);
-    m_tree->setPictureSource([](TreePicture p) {
-        switch (p) {
-        case TreePicture::Desktop:
-            return themed("user-desktop", QStyle::SP_DesktopIcon);
-        case TreePicture::HDD:
-            return themed("drive-harddisk", QStyle::SP_DriveHDIcon);
-        case TreePicture::Remote:
-            return themed("folder-remote", QStyle::SP_DriveNetIcon);
-        case TreePicture::Removable:
-            return themed("drive-removable-media", QStyle::SP_DriveFDIcon);
-        case TreePicture::Optical:
-            return themed("media-optical", QStyle::SP_DriveCDIcon);
-        case TreePicture::RAMDISK:
-            return themed("media-flash", QStyle::SP_DriveHDIcon);
-        case TreePicture::File:
-            return themed("text-x-generic", QStyle::SP_FileIcon);
-        case TreePicture::Warning:
-            return themed("dialog-warning", QStyle::SP_MessageBoxWarning);
-        case TreePicture::Undtmnd:
-        case TreePicture::NoRoot:
-        case TreePicture::InvDrvNum:
-            return themed("drive-harddisk", QStyle::SP_DriveHDIcon);
-        default:
-            return themed("folder", QStyle::SP_DirIcon);
-        }
-    });
+    m_tree->setPictureSource(&TreePictures::icon);
     m_tree->setErrorSink([this](const QString &title, const AppError &e) {
         m_prompts.message(this,
                           QString::number(e.number()) + u'\n' + e.description() +
@@ -204,11 +180,15 @@ void frmMain::buildTopBand(QWidget *band) {
     cboStartPath->setMinimumContentsLength(10);
     cboStartPath->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     cmdBrowse = new QPushButton(QStringLiteral("&..."), band);
+    cmdBrowse->setObjectName(QStringLiteral("cmdBrowse"));
     cmdBrowse->setToolTip(QStringLiteral("Browse for a folder"));
     cmdBeginScan = new QPushButton(QStringLiteral("Begin Scan"), band);
+    cmdBeginScan->setObjectName(QStringLiteral("cmdBeginScan"));
     cmdBeginScan->setDefault(true);
     cmdClear = new QPushButton(QStringLiteral("Clear All"), band);
+    cmdClear->setObjectName(QStringLiteral("cmdClear"));
     cmdAbort = new QPushButton(QStringLiteral("Abort"), band);
+    cmdAbort->setObjectName(QStringLiteral("cmdAbort"));
     cmdAbort->setEnabled(false);
 
     auto *drvLabel = new QLabel(QStringLiteral("Select a drive:"), band);
@@ -238,9 +218,11 @@ void frmMain::buildTopBand(QWidget *band) {
     connect(cboStartPath, &QComboBox::editTextChanged, this,
             [this](const QString &text) { setStatusText(1, text); });
     connect(cboStartPath, &QComboBox::activated, this, [this](int) { cboStartPath_Click(); });
-    // Enter in the path box starts the scan, as the default button would in a dialog.
-    connect(cboStartPath->lineEdit(), &QLineEdit::returnPressed, this,
-            &frmMain::cmdBeginScan_Click);
+    // Enter in the path box starts the scan, as the default button would in a dialog. It is
+    // taken before the line edit sees it: the line edit reports Enter through the combo box as
+    // well, and the combo box reports a typed path that is in the list as chosen, so a signal
+    // would start the scan two or three times.
+    cboStartPath->lineEdit()->installEventFilter(this);
 }
 
 void frmMain::fillDriveList() {

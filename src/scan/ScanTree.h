@@ -66,8 +66,8 @@ public:
     ScanTree(OutlineGrid &grid, const Settings &settings, QObject *parent = nullptr);
     ~ScanTree() override;
 
-    /// Gives the icon for a picture. Without a source, pictures come from the desktop's icon
-    /// theme by their freedesktop names (and stay empty without a QGuiApplication).
+    /// Gives the icon for a picture (set before `InitTreeGrid`); without one, rows have no
+    /// pictures.
     using PictureSource = std::function<QIcon(TreePicture)>;
     void setPictureSource(PictureSource source) { m_pictureSource = std::move(source); }
     /// Receives errors raised inside `fgTree_CellChanged` with the box's title; by default they

@@ -189,3 +189,23 @@ TEST_F(MainFixture, ClosingDuringAScanAbortsItAndClosesOnceItHasUnwound) {
     EXPECT_EQ(form->grid().text(form->grid().rows() - 1, 0), "Scan aborted");
     EXPECT_TRUE(prompts.shown.empty()); // nobody is left to read an outcome box
 }
+
+TEST_F(MainFixture, RootsOfUnusableDrivesEachHaveTheirOwnPicture) {
+    const ScanTree &tree = form->scanTree();
+    const OutlineGrid &g = form->grid();
+    auto image = [&](TreePicture p) {
+        return g.picture(tree.pictureId(p)).pixmap(16, 16).toImage();
+    };
+    const TreePicture roles[] = {TreePicture::HDD,    TreePicture::Undtmnd,
+                                 TreePicture::NoRoot, TreePicture::InvDrvNum,
+                                 TreePicture::Folder, TreePicture::Warning};
+    for (TreePicture a : roles) {
+        EXPECT_FALSE(image(a).isNull());
+        for (TreePicture b : roles) {
+            if (a != b) {
+                EXPECT_NE(image(a), image(b))
+                    << static_cast<int>(a) << " looks like " << static_cast<int>(b);
+            }
+        }
+    }
+}
