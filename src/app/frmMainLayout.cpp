@@ -9,7 +9,9 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QResizeEvent>
@@ -124,7 +126,13 @@ void frmMain::setCloseBoxLook(int look) {
 }
 
 bool frmMain::eventFilter(QObject *watched, QEvent *event) {
-    if (watched == lblBar) {
+    if (watched == cboStartPath->lineEdit() && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            cmdBeginScan_Click();
+            return true;
+        }
+    } else if (watched == lblBar) {
         switch (event->type()) {
         case QEvent::MouseButtonPress:
             m_dragging = true;

@@ -4,6 +4,7 @@
 #include "BusyPointer.h"
 #include "HandlerTrap.h"
 #include "MountTable.h"
+#include "NativeText.h"
 #include "OutlineGridView.h"
 #include "ScanTree.h"
 #include "mdlDrives.h"
@@ -15,6 +16,18 @@
 #include <QPushButton>
 
 #include <chrono>
+
+#include <sys/stat.h>
+
+namespace {
+
+// Whether the path (the system's bytes behind the text) names a folder, through links.
+bool isFolder(const QString &path) {
+    struct stat st;
+    return ::stat(NativeText::encode(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+} // namespace
 
 void frmMain::EnObjs(bool enable) {
     cmdAbort->setEnabled(!enable);
@@ -61,7 +74,9 @@ void frmMain::cmdBeginScan_Click() {
         trap.line = 6;
         EnObjs(false);
         trap.line = 7;
-        if (typed.isEmpty())
+        // A path that names no folder is refused before it reaches the path list, like an
+        // empty one: scanning it would report a 0-byte root as a finished scan.
+        if (typed.isEmpty() || !isFolder(path))
             throw AppError(AppError::InvalidStartPath, QStringLiteral("Invalid start path."));
         trap.line = 8;
         AddToList(path);
@@ -72,7 +87,10 @@ void frmMain::cmdBeginScan_Click() {
         m_search->searchParams.Pattern = m_settings.Match_Parameters;
         const QString startPath = m_search->searchParams.StartPath;
         trap.line = 10;
-        const RowKind kind = mdlDrives::rootRowKind(startPath, MountTable::current());
+        const QByteArray nativeStart = NativeText::encode(startPath);
+        const int driveType = mdlDrives::GetDriveType(nativeStart, MountTable::current());
+        const RowKind kind =
+            driveType < 0 ? RowKind::Folder : ScanTree::rowKindOfDriveType(driveType);
         trap.line = 11;
         if (m_settings.Clear_Nodes_B4_Scan) {
             fgTree.setRedraw(GridRedraw::None);
@@ -89,7 +107,7 @@ void frmMain::cmdBeginScan_Click() {
         fgTree.setColFormat(TreeCol::Size, m_tree->SizeFormat());
         trap.line = 14;
         const int root = m_tree->AddTreeRow(startPath, 0, kind, Fixed(), true, Fixed());
-        fgTree.setRowData(root, startPath);
+        fgTree.setRowDataBytes(root, nativeStart);
         trap.line = 15;
         fgTree.select(root, TreeCol::Name);
         fgTree.showCell(root, TreeCol::Name);
@@ -103,7 +121,7 @@ void frmMain::cmdBeginScan_Click() {
         fgTree.setRedraw(static_cast<GridRedraw>(m_settings.Redraw_Scan_Progress));
         yieldOnce();
         trap.line = 18;
-        m_search->SearchFolder(startPath, 1, root);
+        m_search->SearchFolder(nativeStart, 1, root);
         trap.line = 19;
         fgTree.setRedraw(GridRedraw::Buffered);
         yieldOnce();

@@ -53,7 +53,7 @@ TEST_F(NodeFixture, ClearingRootsRemovesExactlyTheirRows) {
     scan(root + "/sub");
     form->settings().Collapse_Root_Nodes_B4_Scan = false;
     scan(root);
-    scan(root + "/twins-not-there");
+    scan(root + "/empty");
     OutlineGrid &g = form->grid();
     ASSERT_EQ(countRoots(), 3);
     const int middle = rowNamed(root + "/");
@@ -61,8 +61,8 @@ TEST_F(NodeFixture, ClearingRootsRemovesExactlyTheirRows) {
     form->mnuClearRootNode_Click();
     EXPECT_EQ(countRoots(), 2);
     EXPECT_EQ(rowNamed(root + "/"), -1);
-    EXPECT_EQ(g.text(middle, 0), root + "/twins-not-there/"); // the next root moved up
-    EXPECT_EQ(g.text(1, 4), "2030");                          // only sub's bytes are left
+    EXPECT_EQ(g.text(middle, 0), root + "/empty/"); // the next root moved up
+    EXPECT_EQ(g.text(1, 4), "2030");                // only sub's bytes are left
     // Clearing what is left leaves the header and the top row at zero, and an empty chart.
     g.select(2, 0);
     form->mnuClearRootNode_Click();

@@ -1,0 +1,154 @@
+// The scan as a user starts it: keys in the path box, clicks on the real buttons and menus.
+#include "MainFixture.h"
+
+#include "NativeText.h"
+#include "OutlineGridView.h"
+#include "ScanTree.h"
+#include "mdlFileSearch.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTest>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+struct ScanInputFixture : MainFixture {
+    QPushButton *button(const char *name) const {
+        auto *b = form->findChild<QPushButton *>(QString::fromLatin1(name));
+        EXPECT_NE(b, nullptr) << name;
+        return b;
+    }
+    int roots() const {
+        int n = 0;
+        for (int r = 2; r < form->grid().rows(); ++r)
+            n += form->grid().level(r) == 0;
+        return n;
+    }
+    // Types a path into the path box and presses Enter, as a user would.
+    void typeAndEnter(const QString &path) {
+        QLineEdit *edit = form->startPathBox()->lineEdit();
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClicks(edit, path);
+        QTest::keyClick(edit, Qt::Key_Return);
+    }
+};
+
+} // namespace
+
+TEST_F(ScanInputFixture, EnterOnANewPathScansItOnce) {
+    typeAndEnter(root);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(roots(), 1);
+    EXPECT_EQ(form->grid().text(1, 4), "2130"); // "Scans" holds one scan's bytes
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.shown[0].text, "The scan has finished.");
+    // Enter again on the same path, now in the list: one more scan, not two.
+    typeAndEnter(root + "/");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(roots(), 2);
+    EXPECT_EQ(prompts.shown.size(), 2u);
+}
+
+TEST_F(ScanInputFixture, ChoosingAListEntryScansOnceWhenImmediateScanningIsOn) {
+    form->AddToList(root + "/sub/");
+    form->AddToList(root + "/");
+    QComboBox *box = form->startPathBox();
+    box->showPopup();
+    QAbstractItemView *list = box->view();
+    const QModelIndex second = list->model()->index(1, 0);
+    list->setCurrentIndex(second);
+    QTest::keyClick(list, Qt::Key_Return);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(roots(), 1);
+    EXPECT_EQ(form->grid().text(2, 0), root + "/sub/");
+    EXPECT_EQ(prompts.shown.size(), 1u);
+
+    form->settings().Imm_Scan_On_Path_Selection = false;
+    box->showPopup();
+    list->setCurrentIndex(list->model()->index(0, 0));
+    QTest::keyClick(list, Qt::Key_Return);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(roots(), 1); // chosen, not scanned
+    EXPECT_EQ(box->currentText(), root + "/");
+}
+
+TEST_F(ScanInputFixture, OnlyAbortActsWhileAWalkRuns) {
+    form->AddToList(root + "/sub/");
+    QPushButton *begin = button("cmdBeginScan"), *clear = button("cmdClear"),
+                *browse = button("cmdBrowse"), *abort = button("cmdAbort");
+    EXPECT_FALSE(abort->isEnabled()); // nothing to abort yet
+    prompts.folders << root + "/sub";
+    bool tried = false;
+    form->fileSearch().setYieldFunction([&] {
+        if (tried)
+            return;
+        tried = true;
+        // Every control but Abort is disabled, and pressing them does nothing.
+        EXPECT_FALSE(begin->isEnabled());
+        EXPECT_FALSE(clear->isEnabled());
+        EXPECT_FALSE(browse->isEnabled());
+        EXPECT_FALSE(form->startPathBox()->isEnabled());
+        EXPECT_FALSE(form->gridView()->isEnabled());
+        EXPECT_TRUE(abort->isEnabled());
+        QTest::mouseClick(begin, Qt::LeftButton);
+        QTest::mouseClick(clear, Qt::LeftButton);
+        QTest::mouseClick(browse, Qt::LeftButton);
+        QTest::keyClick(form->startPathBox()->lineEdit(), Qt::Key_Return);
+        QTest::keyClick(form.get(), Qt::Key_F, Qt::AltModifier); // the File menu
+        for (QAction *menu : form->menuBar()->actions()) {
+            EXPECT_FALSE(menu->isEnabled()) << menu->text().toStdString();
+            const QRect at = form->menuBar()->actionGeometry(menu);
+            QTest::mouseClick(form->menuBar(), Qt::LeftButton, {}, at.center());
+            EXPECT_EQ(QApplication::activePopupWidget(), nullptr) << menu->text().toStdString();
+        }
+        EXPECT_EQ(prompts.shown.size(), 0u);      // no other command ran, no dialog opened
+        EXPECT_EQ(prompts.folders.size(), 1);     // the folder dialog was never asked
+        EXPECT_EQ(roots(), 1);                    // no second scan inside this one
+        QTest::mouseClick(abort, Qt::LeftButton); // the one control that acts
+    });
+    typeAndEnter(root);
+    EXPECT_TRUE(tried);
+    EXPECT_EQ(roots(), 1);
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.shown[0].text, "Scan was aborted.");
+    EXPECT_EQ(form->grid().text(form->grid().rows() - 1, 0), "Scan aborted");
+    EXPECT_TRUE(begin->isEnabled());
+    EXPECT_FALSE(abort->isEnabled());
+}
+
+TEST_F(ScanInputFixture, APathThatIsNoFolderIsRefusedAndStaysOutOfTheList) {
+    const int listed = form->startPathBox()->count();
+    for (const QString &bad : {root + "/no-such-folder", root + "/a.txt"}) {
+        prompts.shown.clear();
+        typeAndEnter(bad);
+        QCoreApplication::processEvents();
+        ASSERT_EQ(prompts.shown.size(), 1u) << bad.toStdString();
+        EXPECT_EQ(prompts.shown[0].title, "Error in scanning");
+        EXPECT_EQ(prompts.shown[0].text, "-2147220904\nInvalid start path.\nLine: 7");
+        EXPECT_EQ(form->statusText(2), "Error encountered.");
+        EXPECT_EQ(form->grid().rows(), 2); // no root row
+        EXPECT_EQ(form->startPathBox()->count(), listed);
+        EXPECT_TRUE(button("cmdBeginScan")->isEnabled());
+    }
+}
+
+TEST_F(ScanInputFixture, AFolderNamedInBytesThatAreNotUtf8IsScannedByThoseBytes) {
+    const QByteArray native = QFile::encodeName(root) + "/caf\xe9 a:b=c \"q\"";
+    ASSERT_EQ(::mkdir(native.constData(), 0755), 0);
+    const int fd = ::open((native + "/f").constData(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, "12345", 5), 5);
+    ::close(fd);
+    scan(NativeText::decode(native));
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.shown[0].text, "The scan has finished.");
+    EXPECT_EQ(form->grid().rowDataBytes(2), native + "/");
+    EXPECT_EQ(form->grid().text(2, 4), "5");
+}
