@@ -112,7 +112,11 @@ void frmMain::LoadINI() {
     if (s.chMain_Width < 0)
         s.chMain_Width = 5775;
     s.chMain_Left = static_cast<float>(IniValue::ToInt32(read("Main", "chMain_Left", "5400")));
+    // The chart's left edge, then its width: a chart hidden now keeps that width for when it
+    // is shown again, and for the next exit. Then the splitter meets the chart's left edge.
     const double tpp = twipsPerPixel();
+    chMain->setGeometry(static_cast<int>(std::lround(s.chMain_Left / tpp)), chMain->y(),
+                        static_cast<int>(std::lround(s.chMain_Width / tpp)), chMain->height());
     setSplitterLeft(static_cast<int>(s.chMain_Left - lblBar->width() * tpp));
 
     cboStartPath->setEditText(read("Start_Path_Items", "Current", m_systemDriveRoot));

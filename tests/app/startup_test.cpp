@@ -1,6 +1,7 @@
 #include "MainFixture.h"
 
 #include "Chart.h"
+#include "ChartView.h"
 #include "ScanTree.h"
 #include "basInitEntry.h"
 
@@ -215,4 +216,34 @@ TEST_F(StartupFixture, ACloseAskedForWhileStartingWaitsForTheStartToFinish) {
     EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(read("Main", "Sort"), "201"); // saved after everything was read
     EXPECT_NE(read("Scan", "Match_Parameters"), "<none>");
+}
+
+TEST_F(StartupFixture, AnErrorDuringStartUpEndsItBeforeTheCommandLineScan) {
+    writeIni("[Positions]\nfrmMain=1200,900,12000,8000,maximized\n");
+    restart("/f \"" + root + "\"");
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.shown[0].title, "Error in Form_Load");
+    EXPECT_EQ(prompts.shown[0].text, "13\nType mismatch\nLine: 16");
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(form->grid().rows(), 2); // nothing scanned
+}
+
+TEST_F(StartupFixture, AChartHiddenAtStartComesBackAtItsStoredWidth) {
+    writeIni("[Main]\nDisp_Chart=0\nchMain_Width=4500\nchMain_Left=6000\n");
+    restart();
+    ASSERT_FALSE(form->isChartShown());
+    const double tpp = form->twipsPerPixel();
+    form->mnuDispChart_Click();
+    ASSERT_TRUE(form->isChartShown());
+    // Its former width, less the 100 twips the layout keeps free at the right.
+    EXPECT_NEAR(form->chartView()->width() * tpp, 4500 - 100, tpp);
+    form->mnuDispChart_Click();
+    form->close();
+    EXPECT_NEAR(read("Main", "chMain_Width").toDouble(), 4500 - 100, tpp);
+
+    // Closed while still hidden, the stored width is kept as it was.
+    writeIni("[Main]\nDisp_Chart=0\nchMain_Width=4500\nchMain_Left=6000\n");
+    restart();
+    form->close();
+    EXPECT_NEAR(read("Main", "chMain_Width").toDouble(), 4500, tpp);
 }
