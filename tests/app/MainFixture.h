@@ -42,10 +42,19 @@ struct MainFixture : ::testing::Test {
         form->startPathBox()->setEditText(path);
         form->cmdBeginScan_Click();
     }
-    int rowNamed(const QString &name) const {
+    // The first row whose name is `name`, or -1 when none is (see rowNamed).
+    int findRow(const QString &name) const {
         for (int r = 0; r < form->grid().rows(); ++r)
             if (form->grid().text(r, 0) == name)
                 return r;
         return -1;
+    }
+    // The row named `name`; a test that asks for a row that is not there fails, rather than
+    // going on with row -1 and checking nothing.
+    int rowNamed(const QString &name) const {
+        const int r = findRow(name);
+        if (r < 0)
+            ADD_FAILURE() << "no row named " << name.toStdString();
+        return r;
     }
 };

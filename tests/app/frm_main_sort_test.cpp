@@ -15,20 +15,23 @@ QStringList childNames(OutlineGrid &g, int row) {
     return names;
 }
 
-// Every node's children ordered by a numeric column (ties allowed).
-bool everyLevelOrdered(OutlineGrid &g, int col, bool descending) {
+// Every node's children ordered by a numeric column; every one of them must hold a number.
+// Where keys tie, the tests name the order the stable sort must keep.
+::testing::AssertionResult everyLevelOrdered(OutlineGrid &g, int col, bool descending) {
     for (int r = 1; r < g.rows(); ++r) {
         int prev = -1;
         for (int c = g.firstChild(r); c >= 0; c = g.nextSibling(c)) {
+            if (!g.number(c, col))
+                return ::testing::AssertionFailure() << "row " << c << " has no number";
             if (prev >= 0) {
-                const double a = g.number(prev, col).value_or(0), b = g.number(c, col).value_or(0);
+                const double a = *g.number(prev, col), b = *g.number(c, col);
                 if (descending ? a < b : a > b)
-                    return false;
+                    return ::testing::AssertionFailure() << "rows " << prev << ", " << c;
             }
             prev = c;
         }
     }
-    return true;
+    return ::testing::AssertionSuccess();
 }
 
 struct SortFixture : MainFixture {
@@ -70,6 +73,9 @@ TEST_F(SortFixture, EveryChoiceOrdersEveryLevelWithSubtreesMoving) {
     EXPECT_EQ(g.text(g.parentRow(deep), 0), "sub");
     form->mnuSort_Click(6); // by number of files, ascending
     EXPECT_TRUE(everyLevelOrdered(g, 3, false));
+    // sub and twins hold two files each: they keep the order the size sort gave them.
+    EXPECT_EQ(childNames(g, rowNamed(root + "/")),
+              (QStringList{"empty", "<Files in " + root + "/>", "twins", "sub"}));
     form->mnuSort_Click(0); // by name, ascending: files rows sort among their siblings
     EXPECT_EQ(childNames(g, rowNamed(root + "/")),
               (QStringList{"<Files in " + root + "/>", "empty", "sub", "twins"}));

@@ -60,7 +60,7 @@ TEST_F(NodeFixture, ClearingRootsRemovesExactlyTheirRows) {
     g.select(middle, 0);
     form->mnuClearRootNode_Click();
     EXPECT_EQ(countRoots(), 2);
-    EXPECT_EQ(rowNamed(root + "/"), -1);
+    EXPECT_EQ(findRow(root + "/"), -1);
     EXPECT_EQ(g.text(middle, 0), root + "/empty/"); // the next root moved up
     EXPECT_EQ(g.text(1, 4), "2030");                // only sub's bytes are left
     // Clearing what is left leaves the header and the top row at zero, and an empty chart.

@@ -66,6 +66,7 @@ protected:
             if (grid.text(r, 0) == name)
                 return r;
         }
+        ADD_FAILURE() << "no row named " << name.toStdString();
         return -1;
     }
 
