@@ -2,6 +2,8 @@
 
 #include "Chart.h"
 #include "ChartView.h"
+#include "CommandLine.h"
+#include "NativeText.h"
 #include "ScanTree.h"
 #include "basInitEntry.h"
 
@@ -11,6 +13,9 @@
 #include <QThread>
 
 #include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -246,4 +251,25 @@ TEST_F(StartupFixture, AChartHiddenAtStartComesBackAtItsStoredWidth) {
     restart();
     form->close();
     EXPECT_NEAR(read("Main", "chMain_Width").toDouble(), 4500, tpp);
+}
+
+TEST_F(StartupFixture, APathArgumentIsScannedWholeWhateverItHolds) {
+    const QByteArray native = QFile::encodeName(root) + "/x=1 caf\xe9:\"2\"";
+    ASSERT_EQ(::mkdir(native.constData(), 0755), 0);
+    const QByteArray file = native + "/f";
+    const int fd = ::open(file.constData(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, "1234567", 7), 7);
+    ::close(fd);
+    const char *argv[] = {"cairnmeter", "/f", native.constData()};
+    restart(CommandLine::fromArgv(3, argv));
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.shown[0].text, "The scan has finished.");
+    EXPECT_EQ(form->grid().rowDataBytes(2), native + "/");
+    EXPECT_EQ(form->grid().text(2, 4), "7");
+    // The path list keeps the name's bytes through the settings file.
+    form->close();
+    restart();
+    ASSERT_GE(form->startPathBox()->count(), 1);
+    EXPECT_EQ(NativeText::encode(form->startPathBox()->itemText(0)), native + "/");
 }
