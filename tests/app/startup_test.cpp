@@ -273,3 +273,91 @@ TEST_F(StartupFixture, APathArgumentIsScannedWholeWhateverItHolds) {
     ASSERT_GE(form->startPathBox()->count(), 1);
     EXPECT_EQ(NativeText::encode(form->startPathBox()->itemText(0)), native + "/");
 }
+
+// Every setting the program keeps, with a stored text other than its default; the colours
+// differ from one another, so one saved under another's key shows.
+struct StoredSetting {
+    const char *section, *key, *text;
+};
+constexpr StoredSetting everySetting[] = {
+    {"Scan", "Match_Parameters", "*.mp3;*.ogg"},
+    {"Scan", "Recurse_Subfolders", "0"},
+    {"Scan", "Collapse_Root_Nodes_B4_Scan", "0"},
+    {"Scan", "Clear_Nodes_B4_Scan", "1"},
+    {"Scan", "Imm_Scan_On_Path_Selection", "0"},
+    {"Scan", "Redraw_Scan_Progress", "2"},
+    {"Appearance", "Object_Size", "1"},
+    {"Appearance", "Object_Size_Format", "#,##0.0"},
+    {"Appearance", "Display_Wallpaper", "0"},
+    {"Appearance", "Display_Gridlines", "1"},
+    {"Appearance", "Root_Font_Color", "255"},
+    {"Appearance", "HighLight_Border_Color", "65280"},
+    {"Appearance", "HighLight_Fill_Color", "12632256"},
+    {"Appearance", "HighLight_Fill_Transparent", "1"},
+    {"Chart", "Chart_Type", "1"},
+    {"Chart", "3D_Effects", "1"},
+    {"Chart", "Chart_In_PDF_Output", "0"},
+    {"Chart", "Chart_In_HTML_Output", "0"},
+    {"Chart", "Other_Label", "The rest"},
+    {"Main", "Col0Width", "3000"},
+    {"Main", "Col1Width", "1005"},
+    {"Main", "Col2Width", "405"},
+    {"Main", "Col3Width", "795"},
+    {"Main", "Col4Width", "900"},
+    {"Main", "Col5Width", "600"},
+    {"Main", "chMain_Width", "4500"},
+    {"Main", "chMain_Left", "6000"},
+    {"Main", "Disp_Chart", "0"},
+    {"Main", "OnTop", "1"},
+    {"Main", "Opacity", "70"},
+    {"Main", "Sort", "201"},
+    {"Start_Path_Items", "Number", "2"},
+    {"Start_Path_Items", "0", "/srv/a/"},
+    {"Start_Path_Items", "1", "/srv/b/"},
+};
+
+TEST_F(StartupFixture, EverySettingSurvivesARestartUnderItsOwnKey) {
+    QByteArray text;
+    QByteArray section;
+    for (const StoredSetting &s : everySetting) {
+        if (section != s.section) {
+            section = s.section;
+            text += "[" + section + "]\r\n";
+        }
+        text += QByteArray(s.key) + "=" + s.text + "\r\n";
+    }
+    writeIni(text);
+    restart();
+    ASSERT_TRUE(prompts.shown.empty()) << prompts.shown[0].text.toStdString();
+    // A few of them as the window shows them.
+    EXPECT_EQ(form->scanTree().SizeUnit(), "KB");
+    EXPECT_EQ(form->grid().colFormat(1), "#,##0.0");
+    EXPECT_EQ(form->chart().chartType(), Chart::Type::Bar);
+    EXPECT_FALSE(form->isChartShown());
+    EXPECT_TRUE(form->onTopAction()->isChecked());
+    EXPECT_EQ(checked(&frmMain::opacityAction), 3);
+    EXPECT_EQ(checked(&frmMain::sortAction), 4);
+    EXPECT_EQ(form->settings().Other_Label, "The rest");
+    EXPECT_EQ(form->settings().Root_Font_Color, 255u);
+    EXPECT_EQ(form->settings().HighLight_Border_Color, 65280u);
+    EXPECT_EQ(form->startPathBox()->count(), 2);
+    form->close();
+
+    // Saved back, every one holds its own value under its own key...
+    for (const StoredSetting &s : everySetting)
+        EXPECT_EQ(read(s.section, s.key), s.text) << s.section << "/" << s.key;
+    // ...and no key the table does not know was added (a key spelt otherwise in loading or
+    // saving would be): only the grid's width, which follows the window, the start path box's
+    // text and the window's placement come on top.
+    QStringList keys;
+    QFile file(ini);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    for (const QByteArray &line : file.readAll().split('\n'))
+        if (line.contains('='))
+            keys << QString::fromUtf8(line.left(line.indexOf('=')));
+    EXPECT_EQ(keys.size(), static_cast<qsizetype>(std::size(everySetting)) + 3)
+        << keys.join(' ').toStdString();
+    EXPECT_TRUE(keys.contains("fgTree_Width"));
+    EXPECT_TRUE(keys.contains("Current"));
+    EXPECT_TRUE(keys.contains("frmMain"));
+}
