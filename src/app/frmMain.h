@@ -1,6 +1,8 @@
 #pragma once
 
 #include "OutlineGrid.h"
+#include "PdfConverter.h"
+#include "PrintLayout.h"
 #include "Prompts.h"
 #include "ReportFormat.h"
 #include "Settings.h"
@@ -165,6 +167,8 @@ private:
     std::array<QAction *, 2> mnuOpenResFold{};
     QMenu *mnuExpRepMain = nullptr;
     std::vector<ReportFormat> m_reportFormats;
+    PrintLayout vpTree;  ///< the last PDF report's pages
+    PdfConverter vfTree; ///< writes them as a PDF file
     QMenu *mnuView = nullptr;
     QAction *mnuExit = nullptr;
     QAction *mnuDispChart = nullptr;

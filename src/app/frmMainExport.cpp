@@ -3,6 +3,7 @@
 
 #include "AppError.h"
 #include "ChartView.h"
+#include "GridToPDF.h"
 #include "HandlerTrap.h"
 #include "ReportFile.h"
 #include "ReportFolders.h"
@@ -56,6 +57,10 @@ bool selectionHasChart(const OutlineGrid &grid) {
 
 void frmMain::buildFileMenu() {
     m_reportFormats = standardReportFormats();
+    reportFormat(1).write = [this](const ReportSource &source, const QString &path) {
+        return GridExport::GridToPDF(*fgTreeView, *chMain, vpTree, vfTree, path,
+                                     source.chartIncluded);
+    };
     const char *folderCaptions[] = {"Open the 'Reports' Folder", "Explore the 'Reports' Folder"};
     for (int i = 0; i < 2; ++i) {
         QAction *a = mnuFile->addAction(QString::fromLatin1(folderCaptions[i]));

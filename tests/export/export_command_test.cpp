@@ -1,3 +1,4 @@
+#include "PdfFixture.h"
 #include "RecordingPrompts.h"
 #include "RecordingShellLauncher.h"
 #include "frmMain.h"
@@ -102,7 +103,7 @@ TEST_F(ExportCommand, TheFileMenuOffersTheFoldersAndTheFormatsThatHaveWriters) {
     QStringList formats;
     for (QAction *a : form->fileMenu()->actions().at(3)->menu()->actions())
         formats << a->text();
-    EXPECT_EQ(formats, QStringList({"CSV", "Plain Text", "Excel"}));
+    EXPECT_EQ(formats, QStringList({"PDF", "CSV", "Plain Text", "Excel"}));
 }
 
 TEST_F(ExportCommand, AnEmptyTreeHasNothingToExport) {
@@ -283,4 +284,56 @@ TEST_F(ExportCommand, TheReportsFolderIsMadeAndOpenedOrExplored) {
     form->mnuOpenResFold_Click(2);
     EXPECT_EQ(messages(), QStringList{"Error in mnuOpenResFold_Click: -2147220926\nInvalid "
                                       "selection: 2\nLine: 3"});
+}
+
+// A PDF report from the menu: the tree as the window shows it and, for a selected folder with
+// the chart pane shown and the PDF chart setting on, the chart; a files row, a hidden chart
+// pane or the setting off leave the chart out.
+TEST_F(ExportCommand, ThePdfReportCarriesTheChartOnlyWhenEveryConditionHolds) {
+    scan();
+    const QColor chartBack(95, 158, 160); // the chart's background
+    auto rowNamed = [&](const QString &name) {
+        for (int r = 0; r < form->grid().rows(); ++r)
+            if (form->grid().text(r, 0) == name)
+                return r;
+        return -1;
+    };
+    auto exportPdf = [&](const QString &name) {
+        prompts.shown.clear();
+        const QString target = dir.filePath(name);
+        prompts.saveNames << target;
+        form->exportAction(1)->trigger();
+        EXPECT_TRUE(messages().isEmpty()) << messages().join('|').toStdString();
+        EXPECT_EQ(prompts.saveFilters.last(), "PDF File (*.pdf);;All Files (*.*)");
+        expectRestored();
+        return target;
+    };
+    auto hasChart = [&](const QString &pdf) {
+        return colorBounds(renderPage(pdf, pdfPageCount(pdf), 30), chartBack).isValid();
+    };
+
+    form->grid().select(rowNamed("sub"), 0);
+    form->fgTree_Click();
+    const QString withChart = exportPdf("with-chart.pdf");
+    const QStringList lines = pageLines(pageTexts(withChart).join(QString()));
+    ASSERT_GE(lines.size(), 5);
+    EXPECT_EQ(lines[0], "Cairnmeter v1.0.5 by Velmoria");
+    EXPECT_TRUE(lines.contains("sub 2,000 B 1")) << lines.join('|').toStdString();
+    EXPECT_EQ(QDir(dir.path()).entryList({"*.pdf*"}, QDir::Files | QDir::Hidden),
+              QStringList{"with-chart.pdf"})
+        << "no partial file left beside it";
+    EXPECT_TRUE(hasChart(withChart));
+    ASSERT_EQ(opened().size(), 1u);
+    EXPECT_TRUE(opened().front().arguments.join(' ').contains("with-chart.pdf"));
+
+    form->grid().select(rowNamed("<Files in sub>"), 0);
+    EXPECT_FALSE(hasChart(exportPdf("files-row.pdf")));
+
+    form->grid().select(rowNamed("sub"), 0);
+    form->settings().Chart_In_PDF_Output = false;
+    EXPECT_FALSE(hasChart(exportPdf("setting-off.pdf")));
+
+    form->settings().Chart_In_PDF_Output = true;
+    form->ShowTheChart(false);
+    EXPECT_FALSE(hasChart(exportPdf("pane-hidden.pdf")));
 }
