@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 
+class BusyPointer;
 class ChartView;
 class Chart;
 class NodeChart;
@@ -204,7 +205,7 @@ private:
     void buildMenus();
     void buildHelpMenu();
     void buildFileMenu();
-    bool exportReport(const ReportFormat &format, int &line);
+    bool exportReport(const ReportFormat &format, BusyPointer &busy, int &line);
     void fillDriveList();
     void layoutWorkArea();
     void setCloseBoxLook(int look); // 0 normal, 1 hover, 2 pressed

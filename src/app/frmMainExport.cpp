@@ -2,46 +2,24 @@
 #include "frmMain.h"
 
 #include "AppError.h"
+#include "BusyPointer.h"
 #include "ChartView.h"
 #include "GridToPDF.h"
 #include "HandlerTrap.h"
 #include "ReportFile.h"
 #include "ReportFolders.h"
 #include "StoredColor.h"
+#include "TreeCol.h"
 #include "mdlProperties.h"
+#include "yieldOnce.h"
 
 #include <QAction>
-#include <QApplication>
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QFileInfo>
 #include <QMenu>
 #include <QPushButton>
 
 namespace {
-
-constexpr int CannotCreateFolder = AppError::ObjectError + 199;
-constexpr int WriterFailed = AppError::ObjectError + 530;
-constexpr int InvalidSelection = AppError::ObjectError + 578;
-
-// The hourglass for the length of a command; lifted while a dialog waits for the user.
-class BusyPointer {
-public:
-    void show() {
-        if (!m_shown)
-            QApplication::setOverrideCursor(Qt::WaitCursor);
-        m_shown = true;
-    }
-    void hide() {
-        if (m_shown)
-            QApplication::restoreOverrideCursor();
-        m_shown = false;
-    }
-    ~BusyPointer() { hide(); }
-
-private:
-    bool m_shown = false;
-};
 
 // The selection's part of whether a report carries the chart: the selected node is a folder
 // or a root (a files row has no chart of its own).
@@ -50,7 +28,7 @@ bool selectionHasChart(const OutlineGrid &grid) {
     if (n < 1)
         return false;
     const int row = grid.selectedRow(n - 1);
-    return row > 0 && !grid.text(row, 0).startsWith(u'<');
+    return row > 0 && !grid.text(row, TreeCol::Name).startsWith(u'<');
 }
 
 } // namespace
@@ -98,7 +76,7 @@ QString frmMain::ReportsFolder() const {
 
 void frmMain::mnuExpRep_Click(int Index) {
     HandlerTrap trap(m_prompts, this, QStringLiteral("Error in mnuExpRep_Click"));
-    BusyPointer busy;
+    BusyPointer busy(BusyPointer::Later);
     trap.run(
         [&] {
             trap.line = 1;
@@ -111,48 +89,46 @@ void frmMain::mnuExpRep_Click(int Index) {
                 return;
             }
             trap.line = 3;
-            busy.show();
-            QCoreApplication::processEvents();
+            busy.set();
+            yieldOnce();
             const ReportFormat *format = nullptr;
             for (const ReportFormat &f : m_reportFormats)
                 if (f.index == Index && f.write)
                     format = &f;
             if (!format) {
-                busy.hide();
+                busy.release();
                 m_prompts.message(this,
                                   QStringLiteral("Invalid selection ") + QString::number(Index),
                                   QStringLiteral("Export Error"), Prompts::Icon::Critical);
                 return;
             }
-            busy.hide();
-            exportReport(*format, trap.line);
+            exportReport(*format, busy, trap.line);
         },
         [&] {
-            busy.hide();
+            busy.release();
             EnObjs(true);
         });
 }
 
 // Steps 4 to 15 of an export in `format`; `line` follows the steps. False when it ended
 // without writing (cancel, or the over-write question answered No).
-bool frmMain::exportReport(const ReportFormat &format, int &line) {
-    BusyPointer busy;
-    busy.show();
+bool frmMain::exportReport(const ReportFormat &format, BusyPointer &busy, int &line) {
     line = 4;
     const bool selectionAllowsChart = selectionHasChart(fgTree);
     line = 5;
     const QString root = ReportsFolder();
     if (!ReportFolders::CreatePath(root))
-        throw AppError(CannotCreateFolder,
+        throw AppError(AppError::FolderNotCreated,
                        QStringLiteral("Could not create the reports directory."));
     line = 6;
     // Every format's folder is made at every export, so the report root is always complete.
     for (const ReportFormat &f : m_reportFormats)
         if (!ReportFolders::CreatePath(ReportFolders::withSlash(root) + f.folder))
-            throw AppError(CannotCreateFolder, QStringLiteral("Could not create the ") + f.folder +
-                                                   QStringLiteral(" directory."));
+            throw AppError(AppError::FolderNotCreated, QStringLiteral("Could not create the ") +
+                                                           f.folder +
+                                                           QStringLiteral(" directory."));
     line = 7;
-    busy.hide();
+    busy.release();
     const QString offered =
         QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     const QString fileName =
@@ -174,8 +150,8 @@ bool frmMain::exportReport(const ReportFormat &format, int &line) {
         }
         // The old report stays until the new one is complete; the rename below replaces it.
     }
-    busy.show();
-    QCoreApplication::processEvents();
+    busy.set();
+    yieldOnce();
     static constexpr int writerSteps[] = {10, 11, 12, 12, 13}; // by format index
     line = format.index >= 0 && format.index < 5 ? writerSteps[format.index] : 12;
     ReportSource source{fgTree, chMain->chart(), false,
@@ -189,10 +165,10 @@ bool frmMain::exportReport(const ReportFormat &format, int &line) {
         fileName, [&](const QString &path) { return format.write(source, path); });
     if (!written) {
         line = 15;
-        throw AppError(WriterFailed, format.failure);
+        throw AppError(AppError::ReportNotGenerated, format.failure);
     }
     line = 14;
-    busy.hide();
+    busy.release();
     // The shell shows its own message when it cannot open the report; the export is done.
     mdlProperties::ShellOpen(fileName, 1, QString(), this, m_prompts, shellLauncher());
     return true;
@@ -200,24 +176,24 @@ bool frmMain::exportReport(const ReportFormat &format, int &line) {
 
 void frmMain::mnuOpenResFold_Click(int Index) {
     HandlerTrap trap(m_prompts, this, QStringLiteral("Error in mnuOpenResFold_Click"));
-    BusyPointer busy;
+    BusyPointer busy(BusyPointer::Later);
     trap.run(
         [&] {
             trap.line = 1;
-            busy.show();
+            busy.set();
             trap.line = 2;
             const QString folder = ReportsFolder();
             if (!ReportFolders::CreatePath(folder))
-                throw AppError(CannotCreateFolder,
+                throw AppError(AppError::FolderNotCreated,
                                QStringLiteral("Could not create the reports directory."));
             trap.line = 3;
             if (Index != 0 && Index != 1)
-                throw AppError(InvalidSelection,
+                throw AppError(AppError::InvalidSelection,
                                QStringLiteral("Invalid selection: ") + QString::number(Index));
-            busy.hide(); // the shell helper's failure box must not show a busy pointer
+            busy.release(); // the shell helper's failure box must not show a busy pointer
             mdlProperties::ShellOpen(
                 folder, 1, Index == 0 ? QStringLiteral("Open") : QStringLiteral("Explore"), this,
                 m_prompts, shellLauncher());
         },
-        [&] { busy.hide(); });
+        [&] { busy.release(); });
 }

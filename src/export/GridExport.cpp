@@ -2,12 +2,14 @@
 
 #include "OutlineGrid.h"
 #include "ReportStream.h"
+#include "TreeCol.h"
 
 #include <array>
 
 namespace {
 
-using RowTexts = std::array<QString, 4>;
+// The columns a report shows: name, size, unit and file count.
+using RowTexts = std::array<QString, TreeCol::Files + 1>;
 
 // The one algorithm of both reports: every row the grid shows, top to bottom, with its
 // indentation and the displayed texts of columns 0 to 3 handed to `writeLine`.
@@ -19,9 +21,10 @@ bool exportShownRows(const OutlineGrid &grid, const QString &fileName, LineWrite
     for (int r = 0; r < rows;) {
         if (grid.rowHeight(r) != 0 && !grid.isRowHidden(r)) {
             const int indent = grid.isNode(r) ? std::max(grid.level(r), 0) : 0;
-            for (int c = 0; c < 4; ++c)
-                texts[static_cast<std::size_t>(c)] =
-                    c < grid.cols() ? grid.displayText(r, c) : QString();
+            for (std::size_t c = 0; c < texts.size(); ++c) {
+                const int col = static_cast<int>(c);
+                texts[c] = col < grid.cols() ? grid.displayText(r, col) : QString();
+            }
             writeLine(out, indent, texts);
         }
         // A collapsed node hides its whole subtree: jump over it rather than asking each row
@@ -37,8 +40,9 @@ void writeBlanks(ReportStream &out, int count) {
         out.write(' ');
 }
 
-void writeQuoted(ReportStream &out, const QString &text) {
+void writeQuoted(ReportStream &out, const QString &text, int indent = 0) {
     out.write('"');
+    writeBlanks(out, indent);
     if (text.contains(u'"')) {
         QString doubled = text;
         doubled.replace(QStringLiteral("\""), QStringLiteral("\"\""));
@@ -64,34 +68,35 @@ int characterCount(const QString &text) {
 namespace GridExport {
 
 bool GridToCSV(const OutlineGrid &grid, const QString &fileName) {
-    return exportShownRows(grid, fileName, [](ReportStream &out, int indent, RowTexts &texts) {
-        texts[0].prepend(QString(indent, u' '));
-        for (std::size_t c = 0; c < texts.size(); ++c) {
-            if (c > 0)
-                out.write(',');
-            writeQuoted(out, texts[c]);
-        }
-        out.write(QLatin1StringView("\r\n"));
-    });
+    return exportShownRows(grid, fileName,
+                           [](ReportStream &out, int indent, const RowTexts &texts) {
+                               for (std::size_t c = 0; c < texts.size(); ++c) {
+                                   if (c > 0)
+                                       out.write(',');
+                                   writeQuoted(out, texts[c], c == 0 ? indent : 0);
+                               }
+                               out.write(QLatin1StringView("\r\n"));
+                           });
 }
 
 bool GridToText(const OutlineGrid &grid, const QString &fileName) {
-    return exportShownRows(grid, fileName, [](ReportStream &out, int indent, RowTexts &texts) {
-        writeBlanks(out, indent);
-        out.write(texts[0]);
-        int length = indent + characterCount(texts[0]); // characters on the current line
-        for (std::size_t c = 1; c < texts.size(); ++c) {
-            const int column = TextColumnPositions[c - 1] - 1; // characters before the position
-            if (length > column) {
-                out.write(QLatin1StringView("\r\n"));
-                length = 0;
+    return exportShownRows(
+        grid, fileName, [](ReportStream &out, int indent, const RowTexts &texts) {
+            writeBlanks(out, indent);
+            out.write(texts[0]);
+            int length = indent + characterCount(texts[0]); // characters on the current line
+            for (std::size_t c = 1; c < texts.size(); ++c) {
+                const int column = TextColumnPositions[c - 1] - 1; // characters before the position
+                if (length > column) {
+                    out.write(QLatin1StringView("\r\n"));
+                    length = 0;
+                }
+                writeBlanks(out, column - length);
+                out.write(texts[c]);
+                length = column + characterCount(texts[c]);
             }
-            writeBlanks(out, column - length);
-            out.write(texts[c]);
-            length = column + characterCount(texts[c]);
-        }
-        out.write(QLatin1StringView("\r\n"));
-    });
+            out.write(QLatin1StringView("\r\n"));
+        });
 }
 
 } // namespace GridExport

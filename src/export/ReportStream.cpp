@@ -16,9 +16,21 @@ ReportStream::~ReportStream() {
 }
 
 void ReportStream::write(QStringView text) {
-    // Names that were not valid UTF-8 on disk reach here with replacement characters, so the
-    // encoded text is always valid UTF-8.
-    m_buffer.append(text.toUtf8());
+    // Most texts of a report are ASCII: those are copied without an intermediate string.
+    const qsizetype at = m_buffer.size();
+    m_buffer.resize(at + text.size());
+    char *out = m_buffer.data() + at;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c >= 0x80) {
+            // Names that were not valid UTF-8 on disk reach here with replacement characters,
+            // so the encoded text is always valid UTF-8.
+            m_buffer.resize(at + i);
+            m_buffer.append(text.sliced(i).toUtf8());
+            break;
+        }
+        out[i] = static_cast<char>(c);
+    }
     spill();
 }
 

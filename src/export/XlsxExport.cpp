@@ -1,6 +1,7 @@
 #include "XlsxExport.h"
 
 #include "OutlineGrid.h"
+#include "TreeCol.h"
 
 #include <QFile>
 
@@ -13,24 +14,29 @@
 
 namespace {
 
-// Spreadsheet columns: the grid's columns 0 to 3 and its byte count.
-constexpr int SheetCols = 5;
+// Spreadsheet columns: the scan tree's shown columns and its byte count.
+constexpr int SheetCols = TreeCol::Bytes + 1;
 constexpr int ByteCountWidthChars = 15; // thirteen digits and some room
 
 // Formats are made once per distinct look, as a workbook holds a small table of them.
 class FormatCache {
 public:
-    FormatCache(lxw_workbook *book, const XlsxExport::ColorResolver &resolve)
-        : m_book(book), m_resolve(resolve) {}
+    enum Number { General, Size, Whole };
 
-    lxw_format *get(const QString &numFormat, bool bold, std::uint32_t color, int indent) {
-        const auto key = std::make_tuple(numFormat, bold, color, indent);
+    FormatCache(lxw_workbook *book, const XlsxExport::ColorResolver &resolve,
+                const QString &sizeFormat)
+        : m_book(book), m_resolve(resolve), m_sizeFormat(sizeFormat.toUtf8()) {}
+
+    lxw_format *get(Number number, bool bold, std::uint32_t color, int indent) {
+        const auto key = std::make_tuple(number, bold, color, indent);
         auto it = m_formats.find(key);
         if (it != m_formats.end())
             return it->second;
         lxw_format *f = workbook_add_format(m_book);
-        if (!numFormat.isEmpty())
-            format_set_num_format(f, numFormat.toUtf8().constData());
+        if (number == Size && !m_sizeFormat.isEmpty())
+            format_set_num_format(f, m_sizeFormat.constData());
+        else if (number == Whole)
+            format_set_num_format(f, "0");
         if (bold)
             format_set_bold(f);
         if (color != 0) {
@@ -47,7 +53,8 @@ public:
 private:
     lxw_workbook *m_book;
     const XlsxExport::ColorResolver &m_resolve;
-    std::map<std::tuple<QString, bool, std::uint32_t, int>, lxw_format *> m_formats;
+    QByteArray m_sizeFormat;
+    std::map<std::tuple<Number, bool, std::uint32_t, int>, lxw_format *> m_formats;
 
     std::optional<QColor> colorOf(std::uint32_t stored) const {
         if (m_resolve)
@@ -84,7 +91,7 @@ public:
             return false;
         const int indent = tree && m_grid.isNode(r) ? std::clamp(m_grid.level(r), 0, 15) : 0;
         for (int c = 0; c < SheetCols && c < m_grid.cols(); ++c)
-            if (!writeCell(r, c, tree, c == 0 ? indent : 0))
+            if (!writeCell(r, c, tree, c == TreeCol::Name ? indent : 0))
                 return false;
         return true;
     }
@@ -102,20 +109,20 @@ private:
         const auto col = static_cast<lxw_col_t>(c);
         // Sizes and counts are numbers, so the sheet can sum and sort them; the size keeps the
         // grid's display format, counts show every digit.
-        if (tree && c != 0 && c != 2) {
+        if (tree && c != TreeCol::Name && c != TreeCol::Unit) {
             if (const std::optional<double> value = m_grid.number(r, c)) {
-                const QString format = c == 1 ? m_grid.colFormat(1) : QStringLiteral("0");
+                const auto number = c == TreeCol::Size ? FormatCache::Size : FormatCache::Whole;
                 return worksheet_write_number(m_sheet, row, col, *value,
-                                              m_formats.get(format, bold, color, 0)) ==
+                                              m_formats.get(number, bold, color, 0)) ==
                        LXW_NO_ERROR;
             }
         }
-        const QString text = c < 4 ? m_grid.displayText(r, c) : m_grid.text(r, c);
+        const QString text = c < TreeCol::Bytes ? m_grid.displayText(r, c) : m_grid.text(r, c);
         if (text.isEmpty())
             return true;
         m_utf8 = text.toUtf8();
         return worksheet_write_string(m_sheet, row, col, m_utf8.constData(),
-                                      m_formats.get(QString(), bold, color, indent)) ==
+                                      m_formats.get(FormatCache::General, bold, color, indent)) ==
                LXW_NO_ERROR;
     }
 };
@@ -141,12 +148,13 @@ bool GridToExcel(const OutlineGrid &grid, const QString &fileName,
         // The tree's summary rows stand above their groups, as in the grid.
         worksheet_outline_settings(sheet, LXW_TRUE, LXW_FALSE, LXW_FALSE, LXW_FALSE);
         for (int c = 0; c < SheetCols && c < grid.cols(); ++c) {
-            const double width = c == 4 ? ByteCountWidthChars : widthInChars(grid.colWidth(c));
+            const double width =
+                c == TreeCol::Bytes ? ByteCountWidthChars : widthInChars(grid.colWidth(c));
             ok = ok &&
                  worksheet_set_column(sheet, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c),
                                       width, nullptr) == LXW_NO_ERROR;
         }
-        FormatCache formats(book, resolveColor);
+        FormatCache formats(book, resolveColor, grid.colFormat(TreeCol::Size));
         SheetWriter writer(grid, sheet, formats);
         // One pass: a collapsed node hides its subtree, which is written hidden as a block.
         int hiddenUntil = -1;

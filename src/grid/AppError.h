@@ -10,9 +10,10 @@ class AppError : public std::runtime_error {
 public:
     /// Base of the program's own error numbers; the causes add small offsets to it.
     static constexpr int ObjectError = -2147221504;
-    static constexpr int FolderNotCreated = ObjectError + 199; ///< a settings folder
+    static constexpr int FolderNotCreated = ObjectError + 199; ///< a settings or report folder
     static constexpr int ScanAborted = ObjectError + 500;
-    static constexpr int InvalidSelection = ObjectError + 578; ///< a menu item's index
+    static constexpr int ReportNotGenerated = ObjectError + 530; ///< a writer gave up
+    static constexpr int InvalidSelection = ObjectError + 578;   ///< a menu item's index
     static constexpr int InvalidStartPath = ObjectError + 600;
     static constexpr int NotARootNode = ObjectError + 770;
     static constexpr int NullFolderName = ObjectError + 790;    ///< a node without a path

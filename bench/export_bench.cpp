@@ -1,0 +1,101 @@
+// Builds a scan-shaped tree through the scan tree (a folder row, its subfolders, then its
+// files row, as a walk appends them), every node expanded, and writes it as CSV, as plain text
+// and as a spreadsheet, printing the seconds of each and the process's peak memory.
+//
+//   export_bench [ROWS] [FOLDER]     (FOLDER: where the reports go; a temporary one by default)
+#include "GridExport.h"
+#include "OutlineGrid.h"
+#include "ScanTree.h"
+#include "Settings.h"
+#include "XlsxExport.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <random>
+#include <sys/resource.h>
+
+namespace {
+
+struct TreeMaker {
+    ScanTree &tree;
+    std::mt19937 rng{11};
+    int rowsLeft;
+
+    void folder(int level, const QString &name) {
+        --rowsLeft;
+        tree.AddTreeRow(name, level, RowKind::Folder, Fixed(), level == 0, Fixed());
+        const int fanOut = level < 3 ? 12 : (level < 8 ? static_cast<int>(rng() % 6) : 0);
+        for (int i = 0; i < fanOut && rowsLeft > 1; ++i)
+            folder(level + 1, QStringLiteral("%1%2").arg(i % 2 ? "Dir" : "dir").arg(rng() % 5000));
+        --rowsLeft;
+        tree.AddTreeRow(QStringLiteral("<Files in ") + name + u'>', level + 1, RowKind::Files,
+                        Fixed::fromInt(rng() % 50000000), false, Fixed::fromInt(rng() % 300));
+    }
+};
+
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Wall seconds of one report; its processor seconds are printed too, since the machine this
+// runs on is often shared and the wall time then says more about the neighbours.
+double timed(const char *what, const std::function<bool()> &write) {
+    const auto t0 = std::chrono::steady_clock::now();
+    const double cpu0 = cpuSeconds();
+    if (!write()) {
+        std::fprintf(stderr, "export_bench: the %s report failed\n", what);
+        std::exit(1);
+    }
+    const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    std::printf("%s_s=%.3f %s_cpu_s=%.3f\n", what, s, what, cpuSeconds() - cpu0);
+    return s;
+}
+
+long peakRssKb() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    QCoreApplication app(argc, argv);
+    const int wanted = argc > 1 ? std::atoi(argv[1]) : 1000000;
+    QTemporaryDir temp;
+    const QString folder = argc > 2 ? QString::fromLocal8Bit(argv[2]) : temp.path();
+
+    Settings settings;
+    OutlineGrid grid;
+    ScanTree tree(grid, settings);
+    tree.InitTreeGrid();
+    grid.setRedraw(GridRedraw::None);
+    TreeMaker maker{tree, {}, wanted};
+    while (maker.rowsLeft > 1)
+        maker.folder(0, QStringLiteral("/data/volume%1/").arg(grid.rows()));
+    tree.UpdateRoots();
+    const long treeRssKb = peakRssKb();
+
+    const QString csv = folder + QStringLiteral("/report.csv");
+    const QString text = folder + QStringLiteral("/report.txt");
+    const QString xlsx = folder + QStringLiteral("/report.xlsx");
+    const double csvS = timed("csv", [&] { return GridExport::GridToCSV(grid, csv); });
+    const double textS = timed("text", [&] { return GridExport::GridToText(grid, text); });
+    const double xlsxS = timed("xlsx", [&] { return XlsxExport::GridToExcel(grid, xlsx); });
+
+    std::printf("tree_peak_rss_kb=%ld csv_bytes=%lld text_bytes=%lld xlsx_bytes=%lld\n", treeRssKb,
+                static_cast<long long>(QFileInfo(csv).size()),
+                static_cast<long long>(QFileInfo(text).size()),
+                static_cast<long long>(QFileInfo(xlsx).size()));
+    std::printf("export_bench: rows=%d csv_s=%.3f text_s=%.3f xlsx_s=%.3f xlsx_peak_rss_kb=%ld\n",
+                grid.rows(), csvS, textS, xlsxS, peakRssKb());
+    return 0;
+}
