@@ -1,15 +1,23 @@
 // Builds a scan-shaped tree through the scan tree (a folder row, its subfolders, then its
 // files row, as a walk appends them), every node expanded, and writes it as CSV, as plain text
-// and as a spreadsheet, printing the seconds of each and the process's peak memory.
+// and as a spreadsheet, printing the seconds of each and the process's peak memory. A second
+// tree of PDF_ROWS shown rows is printed as the PDF report (grid and chart, through the grid
+// and chart widgets on the offscreen platform).
 //
-//   export_bench [ROWS] [FOLDER]     (FOLDER: where the reports go; a temporary one by default)
+//   export_bench [ROWS] [FOLDER] [PDF_ROWS]
+//       FOLDER: where the reports go, a temporary one by default; PDF_ROWS: 10000 by default
+#include "ChartView.h"
 #include "GridExport.h"
+#include "GridToPDF.h"
 #include "OutlineGrid.h"
+#include "OutlineGridView.h"
+#include "PdfConverter.h"
+#include "PrintLayout.h"
 #include "ScanTree.h"
 #include "Settings.h"
 #include "XlsxExport.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
@@ -59,6 +67,41 @@ double timed(const char *what, const std::function<bool()> &write) {
     return s;
 }
 
+// The PDF report of a tree with `rows` rows, all shown, with the chart of its first root.
+double benchPdf(int rows, const QString &path) {
+    Settings settings;
+    OutlineGrid grid;
+    ScanTree tree(grid, settings);
+    tree.InitTreeGrid();
+    grid.setRedraw(GridRedraw::None);
+    TreeMaker maker{tree, {}, rows};
+    while (maker.rowsLeft > 1)
+        maker.folder(0, QStringLiteral("/data/volume%1/").arg(grid.rows()));
+    tree.UpdateRoots();
+
+    OutlineGridView view(&grid);
+    view.resize(600, 800);
+    ChartView chart;
+    chart.resize(480, 360);
+    Chart &c = *chart.chart();
+    const int children = std::min(12, grid.rows() - 3);
+    c.setSeriesCount(children);
+    for (int i = 0; i < children; ++i) {
+        c.setValue(i, 0, 1 + i);
+        c.addLegendText(grid.text(3 + i, 0));
+    }
+
+    PrintLayout layout;
+    PdfConverter converter;
+    view.syncWithModel();
+    const int shown = view.visibleRowCount();
+    const double s = timed(
+        "pdf", [&] { return GridExport::GridToPDF(view, chart, layout, converter, path, true); });
+    std::printf("pdf_rows=%d pdf_pages=%d pdf_bytes=%lld\n", shown, layout.pageCount(),
+                static_cast<long long>(QFileInfo(path).size()));
+    return s;
+}
+
 long peakRssKb() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
@@ -68,10 +111,14 @@ long peakRssKb() {
 } // namespace
 
 int main(int argc, char **argv) {
-    QCoreApplication app(argc, argv);
+    // The PDF report draws through widgets; no display is needed for that.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     const int wanted = argc > 1 ? std::atoi(argv[1]) : 1000000;
     QTemporaryDir temp;
     const QString folder = argc > 2 ? QString::fromLocal8Bit(argv[2]) : temp.path();
+    const int pdfRows = argc > 3 ? std::atoi(argv[3]) : 10000;
 
     Settings settings;
     OutlineGrid grid;
@@ -90,12 +137,15 @@ int main(int argc, char **argv) {
     const double csvS = timed("csv", [&] { return GridExport::GridToCSV(grid, csv); });
     const double textS = timed("text", [&] { return GridExport::GridToText(grid, text); });
     const double xlsxS = timed("xlsx", [&] { return XlsxExport::GridToExcel(grid, xlsx); });
+    const long xlsxRssKb = peakRssKb();
+    const double pdfS = benchPdf(pdfRows, folder + QStringLiteral("/report.pdf"));
 
     std::printf("tree_peak_rss_kb=%ld csv_bytes=%lld text_bytes=%lld xlsx_bytes=%lld\n", treeRssKb,
                 static_cast<long long>(QFileInfo(csv).size()),
                 static_cast<long long>(QFileInfo(text).size()),
                 static_cast<long long>(QFileInfo(xlsx).size()));
-    std::printf("export_bench: rows=%d csv_s=%.3f text_s=%.3f xlsx_s=%.3f xlsx_peak_rss_kb=%ld\n",
-                grid.rows(), csvS, textS, xlsxS, peakRssKb());
+    std::printf("export_bench: rows=%d csv_s=%.3f text_s=%.3f xlsx_s=%.3f xlsx_peak_rss_kb=%ld "
+                "pdf_s=%.3f\n",
+                grid.rows(), csvS, textS, xlsxS, xlsxRssKb, pdfS);
     return 0;
 }
