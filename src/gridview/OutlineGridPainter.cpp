@@ -136,19 +136,19 @@ void OutlineGridPainter::paintHeader(int height) {
         option.state = QStyle::State_Enabled | QStyle::State_Active | QStyle::State_Horizontal;
         option.rect = QRect(columnX(col), 0, m_view.columnWidthPixels(col), height);
         option.section = col;
-        // Elided as the header widget elides its sections.
-        const int margin =
-            2 * header.style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, &header);
-        option.text = QFontMetrics(header.font())
-                          .elidedText(m_grid.displayText(0, col), header.textElideMode(),
-                                      option.rect.width() - margin);
-        option.textAlignment = Qt::Alignment(
-            header.model()->headerData(col, Qt::Horizontal, Qt::TextAlignmentRole).toInt());
         option.orientation = Qt::Horizontal;
         option.position = m_cols.size() == 1       ? QStyleOptionHeader::OnlyOneSection
                           : i == 0                 ? QStyleOptionHeader::Beginning
                           : i + 1 == m_cols.size() ? QStyleOptionHeader::End
                                                    : QStyleOptionHeader::Middle;
+        // Elided to the label's room, as the header widget elides its sections.
+        const QRect label =
+            header.style()->subElementRect(QStyle::SE_HeaderLabel, &option, &header);
+        option.text =
+            QFontMetrics(header.font())
+                .elidedText(m_grid.displayText(0, col), header.textElideMode(), label.width());
+        option.textAlignment = Qt::Alignment(
+            header.model()->headerData(col, Qt::Horizontal, Qt::TextAlignmentRole).toInt());
         m_painter.save();
         m_painter.setFont(header.font());
         m_painter.setClipRect(option.rect, Qt::IntersectClip);

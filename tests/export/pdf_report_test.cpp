@@ -191,6 +191,34 @@ TEST_F(PdfReport, PageNumberAtTheBottomRightClearOfTheRows) {
     EXPECT_LT(lowestRow, numberTop);           // ...and its rows end above the page number
 }
 
+// The grid's own looks reach the paper: a root's text colour, cell and grid-line colours,
+// and the normal colours even while the window is disabled (as it is during an export).
+TEST_F(PdfReport, TheGridsColoursArePrintedAsInAnEnabledWindow) {
+    settings.Root_Font_Color = 0x7800C8; // stored as 0x00BBGGRR: RGB 200, 0, 120
+    addScan(3);
+    GridLook look = grid.look();
+    look.gridLines = 1;
+    look.gridColor = 0x00A000; // RGB 0, 160, 0
+    grid.setLook(look);
+    grid.setCellBackColor(5, 1, 5, 1, 0xE0FF); // RGB 255, 224, 0
+    view->setEnabled(false);
+    const QImage page = renderPage(write(false), 1, 96);
+
+    const QRect root = colorBounds(page, QColor(200, 0, 120));
+    const QRect lines = colorBounds(page, QColor(0, 160, 0));
+    const QRect back = colorBounds(page, QColor(255, 224, 0));
+    ASSERT_TRUE(root.isValid());
+    ASSERT_TRUE(lines.isValid());
+    ASSERT_TRUE(back.isValid());
+    EXPECT_LT(root.height(), 20) << "one row";
+    EXPECT_GT(lines.height(), 6 * 18) << "lines down every row";
+    EXPECT_GT(back.top(), root.bottom()) << "a cell of a row below the root";
+    // Body text in the palette's normal (black) text colour, not the disabled grey.
+    const QRect body(lines.left(), root.bottom() + 1, lines.width(),
+                     lines.bottom() - root.bottom());
+    EXPECT_TRUE(colorBounds(page.copy(body), Qt::black).isValid());
+}
+
 // A grid wider than the paper is scaled down to fit between the margins rather than cut off.
 TEST_F(PdfReport, WideGridIsScaledToThePage) {
     addScan(2);
