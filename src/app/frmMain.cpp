@@ -10,6 +10,7 @@
 #include "TreePictures.h"
 #include "mdlDrives.h"
 #include "mdlFileSearch.h"
+#include "mdlHelp.h"
 
 #include <QAction>
 #include <QActionGroup>

@@ -29,6 +29,7 @@ class QPushButton;
 class ScanTree;
 class ShellLauncher;
 class mdlFileSearch;
+class mdlHelp;
 class WorkArea;
 
 /// The main window: the path controls at the top, the scan tree `fgTree` on the left, the chart
@@ -84,11 +85,14 @@ public:
     void mnuOpenFold_Click(int Index);
     void mnuProps_Click();
     void mnuSort_Click(int Index);
+    void mnuHelp_Click(int Index);
+    void mnuVLM_URL_Click();
     void mnuUpdate_Click();
     void mnuExpRep_Click(int Index);
     void mnuOpenResFold_Click(int Index);
     /// The report root in the user's documents folder, ending in "/".
     QString ReportsFolder() const;
+    void mnuAbout_Click();
 
     // Parts the program and its tests reach --------------------------------------------
     OutlineGrid &grid() { return fgTree; }
@@ -118,6 +122,10 @@ public:
     QAction *clearRootAction() const { return mnuClearRootNode; }
     QAction *sortAction(int index) const { return mnuSort[static_cast<std::size_t>(index)]; }
     QMenu *helpMenu() const { return mnuHelpMain; }
+    /// The manual and its window; the help file is the one start-up found.
+    mdlHelp &help();
+    const QString &helpFile() const { return m_helpFile; }
+    void setHelpFile(const QString &path) { m_helpFile = path; }
     /// Opens a web or mail address with the desktop; failures are reported to the user.
     std::function<void(QWidget *owner, const QString &address)> addressOpener();
     QMenu *fileMenu() const { return mnuFile; }
@@ -183,7 +191,11 @@ private:
     QAction *mnuSep3 = nullptr;
     std::array<QAction *, 10> mnuSort{};
     QMenu *mnuHelpMain = nullptr;
+    std::array<QAction *, 3> mnuHelp{};
+    QAction *mnuVLM_URL = nullptr;
     QAction *mnuUpdate = nullptr;
+    QAction *mnuAbout = nullptr;
+    std::unique_ptr<mdlHelp> m_help;
 
     QString m_appDataDir, m_iniPath, m_helpFile;
     QString m_systemDriveRoot = QStringLiteral("/");

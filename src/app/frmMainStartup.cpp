@@ -5,6 +5,7 @@
 #include "CommandLine.h"
 #include "FormPosition.h"
 #include "HandlerTrap.h"
+#include "HelpFiles.h"
 #include "ScanTree.h"
 #include "SystemInfo.h"
 #include "basInitEntry.h"
@@ -63,8 +64,7 @@ void frmMain::Form_Load(const QString &commandLine) {
         m_osVersionNumber = SystemInfo::GetOSVersion().number;
         mnuSetOpacityMain->menuAction()->setVisible(m_osVersionNumber >= 500);
         trap.line = 6;
-        m_helpFile =
-            QCoreApplication::applicationDirPath() + QStringLiteral("/help/Cairnmeter.qhc");
+        m_helpFile = HelpFiles::DefaultHelpFile(QCoreApplication::applicationDirPath());
         trap.line = 8;
         m_systemDriveRoot = SystemInfo::SystemDriveRoot();
         trap.line = 12;

@@ -3,12 +3,15 @@
 #include "frmMain.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QWidget>
 
 int main(int argc, char **argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Cairnmeter"));
     QApplication::setOrganizationName(QStringLiteral("Velmoria"));
+    QApplication::setDesktopFileName(QStringLiteral("example.velmoria.Cairnmeter"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/cairnmeter.svg")));
 
     frmMain window;
     // A logout, shutdown or Ctrl+C closes the window the normal way, saving the settings.
