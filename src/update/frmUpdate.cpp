@@ -1,11 +1,12 @@
 #include "frmUpdate.h"
 
+#include "BusyPointer.h"
 #include "MakerSite.h"
 #include "Prompts.h"
 #include "SetClientSize.h"
 #include "UpdateFile.h"
+#include "yieldOnce.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -18,21 +19,6 @@ namespace {
 const QString webAddress() {
     return QString::fromLatin1(MakerSite::WebAddress);
 }
-
-/// The hourglass for the life of a step, restored early when a message is about to show.
-class WaitPointer {
-public:
-    WaitPointer() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitPointer() { restore(); }
-    void restore() {
-        if (m_on)
-            QApplication::restoreOverrideCursor();
-        m_on = false;
-    }
-
-private:
-    bool m_on = true;
-};
 
 QPushButton *button(const char *name, const char *caption, const char *tip, QWidget *parent) {
     auto *b = new QPushButton(QString::fromUtf8(caption), parent);
@@ -110,14 +96,14 @@ void frmUpdate::cmdCheck_Click() {
     if (m_busy)
         return;
     m_busy = true;
-    WaitPointer pointer;
+    BusyPointer pointer;
     setTall(false);
     setWindowTitle(QStringLiteral("Update"));
     cmdCheck->setEnabled(false);
     cmdDown->setEnabled(false);
     cmdLink->hide();
     txtInfo->clear();
-    QCoreApplication::processEvents();
+    yieldOnce();
     try {
         QString response;
         std::optional<QString> published;
@@ -126,7 +112,7 @@ void frmUpdate::cmdCheck_Click() {
         if (closeIfRequested())
             return;
         if (!published) {
-            pointer.restore();
+            pointer.release();
             checkFailed(QStringLiteral("The update check failed. You must check for the\n"
                                        "new version of this application manually at\n") +
                         webAddress() + u'.');
@@ -136,7 +122,7 @@ void frmUpdate::cmdCheck_Click() {
         if (!web)
             throw std::invalid_argument("malformed published version");
         if (m_own >= *web) {
-            pointer.restore();
+            pointer.release();
             m_prompts.message(this,
                               QStringLiteral("Web release ") + web->text() +
                                   QStringLiteral("\nYour release ") + m_own.text() +
@@ -161,7 +147,7 @@ void frmUpdate::cmdCheck_Click() {
         cmdCheck->setEnabled(true);
         m_busy = false;
     } catch (...) {
-        pointer.restore();
+        pointer.release();
         checkFailed(QStringLiteral("An error has occured. Update check failed.\n"
                                    "You must check for the new version of this application \n"
                                    "manually at ") +
@@ -182,7 +168,7 @@ void frmUpdate::cmdDown_Click() {
     if (m_busy)
         return;
     m_busy = true;
-    WaitPointer pointer;
+    BusyPointer pointer;
     cmdDown->setEnabled(false);
     QString response;
     std::optional<QString> address;
@@ -190,7 +176,7 @@ void frmUpdate::cmdDown_Click() {
         address = UpdateFile::payload(response, UpdateFile::DownloadTag);
     if (closeIfRequested())
         return;
-    pointer.restore();
+    pointer.release();
     m_busy = false;
     // The address comes from the network: only a web address goes to the browser.
     if (address && UpdateFile::isWebAddress(*address)) {
