@@ -143,7 +143,8 @@ struct PdfFixture : ::testing::Test {
     PdfConverter converter;
 
     PdfFixture() {
-        settings.Object_Size = 0; // bytes, so the small fixture sizes read as they are
+        QLocale::setDefault(QLocale::c()); // the grid's number texts, whatever the machine's
+        settings.Object_Size = 0;          // bytes, so the small fixture sizes read as they are
         // The program's pictures when the desktop has no icon theme.
         tree.setPictureSource([](TreePicture picture) {
             return QApplication::style()->standardIcon(
