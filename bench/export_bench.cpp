@@ -1,13 +1,14 @@
 // Builds a scan-shaped tree through the scan tree (a folder row, its subfolders, then its
-// files row, as a walk appends them), every node expanded, and writes it as CSV, as plain text
-// and as a spreadsheet, printing the seconds of each and the process's peak memory. A second
-// tree of PDF_ROWS shown rows is printed as the PDF report (grid and chart, through the grid
-// and chart widgets on the offscreen platform).
+// files row, as a walk appends them), every node expanded, and writes it as CSV, as plain text,
+// as a spreadsheet and as HTML, printing the seconds of each and the process's peak memory. A
+// second tree of PDF_ROWS shown rows is printed as the PDF report (grid and chart, through the
+// grid and chart widgets on the offscreen platform).
 //
 //   export_bench [ROWS] [FOLDER] [PDF_ROWS]
 //       FOLDER: where the reports go, a temporary one by default; PDF_ROWS: 10000 by default
 #include "ChartView.h"
 #include "GridExport.h"
+#include "GridToHTML.h"
 #include "GridToPDF.h"
 #include "OutlineGrid.h"
 #include "OutlineGridView.h"
@@ -134,8 +135,14 @@ int main(int argc, char **argv) {
     const QString csv = folder + QStringLiteral("/report.csv");
     const QString text = folder + QStringLiteral("/report.txt");
     const QString xlsx = folder + QStringLiteral("/report.xlsx");
+    const QString html = folder + QStringLiteral("/report.htm");
     const double csvS = timed("csv", [&] { return GridExport::GridToCSV(grid, csv); });
     const double textS = timed("text", [&] { return GridExport::GridToText(grid, text); });
+    const double htmlS = timed("html", [&] {
+        GridExport::HtmlOptions options;
+        options.fontName = QStringLiteral("Arial");
+        return GridExport::GridToHTML(grid, html, options);
+    });
     const double xlsxS = timed("xlsx", [&] { return XlsxExport::GridToExcel(grid, xlsx); });
     const long xlsxRssKb = peakRssKb();
     const double pdfS = benchPdf(pdfRows, folder + QStringLiteral("/report.pdf"));
@@ -145,7 +152,7 @@ int main(int argc, char **argv) {
                 static_cast<long long>(QFileInfo(text).size()),
                 static_cast<long long>(QFileInfo(xlsx).size()));
     std::printf("export_bench: rows=%d csv_s=%.3f text_s=%.3f xlsx_s=%.3f xlsx_peak_rss_kb=%ld "
-                "pdf_s=%.3f\n",
-                grid.rows(), csvS, textS, xlsxS, xlsxRssKb, pdfS);
+                "pdf_s=%.3f html_s=%.3f\n",
+                grid.rows(), csvS, textS, xlsxS, xlsxRssKb, pdfS, htmlS);
     return 0;
 }

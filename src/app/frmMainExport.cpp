@@ -6,6 +6,7 @@
 #include "ChartView.h"
 #include "GridToPDF.h"
 #include "HandlerTrap.h"
+#include "OutlineGridView.h"
 #include "ReportFile.h"
 #include "ReportFolders.h"
 #include "StoredColor.h"
@@ -154,8 +155,12 @@ bool frmMain::exportReport(const ReportFormat &format, BusyPointer &busy, int &l
     yieldOnce();
     static constexpr int writerSteps[] = {10, 11, 12, 12, 13}; // by format index
     line = format.index >= 0 && format.index < 5 ? writerSteps[format.index] : 12;
-    ReportSource source{fgTree, chMain->chart(), false,
-                        [](std::uint32_t stored) { return StoredColor::toQColor(stored); }};
+    ReportSource source{fgTree, chMain->chart()};
+    source.resolveColor = [](std::uint32_t stored) { return StoredColor::toQColor(stored); };
+    source.saveChartPicture = [this](const QString &path) { return chMain->savePicture(path); };
+    source.twipsPerPixel = twipsPerPixel();
+    source.gridWidthTwips = static_cast<int>(fgTreeView->width() * twipsPerPixel());
+    source.gridFontName = fgTreeView->font().family();
     if (format.chartOption != ReportFormat::ChartOption::None)
         source.chartIncluded = selectionAllowsChart && m_chartShown &&
                                (format.chartOption == ReportFormat::ChartOption::Html

@@ -1,6 +1,7 @@
 #include "ReportFormat.h"
 
 #include "GridExport.h"
+#include "GridToHTML.h"
 #include "XlsxExport.h"
 
 #include <QStringList>
@@ -8,14 +9,22 @@
 std::vector<ReportFormat> standardReportFormats() {
     using Option = ReportFormat::ChartOption;
     std::vector<ReportFormat> formats{
-        {0,
-         QStringLiteral("HTML"),
-         QStringLiteral("HTML"),
-         QStringLiteral("Export as HTML..."),
+        {0, QStringLiteral("HTML"), QStringLiteral("HTML"), QStringLiteral("Export as HTML..."),
          QStringLiteral("HTML File (*.htm;*.html)|*.htm;*.html|All Files (*.*)|*.*"),
-         QStringLiteral("Error in generating HTML file."),
-         Option::Html,
-         {}},
+         QStringLiteral("Error in generating HTML file."), Option::Html,
+         [](const ReportSource &s, const QString &path) {
+             GridExport::HtmlOptions options;
+             options.resolveColor = s.resolveColor;
+             options.saveChartPicture = s.saveChartPicture;
+             options.includeChart = s.chartIncluded;
+             options.twipsPerPixel = s.twipsPerPixel;
+             options.gridWidthTwips = s.gridWidthTwips;
+             options.fontName = s.gridFontName;
+             options.versionMajor = CAIRNMETER_VERSION_MAJOR;
+             options.versionMinor = CAIRNMETER_VERSION_MINOR;
+             options.versionRevision = CAIRNMETER_VERSION_PATCH;
+             return GridExport::GridToHTML(s.grid, path, options);
+         }},
         {1,
          QStringLiteral("PDF"),
          QStringLiteral("PDF"),

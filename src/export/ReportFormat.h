@@ -17,7 +17,12 @@ struct ReportSource {
     const Chart *chart = nullptr;
     bool chartIncluded = false;
     /// Turns a stored colour value (system colours included) into a colour.
-    std::function<QColor(std::uint32_t)> resolveColor;
+    std::function<QColor(std::uint32_t)> resolveColor{};
+    /// Saves the chart's current picture as a PNG file; false when it cannot.
+    std::function<bool(const QString &path)> saveChartPicture{};
+    double twipsPerPixel = 15; ///< of the screen, horizontally
+    int gridWidthTwips = 0;    ///< the grid control's own width
+    QString gridFontName{};    ///< the font the grid shows its cells in
 };
 
 /// One format of the "Export Report As..." menu: its texts, its folder below the report root,
@@ -37,8 +42,8 @@ struct ReportFormat {
     std::function<bool(const ReportSource &, const QString &path)> write;
 };
 
-/// The five formats in menu order: HTML, PDF, CSV, Plain Text, Excel. HTML and PDF come
-/// without a writer; whoever provides one sets `write` on that entry.
+/// The five formats in menu order: HTML, PDF, CSV, Plain Text, Excel. PDF comes without a
+/// writer, since it prints through the grid's and the chart's widgets: the main window sets it.
 std::vector<ReportFormat> standardReportFormats();
 
 /// A "Desc|*.a;*.b|Desc|*.*" filter in the form Qt's file dialogs take:

@@ -8,7 +8,10 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
+#include <QImage>
 #include <QMenu>
+#include <QPalette>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -103,7 +106,7 @@ TEST_F(ExportCommand, TheFileMenuOffersTheFoldersAndTheFormatsThatHaveWriters) {
     QStringList formats;
     for (QAction *a : form->fileMenu()->actions().at(3)->menu()->actions())
         formats << a->text();
-    EXPECT_EQ(formats, QStringList({"PDF", "CSV", "Plain Text", "Excel"}));
+    EXPECT_EQ(formats, QStringList({"HTML", "PDF", "CSV", "Plain Text", "Excel"}));
 }
 
 TEST_F(ExportCommand, AnEmptyTreeHasNothingToExport) {
@@ -336,4 +339,46 @@ TEST_F(ExportCommand, ThePdfReportCarriesTheChartOnlyWhenEveryConditionHolds) {
     form->settings().Chart_In_PDF_Output = true;
     form->ShowTheChart(false);
     EXPECT_FALSE(hasChart(exportPdf("pane-hidden.pdf")));
+}
+
+// An HTML report from the menu: the header in the palette's button colours, and the chart's
+// picture beside the report when a folder is selected and the HTML chart setting is on (the
+// PDF setting does not decide it).
+TEST_F(ExportCommand, TheHtmlReportTakesThePalettesColoursAndItsOwnChartSetting) {
+    scan();
+    const auto hex = [](const QColor &c) { return "\"" + c.name().toUpper() + "\""; };
+    auto rowNamed = [&](const QString &name) {
+        for (int r = 0; r < form->grid().rows(); ++r)
+            if (form->grid().text(r, 0) == name)
+                return r;
+        return -1;
+    };
+    auto exportHtml = [&](const QString &folder) {
+        prompts.shown.clear();
+        QDir().mkpath(dir.filePath(folder));
+        const QString target = dir.filePath(folder + "/report.htm");
+        prompts.saveNames << target;
+        form->exportAction(0)->trigger();
+        EXPECT_TRUE(messages().isEmpty()) << messages().join('|').toStdString();
+        expectRestored();
+        return QString::fromUtf8(readAll(target));
+    };
+    form->grid().select(rowNamed("sub"), 0);
+    form->fgTree_Click();
+    form->settings().Chart_In_PDF_Output = false;
+    const QString html = exportHtml("with");
+    const QPalette palette = QGuiApplication::palette();
+    EXPECT_TRUE(html.contains("BGCOLOR=" + hex(palette.color(QPalette::Button)) + " BORDERCOLOR="))
+        << html.left(1500).toStdString();
+    EXPECT_TRUE(
+        html.contains("<FONT COLOR=" + hex(palette.color(QPalette::ButtonText)) + ">Node</FONT>"));
+    const QStringList pictures = QDir(dir.filePath("with")).entryList({"*.png"}, QDir::Files);
+    ASSERT_EQ(pictures.size(), 1);
+    EXPECT_TRUE(html.contains("src=\"" + pictures.front() + "\""));
+    EXPECT_FALSE(QImage(dir.filePath("with/" + pictures.front())).isNull());
+
+    form->settings().Chart_In_HTML_Output = false;
+    form->settings().Chart_In_PDF_Output = true;
+    EXPECT_FALSE(exportHtml("without").contains("<img"));
+    EXPECT_TRUE(QDir(dir.filePath("without")).entryList({"*.png"}, QDir::Files).isEmpty());
 }
