@@ -7,7 +7,7 @@
 #include "MountTable.h"
 #include "OutlineGrid.h"
 #include "ScanTree.h"
-#include "Settings.h"
+#include "SettingsCatalogue.h"
 #include "mdlDrives.h"
 #include "mdlFileSearch.h"
 
@@ -36,7 +36,7 @@ int main(int argc, char **argv) {
 
     Settings settings; // Object_Size 2 (MB), no sort
     settings.Match_Parameters = pattern;
-    settings.repair();
+    SettingsCatalogue::repair(settings);
     OutlineGrid grid;
     ScanTree tree(grid, settings);
     tree.InitTreeGrid();

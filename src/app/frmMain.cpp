@@ -7,6 +7,7 @@
 #include "QtPrompts.h"
 #include "ScanTree.h"
 #include "ShellLauncher.h"
+#include "SortChoice.h"
 #include "TreePictures.h"
 #include "mdlDrives.h"
 #include "mdlFileSearch.h"
@@ -306,25 +307,16 @@ void frmMain::buildMenus() {
     }
 
     mnuSortMain = menuBar()->addMenu(QStringLiteral("&Sort"));
-    const char *captions[] = {"By Name (Ascending)",
-                              "By Name (Descending)",
-                              "-",
-                              "By Size (Ascending)",
-                              "By Size (Descending)",
-                              "-",
-                              "By # of Files (Ascending)",
-                              "By # of Files (Descending)",
-                              "-",
-                              "None"};
-    for (int i = 0; i < 10; ++i) {
-        QAction *a = captions[i][0] == '-'
+    for (int i = 0; i < static_cast<int>(mnuSort.size()); ++i) {
+        const SortChoice &choice = SortChoice::all()[static_cast<std::size_t>(i)];
+        QAction *a = choice.isSeparator()
                          ? mnuSortMain->addSeparator()
-                         : mnuSortMain->addAction(QString::fromLatin1(captions[i]));
-        a->setCheckable(captions[i][0] != '-');
+                         : mnuSortMain->addAction(QString::fromLatin1(choice.caption));
+        a->setCheckable(!choice.isSeparator());
         mnuSort[static_cast<std::size_t>(i)] = a;
         if (a->isCheckable())
             connect(a, &QAction::triggered, this, [this, i] { mnuSort_Click(i); });
     }
-    mnuSort[9]->setChecked(true);
+    mnuSort[SortChoice::NoneIndex]->setChecked(true);
     buildHelpMenu();
 }

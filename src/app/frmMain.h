@@ -226,6 +226,7 @@ private:
     void runScanOf(const QString &path);
     void reselectRows();
     void applyTreeLook();
+    void applyStoredOpacity(const QString &value);
     void buildPopupMenu();
     bool popupShowsFor(int row) const;
     QString droppablePath(const QStringList &paths) const;

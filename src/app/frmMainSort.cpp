@@ -3,37 +3,14 @@
 
 #include "BusyPointer.h"
 #include "HandlerTrap.h"
-#include "TreeCol.h"
+#include "SortChoice.h"
 #include "yieldOnce.h"
 
 #include <QAction>
 
-namespace {
-
-// Column and order of each Sort item; items without a column stop the ordering.
-struct SortChoice {
-    int column;
-    GridSort order;
-};
-constexpr SortChoice sortChoices[10] = {
-    {TreeCol::Name, GridSort::GenericAscending},
-    {TreeCol::Name, GridSort::GenericDescending},
-    {-1, GridSort::None},
-    {TreeCol::Bytes, GridSort::NumericAscending},
-    {TreeCol::Bytes, GridSort::NumericDescending},
-    {-1, GridSort::None},
-    {TreeCol::Files, GridSort::NumericAscending},
-    {TreeCol::Files, GridSort::NumericDescending},
-    {-1, GridSort::None},
-    {-1, GridSort::None},
-};
-
-} // namespace
-
 void frmMain::SetSortTags() {
-    const char *tags[] = {"100", "101", "", "200", "201", "", "300", "301", "", "-1"};
-    for (int i = 0; i < 10; ++i)
-        mnuSort[static_cast<std::size_t>(i)]->setData(QString::fromLatin1(tags[i]));
+    for (std::size_t i = 0; i < mnuSort.size(); ++i)
+        mnuSort[i]->setData(QString::fromLatin1(SortChoice::all()[i].tag));
 }
 
 void frmMain::mnuSort_Click(int Index) {
@@ -43,8 +20,8 @@ void frmMain::mnuSort_Click(int Index) {
     trap.run(
         [&] {
             trap.line = 2;
-            for (int i = 0; i < 10; ++i)
-                mnuSort[static_cast<std::size_t>(i)]->setChecked(i == Index);
+            for (std::size_t i = 0; i < mnuSort.size(); ++i)
+                mnuSort[i]->setChecked(static_cast<int>(i) == Index);
             trap.line = 3;
             yieldOnce();
             trap.line = 4;
@@ -53,10 +30,13 @@ void frmMain::mnuSort_Click(int Index) {
             trap.line = 5;
             fgTree.setCursorRow(-1);
             trap.line = 6;
-            if (Index < 0 || Index > 9 || sortChoices[Index].column < 0)
+            if (Index < 0 || Index >= static_cast<int>(SortChoice::all().size()))
+                return;
+            const SortChoice &choice = SortChoice::all()[static_cast<std::size_t>(Index)];
+            if (choice.column < 0)
                 return;
             trap.line = 7;
-            fgTree.setColSort(sortChoices[Index].column, sortChoices[Index].order);
+            fgTree.setColSort(choice.column, choice.order);
             trap.line = 8;
             // Every node's children in one pass: the same order as sorting row 1, 2, ... in
             // turn, without moving any row more than once.

@@ -46,13 +46,20 @@ public:
 
     /// How small pie slices fold into one grouped slice (see PieFolding for the rule).
     struct PieGrouping {
-        QString label = QStringLiteral("Other");
+        static constexpr QLatin1StringView DefaultLabel{"Other"};
+        QString label = DefaultLabel;
         int mode = 3;         ///< bit 1: fold by share, bit 2: cap the number of own slices
         int minPercent = 2;   ///< slices under this share of the total fold
         int minSlices = 10;   ///< nothing folds while there are this many slices or fewer
         double maxShare = 50; ///< the share rule stops once the group holds this many percent
         int style = 11;       ///< Qt::BrushStyle hatched over the grouped slice's neutral fill
         double pullOut = 0.0; ///< the grouped slice is drawn this many percent of the radius out
+
+        /// The label as the chart shows it: trimmed, and "Other" when that leaves nothing.
+        QString shownLabel() const {
+            const QString t = label.trimmed();
+            return t.isEmpty() ? QString(DefaultLabel) : t;
+        }
     };
 
     /// Everything the painter draws.

@@ -75,9 +75,7 @@ QList<ChartPainter::LegendEntry> ChartPainter::legendEntries() const {
                 entries.append({seriesColor(series), texts[series], false});
         }
         if (m_folding.otherCount > 0) {
-            const QString other = m_content.grouping.label.trimmed();
-            entries.append(
-                {groupedColor(), other.isEmpty() ? QStringLiteral("Other") : other, true});
+            entries.append({groupedColor(), m_content.grouping.shownLabel(), true});
         }
     } else {
         const qsizetype n = std::min(texts.size(), m_content.values.size());

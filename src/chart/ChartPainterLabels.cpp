@@ -44,8 +44,7 @@ QList<ChartPainter::PlacedLabel> ChartPainter::placeLabels(const QRectF &rect, c
     const auto grouped = markAt.constFind(qint64(GroupedSeries) << 32);
     if (grouped != markAt.constEnd()) {
         Chart::FloatingLabel label = m_content.labels.first();
-        const QString other = m_content.grouping.label.trimmed();
-        label.text = other.isEmpty() ? QStringLiteral("Other") : other;
+        label.text = m_content.grouping.shownLabel();
         byMark[*grouped].append(label);
     }
 

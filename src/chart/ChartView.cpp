@@ -76,8 +76,7 @@ bool ChartView::event(QEvent *event) {
     const int series = ChartPainter(*m_chart, font(), logicalDpiY()).seriesAt(rect(), help->pos());
     QString text;
     if (series == ChartPainter::GroupedSeries)
-        text = content.grouping.label.trimmed().isEmpty() ? QStringLiteral("Other")
-                                                          : content.grouping.label.trimmed();
+        text = content.grouping.shownLabel();
     else if (series >= 0 && series < content.legendTexts.size())
         text = content.legendTexts[series];
     if (text.isEmpty())

@@ -46,7 +46,7 @@ FilePattern::FilePattern(const QString &pattern) {
         const QString wildcard = piece.trimmed();
         if (wildcard.isEmpty())
             continue;
-        if (wildcard == QLatin1StringView("*.*") || wildcard.count(u'*') == wildcard.size())
+        if (wildcard == AllFiles || wildcard.count(u'*') == wildcard.size())
             m_all = true;
         Wildcard s;
         s.folded = wildcard.toCaseFolded();

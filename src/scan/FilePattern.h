@@ -11,7 +11,10 @@
 /// once, then matched against many names.
 class FilePattern {
 public:
-    explicit FilePattern(const QString &pattern = QStringLiteral("*.*"));
+    /// The pattern that matches every file name.
+    static constexpr QLatin1StringView AllFiles{"*.*"};
+
+    explicit FilePattern(const QString &pattern = AllFiles);
 
     /// True when every name matches, so a caller may skip matching.
     bool matchesAll() const { return m_all; }

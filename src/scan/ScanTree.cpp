@@ -63,7 +63,7 @@ void ScanTree::InitTreeGrid() {
     SetSizeFactor();
     m_sizeFormat = m_settings.Object_Size_Format.trimmed();
     if (m_sizeFormat.isEmpty())
-        m_sizeFormat = QStringLiteral("#,##0.##");
+        m_sizeFormat = Settings::DefaultSizeFormat;
     m_grid.setColFormat(TreeCol::Size, m_sizeFormat);
 
     m_grid.setTextRange(top, TreeCol::Name, TreeCol::Bytes,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Fixed.h"
+#include "Settings.h"
 #include "TreeCol.h"
 
 #include <QIcon>
@@ -15,7 +16,6 @@
 
 class AppError;
 class OutlineGrid;
-struct Settings;
 
 /// What a row of the scan tree is; picks its picture.
 enum class RowKind : int {
@@ -117,7 +117,7 @@ private:
     const Settings &m_settings;
     std::int32_t m_sizeFactor = 1;
     QString m_sizeUnit = QStringLiteral("B");
-    QString m_sizeFormat = QStringLiteral("#,##0.##");
+    QString m_sizeFormat = Settings::DefaultSizeFormat;
     std::array<int, static_cast<std::size_t>(TreePicture::Count)> m_pictureIds{};
     PictureSource m_pictureSource;
     ErrorSink m_errorSink;

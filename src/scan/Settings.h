@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FilePattern.h"
 #include "TreeCol.h"
 
 #include <QString>
@@ -9,12 +10,17 @@
 #include <cstdint>
 
 /// The program's setting variables, one member per key of the settings file, named by the key
-/// (the section is in the comment of each group). A fresh object holds every reading default;
-/// `repair()` applies the range rules that reading the file applies. Values are set in code;
-/// the settings file is read and written elsewhere.
+/// (the section is in the comment of each group). A fresh object holds every reading default:
+/// these initialisers are the one place the defaults are written. The settings catalogue
+/// (settings/) reads and writes them and applies the range rules.
 struct Settings {
+    /// The size column's number format when none is set.
+    static constexpr QLatin1StringView DefaultSizeFormat{"#,##0.##"};
+    /// The label of the chart's slice of small remainders when none is set.
+    static constexpr QLatin1StringView DefaultOtherLabel{"Other"};
+
     // [Scan]
-    QString Match_Parameters = QStringLiteral("*.*");
+    QString Match_Parameters = FilePattern::AllFiles;
     bool Recurse_Subfolders = true;
     bool Collapse_Root_Nodes_B4_Scan = true;
     bool Clear_Nodes_B4_Scan = false;
@@ -23,7 +29,7 @@ struct Settings {
 
     // [Appearance]
     std::int16_t Object_Size = 2; ///< 0 B, 1 KB, 2 MB, 3 GB
-    QString Object_Size_Format = QStringLiteral("#,##0.##");
+    QString Object_Size_Format = DefaultSizeFormat;
     bool Display_Wallpaper = true;
     bool Display_Gridlines = false;
     std::uint32_t Root_Font_Color = 16711680;        ///< blue
@@ -36,7 +42,7 @@ struct Settings {
     bool ThreeD_Effects = false; ///< key "3D_Effects"
     bool Chart_In_PDF_Output = true;
     bool Chart_In_HTML_Output = true;
-    QString Other_Label = QStringLiteral("Other");
+    QString Other_Label = DefaultOtherLabel;
 
     // [Main]
     bool Disp_Chart = true;
@@ -61,14 +67,6 @@ struct Settings {
     int Match_Parameter_Number = 0; ///< key "Number"
     QStringList Match_Parameter_Items;
 
-    /// Applies the reading rules: trims texts and replaces empty ones by their defaults, sets an
-    /// out-of-range `Redraw_Scan_Progress`, `Object_Size` or `Chart_Type` to 0, gives negative
-    /// `fgTree_Width` and `chMain_Width` their defaults, holds the list counts in range and drops
-    /// blank list items. Colours and column widths are taken as they are.
-    void repair();
-
-    /// The index of the Sort menu item that a stored `Sort` value selects (9 is "None").
-    static int sortMenuIndex(int sortValue);
     /// The divisor and unit text that an `Object_Size` value stands for (0 for any value
     /// outside 1 to 3).
     static std::int32_t sizeFactorOf(int objectSize);

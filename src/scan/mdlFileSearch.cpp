@@ -83,7 +83,7 @@ void mdlFileSearch::processEvents() {
 
 void mdlFileSearch::ResetSearchParams() {
     searchParams.Recurse = true;
-    searchParams.Pattern = QStringLiteral("*.*");
+    searchParams.Pattern = FilePattern::AllFiles;
     searchParams.StartPath.clear();
 }
 

@@ -21,7 +21,7 @@ struct SearchParams {
     bool Recurse = true;
     /// Directory entries looked at, over the whole run of the program; paces the abort test.
     std::uint32_t EntriesSeen = 0;
-    QString Pattern = QStringLiteral("*.*");
+    QString Pattern = FilePattern::AllFiles;
     QString StartPath;
 };
 

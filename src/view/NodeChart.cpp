@@ -51,7 +51,7 @@ void NodeChart::setStatus(const QString &text) {
 
 QString NodeChart::otherLabel() const {
     const QString label = m_settings.Other_Label.trimmed();
-    return label.isEmpty() ? QStringLiteral("Other") : label;
+    return label.isEmpty() ? QString(Settings::DefaultOtherLabel) : label;
 }
 
 int NodeChart::randomChannel() {
