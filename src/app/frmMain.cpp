@@ -6,6 +6,7 @@
 #include "OutlineGridView.h"
 #include "QtPrompts.h"
 #include "ScanTree.h"
+#include "SettingsCatalogue.h"
 #include "ShellLauncher.h"
 #include "SortChoice.h"
 #include "TreePictures.h"
@@ -71,6 +72,7 @@ frmMain::frmMain(Prompts *prompts, QWidget *parent)
     setWindowTitle(QStringLiteral("Cairnmeter"));
     setWindowIcon(themed("drive-harddisk", QStyle::SP_DriveHDIcon));
 
+    m_settingRead.assign(SettingsCatalogue::all().size(), false);
     m_tree = std::make_unique<ScanTree>(fgTree, m_settings);
     m_tree->setPictureSource(&TreePictures::icon);
     m_tree->setErrorSink([this](const QString &title, const AppError &e) {

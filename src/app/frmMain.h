@@ -10,11 +10,13 @@
 #include <QImage>
 #include <QMainWindow>
 #include <QPoint>
+#include <QRect>
 #include <QStringList>
 
 #include <array>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class BusyPointer;
 class ChartView;
@@ -201,7 +203,13 @@ private:
     QString m_systemDriveRoot = QStringLiteral("/");
     int m_osVersionNumber = 0;
     int m_lockFd = -1;
-    bool m_loaded = false; ///< Form_Load ran: closing saves the settings
+    bool m_loaded = false;        ///< Form_Load ran: closing saves the settings
+    bool m_placementRead = false; ///< start-up placed the window from the settings file
+    QRect m_placementAtStart;     ///< placementNow() once start-up had shown the window
+    /// Which settings of the catalogue start-up read from the file, by their place in it.
+    std::vector<bool> m_settingRead;
+    bool m_startPathsRead = false;
+    Settings m_settingsAtStart; ///< every setting as start-up left it
     bool m_inFormLoad = false;
     bool m_closeAfterLoad = false;
     QImage m_wallpaper; ///< the tree's background picture
@@ -235,4 +243,11 @@ private:
     void runShellCommand(const QString &title,
                          const std::function<void(const QString &, int &)> &body);
     void Form_Unload();
+    QRect placementNow() const;
+    /// Start-up's early reading of the size unit and format (before LoadINI).
+    void ReadSizeSettings();
+    /// The view and layout settings as the window's controls hold them now; returns whether an
+    /// opacity item is checked.
+    bool takeViewSettings(Settings &s) const;
+    void rememberSettingsAtStart();
 };

@@ -4,6 +4,7 @@
 #include "ChartView.h"
 #include "NodeChart.h"
 #include "OutlineGridView.h"
+#include "ScanTree.h"
 #include "SettingsCatalogue.h"
 #include "SortChoice.h"
 
@@ -18,6 +19,7 @@ void frmMain::LoadINI() {
     // Each view setting takes effect as soon as it is read, so that an error further on leaves
     // what was read before it in effect.
     SettingsCatalogue::load(s, m_iniPath, [&](const SettingsCatalogue::Setting &setting) {
+        m_settingRead[SettingsCatalogue::indexOf(setting)] = true;
         if (setting.holds(&Settings::Disp_Chart)) {
             ClearTheChart();
             ShowTheChart(s.Disp_Chart);
@@ -47,6 +49,7 @@ void frmMain::LoadINI() {
     cboStartPath->setEditText(s.Start_Path_Current);
     for (const QString &item : s.Start_Path_Items)
         cboStartPath->addItem(item);
+    m_startPathsRead = true;
 
     applyTreeLook();
     m_nodeChart->applyChartSettings();
@@ -72,10 +75,24 @@ void frmMain::applyTreeLook() {
     fgTree.setLook(look);
 }
 
-void frmMain::SaveINI() {
-    LocateSettingsFile();
-    // The view and layout settings are the state of the window's controls.
-    Settings &s = m_settings;
+void frmMain::ReadSizeSettings() {
+    for (const SettingsCatalogue::Setting *setting :
+         {&SettingsCatalogue::of(&Settings::Object_Size),
+          &SettingsCatalogue::of(&Settings::Object_Size_Format)}) {
+        SettingsCatalogue::loadOne(*setting, m_settings, m_iniPath);
+        m_settingRead[SettingsCatalogue::indexOf(*setting)] = true;
+    }
+    m_tree->SetSizeFactor();
+    m_tree->SetSizeFormat();
+    m_tree->UpdateRoots();
+}
+
+void frmMain::rememberSettingsAtStart() {
+    m_settingsAtStart = m_settings;
+    takeViewSettings(m_settingsAtStart);
+}
+
+bool frmMain::takeViewSettings(Settings &s) const {
     for (int c = 0; c < fgTree.cols() && c < Settings::ColumnCount; ++c)
         s.ColWidth[static_cast<std::size_t>(c)] = fgTree.colWidth(c);
     const double tpp = twipsPerPixel();
@@ -103,10 +120,32 @@ void frmMain::SaveINI() {
     s.Start_Path_Items.clear();
     for (int i = 0; i < cboStartPath->count(); ++i)
         s.Start_Path_Items.append(cboStartPath->itemText(i));
+    return opacityChecked;
+}
 
-    const bool opacityKept = m_osVersionNumber >= 500 && opacityChecked;
+void frmMain::SaveINI() {
+    LocateSettingsFile();
+    // The view and layout settings are the state of the window's controls.
+    Settings &s = m_settings;
+    const bool opacityKept = takeViewSettings(s) && m_osVersionNumber >= 500;
+    // A setting whose stored text start-up never read (an error ended the reading before it)
+    // keeps that text, unless the user has changed the setting since: writing the value it
+    // happens to hold would put the default over the user's own.
+    auto keepStored = [&](const SettingsCatalogue::Setting &setting) {
+        return !m_settingRead[SettingsCatalogue::indexOf(setting)] &&
+               SettingsCatalogue::storedText(setting, s) ==
+                   SettingsCatalogue::storedText(setting, m_settingsAtStart);
+    };
     SettingsCatalogue::save(s, m_iniPath, [&](const SettingsCatalogue::Setting &setting) {
-        return setting.holds(&Settings::Opacity) && !opacityKept;
+        return (setting.holds(&Settings::Opacity) && !opacityKept) || keepStored(setting);
     });
+    if (!m_startPathsRead) {
+        // The stored history follows the paths of this run.
+        Settings stored;
+        SettingsCatalogue::loadStartPaths(stored, m_iniPath, QString());
+        for (const QString &item : stored.Start_Path_Items)
+            if (!s.Start_Path_Items.contains(item))
+                s.Start_Path_Items.append(item);
+    }
     SettingsCatalogue::saveStartPaths(s, m_iniPath);
 }

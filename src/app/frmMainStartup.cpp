@@ -49,6 +49,12 @@ void frmMain::LocateSettingsFile() {
     m_iniPath = folder + QStringLiteral("Cairnmeter.ini");
 }
 
+QRect frmMain::placementNow() const {
+    const QRect normal = normalGeometry().isValid() ? normalGeometry() : geometry();
+    // The state counts too: a window maximized by the user was moved.
+    return isMaximized() ? QRect(normal.topLeft(), QSize(-1, -1)) : normal;
+}
+
 void frmMain::Form_Load(const QString &commandLine) {
     HandlerTrap trap(m_prompts, this, QStringLiteral("Error in Form_Load"));
     QString path;
@@ -67,14 +73,17 @@ void frmMain::Form_Load(const QString &commandLine) {
         m_helpFile = HelpFiles::DefaultHelpFile(QCoreApplication::applicationDirPath());
         trap.line = 8;
         m_systemDriveRoot = SystemInfo::SystemDriveRoot();
+        trap.line = 10;
+        // The unit and the size format come first, so that they hold even when reading the
+        // other settings fails.
+        ReadSizeSettings();
         trap.line = 12;
         m_search->AbortRequested = false;
         m_loaded = true; // from here on, closing writes the settings back
         trap.line = 13;
         LoadINI();
-        // The grid was prepared with the default unit; take the stored one for new scans.
         m_tree->SetSizeFactor();
-        fgTree.setColFormat(TreeCol::Size, m_settings.Object_Size_Format);
+        m_tree->SetSizeFormat();
         m_tree->UpdateRoots();
         trap.line = 14;
         cboStartPath->setEditText(m_systemDriveRoot);
@@ -84,10 +93,13 @@ void frmMain::Form_Load(const QString &commandLine) {
             cboStartPath->setEditText(path);
         trap.line = 16;
         FormPosition::LoadFormPosition(this, m_iniPath);
+        m_placementRead = true;
     });
     show();
     repaint();
     yieldOnce();
+    m_placementAtStart = placementNow();
+    rememberSettingsAtStart();
     m_inFormLoad = false;
     if (m_closeAfterLoad) {
         // Asked to close while starting (a signal handled at a yield): close now, the normal
@@ -113,7 +125,10 @@ void frmMain::Form_Unload() {
             trap.line = 1;
             SaveINI();
             trap.line = 2;
-            FormPosition::SaveFormPosition(this, m_iniPath);
+            // A stored placement that start-up never got to read is kept, unless the user
+            // has moved or sized the window since.
+            if (m_placementRead || placementNow() != m_placementAtStart)
+                FormPosition::SaveFormPosition(this, m_iniPath);
             batch.commit();
         }
         trap.line = 3;

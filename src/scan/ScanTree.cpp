@@ -61,10 +61,7 @@ void ScanTree::InitTreeGrid() {
             m_grid.addPicture(iconFor(static_cast<TreePicture>(p)));
 
     SetSizeFactor();
-    m_sizeFormat = m_settings.Object_Size_Format.trimmed();
-    if (m_sizeFormat.isEmpty())
-        m_sizeFormat = Settings::DefaultSizeFormat;
-    m_grid.setColFormat(TreeCol::Size, m_sizeFormat);
+    SetSizeFormat();
 
     m_grid.setTextRange(top, TreeCol::Name, TreeCol::Bytes,
                         QStringLiteral("Scans\t0\t") + m_sizeUnit + QStringLiteral("\t0\t0"));
@@ -76,6 +73,13 @@ void ScanTree::InitTreeGrid() {
 void ScanTree::SetSizeFactor() {
     m_sizeFactor = Settings::sizeFactorOf(m_settings.Object_Size);
     m_sizeUnit = Settings::sizeUnitOf(m_settings.Object_Size);
+}
+
+void ScanTree::SetSizeFormat() {
+    m_sizeFormat = m_settings.Object_Size_Format.trimmed();
+    if (m_sizeFormat.isEmpty())
+        m_sizeFormat = Settings::DefaultSizeFormat;
+    m_grid.setColFormat(TreeCol::Size, m_sizeFormat);
 }
 
 TreePicture ScanTree::pictureOf(RowKind kind) {

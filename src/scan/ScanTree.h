@@ -81,6 +81,9 @@ public:
     void InitTreeGrid();
     /// Takes `SizeFactor` and `SizeUnit` from `Object_Size`.
     void SetSizeFactor();
+    /// Takes `SizeFormat` from `Object_Size_Format` (trimmed; empty gives "#,##0.##") and
+    /// gives it to the Size column.
+    void SetSizeFormat();
     /// Appends one node row and returns its index.
     int AddTreeRow(const QString &Name, int Level, RowKind Kind, Fixed Bytes, bool IsRoot,
                    Fixed FileCount);

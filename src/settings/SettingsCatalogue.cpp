@@ -8,6 +8,7 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 
 namespace SettingsCatalogue {
 
@@ -46,12 +47,12 @@ const std::array<Setting, 32> table{{
     {"Chart", "Chart_In_HTML_Output", Form::Bool, Rule::None, &S::Chart_In_HTML_Output},
     {"Chart", "Other_Label", Form::Text, Rule::DefaultIfEmpty, &S::Other_Label, 0, true},
 
-    {"Main", "Col0Width", Form::ColumnWidth, Rule::None, 0},
-    {"Main", "Col1Width", Form::ColumnWidth, Rule::None, 1},
-    {"Main", "Col2Width", Form::ColumnWidth, Rule::None, 2},
-    {"Main", "Col3Width", Form::ColumnWidth, Rule::None, 3},
-    {"Main", "Col4Width", Form::ColumnWidth, Rule::None, 4},
-    {"Main", "Col5Width", Form::ColumnWidth, Rule::None, 5},
+    {"Main", "Col0Width", Form::ColumnWidth, Rule::DefaultOutside, 0, MaxColumnWidth},
+    {"Main", "Col1Width", Form::ColumnWidth, Rule::DefaultOutside, 1, MaxColumnWidth},
+    {"Main", "Col2Width", Form::ColumnWidth, Rule::DefaultOutside, 2, MaxColumnWidth},
+    {"Main", "Col3Width", Form::ColumnWidth, Rule::DefaultOutside, 3, MaxColumnWidth},
+    {"Main", "Col4Width", Form::ColumnWidth, Rule::DefaultOutside, 4, MaxColumnWidth},
+    {"Main", "Col5Width", Form::ColumnWidth, Rule::DefaultOutside, 5, MaxColumnWidth},
     {"Main", "fgTree_Width", Form::Length, Rule::DefaultIfNegative, &S::fgTree_Width},
     {"Main", "chMain_Width", Form::Length, Rule::DefaultIfNegative, &S::chMain_Width},
     {"Main", "chMain_Left", Form::WholeLength, Rule::None, &S::chMain_Left},
@@ -105,6 +106,12 @@ void applyRule(const Setting &setting, Settings &values) {
         v = v.trimmed();
         if (v.isEmpty() && setting.rule == Rule::DefaultIfEmpty)
             v = defaults().*std::get<QString Settings::*>(setting.field);
+        return;
+    }
+    case Rule::DefaultOutside: {
+        std::int32_t &v = columnWidth(values, setting.column());
+        if (v < 0 || v > setting.max)
+            v = Settings::DefaultColWidths[static_cast<std::size_t>(setting.column())];
         return;
     }
     }
@@ -185,10 +192,14 @@ void setFromText(const Setting &setting, Settings &values, const QString &text) 
     case Form::WholeLength:
         member<float>(setting, values) = static_cast<float>(IniValue::ToInt32(text));
         break;
-    case Form::ColumnWidth:
+    case Form::ColumnWidth: {
+        // Whatever does not fit becomes -1, which the range rule then repairs.
+        const double w = std::nearbyint(IniValue::Val(text));
         columnWidth(values, setting.column()) =
-            static_cast<std::int32_t>(std::lround(IniValue::Val(text)));
+            w >= 0 && w <= std::numeric_limits<std::int32_t>::max() ? static_cast<std::int32_t>(w)
+                                                                    : -1;
         break;
+    }
     }
     applyRule(setting, values);
 }
@@ -235,14 +246,23 @@ void repair(Settings &values) {
     }
 }
 
+void loadOne(const Setting &setting, Settings &values, const QString &iniPath) {
+    setFromText(setting, values,
+                readEntry(setting.section, QString::fromLatin1(setting.key), defaultText(setting),
+                          iniPath));
+}
+
+std::size_t indexOf(const Setting &setting) {
+    return static_cast<std::size_t>(&setting - all().data());
+}
+
 void load(Settings &values, const QString &iniPath,
           const std::function<void(const Setting &)> &loaded) {
     for (const bool first : {true, false}) {
         for (const Setting &s : all()) {
             if (s.readFirst != first)
                 continue;
-            setFromText(s, values,
-                        readEntry(s.section, QString::fromLatin1(s.key), defaultText(s), iniPath));
+            loadOne(s, values, iniPath);
             if (loaded)
                 loaded(s);
         }

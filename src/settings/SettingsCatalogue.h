@@ -24,7 +24,7 @@ enum class Form {
     Text,        ///< the text
     Length,      ///< the lenient numeric value, in twips, single precision
     WholeLength, ///< a strict 32-bit integer, in twips, held in single precision
-    ColumnWidth, ///< the lenient numeric value, rounded to whole twips, no range check
+    ColumnWidth, ///< the lenient numeric value, rounded to whole twips
 };
 
 /// What happens to a value outside its range.
@@ -34,7 +34,12 @@ enum class Rule {
     DefaultIfNegative, ///< a negative value becomes the default
     DefaultIfEmpty,    ///< trimmed; an empty text becomes the default
     Trimmed,           ///< trimmed
+    DefaultOutside,    ///< values from 0 to `max` are kept, any other becomes the default
 };
+
+/// The widest column width kept, in twips (100 inches): wider than any screen, while a width
+/// like 1e15 would leave no room for the grid's other columns.
+constexpr int MaxColumnWidth = 144000;
 
 /// Where a setting's value lives in `Settings`.
 using Field = std::variant<bool Settings::*, std::int16_t Settings::*, std::uint32_t Settings::*,
@@ -46,7 +51,7 @@ struct Setting {
     Form form;
     Rule rule;
     Field field;
-    int max = 0;               ///< for Rule::ZeroOutside
+    int max = 0;               ///< for Rule::ZeroOutside and Rule::DefaultOutside
     bool writeTrimmed = false; ///< the text is stored trimmed
     bool readFirst = false;    ///< read before the others: the window's own view settings
 
@@ -85,6 +90,11 @@ void resetToDefault(const Setting &setting, Settings &values);
 void resetAllToDefaults(Settings &values);
 /// Applies every range rule to the values as they stand, the lists' rules included.
 void repair(Settings &values);
+
+/// Reads one setting from the file into `values` (a missing key reads as its default).
+void loadOne(const Setting &setting, Settings &values, const QString &iniPath);
+/// Where a setting stands in `all()`.
+std::size_t indexOf(const Setting &setting);
 
 /// Reads every setting from the file into `values` (missing keys read as their defaults), the
 /// `readFirst` ones first; `loaded` is told after each, so that the caller can apply it at

@@ -361,3 +361,60 @@ TEST_F(StartupFixture, EverySettingSurvivesARestartUnderItsOwnKey) {
     EXPECT_TRUE(keys.contains("Current"));
     EXPECT_TRUE(keys.contains("frmMain"));
 }
+
+TEST_F(StartupFixture, SettingsTheLoadNeverReachedKeepTheirStoredTextAtExit) {
+    writeIni("[Main]\r\nDisp_Chart=yes\r\nSort=201\r\nOpacity=70\r\nCol0Width=4005\r\n"
+             "chMain_Left=6000\r\n"
+             "[Appearance]\r\nObject_Size=1\r\nRoot_Font_Color=255\r\n"
+             "[Scan]\r\nMatch_Parameters=*.mp3\r\nRecurse_Subfolders=0\r\n"
+             "[Start_Path_Items]\r\nNumber=2\r\n0=/srv/a/\r\n1=/srv/b/\r\n"
+             "[Positions]\r\nfrmMain=750,600,10050,7050,0\r\n");
+    restart();
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.shown[0].title, "Error in Form_Load");
+    // During the run the user changes one setting and scans one path.
+    form->mnuSetOpacity_Click(5);
+    scan(root);
+    form->close();
+    // What was never read is written back as it stood, the bad value included...
+    EXPECT_EQ(read("Main", "Disp_Chart"), "yes");
+    EXPECT_EQ(read("Main", "Sort"), "201");
+    EXPECT_EQ(read("Main", "Col0Width"), "4005");
+    EXPECT_EQ(read("Main", "chMain_Left"), "6000");
+    EXPECT_EQ(read("Appearance", "Object_Size"), "1");
+    EXPECT_EQ(read("Appearance", "Root_Font_Color"), "255");
+    EXPECT_EQ(read("Scan", "Match_Parameters"), "*.mp3");
+    EXPECT_EQ(read("Scan", "Recurse_Subfolders"), "0");
+    EXPECT_EQ(read("Positions", "frmMain"), "750,600,10050,7050,0");
+    // ...what the user changed is saved, and the new path joins the stored history.
+    EXPECT_EQ(read("Main", "Opacity"), "50");
+    EXPECT_EQ(read("Start_Path_Items", "Number"), "3");
+    EXPECT_EQ(read("Start_Path_Items", "0"), root + "/");
+    EXPECT_EQ(read("Start_Path_Items", "1"), "/srv/a/");
+    EXPECT_EQ(read("Start_Path_Items", "2"), "/srv/b/");
+}
+
+TEST_F(StartupFixture, TheSizeUnitIsReadBeforeTheOtherSettings) {
+    writeIni("[Main]\r\nDisp_Chart=yes\r\n"
+             "[Appearance]\r\nObject_Size=1\r\nObject_Size_Format=#,##0.000\r\n");
+    restart();
+    ASSERT_EQ(prompts.shown.size(), 1u); // the load stopped at its first setting
+    EXPECT_EQ(form->scanTree().SizeUnit(), "KB");
+    EXPECT_EQ(form->grid().colFormat(1), "#,##0.000");
+    EXPECT_EQ(form->grid().text(1, 2), "KB");
+    scan(root); // and a scan keeps them
+    EXPECT_EQ(form->grid().colFormat(1), "#,##0.000");
+    EXPECT_EQ(form->grid().text(2, 2), "KB");
+}
+
+TEST_F(StartupFixture, ColumnWidthsOutOfRangeAreRepairedToTheirDefaults) {
+    writeIni("[Main]\r\nCol0Width=1e15\r\nCol1Width=-5\r\nCol2Width=600\r\n");
+    restart();
+    EXPECT_TRUE(prompts.shown.empty());
+    EXPECT_EQ(form->grid().colWidth(0), 3045);
+    EXPECT_EQ(form->grid().colWidth(1), 990);
+    EXPECT_EQ(form->grid().colWidth(2), 600);
+    form->close();
+    EXPECT_EQ(read("Main", "Col0Width"), "3045");
+    EXPECT_EQ(read("Main", "Col1Width"), "990");
+}

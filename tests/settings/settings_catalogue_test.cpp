@@ -105,7 +105,7 @@ TEST(SettingsCatalogue, RepairAppliesTheRangeRulesOnly) {
     EXPECT_EQ(s.chMain_Width, 5775);
     EXPECT_EQ(s.chMain_Left, -300);
     EXPECT_EQ(s.Root_Font_Color, 0xFFFFFFFFu);
-    EXPECT_EQ(s.ColWidth[2], -40);
+    EXPECT_EQ(s.ColWidth[2], Settings::DefaultColWidths[2]); // widths outside 0 to 144000
     EXPECT_EQ(s.Start_Path_Number, 1);
     EXPECT_EQ(s.Start_Path_Items, (QStringList{"/a", "/b"}));
     EXPECT_EQ(s.Match_Parameter_Items, QStringList{"*.*"});
