@@ -276,4 +276,92 @@ std::uint64_t moveToArena(const Arena &from, Arena &to, std::uint64_t cell) {
     return storeBytes(to, p, static_cast<qsizetype>(len));
 }
 
+namespace {
+
+// An extending entry: the base reference, then the suffix with its length prefix.
+const char *extensionData(const Arena &arena, std::uint64_t ref, std::uint64_t &base,
+                          std::size_t &len, std::size_t &prefix) {
+    const char *p = arena.data() + (ref >> 2);
+    std::memcpy(&base, p, sizeof base);
+    len = getLength(p + sizeof base, prefix);
+    return p + sizeof base + prefix;
+}
+
+} // namespace
+
+std::uint64_t storeRowDataExtending(Arena &arena, std::uint64_t base, const char *suffix,
+                                    qsizetype size) {
+    if ((base & TagMask) != TagRef && (base & TagMask) != TagNumber)
+        return storeBytes(arena, suffix, size);
+    const std::size_t at = arena.size();
+    char head[sizeof base + 10];
+    std::memcpy(head, &base, sizeof base);
+    const std::size_t pn = putLength(head + sizeof base, static_cast<std::size_t>(size));
+    arena.insert(arena.end(), head, head + sizeof base + pn);
+    arena.insert(arena.end(), suffix, suffix + size);
+    return (static_cast<std::uint64_t>(at) << 2) | TagNumber;
+}
+
+QByteArray rowDataOf(const Arena &arena, std::uint64_t ref) {
+    // The pieces come last first; deep rows have many, so they are gathered without recursion.
+    std::vector<std::pair<const char *, std::size_t>> pieces;
+    std::size_t total = 0, len = 0, prefix = 0;
+    while ((ref & TagMask) == TagNumber) {
+        std::uint64_t base = 0;
+        const char *p = extensionData(arena, ref, base, len, prefix);
+        pieces.emplace_back(p, len);
+        total += len;
+        ref = base;
+    }
+    if ((ref & TagMask) == TagRef) {
+        const char *p = refData(arena, ref, len, prefix);
+        pieces.emplace_back(p, len);
+        total += len;
+    }
+    QByteArray out(static_cast<qsizetype>(total), Qt::Uninitialized);
+    char *to = out.data();
+    for (auto it = pieces.rbegin(); it != pieces.rend(); ++it) {
+        std::memcpy(to, it->first, it->second);
+        to += it->second;
+    }
+    return out;
+}
+
+std::size_t rowDataSize(const Arena &arena, std::uint64_t ref) {
+    if ((ref & TagMask) != TagNumber)
+        return arenaSize(arena, ref);
+    std::uint64_t base = 0;
+    std::size_t len = 0, prefix = 0;
+    extensionData(arena, ref, base, len, prefix);
+    return sizeof base + prefix + len;
+}
+
+std::uint64_t moveRowData(const Arena &from, Arena &to, std::uint64_t ref,
+                          std::unordered_map<std::uint64_t, std::uint64_t> &moved) {
+    const auto tag = ref & TagMask;
+    if (tag != TagNumber && tag != TagRef)
+        return ref;
+    std::vector<std::uint64_t> chain; // extending entries not copied yet, last first
+    std::uint64_t r = ref;
+    while ((r & TagMask) == TagNumber && !moved.contains(r)) {
+        chain.push_back(r);
+        std::uint64_t base = 0;
+        std::size_t len = 0, prefix = 0;
+        extensionData(from, r, base, len, prefix);
+        r = base;
+    }
+    std::uint64_t base = r;
+    if (auto done = moved.find(r); done != moved.end())
+        base = done->second;
+    else if ((r & TagMask) == TagRef)
+        base = moved[r] = moveToArena(from, to, r);
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        std::uint64_t oldBase = 0;
+        std::size_t len = 0, prefix = 0;
+        const char *p = extensionData(from, *it, oldBase, len, prefix);
+        base = moved[*it] = storeRowDataExtending(to, base, p, static_cast<qsizetype>(len));
+    }
+    return base;
+}
+
 } // namespace GridCellCodec

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 /// How the outline grid packs a cell's text into 64 bits.
@@ -61,5 +62,18 @@ QByteArray bytesOf(const Arena &arena, std::uint64_t ref);
 std::size_t arenaSize(const Arena &arena, std::uint64_t cell);
 /// Copies a referenced text into `to` and returns the new reference; other cells unchanged.
 std::uint64_t moveToArena(const Arena &from, Arena &to, std::uint64_t cell);
+
+/// Row data may extend other row data: tag 1 then refers to an entry that holds the base's
+/// reference (8 bytes) and a length-prefixed suffix, so the paths of a deep tree share their
+/// common parts instead of costing memory in the square of the depth.
+std::uint64_t storeRowDataExtending(Arena &arena, std::uint64_t base, const char *suffix,
+                                    qsizetype size);
+/// The bytes of row data, plain (tag 2) or extending (tag 1); empty for 0.
+QByteArray rowDataOf(const Arena &arena, std::uint64_t ref);
+/// Bytes of its own that row data occupies in the arena (not those of its base).
+std::size_t rowDataSize(const Arena &arena, std::uint64_t ref);
+/// Copies row data into `to`, each shared entry once: `moved` maps references already copied.
+std::uint64_t moveRowData(const Arena &from, Arena &to, std::uint64_t ref,
+                          std::unordered_map<std::uint64_t, std::uint64_t> &moved);
 
 } // namespace GridCellCodec

@@ -95,7 +95,7 @@ void OutlineGrid::removeRows(int first, int count) {
     const int last = std::min(first + count, rows()); // one past
     count = last - first;
     for (int r = first; r < last; ++r)
-        m_arenaGarbage += arenaSize(m_arena, m_rows[r].data);
+        m_arenaGarbage += rowDataSize(m_arena, m_rows[r].data);
     m_rows.erase(m_rows.begin() + first, m_rows.begin() + last);
     for (auto &column : m_cells) {
         if (column.empty())
@@ -281,8 +281,9 @@ void OutlineGrid::compactArena() {
     for (auto &column : m_cells)
         for (auto &cell : column)
             cell = moveToArena(m_arena, fresh, cell);
+    std::unordered_map<std::uint64_t, std::uint64_t> moved; // row data shared by extensions
     for (auto &rec : m_rows)
-        rec.data = moveToArena(m_arena, fresh, rec.data);
+        rec.data = moveRowData(m_arena, fresh, rec.data, moved);
     m_arena.swap(fresh);
     m_arenaGarbage = 0;
 }
@@ -291,13 +292,20 @@ void OutlineGrid::compactArena() {
 
 QByteArray OutlineGrid::rowDataBytes(int row) const {
     checkRow(row);
-    return bytesOf(m_arena, m_rows[row].data);
+    return rowDataOf(m_arena, m_rows[row].data);
 }
 
 void OutlineGrid::setRowDataBytes(int row, const QByteArray &data) {
     checkRow(row);
-    m_arenaGarbage += arenaSize(m_arena, m_rows[row].data);
+    m_arenaGarbage += rowDataSize(m_arena, m_rows[row].data);
     m_rows[row].data = data.isEmpty() ? 0 : storeBytes(m_arena, data.constData(), data.size());
+}
+
+void OutlineGrid::setRowDataExtending(int row, int baseRow, const char *suffix, qsizetype size) {
+    checkRow(row);
+    checkRow(baseRow);
+    m_arenaGarbage += rowDataSize(m_arena, m_rows[row].data);
+    m_rows[row].data = storeRowDataExtending(m_arena, m_rows[baseRow].data, suffix, size);
 }
 
 // Pictures and looks -----------------------------------------------------------------------
@@ -352,7 +360,7 @@ void OutlineGrid::setCellPicture(int row, int col, int pictureId) {
     if (pictureId < 0 || pictureId >= static_cast<int>(m_pictures.size()))
         pictureId = 0;
     if (col == 0 && pictureId < 256) {
-        m_rows[row].picture = static_cast<std::uint8_t>(pictureId);
+        m_rows[row].picture = static_cast<std::uint8_t>(pictureId) & 0xffu;
         noteContents();
         return;
     }

@@ -194,11 +194,18 @@ public:
     /// Row data as raw bytes (file names keep bytes that are not valid UTF-8).
     QByteArray rowDataBytes(int row) const;
     void setRowDataBytes(int row, const QByteArray &data);
+    /// Sets a row's data to `baseRow`'s followed by `suffix`, sharing the base's bytes: the paths
+    /// of a deep folder tree then cost memory in proportion to their number, not their length.
+    void setRowDataExtending(int row, int baseRow, const char *suffix, qsizetype size);
     QString rowData(int row) const { return QString::fromUtf8(rowDataBytes(row)); }
     void setRowData(int row, const QString &data) { setRowDataBytes(row, data.toUtf8()); }
 
     bool isNode(int row) const;
     void setNode(int row, bool on);
+    /// Outline levels run from -1 to MaxLevel; others are clamped.
+    static constexpr int MaxLevel = (1 << 23) - 1;
+    /// Row heights are clamped to this many twips.
+    static constexpr int MaxRowHeight = (1 << 23) - 1;
     int level(int row) const;
     void setLevel(int row, int level);
     GridOutlineState outlineState(int row) const;
@@ -310,11 +317,11 @@ public:
 private:
     /// One row's record; cells and links live in parallel arrays.
     struct RowRec {
-        std::uint64_t data = 0;   ///< arena reference of the row data (0 = none)
-        std::int32_t height = -1; ///< twips, -1 default
-        std::int16_t level = 0;
-        std::uint8_t flags = 0;   ///< RowFlag bits
-        std::uint8_t picture = 0; ///< picture of the outline column's cell
+        std::uint64_t data = 0;        ///< arena reference of the row data (0 = none)
+        std::int32_t height : 24 = -1; ///< twips, -1 default
+        std::uint32_t picture : 8 = 0; ///< picture of the outline column's cell
+        std::int32_t level : 24 = 0;   ///< deep enough for any folder tree met in practice
+        std::uint8_t flags = 0;        ///< RowFlag bits
     };
     static_assert(sizeof(RowRec) == 16, "row records must stay small");
     enum RowFlag : std::uint8_t { FlagNode = 1, FlagCollapsed = 2, FlagHidden = 4, FlagLooks = 8 };

@@ -113,10 +113,10 @@ int OutlineGrid::level(int row) const {
 
 void OutlineGrid::setLevel(int row, int lv) {
     checkRow(row);
-    lv = std::clamp(lv, -1, 32767);
+    lv = std::clamp(lv, -1, MaxLevel);
     if (m_rows[row].level == lv)
         return;
-    m_rows[row].level = static_cast<std::int16_t>(lv);
+    m_rows[row].level = lv;
     invalidateIndex(row);
     noteStructure();
 }
@@ -156,7 +156,7 @@ int OutlineGrid::rowHeight(int row) const {
 
 void OutlineGrid::setRowHeight(int row, int twips) {
     checkRow(row);
-    m_rows[row].height = std::max(twips, -1);
+    m_rows[row].height = std::clamp(twips, -1, MaxRowHeight);
     noteStructure();
 }
 

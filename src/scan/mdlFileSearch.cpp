@@ -14,60 +14,14 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
+#include <limits>
 #include <string>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 #include <unordered_map>
 
-namespace {
-
-// Every open folder on the way down holds a descriptor, so a deep tree needs many; the hard
-// limit is usually far above the soft one.
-void raiseDescriptorLimit() {
-    struct rlimit lim;
-    if (::getrlimit(RLIMIT_NOFILE, &lim) == 0 && lim.rlim_cur < lim.rlim_max) {
-        lim.rlim_cur = lim.rlim_max;
-        ::setrlimit(RLIMIT_NOFILE, &lim);
-    }
-}
-
-struct FdCloser {
-    int fd;
-    void close() {
-        if (fd >= 0)
-            ::close(fd);
-        fd = -1;
-    }
-    ~FdCloser() { close(); }
-};
-
-// The record getdents64 fills in; glibc declares no type for it.
-struct LinuxDirent64 {
-    ino64_t d_ino;
-    off64_t d_off;
-    unsigned short d_reclen;
-    unsigned char d_type;
-    char d_name[];
-};
-
-// Directory buffers: roomy near the top, small in deep chains, where one is held per level.
-std::size_t dirBufferSize(std::size_t depth) {
-    return depth < 32 ? 32768 : 4096;
-}
-
-bool isDotOrDotDot(const char *name) {
-    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
-}
-
-} // namespace
-
-mdlFileSearch::mdlFileSearch(ScanTree &tree)
-    : m_tree(tree), m_yield([this] { processEvents(); }), m_openDir(&mdlFileSearch::openDirectory) {
-}
+mdlFileSearch::mdlFileSearch(ScanTree &tree) : m_tree(tree), m_yield([this] { processEvents(); }) {}
 
 mdlFileSearch::~mdlFileSearch() = default;
 
@@ -87,16 +41,14 @@ void mdlFileSearch::ResetSearchParams() {
     searchParams.StartPath.clear();
 }
 
-int mdlFileSearch::openDirectory(int dirFd, const char *name) {
-    return ::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-}
-
 void mdlFileSearch::setMountTable(std::shared_ptr<const MountTable> mounts) {
     m_mounts = std::move(mounts);
     m_mountsGiven = m_mounts != nullptr;
 }
 
 QString mdlFileSearch::statusText() const {
+    if (m_statusInPath >= 0)
+        return QString::fromUtf8(m_path.constData(), m_statusInPath);
     return QString::fromUtf8(m_status);
 }
 
@@ -147,8 +99,7 @@ void mdlFileSearch::SearchFolder(const QString &Path, int Level, int FolderRow) 
 }
 
 void mdlFileSearch::SearchFolder(const QByteArray &Path, int Level, int FolderRow) {
-    raiseDescriptorLimit();
-    m_pattern = FilePattern(searchParams.Pattern);
+    m_reader.pattern = FilePattern(searchParams.Pattern);
     m_path = Path;
     if (!m_path.endsWith('/'))
         m_path.append('/');
@@ -156,91 +107,148 @@ void mdlFileSearch::SearchFolder(const QByteArray &Path, int Level, int FolderRo
     m_pseudoBelow.clear();
     struct StatusOnExit {
         mdlFileSearch *self;
-        ~StatusOnExit() { self->publishStatus(); }
+        ~StatusOnExit() {
+            self->truncatePath(0); // the next walk reuses the path
+            self->publishStatus();
+        }
     } statusOnExit{this};
     // With its trailing "/" the start path is opened even when it names a link to a folder.
-    int fd = m_openDir(AT_FDCWD, m_path.constData());
+    int fd = m_reader.openDir(AT_FDCWD, m_path.constData());
     if (fd >= 0 && !preparePseudoMounts(fd, Path)) {
         ::close(fd);
         fd = -1;
     }
-    walk(fd, Level, FolderRow, m_tree.grid().text(FolderRow, TreeCol::Name), 0);
+    m_startName = m_tree.grid().text(FolderRow, TreeCol::Name);
+    walk(fd, Level, FolderRow);
 }
 
-// One folder: its subfolders' rows (each followed by its subtree), then its files row. `fd`
-// is the folder's descriptor (or -1 when it could not be opened), which this call owns.
-//
-// Entries are read with getdents64 into a buffer per depth rather than through readdir, which
-// would stat and fcntl every folder again when it wraps the descriptor.
-void mdlFileSearch::walk(int fd, int level, int folderRow, const QString &folderName,
-                         std::size_t depth) {
-    OutlineGrid &grid = m_tree.grid();
-    qint64 files = 0, bytes = 0;
-    FdCloser closer{fd};
-    if (closer.fd >= 0) {
-        if (AbortRequested)
-            throw AppError::scanAborted();
-        yieldOnce();
-        // Deeper levels may grow the list while this level still reads from its buffer, so
-        // the buffers themselves never move.
-        if (m_buffers.size() <= depth)
-            m_buffers.resize(depth + 1);
-        if (!m_buffers[depth])
-            m_buffers[depth] = std::make_unique<char[]>(dirBufferSize(depth));
-        char *const buf = m_buffers[depth].get();
-        const qsizetype base = m_path.size();
-        for (;;) {
-            const long got = ::syscall(SYS_getdents64, closer.fd, buf, dirBufferSize(depth));
-            if (got <= 0) // end, or the folder vanished or turned unreadable
-                break;
-            for (long pos = 0; pos < got;) {
-                const auto *de = reinterpret_cast<const LinuxDirent64 *>(buf + pos);
-                pos += de->d_reclen;
-                const char *name = de->d_name;
-                unsigned char type = de->d_type;
-                struct stat st;
-                bool statted = false;
-                if (type == DT_UNKNOWN) { // some file systems do not fill in the type
-                    statted = ::fstatat(closer.fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
-                    type = statted && S_ISDIR(st.st_mode) ? DT_DIR : DT_REG;
-                }
-                if (type == DT_DIR) {
-                    if (!isDotOrDotDot(name)) {
-                        const auto len = static_cast<qsizetype>(std::strlen(name));
-                        m_path.append(name, len).append('/');
-                        const QString folder = QString::fromUtf8(name, len);
-                        const int row = m_tree.AddTreeRow(folder, level, RowKind::Folder, Fixed(),
-                                                          false, Fixed());
-                        grid.setRowDataBytes(row, m_path);
-                        // Copied into the buffer it already has: no allocation per folder.
-                        m_status.resize(m_path.size() - 1);
-                        std::memcpy(m_status.data(), m_path.constData(), m_status.size());
-                        if (searchParams.Recurse) {
-                            // A pseudo file system below is treated like a folder that cannot
-                            // be read.
-                            const bool pseudo =
-                                !m_pseudoBelow.isEmpty() &&
-                                m_pseudoBelow.contains(m_path.sliced(m_startLength));
-                            walk(pseudo ? -1 : m_openDir(closer.fd, name), level + 1, row, folder,
-                                 depth + 1);
-                        }
-                        m_path.truncate(base);
-                    }
-                } else if (m_pattern.matchesAll() || m_pattern.matches(name, std::strlen(name))) {
-                    ++files;
-                    // A file that vanished since it was listed counts with size 0.
-                    if (statted || ::fstatat(closer.fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0)
-                        if (__builtin_add_overflow(bytes, static_cast<qint64>(st.st_size), &bytes))
-                            throw AppError::overflow();
-                }
-                if (++searchParams.EntriesSeen % 50 == 0 && AbortRequested)
-                    throw AppError::scanAborted();
-            }
+// The walk keeps its own stack of folders begun and not ended, so no depth of tree can exhaust
+// the thread's stack: the top folder either enters its next subfolder (pushing it) or, with
+// none left, gets its files row and is popped. `startFd` (or -1) is owned from here on.
+void mdlFileSearch::walk(int startFd, int level, int folderRow) {
+    struct Unwind { // an abort or error leaves with folders still open
+        mdlFileSearch *self;
+        ~Unwind() {
+            self->releaseAll();
+            self->m_frames.clear();
         }
-        closer.close();
+    } unwind{this};
+    m_frames.clear();
+    m_held.clear();
+    m_peakHeld = 0;
+    enterFolder(startFd, level, folderRow);
+    while (!m_frames.empty()) {
+        const Frame &top = m_frames.back();
+        if (top.next < top.listing.subfolders.size())
+            enterNextSubfolder();
+        else
+            finishFolder();
     }
-    m_tree.AddTreeRow(QStringLiteral("<Files in ") + folderName + u'>', level, RowKind::Files,
-                      Fixed::fromInt(bytes), false, Fixed::fromInt(files));
-    grid.sortNode(folderRow);
-    grid.setOutlineState(folderRow, OutlineCollapsed);
+}
+
+// Pushes a folder whose row exists; `fd` is its descriptor, or -1 when it could not be opened,
+// which leaves it an empty listing and so a files row of zeros.
+void mdlFileSearch::enterFolder(int fd, int level, int folderRow) {
+    Frame frame;
+    frame.level = level;
+    frame.folderRow = folderRow;
+    frame.pathLength = m_path.size();
+    m_frames.push_back(std::move(frame));
+    if (fd < 0)
+        return;
+    const std::size_t index = m_frames.size() - 1;
+    hold(index, fd);
+    if (AbortRequested)
+        throw AppError::scanAborted();
+    yieldOnce();
+    FolderListing &listing = m_frames[index].listing;
+    m_reader.read(fd, listing);
+    if (!searchParams.Recurse || listing.subfolders.empty())
+        release(index);
+}
+
+// The next subfolder of the top folder: its row, then (when recursing) the folder itself on
+// the stack, before the next entry of the top folder is looked at.
+void mdlFileSearch::enterNextSubfolder() {
+    const std::size_t index = m_frames.size() - 1;
+    Frame &f = m_frames[index];
+    const FolderListing::Subfolder sub = f.listing.subfolders[f.next++];
+    countEntries(sub.entriesBefore);
+    const char *name = f.listing.name(sub);
+    const auto length = static_cast<qsizetype>(sub.nameLength);
+    const qsizetype base = m_path.size();
+    m_path.append(name, length).append('/');
+    const int level = f.level;
+    const int row = m_tree.AddTreeRow(QString::fromUtf8(name, length), level, RowKind::Folder,
+                                      Fixed(), false, Fixed());
+    // Below the start, a folder's path extends its parent's, which the walk stored itself, so
+    // the paths of a deep tree share their common parts.
+    if (index == 0)
+        m_tree.grid().setRowDataBytes(row, m_path);
+    else
+        m_tree.grid().setRowDataExtending(row, f.folderRow, m_path.constData() + base, length + 1);
+    m_statusInPath = m_path.size() - 1;
+    if (!searchParams.Recurse) {
+        truncatePath(base);
+        countEntries(1);
+        return;
+    }
+    // A pseudo file system below is treated like a folder that cannot be read.
+    const bool pseudo =
+        !m_pseudoBelow.isEmpty() && m_pseudoBelow.contains(m_path.sliced(m_startLength));
+    const int fd = pseudo ? -1 : openSubfolder(index, name);
+    if (f.next == f.listing.subfolders.size()) { // the folder's descriptor has done its work
+        release(index);
+        f.listing.releaseSubfolders();
+    }
+    enterFolder(fd, level + 1, row);
+}
+
+void mdlFileSearch::finishFolder() {
+    const std::size_t index = m_frames.size() - 1;
+    Frame &f = m_frames[index];
+    countEntries(f.listing.entriesAfter);
+    release(index);
+    if (f.listing.bytes > static_cast<unsigned __int128>(std::numeric_limits<qint64>::max()))
+        throw AppError::overflow();
+    m_tree.AddTreeRow(QStringLiteral("<Files in ") + folderName(index) + u'>', f.level,
+                      RowKind::Files, Fixed::fromInt(static_cast<qint64>(f.listing.bytes)), false,
+                      Fixed::fromInt(static_cast<qint64>(f.listing.files)));
+    OutlineGrid &grid = m_tree.grid();
+    grid.sortNode(f.folderRow);
+    grid.setOutlineState(f.folderRow, OutlineCollapsed);
+    m_frames.pop_back();
+    if (m_frames.empty())
+        return;
+    truncatePath(m_frames.back().pathLength);
+    countEntries(1); // the subfolder's own entry counts once its walk is done
+}
+
+// The status text stays a prefix of the path until the path is cut shorter than it, and is
+// copied out only then: copying it per folder would cost the square of the depth.
+void mdlFileSearch::truncatePath(qsizetype length) {
+    if (m_statusInPath >= length) {
+        m_status = m_path.left(m_statusInPath);
+        m_statusInPath = -1;
+    }
+    m_path.truncate(length);
+}
+
+// Every entry paces the abort test: at each 50th one the flag is looked at.
+void mdlFileSearch::countEntries(std::uint32_t entries) {
+    if (!AbortRequested) {
+        searchParams.EntriesSeen += entries;
+        return;
+    }
+    for (; entries > 0; --entries)
+        if (++searchParams.EntriesSeen % 50 == 0)
+            throw AppError::scanAborted();
+}
+
+// The text of column 0 of a folder's row: the start folder's as given, a subfolder's its name.
+QString mdlFileSearch::folderName(std::size_t frame) const {
+    if (frame == 0)
+        return m_startName;
+    const qsizetype from = m_frames[frame - 1].pathLength;
+    return QString::fromUtf8(m_path.constData() + from, m_frames[frame].pathLength - 1 - from);
 }

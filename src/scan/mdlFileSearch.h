@@ -2,6 +2,7 @@
 
 #include "FilePattern.h"
 #include "Fixed.h"
+#include "FolderListing.h"
 
 #include <QByteArray>
 #include <QSet>
@@ -64,11 +65,22 @@ public:
     using StatusSink = std::function<void(const QString &)>;
     void setStatusSink(StatusSink sink) { m_statusSink = std::move(sink); }
     QString statusText() const;
-    /// Opens a folder relative to a directory descriptor (AT_FDCWD for a full path); returns a
-    /// descriptor or -1 with errno set. Replaceable so that tests can refuse a folder.
-    using OpenDirFunction = std::function<int(int dirFd, const char *name)>;
-    void setOpenDirFunction(OpenDirFunction open) { m_openDir = std::move(open); }
-    static int openDirectory(int dirFd, const char *name);
+    /// The system calls that list a folder, replaceable so that tests can refuse a folder, hide
+    /// entry types or make a file vanish (see FolderReader).
+    using OpenDirFunction = FolderReader::OpenDirFunction;
+    void setOpenDirFunction(OpenDirFunction open) { m_reader.openDir = std::move(open); }
+    void setReadDirFunction(FolderReader::ReadDirFunction read) {
+        m_reader.readDir = std::move(read);
+    }
+    void setStatFunction(FolderReader::StatFunction stat) { m_reader.statAt = std::move(stat); }
+    static int openDirectory(int dirFd, const char *name) {
+        return FolderReader::openDirectory(dirFd, name);
+    }
+    /// At most this many folder descriptors are held open at once during a walk, however deep
+    /// the tree; deeper folders are reached again from a held one.
+    static constexpr std::size_t MaxHeldDescriptors = 64;
+    /// The most folder descriptors the last walk held open at once.
+    std::size_t peakHeldDescriptors() const { return m_peakHeld; }
     /// The mount table used to tell pseudo file systems; without one, the system's is read at
     /// the start of every walk.
     void setMountTable(std::shared_ptr<const MountTable> mounts);
@@ -85,24 +97,50 @@ public:
     static QString StripTrailingSlash(const QString &path);
 
 private:
+    /// A folder whose walk has begun and not ended: its listing and how far it is consumed.
+    struct Frame {
+        FolderListing listing;
+        std::size_t next = 0; ///< next subfolder of the listing to enter
+        int fd = -1;          ///< held while subfolders remain to be entered, within the bound
+        int level = 0;        ///< the outline level of its children
+        int folderRow = 0;
+        qsizetype pathLength = 0; ///< m_path up to and including this folder's "/"
+    };
+
     ScanTree &m_tree;
     YieldFunction m_yield;
     StatusSink m_statusSink;
-    OpenDirFunction m_openDir;
+    FolderReader m_reader;
     std::shared_ptr<const MountTable> m_mounts;
     bool m_mountsGiven = false;
     QSet<QByteArray> m_pseudoBelow; // pseudo mount points, relative to the start, ending in "/"
     qsizetype m_startLength = 0;    // length of the start path within m_path
     std::chrono::steady_clock::time_point m_lastEvents;
-    FilePattern m_pattern;
-    QByteArray m_path;   // the folder being walked, ending in "/"
-    QByteArray m_status; // Path + name of the folder entered last
+    QByteArray m_path;             // the folder being walked, ending in "/"
+    QByteArray m_status;           // Path + name of the folder entered last, unless:
+    qsizetype m_statusInPath = -1; // its length, while it is the start of m_path
+    QString m_startName;           // column 0 of the start folder's row
 
-    std::vector<std::unique_ptr<char[]>> m_buffers; // one directory buffer per depth, reused
+    std::vector<Frame> m_frames;     // the walk's own stack, start folder first
+    std::vector<std::size_t> m_held; // frames holding a descriptor, shallowest first
+    std::size_t m_peakHeld = 0;
 
-    /// `folderName` is the text of the folder row's column 0.
-    void walk(int fd, int level, int folderRow, const QString &folderName, std::size_t depth);
+    void walk(int startFd, int level, int folderRow);
+    void enterFolder(int fd, int level, int folderRow);
+    void enterNextSubfolder();
+    void finishFolder();
+    void countEntries(std::uint32_t entries);
+    void truncatePath(qsizetype length);
+    QString folderName(std::size_t frame) const;
     bool preparePseudoMounts(int startFd, const QByteArray &startPath);
     void yieldOnce();
     void publishStatus();
+
+    // Folder descriptors (mdlFileSearchDescriptors.cpp).
+    int openSubfolder(std::size_t parent, const char *name);
+    int descriptorOf(std::size_t frame);
+    void hold(std::size_t frame, int fd);
+    void release(std::size_t frame);
+    void evictOne();
+    void releaseAll();
 };

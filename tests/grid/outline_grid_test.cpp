@@ -471,3 +471,58 @@ TEST(OutlineGridCells, FixedValuesWriteTheSameCellAsTheirText) {
     EXPECT_EQ(changes, 11);
     EXPECT_EQ(previous, "922337203685477,5807"); // column 1's last value before the last write
 }
+
+TEST(OutlineGridRowData, ExtendingRowDataSurvivesSortsRewritesAndCompaction) {
+    OutlineGrid g;
+    g.setCols(1);
+    g.setRows(1);
+    const int top = g.addRow();
+    g.setRowDataBytes(top, "/start/");
+    std::vector<int> chain{top};
+    QByteArray expected = "/start/";
+    std::vector<QByteArray> paths{expected};
+    for (int i = 0; i < 3000; ++i) {
+        const int r = g.addRow();
+        g.setLevel(r, i + 1);
+        const QByteArray part = "p" + QByteArray::number(i) + "/";
+        g.setRowDataExtending(r, chain.back(), part.constData(), part.size());
+        chain.push_back(r);
+        expected += part;
+        paths.push_back(expected);
+    }
+    // The base row's data may be replaced later: rows that extended it keep what they extended.
+    const int side = g.addRow();
+    g.setLevel(side, 1);
+    g.setRowDataExtending(side, top, "side/", 5);
+    g.setRowDataBytes(top, "/elsewhere/");
+    paths[0] = "/elsewhere/";
+    // Enough rewritten text to make the next row removal compact the arena.
+    for (int round = 0; round < 8; ++round)
+        g.setText(top, 0, QString(300000, QChar(u'a' + round)));
+    const int doomed = g.addRow();
+    g.setLevel(doomed, 0);
+    g.removeRows(doomed, 1);
+    for (std::size_t i = 0; i < chain.size(); i += 97)
+        EXPECT_EQ(g.rowDataBytes(chain[i]), paths[i]) << i;
+    EXPECT_EQ(g.rowDataBytes(chain.back()), paths.back());
+    EXPECT_EQ(g.rowDataBytes(side), "/start/side/");
+    EXPECT_EQ(g.rowData(chain[2]), "/start/p0/p1/"); // as if the bytes had been copied
+}
+
+TEST(OutlineGridLinks, LevelsGoFarBeyondSixteenBits) {
+    OutlineGrid g;
+    g.setCols(1);
+    g.setRows(1);
+    const int levels = 70000;
+    for (int i = 0; i <= levels; ++i)
+        g.setLevel(g.addRow(), i);
+    EXPECT_EQ(g.level(levels + 1), levels);
+    EXPECT_EQ(g.parentRow(levels + 1), levels);
+    EXPECT_EQ(g.subtreeEnd(1), levels + 2);
+    g.setLevel(1, OutlineGrid::MaxLevel + 10);
+    EXPECT_EQ(g.level(1), OutlineGrid::MaxLevel);
+    g.setRowHeight(2, 1 << 30);
+    EXPECT_EQ(g.rowHeight(2), OutlineGrid::MaxRowHeight);
+    g.setRowHeight(2, -5);
+    EXPECT_EQ(g.rowHeight(2), -1);
+}

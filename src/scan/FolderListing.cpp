@@ -1,0 +1,92 @@
+#include "FolderListing.h"
+
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace {
+
+// The record getdents64 fills in; glibc declares no type for it.
+struct LinuxDirent64 {
+    ino64_t d_ino;
+    off64_t d_off;
+    unsigned short d_reclen;
+    unsigned char d_type;
+    char d_name[];
+};
+
+bool isDotOrDotDot(const char *name) {
+    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+} // namespace
+
+void FolderListing::releaseSubfolders() {
+    QByteArray().swap(names);
+    std::vector<Subfolder>().swap(subfolders);
+}
+
+FolderReader::FolderReader()
+    : openDir(&FolderReader::openDirectory), readDir(&FolderReader::readDirectory),
+      statAt(&FolderReader::statEntry), m_buffer(std::make_unique<char[]>(BufferSize)) {}
+
+FolderReader::~FolderReader() = default;
+
+int FolderReader::openDirectory(int dirFd, const char *name) {
+    return ::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+}
+
+// Entries are read with getdents64 rather than through readdir, which would stat and fcntl
+// every folder again when it wraps the descriptor.
+long FolderReader::readDirectory(int fd, char *buffer, std::size_t size) {
+    return ::syscall(SYS_getdents64, fd, buffer, size);
+}
+
+int FolderReader::statEntry(int dirFd, const char *name, struct stat *st) {
+    return ::fstatat(dirFd, name, st, AT_SYMLINK_NOFOLLOW);
+}
+
+void FolderReader::read(int fd, FolderListing &out) {
+    out = FolderListing();
+    char *const buf = m_buffer.get();
+    const bool all = pattern.matchesAll();
+    std::uint32_t since = 0; // entries since the last subfolder
+    for (;;) {
+        const long got = readDir(fd, buf, BufferSize);
+        if (got <= 0) // end, or the folder vanished or turned unreadable
+            break;
+        for (long pos = 0; pos < got;) {
+            const auto *de = reinterpret_cast<const LinuxDirent64 *>(buf + pos);
+            pos += de->d_reclen;
+            const char *name = de->d_name;
+            unsigned char type = de->d_type;
+            struct stat st;
+            bool statted = false;
+            if (type == DT_UNKNOWN) { // some file systems do not fill in the type
+                statted = statAt(fd, name, &st) == 0;
+                type = statted && S_ISDIR(st.st_mode) ? DT_DIR : DT_REG;
+            }
+            if (type == DT_DIR) {
+                if (!isDotOrDotDot(name)) {
+                    const auto len = std::strlen(name);
+                    out.subfolders.push_back({static_cast<std::uint32_t>(out.names.size()),
+                                              static_cast<std::uint32_t>(len), since});
+                    out.names.append(name, static_cast<qsizetype>(len + 1)); // with its NUL
+                    since = 0;
+                    continue;
+                }
+            } else if (all || pattern.matches(name, std::strlen(name))) {
+                ++out.files;
+                // A file that vanished since it was listed counts with size 0.
+                if (statted || statAt(fd, name, &st) == 0)
+                    if (st.st_size > 0)
+                        out.bytes += static_cast<unsigned __int128>(st.st_size);
+            }
+            ++since;
+        }
+    }
+    out.entriesAfter = since;
+}

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "FilePattern.h"
+
+#include <QByteArray>
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+struct stat;
+
+/// What one pass over a folder's entries found, in the form the walk consumes it: the subfolders
+/// in the order the file system listed them, how many other entries came before each, and the
+/// count and byte sum of the matching files. File names are not kept, so a folder of many files
+/// costs a few bytes.
+struct FolderListing {
+    struct Subfolder {
+        std::uint32_t nameAt = 0;        ///< offset of the name in `names`
+        std::uint32_t nameLength = 0;    ///< without the NUL that ends it in `names`
+        std::uint32_t entriesBefore = 0; ///< other entries since the previous subfolder
+    };
+
+    QByteArray names; ///< subfolder names, each ending in a NUL
+    std::vector<Subfolder> subfolders;
+    std::uint32_t entriesAfter = 0; ///< entries after the last subfolder ("." and ".." too)
+    std::uint64_t files = 0;        ///< matching files
+    unsigned __int128 bytes = 0;    ///< their sizes; cannot wrap, as each is below 2^63
+
+    const char *name(const Subfolder &sub) const { return names.constData() + sub.nameAt; }
+    /// Frees the names and subfolder records once every subfolder has been entered.
+    void releaseSubfolders();
+};
+
+/// Reads a folder's entries (getdents64 on its descriptor, one pass) into a FolderListing and
+/// sizes the matching files with fstatat, never following a link. An entry whose type the file
+/// system does not report is stat'ed to learn it. The three system calls are replaceable so
+/// tests can refuse a folder, hide entry types or make a file vanish.
+class FolderReader {
+public:
+    /// Opens a folder relative to a directory descriptor (AT_FDCWD for a full path); returns a
+    /// descriptor or -1 with errno set.
+    using OpenDirFunction = std::function<int(int dirFd, const char *name)>;
+    /// Fills `buffer` with linux_dirent64 records as getdents64 does; returns the bytes filled,
+    /// 0 at the end, -1 on an error.
+    using ReadDirFunction = std::function<long(int fd, char *buffer, std::size_t size)>;
+    /// Looks up an entry as fstatat(dirFd, name, st, AT_SYMLINK_NOFOLLOW) does.
+    using StatFunction = std::function<int(int dirFd, const char *name, struct stat *st)>;
+
+    FolderReader();
+    ~FolderReader();
+    FolderReader(const FolderReader &) = delete;
+    FolderReader &operator=(const FolderReader &) = delete;
+
+    static int openDirectory(int dirFd, const char *name);
+    static long readDirectory(int fd, char *buffer, std::size_t size);
+    static int statEntry(int dirFd, const char *name, struct stat *st);
+
+    OpenDirFunction openDir;
+    ReadDirFunction readDir;
+    StatFunction statAt;
+
+    /// The files counted; set before each walk.
+    FilePattern pattern;
+
+    /// Lists the folder open on `fd`. A folder that turns unreadable part way keeps what was
+    /// read before.
+    void read(int fd, FolderListing &out);
+
+private:
+    static constexpr std::size_t BufferSize = 32768;
+    std::unique_ptr<char[]> m_buffer;
+};
