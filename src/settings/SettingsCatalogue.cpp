@@ -69,7 +69,7 @@ const Settings &defaults() {
 }
 
 template <typename V> auto &columnWidth(V &values, int column) {
-    return values.ColWidth[static_cast<std::size_t>(column)];
+    return values.ColWidth.at(static_cast<std::size_t>(column));
 }
 
 // A lenient 16-bit value: out of range is an overflow, as storing it would be.
@@ -111,7 +111,7 @@ void applyRule(const Setting &setting, Settings &values) {
     case Rule::DefaultOutside: {
         std::int32_t &v = columnWidth(values, setting.column());
         if (v < 0 || v > setting.max)
-            v = Settings::DefaultColWidths[static_cast<std::size_t>(setting.column())];
+            v = Settings::DefaultColWidths.at(static_cast<std::size_t>(setting.column()));
         return;
     }
     }
