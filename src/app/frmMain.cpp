@@ -225,7 +225,10 @@ void frmMain::buildTopBand(QWidget *band) {
     // Enter in the path box starts the scan, as the default button would in a dialog. It is
     // taken before the line edit sees it: the line edit reports Enter through the combo box as
     // well, and the combo box reports a typed path that is in the list as chosen, so a signal
-    // would start the scan two or three times.
+    // would start the scan two or three times. Keys from the window system reach the combo box,
+    // which has the focus and hands them to its line edit without passing event filters, so
+    // both are watched.
+    cboStartPath->installEventFilter(this);
     cboStartPath->lineEdit()->installEventFilter(this);
 }
 

@@ -126,7 +126,8 @@ void frmMain::setCloseBoxLook(int look) {
 }
 
 bool frmMain::eventFilter(QObject *watched, QEvent *event) {
-    if (watched == cboStartPath->lineEdit() && event->type() == QEvent::KeyPress) {
+    if ((watched == cboStartPath || watched == cboStartPath->lineEdit()) &&
+        event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             cmdBeginScan_Click();

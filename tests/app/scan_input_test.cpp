@@ -8,6 +8,7 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
@@ -30,13 +31,15 @@ struct ScanInputFixture : MainFixture {
             n += form->grid().level(r) == 0;
         return n;
     }
-    // Types a path into the path box and presses Enter, as a user would.
+    // Types a path into the path box and presses Enter, as a user would. The window system
+    // delivers the keys to the combo box, which holds the focus and passes them on to its line
+    // edit itself.
     void typeAndEnter(const QString &path) {
-        QLineEdit *edit = form->startPathBox()->lineEdit();
-        edit->setFocus();
-        edit->selectAll();
-        QTest::keyClicks(edit, path);
-        QTest::keyClick(edit, Qt::Key_Return);
+        QComboBox *box = form->startPathBox();
+        box->setFocus();
+        box->lineEdit()->selectAll();
+        QTest::keyClicks(box, path);
+        QTest::keyClick(box, Qt::Key_Return);
     }
 };
 
