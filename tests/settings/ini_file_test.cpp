@@ -1,6 +1,7 @@
 // The settings file as a whole: what survives a write byte for byte, hand-edited forms, one
 // replacement per save, and two copies of the program writing at once.
 #include "NativeText.h"
+#include "TempIniFile.h"
 #include "basInitEntry.h"
 
 #include <QDir>
@@ -20,19 +21,7 @@ using namespace basInitEntry;
 
 namespace {
 
-struct IniFileFixture : ::testing::Test {
-    QTemporaryDir dir;
-    QString path = dir.filePath("Cairnmeter.ini");
-
-    void writeRaw(const QByteArray &bytes) {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-    }
-    QByteArray raw() const {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+struct IniFileFixture : TempIniFile {
     ino_t inode() const {
         struct stat st;
         return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_ino : 0;

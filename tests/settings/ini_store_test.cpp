@@ -1,6 +1,7 @@
 #include "AppError.h"
 #include "FormPosition.h"
 #include "IniValue.h"
+#include "TempIniFile.h"
 #include "basInitEntry.h"
 
 #include <QDir>
@@ -12,20 +13,7 @@ using namespace basInitEntry;
 
 namespace {
 
-struct IniFixture : ::testing::Test {
-    QTemporaryDir dir;
-    QString path = dir.filePath("Cairnmeter.ini");
-
-    void writeRaw(const QByteArray &bytes) {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-    }
-    QByteArray raw() const {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-};
+using IniFixture = TempIniFile;
 
 int errorNumber(const std::function<void()> &f) {
     try {

@@ -1,6 +1,7 @@
 #include "AppError.h"
 #include "SettingsCatalogue.h"
 #include "SortChoice.h"
+#include "TempIniFile.h"
 #include "basInitEntry.h"
 
 #include <QFile>
@@ -12,15 +13,7 @@ namespace {
 
 using SettingsCatalogue::Setting;
 
-struct CatalogueFixture : ::testing::Test {
-    QTemporaryDir dir;
-    QString path = dir.filePath("Cairnmeter.ini");
-
-    void writeRaw(const QByteArray &bytes) {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-    }
+struct CatalogueFixture : TempIniFile {
     QString read(const char *section, const char *key) const {
         return basInitEntry::ReadIniEntry(QString::fromLatin1(section), QString::fromLatin1(key),
                                           QStringLiteral("<none>"), path);
