@@ -12,12 +12,24 @@ QString quoted(QString text) {
     return u'"' + text + u'"';
 }
 
+// Whether a word of the command line starts with one of the keys that take a value.
+bool startsWithKey(const QString &a) {
+    return a.size() >= 2 && a[0] == u'/' && QStringLiteral("fior").contains(a[1].toLower());
+}
+
+bool hasKey(const QStringList &tokens, const QString &key) {
+    for (const QString &t : tokens)
+        if (t.compare(key, Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
 } // namespace
 
 QString joinArguments(const QStringList &arguments) {
     QStringList parts;
     for (const QString &a : arguments) {
-        const bool key = a.size() >= 2 && a[0] == u'/' && a[1].toLower() == u'f';
+        const bool key = startsWithKey(a);
         if (key && a.size() == 2)
             parts << a;
         else if (key && (a[2] == u'=' || a[2] == u':'))
@@ -28,11 +40,15 @@ QString joinArguments(const QStringList &arguments) {
     return parts.join(u' ');
 }
 
-QString fromArgv(int argc, const char *const *argv) {
+QStringList argumentsOf(int argc, const char *const *argv) {
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << NativeText::decode(argv[i]);
-    return joinArguments(arguments);
+    return arguments;
+}
+
+QString fromArgv(int argc, const char *const *argv) {
+    return joinArguments(argumentsOf(argc, argv));
 }
 
 QStringList ParseKeyValueString(const QString &KeyValueString, int MaxArgs) {
@@ -82,6 +98,75 @@ QString CommandLineGetValue(const QString &commandLine, const QString &KeyToFind
 QString GetCmdLine(const QString &commandLine) {
     const QString value = CommandLineGetValue(commandLine, QStringLiteral("/f")).trimmed();
     return value.isEmpty() ? QString() : mdlFileSearch::NormalizePath(value);
+}
+
+int reportFormatIndex(const QString &name) {
+    static const char *const names[] = {"html", "pdf", "csv", "text", "xlsx"};
+    for (int i = 0; i < 5; ++i)
+        if (name.compare(QLatin1StringView(names[i]), Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+Request parseArguments(const QStringList &arguments) {
+    Request request;
+    for (const QString &a : arguments) {
+        if (a == u"/?" || a == u"-h" || a == u"--help") {
+            request.mode = Request::Mode::Help;
+            return request;
+        }
+        if (a == u"--version")
+            request.mode = Request::Mode::Version;
+    }
+    if (request.mode == Request::Mode::Version)
+        return request;
+
+    request.commandLine = joinArguments(arguments);
+    const QStringList tokens = ParseKeyValueString(request.commandLine, 25);
+    request.scanPath = GetCmdLine(request.commandLine);
+    request.scanFile = CommandLineGetValue(request.commandLine, QStringLiteral("/i"));
+    const bool wantsReport =
+        hasKey(tokens, QStringLiteral("/r")) || hasKey(tokens, QStringLiteral("/o"));
+    if (!wantsReport)
+        return request;
+
+    auto invalid = [&request](const QString &error) {
+        request.mode = Request::Mode::Invalid;
+        request.error = error;
+        return request;
+    };
+    const QString format = CommandLineGetValue(request.commandLine, QStringLiteral("/r")).trimmed();
+    request.reportFile = CommandLineGetValue(request.commandLine, QStringLiteral("/o"));
+    if (format.isEmpty() || request.reportFile.isEmpty())
+        return invalid(QStringLiteral("a report needs both /r FORMAT and /o FILE"));
+    request.reportFormat = reportFormatIndex(format);
+    if (request.reportFormat < 0)
+        return invalid(QStringLiteral("unknown report format \"") + format +
+                       QStringLiteral("\" (use html, pdf, csv, text or xlsx)"));
+    if (request.scanPath.isEmpty())
+        return invalid(QStringLiteral("a report needs a folder to scan (/f PATH)"));
+    request.mode = Request::Mode::Report;
+    return request;
+}
+
+QString usageText() {
+    return QStringLiteral(
+        "Usage: cairnmeter [/f PATH] [/i SCANFILE]\n"
+        "       cairnmeter (/f PATH | /i SCANFILE) /r FORMAT /o FILE\n"
+        "\n"
+        "Shows where the space of a disk has gone.\n"
+        "\n"
+        "  /f PATH      scan the folder PATH at once\n"
+        "  /i SCANFILE  open a saved scan (ncdu's JSON export format, as written by\n"
+        "               Cairnmeter, ncdu -o or gdu -o)\n"
+        "  /r FORMAT    write a report without a window: html, pdf, csv, text or xlsx\n"
+        "  /o FILE      the report's file name (replaced when the report is complete)\n"
+        "  /?, -h, --help  show this help\n"
+        "  --version    show the version\n"
+        "\n"
+        "A key may be joined to its value with '=' or ':' (/r=csv). A report run uses the\n"
+        "stored settings but never changes them; it ends with status 0 when the report was\n"
+        "written and 1 otherwise, with the reason on standard error.\n");
 }
 
 } // namespace CommandLine

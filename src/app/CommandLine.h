@@ -3,18 +3,53 @@
 #include <QString>
 #include <QStringList>
 
-/// The program's command line: one key, "/f", followed by the path to scan at once. The key
-/// may be joined to its value by a blank, "=" or ":".
+/// The program's command line: "/f" followed by the path to scan at once, "/i" followed by a
+/// saved scan to open, and "/r" with a report format and "/o" with a file name, which write that
+/// report without a window. A key may be joined to its value by a blank, "=" or ":".
 namespace CommandLine {
 
+/// What the program was asked to do, read from its arguments.
+struct Request {
+    enum class Mode {
+        Window,  ///< the main window, scanning or opening what the command line names
+        Report,  ///< write one report and end, without a window
+        Help,    ///< print the usage
+        Version, ///< print the version
+        Invalid, ///< a report was asked for in a way that cannot be done; see `error`
+    };
+    Mode mode = Mode::Window;
+    QString commandLine;   ///< the arguments joined as joinArguments() does
+    QString scanPath;      ///< from "/f", normalised; empty when not given
+    QString scanFile;      ///< from "/i"; empty when not given
+    int reportFormat = -1; ///< the report format's menu index (0 HTML ... 4 Excel)
+    QString reportFile;    ///< from "/o"
+    QString error;         ///< one line, for Mode::Invalid
+};
+
+/// The names "/r" takes, by report format index: html, pdf, csv, text, xlsx.
+int reportFormatIndex(const QString &name);
+
+/// Reads the arguments (without the program's own name). "/?", "-h" and "--help" anywhere ask
+/// for the usage, "--version" for the version. "/r" or "/o" make it a report run, which needs
+/// both of them and a "/f" path or an "/i" scan file. Other words are ignored, as the window's
+/// own command line always did.
+Request parseArguments(const QStringList &arguments);
+
+/// The usage text, ending in a line break.
+QString usageText();
+
 /// The arguments as one text, as a shell hands a command line to a program: joined with
-/// blanks. Every argument but the key itself ("/f", or "/f=" or "/f:" joined to a value) is
+/// blanks. Every argument but a key itself ("/f", "/i", "/r", "/o", or such a key with "=" or
+/// ":" joined to a value) is
 /// enclosed in double quotes, and so is such a joined value, so that a path reaches the parser
 /// whole whatever it contains (blanks, ":", "="); a quote inside it is doubled.
 QString joinArguments(const QStringList &arguments);
 
-/// The command line of a program started with `argv` (its own name first): the arguments,
-/// taken as the system's bytes without loss (NativeText), joined by joinArguments.
+/// The arguments of a program started with `argv` (its own name first), taken as the system's
+/// bytes without loss (NativeText).
+QStringList argumentsOf(int argc, const char *const *argv);
+
+/// The command line of a program started with `argv`: argumentsOf() joined by joinArguments.
 QString fromArgv(int argc, const char *const *argv);
 
 /// Splits a text into at most `MaxArgs` tokens. Blanks, tabs, "=" and ":" outside double quotes

@@ -52,8 +52,9 @@ public:
     void Form_Load(const QString &commandLine);
     void LoadINI();
     void SaveINI();
-    /// Finds (creating when missing) the settings folder; sets AppDataDir and IniPath.
-    void LocateSettingsFile();
+    /// Finds (creating when missing, unless `create` is false) the settings folder; sets
+    /// AppDataDir and IniPath.
+    void LocateSettingsFile(bool create = true);
     const QString &IniPath() const { return m_iniPath; }
     const QString &AppDataDir() const { return m_appDataDir; }
 
@@ -92,6 +93,14 @@ public:
     void mnuUpdate_Click();
     void mnuExpRep_Click(int Index);
     void mnuOpenResFold_Click(int Index);
+    /// Writes the report of a format (by menu index) of the tree as it stands, with the chart
+    /// as the selection and the settings allow, without asking anything: the export command's
+    /// writing step. Throws AppError (or the writer's error) when the file was not written.
+    void writeReportTo(int Index, const QString &fileName);
+    /// Start-up for a run without a window (a report from the command line): the settings are
+    /// read but never written, no lock is taken, and the window is laid out as it would show
+    /// without ever reaching the screen. Errors in the settings are passed to `warn`.
+    void LoadForReport(const std::function<void(const QString &)> &warn);
     /// The report root in the user's documents folder, ending in "/".
     QString ReportsFolder() const;
     void mnuAbout_Click();
@@ -226,6 +235,8 @@ private:
     void buildHelpMenu();
     void buildFileMenu();
     bool exportReport(const ReportFormat &format, BusyPointer &busy, int &line);
+    bool writeReport(const ReportFormat &format, const QString &fileName,
+                     bool selectionAllowsChart);
     void fillDriveList();
     void layoutWorkArea();
     void setCloseBoxLook(int look); // 0 normal, 1 hover, 2 pressed

@@ -155,6 +155,19 @@ bool frmMain::exportReport(const ReportFormat &format, BusyPointer &busy, int &l
     yieldOnce();
     static constexpr int writerSteps[] = {10, 11, 12, 12, 13}; // by format index
     line = format.index >= 0 && format.index < 5 ? writerSteps[format.index] : 12;
+    if (!writeReport(format, fileName, selectionAllowsChart)) {
+        line = 15;
+        throw AppError(AppError::ReportNotGenerated, format.failure);
+    }
+    line = 14;
+    busy.release();
+    // The shell shows its own message when it cannot open the report; the export is done.
+    mdlProperties::ShellOpen(fileName, 1, QString(), this, m_prompts, shellLauncher());
+    return true;
+}
+
+bool frmMain::writeReport(const ReportFormat &format, const QString &fileName,
+                          bool selectionAllowsChart) {
     ReportSource source{fgTree, chMain->chart()};
     source.resolveColor = [](std::uint32_t stored) { return StoredColor::toQColor(stored); };
     source.saveChartPicture = [this](const QString &path) { return chMain->savePicture(path); };
@@ -166,17 +179,14 @@ bool frmMain::exportReport(const ReportFormat &format, BusyPointer &busy, int &l
                                (format.chartOption == ReportFormat::ChartOption::Html
                                     ? m_settings.Chart_In_HTML_Output
                                     : m_settings.Chart_In_PDF_Output);
-    const bool written = ReportFile::writeReplacing(
+    return ReportFile::writeReplacing(
         fileName, [&](const QString &path) { return format.write(source, path); });
-    if (!written) {
-        line = 15;
+}
+
+void frmMain::writeReportTo(int Index, const QString &fileName) {
+    const ReportFormat &format = reportFormat(Index);
+    if (!format.write || !writeReport(format, fileName, selectionHasChart(fgTree)))
         throw AppError(AppError::ReportNotGenerated, format.failure);
-    }
-    line = 14;
-    busy.release();
-    // The shell shows its own message when it cannot open the report; the export is done.
-    mdlProperties::ShellOpen(fileName, 1, QString(), this, m_prompts, shellLauncher());
-    return true;
 }
 
 void frmMain::mnuOpenResFold_Click(int Index) {

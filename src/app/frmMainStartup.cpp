@@ -36,15 +36,18 @@ void ensureFolder(const QString &path) {
 
 } // namespace
 
-void frmMain::LocateSettingsFile() {
+void frmMain::LocateSettingsFile(bool create) {
     // The per-user configuration folder ($XDG_CONFIG_HOME or ~/.config).
     QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
     // A new account may not have its configuration folder yet; it is made like ours.
-    QDir().mkpath(folder);
+    if (create)
+        QDir().mkpath(folder);
     folder = basInitEntry::AddBackslash(folder) + QStringLiteral("Velmoria/");
-    ensureFolder(folder);
+    if (create)
+        ensureFolder(folder);
     folder = basInitEntry::AddBackslash(folder) + QStringLiteral("Cairnmeter/");
-    ensureFolder(folder);
+    if (create)
+        ensureFolder(folder);
     m_appDataDir = folder;
     m_iniPath = folder + QStringLiteral("Cairnmeter.ini");
 }
@@ -111,6 +114,34 @@ void frmMain::Form_Load(const QString &commandLine) {
     // from the command line is not scanned.
     if (started && !path.isEmpty())
         cmdBeginScan_Click();
+}
+
+void frmMain::LoadForReport(const std::function<void(const QString &)> &warn) {
+    // m_loaded stays false: closing this window never writes the settings.
+    LocateSettingsFile(false);
+    setWindowTitle(QStringLiteral("Cairnmeter"));
+    m_osVersionNumber = SystemInfo::GetOSVersion().number;
+    m_systemDriveRoot = SystemInfo::SystemDriveRoot();
+    auto step = [&](const std::function<void()> &body) {
+        try {
+            body();
+        } catch (...) {
+            warn(HandlerTrap::toAppError(std::current_exception()).description());
+        }
+    };
+    step([&] { ReadSizeSettings(); });
+    step([&] {
+        LoadINI();
+        m_tree->SetSizeFactor();
+        m_tree->SetSizeFormat();
+        m_tree->UpdateRoots();
+    });
+    step([&] { FormPosition::LoadFormPosition(this, m_iniPath); });
+    // Laid out and painted like a shown window, so that the grid and the chart have the sizes
+    // the reports take from them; nothing reaches the screen.
+    setAttribute(Qt::WA_DontShowOnScreen);
+    show();
+    Form_Resize();
 }
 
 void frmMain::Form_Unload() {

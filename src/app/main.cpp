@@ -1,4 +1,6 @@
 #include "CommandLine.h"
+#include "HeadlessReport.h"
+#include "NativeText.h"
 #include "TerminationSignals.h"
 #include "frmMain.h"
 
@@ -6,10 +8,45 @@
 #include <QIcon>
 #include <QWidget>
 
-int main(int argc, char **argv) {
-    QApplication app(argc, argv);
+#include <cstdio>
+
+namespace {
+
+void setNames() {
     QApplication::setApplicationName(QStringLiteral("Cairnmeter"));
     QApplication::setOrganizationName(QStringLiteral("Velmoria"));
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    // From argv itself: a path that is not UTF-8 must reach the scan byte for byte.
+    const CommandLine::Request request =
+        CommandLine::parseArguments(CommandLine::argumentsOf(argc, argv));
+    using Mode = CommandLine::Request::Mode;
+    switch (request.mode) {
+    case Mode::Help:
+        std::fputs(CommandLine::usageText().toUtf8().constData(), stdout);
+        return 0;
+    case Mode::Version:
+        std::printf("Cairnmeter %d.%d.%d\n", CAIRNMETER_VERSION_MAJOR, CAIRNMETER_VERSION_MINOR,
+                    CAIRNMETER_VERSION_PATCH);
+        return 0;
+    case Mode::Invalid:
+        std::fprintf(stderr, "cairnmeter: %s\n", NativeText::encode(request.error).constData());
+        return 1;
+    case Mode::Report: {
+        HeadlessReport::prepare();
+        QApplication app(argc, argv);
+        setNames();
+        return HeadlessReport::run(request);
+    }
+    case Mode::Window:
+        break;
+    }
+
+    QApplication app(argc, argv);
+    setNames();
     QApplication::setDesktopFileName(QStringLiteral("example.velmoria.Cairnmeter"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/cairnmeter.svg")));
 
@@ -27,8 +64,7 @@ int main(int argc, char **argv) {
                      });
     // Start-up runs inside the event loop, so that a close asked for at any of its yields (or
     // after a scan from the command line) ends the loop like any other.
-    // From argv itself: a path that is not UTF-8 must reach the scan byte for byte.
-    const QString commandLine = CommandLine::fromArgv(argc, argv);
+    const QString commandLine = request.commandLine;
     QMetaObject::invokeMethod(
         &window, [&window, commandLine] { window.Form_Load(commandLine); }, Qt::QueuedConnection);
     return QApplication::exec();

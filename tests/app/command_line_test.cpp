@@ -59,3 +59,30 @@ TEST(CommandLineTest, EveryPathArgumentReachesTheScanWhole) {
     const QString latin1 = pathOf({"/f", "/srv/caf\xe9:1"});
     EXPECT_EQ(NativeText::encode(latin1), QByteArray("/srv/caf\xe9:1/"));
 }
+
+TEST(CommandLineTest, ReportRequestsNeedAFormatAFileAndAPath) {
+    using Mode = Request::Mode;
+    EXPECT_EQ(parseArguments({}).mode, Mode::Window);
+    EXPECT_EQ(parseArguments({"/f", "/srv", "-v"}).mode, Mode::Window);
+    for (const char *help : {"/?", "-h", "--help"})
+        EXPECT_EQ(parseArguments({"/f", "/srv", help}).mode, Mode::Help) << help;
+    EXPECT_EQ(parseArguments({"--version"}).mode, Mode::Version);
+
+    const Request r = parseArguments({"/f", "/srv/my data", "/R=PDF", "/o:/tmp/a b:c.pdf"});
+    EXPECT_EQ(r.mode, Mode::Report);
+    EXPECT_EQ(r.scanPath, "/srv/my data/");
+    EXPECT_EQ(r.reportFormat, 1);
+    EXPECT_EQ(r.reportFile, "/tmp/a b:c.pdf");
+    EXPECT_EQ(parseArguments({"/f", "/srv", "/r", "xlsx", "/o", "x"}).reportFormat, 4);
+    EXPECT_EQ(parseArguments({"/f", "/srv", "/r", "text", "/o", "x"}).reportFormat, 3);
+
+    EXPECT_EQ(parseArguments({"/f", "/srv", "/r", "xls", "/o", "x"}).error,
+              "unknown report format \"xls\" (use html, pdf, csv, text or xlsx)");
+    EXPECT_EQ(parseArguments({"/f", "/srv", "/r", "csv"}).mode, Mode::Invalid);
+    EXPECT_EQ(parseArguments({"/f", "/srv", "/o", "x"}).mode, Mode::Invalid);
+    EXPECT_EQ(parseArguments({"/r", "csv", "/o", "x"}).mode, Mode::Invalid);
+    EXPECT_EQ(parseArguments({"/f", "/srv", "/r", "", "/o", "x"}).mode, Mode::Invalid);
+    // The file name keeps its blanks, colons and equal signs.
+    EXPECT_EQ(parseArguments({"/f", "/srv", "/r", "csv", "/o", "/tmp/x=1 2"}).reportFile,
+              "/tmp/x=1 2");
+}

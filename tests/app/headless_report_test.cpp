@@ -1,0 +1,241 @@
+// Reports written from the command line by the real program, without a display.
+#include "RecordingPrompts.h"
+#include "RecordingShellLauncher.h"
+#include "frmMain.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include <unistd.h>
+
+namespace {
+
+QByteArray readAll(const QString &path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeFile(const QString &path, const QByteArray &bytes) {
+    QDir().mkpath(QFileInfo(path).path());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+QByteArray runTool(const QString &program, const QStringList &arguments) {
+    QProcess p;
+    p.start(program, arguments);
+    if (!p.waitForFinished(60000) || p.exitCode() != 0)
+        ADD_FAILURE() << program.toStdString() << " failed: " << p.readAllStandardError().data();
+    return p.readAllStandardOutput();
+}
+
+// What of a report may differ between two runs a second apart: the date line and the name of
+// the chart's picture, which is made of the time.
+QByteArray masked(QByteArray text) {
+    QString s = QString::fromUtf8(text);
+    s.replace(QRegularExpression("by Velmoria<br>\r\n[^\r\n]*"), "by Velmoria<br>\r\n<date>");
+    s.replace(QRegularExpression("\\d{14}\\.png"), "<picture>.png");
+    return s.toUtf8();
+}
+
+QByteArray pdfText(const QString &path) {
+    QString text = QString::fromUtf8(runTool("pdftotext", {"-layout", path, "-"}));
+    text.replace(QRegularExpression("by Velmoria\n[^\n]*"), "by Velmoria\n<date>");
+    return text.toUtf8();
+}
+
+// The workbook's sheet, strings and styles (its properties carry the time it was made).
+QByteArray workbookParts(const QString &path) {
+    return runTool("python3", {"-c",
+                               "import sys,zipfile\n"
+                               "z=zipfile.ZipFile(sys.argv[1])\n"
+                               "for n in sorted(z.namelist()):\n"
+                               "  if n.startswith('xl/'): sys.stdout.write(n+'\\n'+"
+                               "z.read(n).decode()+'\\n')\n",
+                               path});
+}
+
+struct Outcome {
+    int status = -1;
+    QByteArray out, err;
+};
+
+} // namespace
+
+// A small tree and a settings file of the test's own; the program runs with no display.
+struct HeadlessReport : ::testing::Test {
+    QTemporaryDir dir;
+    QString config, runtime, tree, ini;
+    QByteArray savedConfigHome = qgetenv("XDG_CONFIG_HOME");
+
+    void SetUp() override {
+        QLocale::setDefault(QLocale::c());
+        config = dir.filePath("config");
+        runtime = dir.filePath("runtime");
+        tree = dir.filePath("tree");
+        ini = config + "/Velmoria/Cairnmeter/Cairnmeter.ini";
+        QDir().mkpath(runtime);
+        writeFile(tree + "/a.txt", QByteArray(1000, 'x'));
+        writeFile(tree + "/sub/b.bin", QByteArray(2500, 'x'));
+        writeFile(tree + "/sub/deep/c", QByteArray(30, 'x'));
+        writeFile(tree + "/say \"hi\"/q", QByteArray(4096, 'x'));
+        QDir().mkpath(tree + "/empty");
+        QDir().mkpath(dir.filePath("cli"));
+        // The window's export makes its report folders in a documents folder of the test's own.
+        writeFile(config + "/user-dirs.dirs",
+                  "XDG_DOCUMENTS_DIR=\"" + dir.filePath("documents").toUtf8() + "\"\n");
+        // Sizes in KB and a bar chart, so that a report made with the defaults would differ.
+        writeFile(ini, "[Appearance]\r\nObject_Size=1\r\n[Chart]\r\nChart_Type=1\r\n");
+    }
+    void TearDown() override { qputenv("XDG_CONFIG_HOME", savedConfigHome); }
+
+    Outcome run(const QStringList &arguments) const {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(name);
+        env.insert("XDG_CONFIG_HOME", config);
+        env.insert("XDG_RUNTIME_DIR", runtime);
+        p.setProcessEnvironment(env);
+        p.start(CAIRNMETER_BINARY, arguments);
+        Outcome r;
+        if (!p.waitForFinished(120000)) {
+            ADD_FAILURE() << "the program did not end";
+            p.kill();
+            p.waitForFinished();
+            return r;
+        }
+        r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        r.out = p.readAllStandardOutput();
+        r.err = p.readAllStandardError();
+        return r;
+    }
+    Outcome report(const QString &format, const QString &file) const {
+        return run({"/f", tree, "/r", format, "/o", file});
+    }
+};
+
+TEST_F(HeadlessReport, EachFormatIsTheWindowsExportOfTheSameTree) {
+    const QStringList names{"html", "pdf", "csv", "text", "xlsx"};
+    for (const QString &name : names) {
+        const Outcome r = report(name, dir.filePath("cli/report." + name));
+        EXPECT_EQ(r.status, 0) << name.toStdString() << ": " << r.err.data();
+        EXPECT_EQ(r.err, "") << name.toStdString(); // not a terminal: no progress either
+    }
+
+    // The window, started from the same settings with the same path, exports each format.
+    qputenv("XDG_CONFIG_HOME", config.toUtf8());
+    RecordingPrompts prompts;
+    auto form = std::make_unique<frmMain>(&prompts);
+    form->setShellLauncher(std::make_unique<RecordingShellLauncher>());
+    form->Form_Load("/f \"" + tree + "\"");
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    ASSERT_EQ(prompts.shown[0].text, "The scan has finished.");
+    prompts.shown.clear();
+    QDir().mkpath(dir.filePath("window"));
+    for (int i = 0; i < names.size(); ++i) {
+        prompts.saveNames << dir.filePath("window/report." + names[i]);
+        form->mnuExpRep_Click(i);
+    }
+    for (const auto &shown : prompts.shown)
+        EXPECT_NE(shown.kind, "message") << shown.text.toStdString();
+
+    auto both = [&](const QString &name) {
+        return std::pair(dir.filePath("cli/report." + name), dir.filePath("window/report." + name));
+    };
+    for (const QString &name : {QString("csv"), QString("text")}) {
+        const auto [cli, window] = both(name);
+        EXPECT_EQ(readAll(cli), readAll(window)) << name.toStdString();
+    }
+    const QByteArray csv = readAll(both("csv").first);
+    EXPECT_TRUE(csv.contains("\"Scans\",\"7.45\",\"KB\",\"4\"")) << csv.data(); // settings read
+    const auto [cliHtml, windowHtml] = both("html");
+    EXPECT_EQ(masked(readAll(cliHtml)), masked(readAll(windowHtml)));
+    EXPECT_TRUE(readAll(cliHtml).contains(".png")); // the chart, drawn without a display
+    EXPECT_EQ(QDir(dir.filePath("cli")).entryList({"*.png"}).size(), 1);
+    const auto [cliPdf, windowPdf] = both("pdf");
+    EXPECT_EQ(pdfText(cliPdf), pdfText(windowPdf));
+    EXPECT_EQ(runTool("pdfinfo", {cliPdf}).contains("Pages:           1"), true);
+    const auto [cliXlsx, windowXlsx] = both("xlsx");
+    EXPECT_EQ(workbookParts(cliXlsx), workbookParts(windowXlsx));
+    EXPECT_TRUE(workbookParts(cliXlsx).contains("say \"hi\""));
+}
+
+TEST_F(HeadlessReport, TheSettingsAreReadButNeverWrittenAndNoLockIsTaken) {
+    const QByteArray before = readAll(ini);
+    const QDateTime modified = QFileInfo(ini).lastModified();
+    const Outcome r = report("csv", dir.filePath("out.csv"));
+    ASSERT_EQ(r.status, 0) << r.err.data();
+    EXPECT_EQ(readAll(ini), before);
+    EXPECT_EQ(QFileInfo(ini).lastModified(), modified);
+    EXPECT_EQ(
+        QDir(config + "/Velmoria/Cairnmeter").entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+        QStringList{"Cairnmeter.ini"});
+    EXPECT_TRUE(QDir(runtime).isEmpty()); // no lock file
+    EXPECT_TRUE(readAll(dir.filePath("out.csv")).contains("\"KB\""));
+
+    // Without any settings folder the defaults hold, and no folder is made.
+    QDir(config).removeRecursively();
+    const Outcome fresh = report("text", dir.filePath("out.txt"));
+    ASSERT_EQ(fresh.status, 0) << fresh.err.data();
+    EXPECT_FALSE(QFileInfo::exists(config));
+    EXPECT_TRUE(readAll(dir.filePath("out.txt")).contains("MB"));
+}
+
+TEST_F(HeadlessReport, FailuresEndWithStatusOneAndOneLineOnStandardError) {
+    auto expectFailure = [](const Outcome &r, const char *reason) {
+        EXPECT_EQ(r.status, 1) << reason;
+        EXPECT_EQ(r.err.count('\n'), 1) << r.err.data();
+        EXPECT_TRUE(r.err.startsWith("cairnmeter: ")) << r.err.data();
+        EXPECT_TRUE(r.err.contains(reason)) << r.err.data();
+        EXPECT_EQ(r.out, "");
+    };
+    const QString out = dir.filePath("out.csv");
+    expectFailure(run({"/f", dir.filePath("missing"), "/r", "csv", "/o", out}), "not a folder");
+    expectFailure(run({"/f", tree + "/a.txt", "/r", "csv", "/o", out}), "not a folder");
+    expectFailure(run({"/f", tree, "/r", "doc", "/o", out}), "unknown report format \"doc\"");
+    expectFailure(run({"/f", tree, "/r", "csv"}), "/o FILE");
+    expectFailure(run({"/f", tree, "/o", out}), "/r FORMAT");
+    expectFailure(run({"/r", "csv", "/o", out}), "/f PATH");
+    EXPECT_FALSE(QFileInfo::exists(out));
+    expectFailure(report("csv", dir.filePath("no/such/folder/out.csv")), "out.csv");
+
+    // A report that cannot be written leaves the older one of that name as it was.
+    QDir().mkpath(dir.filePath("locked"));
+    writeFile(dir.filePath("locked/old.csv"), "old report");
+    QFile::setPermissions(dir.filePath("locked"), QFile::ReadOwner | QFile::ExeOwner);
+    if (::geteuid() != 0) {
+        expectFailure(report("csv", dir.filePath("locked/old.csv")), "old.csv");
+        EXPECT_EQ(readAll(dir.filePath("locked/old.csv")), "old report");
+    }
+    QFile::setPermissions(dir.filePath("locked"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    // An existing report is replaced by a complete new one.
+    writeFile(out, "old report");
+    const Outcome replaced = report("csv", out);
+    EXPECT_EQ(replaced.status, 0) << replaced.err.data();
+    EXPECT_TRUE(readAll(out).startsWith("\"Node\""));
+}
+
+TEST_F(HeadlessReport, HelpAndVersionNeedNoDisplayAndNoSettings) {
+    for (const char *key : {"/?", "-h", "--help"}) {
+        const Outcome r = run({key});
+        EXPECT_EQ(r.status, 0) << key;
+        EXPECT_TRUE(r.out.startsWith("Usage: cairnmeter")) << key;
+        EXPECT_TRUE(r.out.contains("/r FORMAT")) << key;
+        EXPECT_EQ(r.err, "") << key;
+    }
+    const Outcome v = run({"--version"});
+    EXPECT_EQ(v.status, 0);
+    EXPECT_EQ(v.out, "Cairnmeter 1.0.5\n");
+    EXPECT_TRUE(QDir(runtime).isEmpty());
+}
