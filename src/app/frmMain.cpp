@@ -311,6 +311,8 @@ void frmMain::buildMenus() {
         connect(a, &QAction::triggered, this, [this, i] { mnuSetOpacity_Click(i); });
     }
 
+    buildToolsMenu();
+
     mnuSortMain = menuBar()->addMenu(QStringLiteral("&Sort"));
     for (int i = 0; i < static_cast<int>(mnuSort.size()); ++i) {
         const SortChoice &choice = SortChoice::all()[static_cast<std::size_t>(i)];

@@ -104,6 +104,8 @@ public:
     /// The report root in the user's documents folder, ending in "/".
     QString ReportsFolder() const;
     void mnuAbout_Click();
+    /// Shows the options dialog, modal, until it is closed.
+    void mnuOptions_Click();
 
     // Parts the program and its tests reach --------------------------------------------
     OutlineGrid &grid() { return fgTree; }
@@ -133,6 +135,8 @@ public:
     QAction *clearRootAction() const { return mnuClearRootNode; }
     QAction *sortAction(int index) const { return mnuSort[static_cast<std::size_t>(index)]; }
     QMenu *helpMenu() const { return mnuHelpMain; }
+    QMenu *toolsMenu() const { return mnuTools; }
+    QAction *optionsAction() const { return mnuOptions; }
     /// The manual and its window; the help file is the one start-up found.
     mdlHelp &help();
     const QString &helpFile() const { return m_helpFile; }
@@ -158,6 +162,7 @@ protected:
 
 private:
     friend class WorkArea;
+    friend class OptionsLink;
 
     std::unique_ptr<Prompts> m_ownPrompts;
     Prompts &m_prompts;
@@ -195,6 +200,8 @@ private:
     QAction *mnuOnTop = nullptr;
     QMenu *mnuSetOpacityMain = nullptr;
     std::array<QAction *, 10> mnuSetOpacity{};
+    QMenu *mnuTools = nullptr;
+    QAction *mnuOptions = nullptr;
     QMenu *mnuSortMain = nullptr;
     QMenu *mnuPopUp1 = nullptr;
     QAction *mnuClearRootNode = nullptr;
@@ -233,6 +240,7 @@ private:
     void buildWorkArea();
     void buildMenus();
     void buildHelpMenu();
+    void buildToolsMenu();
     void buildFileMenu();
     bool exportReport(const ReportFormat &format, BusyPointer &busy, int &line);
     bool writeReport(const ReportFormat &format, const QString &fileName,

@@ -308,4 +308,37 @@ void saveStartPaths(const Settings &values, const QString &iniPath) {
                                     values.Start_Path_Items[i].trimmed(), iniPath);
 }
 
+void loadMatchSpecs(Settings &values, const QString &iniPath) {
+    const double number = std::nearbyint(
+        IniValue::Val(readEntry(MatchSpecSection, QString::fromLatin1(ListNumberKey),
+                                QString::number(defaults().Match_Parameter_Number), iniPath)));
+    values.Match_Parameter_Items.clear();
+    if (!(number > 0)) {
+        values.Match_Parameter_Number = 0;
+        values.Match_Parameter_Items.append(FilePattern::AllFiles);
+        return;
+    }
+    values.Match_Parameter_Number =
+        number > Settings::MaxListItems ? Settings::MaxListItems : static_cast<int>(number);
+    // Keys "0" up to and including `Number`, as the start-path list reads them.
+    for (int i = 0; i <= values.Match_Parameter_Number; ++i) {
+        const QString item =
+            readEntry(MatchSpecSection, QString::number(i), QString(), iniPath).trimmed();
+        if (!item.isEmpty() && values.Match_Parameter_Items.size() < Settings::MaxListItems)
+            values.Match_Parameter_Items.append(item);
+    }
+}
+
+void saveMatchSpecs(const QStringList &items, const QString &iniPath) {
+    // One replacement of the file: a crash half-way never leaves a list cut short.
+    basInitEntry::Batch batch;
+    const QString section = QString::fromLatin1(MatchSpecSection);
+    basInitEntry::WriteIniEntry(section, QString(), QString(), iniPath);
+    const int number = std::min(static_cast<int>(items.size()), Settings::MaxListItems);
+    basInitEntry::WriteIniEntry(section, QString::fromLatin1(ListNumberKey),
+                                QString::number(number), iniPath);
+    for (int i = 0; i < number; ++i)
+        basInitEntry::WriteIniEntry(section, QString::number(i), items[i].trimmed(), iniPath);
+}
+
 } // namespace SettingsCatalogue

@@ -112,6 +112,14 @@ void loadStartPaths(Settings &values, const QString &iniPath, const QString &cur
 /// items, trimmed.
 void saveStartPaths(const Settings &values, const QString &iniPath);
 
+/// The options dialog's list of recent match specs (section "Match_Parameter_Items"):
+/// `Number` read leniently; 0 or less gives the single item "*.*", more than 15 reads as 15;
+/// then the non-empty items of keys "0" to `Number`, trimmed, at most 15 of them.
+void loadMatchSpecs(Settings &values, const QString &iniPath);
+/// Replaces the section with the first 15 items (most recent first), trimmed, and their
+/// `Number`, in one write of the file.
+void saveMatchSpecs(const QStringList &items, const QString &iniPath);
+
 /// The options dialog's list of match specs (section "Match_Parameter_Items").
 extern const char *const MatchSpecSection;
 /// The key of a list section that holds its item count.

@@ -232,4 +232,43 @@ TEST_F(CatalogueFixture, StartPathsAreHeldToFifteenAndBlanksAreSkipped) {
     EXPECT_EQ(back.Start_Path_Items, (QStringList{"/a/", "/b/"})); // keys 0 to Number
 }
 
+TEST_F(CatalogueFixture, MatchSpecListIsReadAsTheOptionsDialogKeepsIt) {
+    Settings s;
+    auto load = [&](const QByteArray &section) {
+        writeRaw("[Scan]\r\nMatch_Parameters=*.keep\r\n" + section);
+        SettingsCatalogue::loadMatchSpecs(s, path);
+        return s.Match_Parameter_Items;
+    };
+    // No list, a count of 0 or less, or a count that is no number: the single item "*.*".
+    EXPECT_EQ(load(""), QStringList{"*.*"});
+    EXPECT_EQ(load("[Match_Parameter_Items]\r\nNumber=0\r\n0=*.a\r\n"), QStringList{"*.*"});
+    EXPECT_EQ(load("[Match_Parameter_Items]\r\nNumber=-2\r\n0=*.a\r\n"), QStringList{"*.*"});
+    EXPECT_EQ(load("[Match_Parameter_Items]\r\nNumber=many\r\n0=*.a\r\n"), QStringList{"*.*"});
+    // Keys "0" up to and including the count, trimmed, blanks skipped; the count read leniently.
+    EXPECT_EQ(load("[Match_Parameter_Items]\r\nNumber=2 specs\r\n0= *.a \r\n1=  \r\n"
+                   "2=*.c\r\n3=*.d\r\n"),
+              (QStringList{"*.a", "*.c"}));
+    // A hand-made count above 15 reads 15, and never more than 15 items come in.
+    QByteArray many = "[Match_Parameter_Items]\r\nNumber=40\r\n";
+    for (int i = 0; i < 40; ++i)
+        many += QByteArray::number(i) + "=*.x" + QByteArray::number(i) + "\r\n";
+    const QStringList fifteen = load(many);
+    ASSERT_EQ(fifteen.size(), 15);
+    EXPECT_EQ(fifteen.front(), "*.x0");
+    EXPECT_EQ(fifteen.back(), "*.x14");
+    EXPECT_EQ(s.Match_Parameter_Number, 15);
+
+    // Saving replaces the whole section and leaves every other line alone.
+    SettingsCatalogue::saveMatchSpecs(QStringList{" *.new ", "*.a"} + fifteen, path);
+    EXPECT_EQ(read("Match_Parameter_Items", "Number"), "15");
+    EXPECT_EQ(read("Match_Parameter_Items", "0"), "*.new");
+    EXPECT_EQ(read("Match_Parameter_Items", "14"), "*.x12");
+    EXPECT_EQ(read("Match_Parameter_Items", "15"), "<none>");
+    EXPECT_EQ(read("Match_Parameter_Items", "39"), "<none>");
+    EXPECT_EQ(read("Scan", "Match_Parameters"), "*.keep");
+    SettingsCatalogue::saveMatchSpecs({}, path);
+    EXPECT_EQ(read("Match_Parameter_Items", "Number"), "0");
+    EXPECT_EQ(load(raw().mid(raw().indexOf("[Match"))), QStringList{"*.*"});
+}
+
 } // namespace
