@@ -31,21 +31,29 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include <cmath>
+
 namespace {
 
 QIcon themed(const char *name, QStyle::StandardPixmap fallback) {
     return QIcon::fromTheme(QString::fromLatin1(name), qApp->style()->standardIcon(fallback));
 }
 
-// The tree's background picture: a pale wash that darkens slightly towards the bottom right,
-// quiet enough to read any text over it.
+// The tree's background picture: a faint blue-grey tint laid over the palette's base colour, so
+// it suits light and dark palettes alike. Its strength follows cosines of whole periods across
+// the tile, so the tiles meet without a seam.
 QImage makeWallpaper() {
-    QImage image(256, 256, QImage::Format_RGB32);
-    QPainter p(&image);
-    QLinearGradient wash(0, 0, 256, 256);
-    wash.setColorAt(0, QColor(255, 255, 255));
-    wash.setColorAt(1, QColor(238, 243, 246));
-    p.fillRect(image.rect(), wash);
+    constexpr int Size = 256;
+    QImage image(Size, Size, QImage::Format_ARGB32_Premultiplied);
+    const double step = 2 * M_PI / Size;
+    for (int y = 0; y < Size; ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < Size; ++x) {
+            const double wave = (2 - std::cos(x * step) - std::cos(y * step)) / 4; // 0 to 1
+            const int alpha = static_cast<int>(std::lround(6 + 14 * wave));
+            line[x] = qPremultiply(qRgba(70, 110, 150, alpha));
+        }
+    }
     return image;
 }
 
@@ -115,6 +123,9 @@ frmMain::frmMain(Prompts *prompts, QWidget *parent)
     m_wallpaper = makeWallpaper();
 
     m_tree->InitTreeGrid();
+    applyTreeLook(); // the defaults, until the settings are read
+    fitColumnsToFont();
+    fgTreeView->setStretchColumn(TreeCol::Name);
     m_nodeChart =
         std::make_unique<NodeChart>(fgTree, *chMain->chart(), *m_tree, m_settings,
                                     [this](const QString &text) { setStatusText(1, text); });
@@ -162,6 +173,38 @@ void frmMain::reselectRows() {
         rows.push_back(fgTree.selectedRow(i));
     for (int r : rows)
         fgTree.select(r, TreeCol::Name, r, TreeCol::Bytes);
+}
+
+// The design widths suit a small interface font; the desktop's may be larger. All of them grow
+// by one factor, enough that the header labels and a size of 999,999.99 with its unit show
+// whole, so the columns keep their proportions.
+void frmMain::fitColumnsToFont() {
+    const double tpp = twipsPerPixel();
+    const OutlineGridView &view = *fgTreeView;
+    const QString size = QLocale().toString(999999.99, 'f', 2);
+    const QString files = QLocale().toString(9999999);
+    int unit = 0;
+    for (const char *text : {"B", "KB", "MB", "GB"})
+        unit = std::max(unit, view.cellWidthFor(QString::fromLatin1(text), true));
+    // Root rows are bold, so their widths count.
+    const std::array<std::pair<int, int>, 3> needed{{
+        {TreeCol::Size,
+         std::max(view.cellWidthFor(size, true), view.headerWidthFor(QStringLiteral("Size")))},
+        {TreeCol::Unit, unit},
+        {TreeCol::Files, std::max(view.cellWidthFor(files, true),
+                                  view.headerWidthFor(QStringLiteral("# of Files")))},
+    }};
+    double factor = 1;
+    for (const auto &[col, px] : needed)
+        factor =
+            std::max(factor, px * tpp / Settings::DefaultColWidths[static_cast<std::size_t>(col)]);
+    for (int c = 0; c < Settings::ColumnCount; ++c) {
+        auto &w = m_fittedColWidths[static_cast<std::size_t>(c)];
+        w = static_cast<std::int32_t>(
+            std::ceil(Settings::DefaultColWidths[static_cast<std::size_t>(c)] * factor));
+        if (c < fgTree.cols())
+            fgTree.setColWidth(c, w);
+    }
 }
 
 void frmMain::buildTopBand(QWidget *band) {
@@ -253,6 +296,7 @@ void frmMain::buildWorkArea() {
     fgTreeView->setObjectName(QStringLiteral("fgTree"));
     fgTreeView->setAccessibleName(QStringLiteral("Scan tree"));
     connect(fgTreeView, &OutlineGridView::clicked, this, &frmMain::fgTree_Click);
+    connect(fgTreeView, &OutlineGridView::headerClicked, this, &frmMain::fgTree_HeaderClick);
     connect(&fgTree, &OutlineGrid::selectionChanged, this, [this](int oldRow, int newRow) {
         // Keyboard moves select too; the chart follows the selected node either way.
         if (oldRow != newRow && !m_scanning && fgTreeView->hasFocus())

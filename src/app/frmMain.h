@@ -88,6 +88,7 @@ public:
     void mnuOpenFold_Click(int Index);
     void mnuProps_Click();
     void mnuSort_Click(int Index);
+    void fgTree_HeaderClick(int col);
     void mnuHelp_Click(int Index);
     void mnuVLM_URL_Click();
     void mnuUpdate_Click();
@@ -237,6 +238,11 @@ private:
     bool m_closeBoxPressed = false;
 
     void buildTopBand(QWidget *band);
+    void fitColumnsToFont();
+    void showSortIndicator();
+    /// The grid's column widths (twips) before any setting: the design widths grown to fit
+    /// the interface font.
+    std::array<std::int32_t, Settings::ColumnCount> m_fittedColWidths{};
     void buildWorkArea();
     void buildMenus();
     void buildHelpMenu();

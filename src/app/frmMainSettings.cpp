@@ -7,6 +7,7 @@
 #include "ScanTree.h"
 #include "SettingsCatalogue.h"
 #include "SortChoice.h"
+#include "basInitEntry.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -32,7 +33,15 @@ void frmMain::LoadINI() {
         } else if (setting.holds(&Settings::Sort)) {
             mnuSort_Click(SortChoice::indexOfStored(s.Sort));
         } else if (const int c = setting.column(); c >= 0 && c < fgTree.cols()) {
-            fgTree.setColWidth(c, s.ColWidth[static_cast<std::size_t>(c)]);
+            // A width the file holds wins; without one the column keeps the width that fits
+            // the interface font.
+            auto &width = s.ColWidth[static_cast<std::size_t>(c)];
+            if (basInitEntry::ReadIniEntry(QString::fromLatin1(setting.section),
+                                           QString::fromLatin1(setting.key), QString(), m_iniPath)
+                    .trimmed()
+                    .isEmpty())
+                width = m_fittedColWidths[static_cast<std::size_t>(c)];
+            fgTree.setColWidth(c, width);
         } else if (setting.holds(&Settings::chMain_Left)) {
             // The chart's left edge, then its width: a chart hidden now keeps that width for
             // when it is shown again, and for the next exit. Then the splitter meets the

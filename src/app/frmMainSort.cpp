@@ -6,7 +6,10 @@
 #include "SortChoice.h"
 #include "yieldOnce.h"
 
+#include "OutlineGridView.h"
+
 #include <QAction>
+#include <QHeaderView>
 
 void frmMain::SetSortTags() {
     for (std::size_t i = 0; i < mnuSort.size(); ++i)
@@ -45,8 +48,56 @@ void frmMain::mnuSort_Click(int Index) {
             reselectRows();
         },
         [&] {
+            showSortIndicator();
             fgTree_Click();
             EnObjs(true);
             busy.release();
         });
+}
+
+namespace {
+
+// The Sort menu's ascending item for the key a header column shows, or -1. The Size column
+// shows the size in the display unit, but its key is the exact byte count, as in the menu.
+int ascendingItemOfColumn(int col) {
+    const int key = col == TreeCol::Size ? TreeCol::Bytes : col;
+    if (key != TreeCol::Name && key != TreeCol::Bytes && key != TreeCol::Files)
+        return -1;
+    const auto &all = SortChoice::all();
+    for (std::size_t i = 0; i < all.size(); ++i)
+        if (all[i].column == key && (all[i].order == GridSort::GenericAscending ||
+                                     all[i].order == GridSort::NumericAscending))
+            return static_cast<int>(i);
+    return -1;
+}
+
+} // namespace
+
+// A click on a column's header sorts by it as the Sort menu's item for that key does:
+// ascending, and descending when it was already ascending.
+void frmMain::fgTree_HeaderClick(int col) {
+    const int ascending = ascendingItemOfColumn(col);
+    if (ascending < 0 || m_scanning) {
+        showSortIndicator(); // the header may have moved its arrow on its own
+        return;
+    }
+    const bool wasAscending = mnuSort[static_cast<std::size_t>(ascending)]->isChecked();
+    mnuSort_Click(wasAscending ? ascending + 1 : ascending);
+}
+
+// The header's arrow shows the checked Sort item's key and direction.
+void frmMain::showSortIndicator() {
+    QHeaderView *header = fgTreeView->header();
+    for (std::size_t i = 0; i < mnuSort.size(); ++i) {
+        const SortChoice &choice = SortChoice::all()[i];
+        if (!mnuSort[i]->isChecked() || choice.column < 0)
+            continue;
+        const bool ascending = choice.order == GridSort::GenericAscending ||
+                               choice.order == GridSort::NumericAscending;
+        header->setSortIndicator(choice.column == TreeCol::Bytes ? TreeCol::Size : choice.column,
+                                 ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+        header->setSortIndicatorShown(true);
+        return;
+    }
+    header->setSortIndicatorShown(false);
 }

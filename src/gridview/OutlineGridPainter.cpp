@@ -16,7 +16,7 @@
 
 namespace {
 
-constexpr int TextPadding = 3;
+constexpr int TextPadding = OutlineGridView::TextPadding;
 // Printed pictures are taken at this multiple of their size on screen.
 constexpr qreal PrintIconScale = 4;
 
@@ -63,10 +63,11 @@ QColor OutlineGridPainter::color(quint32 stored, QColor fallback) const {
 void OutlineGridPainter::paint(const QRect &region) {
     const QRect viewport = m_view.viewport()->rect();
     const QPixmap &wallpaper = m_view.wallpaper();
+    m_painter.fillRect(wallpaper.isNull() ? region : viewport,
+                       color(m_look.backColorBkg, m_palette.color(QPalette::Base)));
+    // The wallpaper is a tint over the palette's base, so it suits a light and a dark palette.
     if (!wallpaper.isNull())
         m_painter.drawTiledPixmap(viewport, wallpaper);
-    else
-        m_painter.fillRect(region, color(m_look.backColorBkg, m_palette.color(QPalette::Base)));
 
     m_cols = m_view.shownColumns();
     m_firstIndex = m_view.topIndex();
@@ -179,24 +180,30 @@ void OutlineGridPainter::paintCell(const RowBand &band, int col, const QRect &ce
     const int row = band.row;
     const bool fixedRow = row < m_grid.fixedRows();
     const bool fixedCell = fixedRow || col < m_grid.fixedCols();
+    QColor fill;         // what lies under the text when it is a fill rather than the base
+    quint32 ownFill = 0; // the fill's stored colour, when it is not the palette's
     if (selected)
-        m_painter.fillRect(cell, color(m_look.backColorSel, m_palette.color(QPalette::Highlight)));
+        fill = color(ownFill = m_look.backColorSel, m_palette.color(QPalette::Highlight));
     else if (const quint32 back = m_grid.cellBackColor(row, col))
-        m_painter.fillRect(cell, color(back, {}));
+        fill = color(ownFill = back, {});
     else if (fixedCell)
-        m_painter.fillRect(cell, color(m_look.backColorFixed, m_palette.color(QPalette::Button)));
+        fill = color(ownFill = m_look.backColorFixed, m_palette.color(QPalette::Button));
+    else if (m_look.backColor != 0 && (m_printing || m_view.wallpaper().isNull()))
+        fill = color(ownFill = m_look.backColor, {});
+    if (fill.isValid())
+        m_painter.fillRect(cell, fill);
     else if (m_printing || m_view.wallpaper().isNull())
-        m_painter.fillRect(cell, color(m_look.backColor, m_palette.color(QPalette::Base)));
+        m_painter.fillRect(cell, m_palette.color(QPalette::Base));
 
     m_painter.save();
     m_painter.setClipRect(cell, Qt::IntersectClip);
-    int x = cell.left() + TextPadding;
     if (col == m_look.outlineCol && !fixedRow)
-        x = paintOutline(row, cell);
+        paintOutline(row, cell);
+    const QRect textRect = m_view.textRect(row, col, cell);
 
     if (const int picture = m_grid.cellPicture(row, col)) {
-        const QRect iconRect(x, cell.top() + (cell.height() - m_iconSize) / 2, m_iconSize,
-                             m_iconSize);
+        const QRect iconRect(textRect.left() - m_iconSize - TextPadding,
+                             cell.top() + (cell.height() - m_iconSize) / 2, m_iconSize, m_iconSize);
         if (m_printing) {
             // Paper has many more dots per inch than the screen: take a larger rendering of the
             // picture so it stays sharp. The icon engine caches it, so a PDF keeps one copy.
@@ -206,44 +213,38 @@ void OutlineGridPainter::paintCell(const RowBand &band, int col, const QRect &ce
             m_grid.picture(picture).paint(&m_painter, iconRect, Qt::AlignCenter,
                                           m_view.isEnabled() ? QIcon::Normal : QIcon::Disabled);
         }
-        x += m_iconSize + TextPadding;
     }
 
-    const QString text = m_grid.displayText(row, col);
-    const QRect textRect(x, cell.top() + 1, cell.right() - TextPadding - x + 1, cell.height() - 2);
+    const QString text = m_view.shownText(row, col);
     if (!text.isEmpty() && textRect.width() > 0) {
-        QFont font = m_view.cellFont();
-        const QString family = m_grid.cellFontName(row, col);
-        if (!family.isEmpty())
-            font.setFamily(family);
-        font.setBold(m_grid.cellBold(row, col));
-        font.setItalic(m_grid.cellItalic(row, col));
-        font.setUnderline(m_grid.cellUnderline(row, col));
-
+        const QFont font = m_view.fontOf(row, col);
         QColor fore;
+        bool ownColor = false; // a colour the program or the user set stays as chosen
         if (selected) {
-            fore = color(m_grid.selectionForeColor(), m_palette.color(QPalette::HighlightedText));
-            // The palette's highlighted text is made for the palette's highlight; over a fill
-            // colour of the user's own it may vanish (white on light green), so the system text
-            // colour then follows the fill's lightness instead.
             const quint32 sel = m_grid.selectionForeColor();
-            if ((sel == 0 || (sel & 0x80000000u)) && m_look.backColorSel != 0) {
-                const QColor fill = color(m_look.backColorSel, {});
-                if (std::abs(fill.lightnessF() - fore.lightnessF()) < 0.45)
-                    fore = fill.lightnessF() > 0.5 ? QColor(Qt::black) : QColor(Qt::white);
-            }
-        } else if (const quint32 own = m_grid.cellForeColor(row, col))
+            fore = color(sel, m_palette.color(QPalette::HighlightedText));
+            ownColor = sel != 0 && !(sel & 0x80000000u);
+        } else if (const quint32 own = m_grid.cellForeColor(row, col)) {
             fore = color(own, {});
-        else if (fixedCell)
+            ownColor = true;
+        } else if (fixedCell) {
             fore = color(m_look.foreColorFixed, m_palette.color(QPalette::ButtonText));
-        else
+            ownColor = m_look.foreColorFixed != 0;
+        } else {
             fore = m_palette.color(QPalette::Text);
+        }
+        // A palette's text colour is made for the palette's own backgrounds; over a fill
+        // colour of the user's or the program's (white on light green, light text on a light
+        // cell in a dark theme) it may vanish, so it then follows the fill's lightness.
+        if (ownFill != 0 && !ownColor && std::abs(fill.lightnessF() - fore.lightnessF()) < 0.45)
+            fore = fill.lightnessF() > 0.5 ? QColor(Qt::black) : QColor(Qt::white);
 
         const int code = m_grid.effectiveAlignment(row, col);
         const bool isNumber = code == AlignGeneral && m_grid.number(row, col).has_value();
         m_painter.setFont(font);
         m_painter.setPen(fore);
-        const QString shown = QFontMetrics(font).elidedText(text, Qt::ElideRight, textRect.width());
+        const QString shown = QFontMetrics(font).elidedText(
+            text, OutlineGridView::elideModeFor(text), textRect.width());
         m_painter.drawText(textRect, static_cast<int>(alignmentFor(code, isNumber)), shown);
     }
     m_painter.restore();

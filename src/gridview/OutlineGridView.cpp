@@ -32,12 +32,15 @@ OutlineGridView::OutlineGridView(OutlineGrid *model, QWidget *parent)
     m_header->setModel(&m_headerModel);
     m_header->setSectionResizeMode(QHeaderView::Interactive);
     m_header->setStretchLastSection(false);
-    m_header->setSectionsClickable(false);
+    m_header->setSectionsClickable(true);
+    m_header->setSortIndicatorShown(false);
     m_header->setHighlightSections(false);
     m_header->setMinimumSectionSize(1);
     m_header->setFocusPolicy(Qt::NoFocus);
     m_header->setTextElideMode(Qt::ElideRight);
     connect(m_header, &QHeaderView::sectionResized, this, &OutlineGridView::onSectionResized);
+    connect(m_header, &QHeaderView::sectionClicked, this,
+            [this](int col) { Q_EMIT headerClicked(col); });
 
     m_repaintTimer.setSingleShot(true);
     connect(&m_repaintTimer, &QTimer::timeout, this, &OutlineGridView::applyPendingChanges);
@@ -198,6 +201,8 @@ void OutlineGridView::syncColumns() {
         m_headerModel.setColumnCount(cols);
     const bool hasHeader = m_model->fixedRows() > 0 && m_model->rows() > 0;
     const double tpp = twipsPerPixel();
+    std::vector<int> widths(static_cast<std::size_t>(cols), 0); // 0: hidden
+    int others = 0; // shown width of the columns other than the stretching one
     for (int c = 0; c < cols; ++c) {
         const QString text = hasHeader ? m_model->text(0, c) : QString();
         if (m_headerModel.headerData(c, Qt::Horizontal).toString() != text)
@@ -214,8 +219,22 @@ void OutlineGridView::syncColumns() {
         const bool hidden = m_model->isColHidden(c) || twips <= 0;
         if (m_header->isSectionHidden(c) != hidden)
             m_header->setSectionHidden(c, hidden);
-        const int px = std::max(1, static_cast<int>(std::lround(twips / tpp)));
-        if (!hidden && m_header->sectionSize(c) != px)
+        if (!hidden) {
+            widths[static_cast<std::size_t>(c)] =
+                std::max(1, static_cast<int>(std::lround(twips / tpp)));
+            if (c != m_stretchColumn)
+                others += widths[static_cast<std::size_t>(c)];
+        }
+    }
+    // The stretching column fills what the others leave of the view, never less than its own.
+    if (m_stretchColumn >= 0 && m_stretchColumn < cols) {
+        int &w = widths[static_cast<std::size_t>(m_stretchColumn)];
+        if (w > 0)
+            w = std::max(w, viewport()->width() - others);
+    }
+    for (int c = 0; c < cols; ++c) {
+        const int px = widths[static_cast<std::size_t>(c)];
+        if (px > 0 && m_header->sectionSize(c) != px)
             m_header->resizeSection(c, px);
     }
     m_syncingColumns = false;
@@ -230,6 +249,8 @@ void OutlineGridView::onSectionResized(int col, int oldSize, int newSize) {
     if (m_syncingColumns || col >= m_model->cols() || newSize <= 0)
         return;
     m_model->setColWidth(col, static_cast<int>(std::lround(newSize * twipsPerPixel())));
+    if (m_stretchColumn >= 0)
+        syncColumns(); // the stretching column takes up or gives back the difference
     updateScrollBars();
     viewport()->update();
 }

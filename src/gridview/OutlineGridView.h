@@ -10,6 +10,8 @@
 #include <QStandardItemModel>
 #include <QTimer>
 
+#include <functional>
+
 class QHeaderView;
 
 /// The widget that shows an OutlineGrid: a scrolling table whose outline column draws the tree.
@@ -24,6 +26,8 @@ class OutlineGridView : public QAbstractScrollArea {
     Q_OBJECT
 public:
     explicit OutlineGridView(OutlineGrid *model, QWidget *parent = nullptr);
+    /// Pixels between a cell's edge and its text.
+    static constexpr int TextPadding = 3;
     ~OutlineGridView() override;
 
     OutlineGrid *model() const { return m_model; }
@@ -83,6 +87,35 @@ public:
     /// The outline column's branch square of a row (where its expand glyph is), in viewport
     /// coordinates; empty when no glyph is drawn for it.
     QRect glyphRect(int row) const;
+    /// Where a cell's text is drawn inside the cell's rectangle: right of the tree and picture.
+    QRect textRect(int row, int col, const QRect &cell) const;
+    /// A cell's text as drawn before eliding: control characters (a newline or tab in a file
+    /// name) each shown as a visible mark, so the text stays on one line.
+    QString shownText(int row, int col) const;
+    /// How a text too long for its cell is shortened: in the middle for a text in angle
+    /// brackets (a row that stands for a group, such as a folder's files), whose end tells
+    /// which group it is; at the right otherwise.
+    static Qt::TextElideMode elideModeFor(const QString &text);
+    /// The font a cell's text is drawn in.
+    QFont fontOf(int row, int col) const;
+    /// The width in pixels a cell needs to show a text whole in the cell font (bold or not).
+    int cellWidthFor(const QString &text, bool bold = false) const;
+    /// The width in pixels a header section needs to show a label with a sort arrow.
+    int headerWidthFor(const QString &label) const;
+
+    /// The column that takes the room left over when the columns are narrower than the view
+    /// (-1: none). Its width in the grid stays the one the user gave it.
+    int stretchColumn() const { return m_stretchColumn; }
+    void setStretchColumn(int col);
+    /// A cell's own tooltip text, for a cell that has one; an empty answer falls back to the
+    /// cell's whole text when it does not fit.
+    using ToolTipSource = std::function<QString(int row, int col)>;
+    void setToolTipSource(ToolTipSource source) { m_toolTipSource = std::move(source); }
+    /// The tooltip a cell shows: its own, else its whole text when it is cut short, else none.
+    QString toolTipFor(int row, int col) const;
+    /// Selects the next shown row whose name starts with `text`, as typing in a list does.
+    /// Returns whether a row was found.
+    bool keyboardSearch(const QString &text);
 
 Q_SIGNALS:
     /// Raised before the user's expand or collapse takes effect; set `cancel` to refuse it.
@@ -92,6 +125,8 @@ Q_SIGNALS:
     void mouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint pos);
     /// Raised when a left click has selected a cell.
     void clicked();
+    /// Raised when the label of a column in the header row is clicked.
+    void headerClicked(int col);
     /// Files are dragged over the grid; `effect` starts as the proposed action, and
     /// Qt::IgnoreAction refuses the drop.
     void dragOver(const QStringList &paths, QPoint pos, Qt::DropAction &effect);
@@ -102,6 +137,7 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
     void changeEvent(QEvent *event) override;
+    bool viewportEvent(QEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
@@ -130,6 +166,10 @@ private:
     int m_indent = 20;
     int m_anchorRow = -1;
     int m_pressedRow = -1;
+    int m_stretchColumn = -1;
+    ToolTipSource m_toolTipSource;
+    QString m_search;           // what was typed so far for the type-ahead search
+    QElapsedTimer m_searchTime; // since the last key of it
     bool m_syncingColumns = false;
     bool m_lookDirty = false;
     bool m_ownSelection = false; // the view itself is changing the selection

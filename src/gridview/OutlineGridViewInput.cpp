@@ -3,6 +3,7 @@
 
 #include "OutlineGridAccessible.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMimeData>
@@ -243,19 +244,32 @@ void OutlineGridView::keyPressEvent(QKeyEvent *event) {
         break;
     case Qt::Key_Space:
         if (!(modifiers & Qt::ControlModifier) || cursor < m_model->fixedRows()) {
-            QAbstractScrollArea::keyPressEvent(event);
-            return;
+            // A space within a name being typed is part of it.
+            const bool searching = m_searchTime.isValid() && !m_search.isEmpty() &&
+                                   m_searchTime.elapsed() < QApplication::keyboardInputInterval();
+            if (!searching || modifiers != Qt::NoModifier) {
+                QAbstractScrollArea::keyPressEvent(event);
+                return;
+            }
+            keyboardSearch(event->text());
+            break;
         }
         selectWithModifiers(cursor, m_model->cursorCol(), Qt::ControlModifier);
         break;
     default:
-        if (cursor < m_model->fixedRows() || cursor >= m_model->rows() ||
-            !handleOutlineKey(event->key(), cursor)) {
-            QAbstractScrollArea::keyPressEvent(event);
-            return;
+        if (cursor >= m_model->fixedRows() && cursor < m_model->rows() &&
+            handleOutlineKey(event->key(), cursor)) {
+            showCell(m_model->cursorRow(), -1);
+            break;
         }
-        showCell(m_model->cursorRow(), -1);
-        break;
+        if (const QString text = event->text();
+            !text.isEmpty() && text.front().isPrint() &&
+            !(modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
+            keyboardSearch(text);
+            break;
+        }
+        QAbstractScrollArea::keyPressEvent(event);
+        return;
     }
     event->accept();
 }

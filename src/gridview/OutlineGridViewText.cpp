@@ -1,0 +1,174 @@
+// Cell texts of the outline grid view: where they go, how they are shown and shortened, the
+// tooltips of texts cut short, and finding a row by typing its name.
+#include "OutlineGridView.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QHelpEvent>
+#include <QStyle>
+#include <QStyleOptionHeader>
+#include <QToolTip>
+
+namespace {
+
+// The visible stand-in of a control character: the Unicode control pictures for C0 and DEL,
+// the "substitute" picture for the C1 range and the pictogram of a newline for the Unicode
+// line and paragraph separators.
+QChar controlPicture(char16_t u) {
+    if (u < 0x20)
+        return QChar(char16_t(0x2400 + u));
+    if (u == 0x7f)
+        return QChar(char16_t(0x2421));
+    if (u == 0x2028 || u == 0x2029)
+        return QChar(char16_t(0x2424));
+    return QChar(char16_t(0x2426));
+}
+
+bool isControl(char16_t u) {
+    return u < 0x20 || (u >= 0x7f && u < 0xa0) || u == 0x2028 || u == 0x2029;
+}
+
+} // namespace
+
+QRect OutlineGridView::textRect(int row, int col, const QRect &cell) const {
+    const GridLook &look = m_model->look();
+    int x = cell.left() + TextPadding;
+    if (col == look.outlineCol && row >= m_model->fixedRows()) {
+        const int depth = rowDepth(row);
+        x = look.outlineBar == 0 ? cell.left() + depth * m_indent + TextPadding
+                                 : cell.left() + (depth + 1) * m_indent + 1;
+    }
+    if (m_model->cellPicture(row, col))
+        x += style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, this) + TextPadding;
+    return QRect(x, cell.top() + 1, cell.right() - TextPadding - x + 1, cell.height() - 2);
+}
+
+QString OutlineGridView::shownText(int row, int col) const {
+    QString text = m_model->displayText(row, col);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t u = text.at(i).unicode();
+        if (isControl(u))
+            text[i] = controlPicture(u);
+    }
+    return text;
+}
+
+Qt::TextElideMode OutlineGridView::elideModeFor(const QString &text) {
+    return text.startsWith(u'<') && text.endsWith(u'>') ? Qt::ElideMiddle : Qt::ElideRight;
+}
+
+QFont OutlineGridView::fontOf(int row, int col) const {
+    QFont font = m_cellFont;
+    const QString family = m_model->cellFontName(row, col);
+    if (!family.isEmpty())
+        font.setFamily(family);
+    font.setBold(m_model->cellBold(row, col));
+    font.setItalic(m_model->cellItalic(row, col));
+    font.setUnderline(m_model->cellUnderline(row, col));
+    return font;
+}
+
+int OutlineGridView::cellWidthFor(const QString &text, bool bold) const {
+    QFont font = m_cellFont;
+    font.setBold(bold);
+    // Padding on both sides, the grid line and one pixel to spare for rounding.
+    return QFontMetrics(font).horizontalAdvance(text) + 2 * TextPadding + 2;
+}
+
+int OutlineGridView::headerWidthFor(const QString &label) const {
+    QStyleOptionHeader option;
+    option.initFrom(m_header);
+    option.fontMetrics = QFontMetrics(m_header->font());
+    option.text = label;
+    option.orientation = Qt::Horizontal;
+    option.sortIndicator = QStyleOptionHeader::SortDown;
+    const QSize size =
+        m_header->style()->sizeFromContents(QStyle::CT_HeaderSection, &option, QSize(), m_header);
+    // Room for the arrow beside the label, as the header measures a sorted section.
+    const int margin = m_header->style()->pixelMetric(QStyle::PM_HeaderMargin, &option, m_header);
+    return size.width() + size.height() + margin;
+}
+
+void OutlineGridView::setStretchColumn(int col) {
+    m_stretchColumn = col;
+    syncColumns();
+}
+
+QString OutlineGridView::toolTipFor(int row, int col) const {
+    if (row < 0 || row >= m_model->rows() || !isColumnShown(col))
+        return {};
+    const QString own = m_toolTipSource ? m_toolTipSource(row, col) : QString();
+    const QString text = shownText(row, col);
+    QString whole;
+    if (!text.isEmpty()) {
+        const QRect cell(columnX(col), 0, columnWidthPixels(col), rowHeightPixels(row));
+        if (QFontMetrics(fontOf(row, col)).horizontalAdvance(text) >
+            textRect(row, col, cell).width())
+            whole = text;
+    }
+    if (whole.isEmpty() || own.isEmpty())
+        return whole + own;
+    return whole + u'\n' + own;
+}
+
+bool OutlineGridView::viewportEvent(QEvent *event) {
+    if (event->type() == QEvent::Resize) {
+        syncColumns();
+    } else if (event->type() == QEvent::ToolTip) {
+        ensureRowIndex();
+        const auto *help = static_cast<QHelpEvent *>(event);
+        const int row = rowAt(help->pos());
+        const int col = columnAt(help->pos().x());
+        const QString tip = row >= 0 && col >= 0 ? toolTipFor(row, col) : QString();
+        if (tip.isEmpty()) {
+            QToolTip::hideText();
+            event->ignore();
+        } else {
+            // As rich text, escaped: a name such as "<Files in x>" must not be read as markup.
+            QToolTip::showText(help->globalPos(),
+                               QStringLiteral("<p style='white-space:pre'>") +
+                                   tip.toHtmlEscaped().replace(u'\n', QStringLiteral("<br>")) +
+                                   QStringLiteral("</p>"),
+                               viewport(), cellRect(row, col));
+        }
+        return true;
+    }
+    return QAbstractScrollArea::viewportEvent(event);
+}
+
+// As Qt's item views do: keys typed in quick succession build up the name looked for; the same
+// key pressed again moves on to the next name that starts with it.
+bool OutlineGridView::keyboardSearch(const QString &typed) {
+    ensureRowIndex();
+    const int count = m_index.count();
+    const int first = m_index.firstBodyIndex();
+    if (typed.isEmpty() || count <= first)
+        return false;
+    const int cursor = m_model->cursorRow();
+    const int current = cursor >= 0 ? m_index.indexOf(cursor) : -1;
+    bool skipCurrent = false;
+    if (!m_searchTime.isValid() || m_searchTime.elapsed() >= QApplication::keyboardInputInterval()) {
+        m_search = typed;
+        skipCurrent = current >= 0;
+    } else {
+        m_search += typed;
+    }
+    m_searchTime.start();
+    const bool sameKey = m_search.size() > 1 && m_search.count(m_search.back()) == m_search.size();
+    if (sameKey)
+        skipCurrent = true;
+    const QString wanted = sameKey ? QString(m_search.front()) : m_search;
+
+    const int span = count - first;
+    const int start = current >= first ? current - first + (skipCurrent ? 1 : 0) : 0;
+    const int col = m_model->look().outlineCol;
+    for (int k = 0; k < span; ++k) {
+        const int index = first + (start + k) % span;
+        if (m_model->displayText(m_index.rowAt(index), col)
+                .startsWith(wanted, Qt::CaseInsensitive)) {
+            moveCursorTo(index, {});
+            return true;
+        }
+    }
+    return false;
+}
