@@ -102,14 +102,23 @@ private:
     FormatCache &m_formats;
     QByteArray m_utf8;
 
+    bool beyondDouble(int r, int c) const {
+        if (c == TreeCol::Size)
+            return false; // a quotient of 15 digits, a double already
+        constexpr FixedRaw exact = FixedRaw(1) << 53;
+        const std::optional<FixedRaw> value = m_grid.fixedValue(r, c);
+        return value && (*value / Fixed::Scale > exact || *value / Fixed::Scale < -exact);
+    }
+
     bool writeCell(int r, int c, bool tree, int indent) {
         const bool bold = !tree || m_grid.cellBold(r, c);
         const std::uint32_t color = m_grid.cellForeColor(r, c);
         const auto row = static_cast<lxw_row_t>(r);
         const auto col = static_cast<lxw_col_t>(c);
         // Sizes and counts are numbers, so the sheet can sum and sort them; the size keeps the
-        // grid's display format, counts show every digit.
-        if (tree && c != TreeCol::Name && c != TreeCol::Unit) {
+        // grid's display format, counts show every digit. A sheet's numbers are doubles: a
+        // count beyond 2^53 (9 PB of bytes) would lose its last digits, so it goes in as text.
+        if (tree && c != TreeCol::Name && c != TreeCol::Unit && !beyondDouble(r, c)) {
             if (const std::optional<double> value = m_grid.number(r, c)) {
                 const auto number = c == TreeCol::Size ? FormatCache::Size : FormatCache::Whole;
                 return worksheet_write_number(m_sheet, row, col, *value,

@@ -9,20 +9,32 @@
 
 namespace {
 
-// Every fixed-point text (19 digits at most) is read exactly; longer ones go through a double.
+// Every fixed-point text (24 digits at most) is read exactly; longer ones go through a double.
 constexpr int MaxTextDigits = ExactDecimal::MaxDigits;
 
 } // namespace
 
-ExactDecimal ExactDecimal::fromFixed(qint64 tenThousandths) {
+ExactDecimal ExactDecimal::fromFixed(FixedRaw tenThousandths) {
     ExactDecimal d;
     d.negative = tenThousandths < 0;
     // Unsigned negation keeps the most negative value exact.
-    const std::uint64_t magnitude = d.negative ? 0 - static_cast<std::uint64_t>(tenThousandths)
-                                               : static_cast<std::uint64_t>(tenThousandths);
-    char buf[24];
-    const auto res = std::to_chars(buf, buf + sizeof buf, magnitude);
-    d.assign(buf, res.ptr, -4);
+    using URaw = unsigned __int128;
+    URaw magnitude =
+        d.negative ? 0 - static_cast<URaw>(tenThousandths) : static_cast<URaw>(tenThousandths);
+    char buf[40];
+    char *first = buf + sizeof buf;
+    do {
+        *--first = static_cast<char>('0' + static_cast<int>(magnitude % 10));
+        magnitude /= 10;
+    } while (magnitude != 0);
+    // Beyond the fixed-point range only the leading digits are kept; the value is not exact.
+    int exp = -4;
+    char *last = buf + sizeof buf;
+    if (last - first > MaxDigits) {
+        exp += static_cast<int>(last - first) - MaxDigits;
+        last = first + MaxDigits;
+    }
+    d.assign(first, last, exp);
     return d;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Fixed.h"
+
 #include <QStringView>
 #include <QtGlobal>
 
@@ -21,8 +23,8 @@ struct ExactDecimal {
     /// Digit `index` counted from the leading one; zeros beyond either end.
     char digitAt(int index) const { return index >= 0 && index < count ? digits[index] : '0'; }
 
-    /// Ten-thousandths (the program's fixed-point values), exactly.
-    static ExactDecimal fromFixed(qint64 tenThousandths);
+    /// Ten-thousandths (the program's fixed-point values, 24 digits at most), exactly.
+    static ExactDecimal fromFixed(FixedRaw tenThousandths);
     /// A finite double, through its shortest round-trip digits (zero for infinity and NaN).
     static ExactDecimal fromDouble(double value);
     /// Reads [-]digits[.digits][e[+-]digits] (at least one digit) with "." or `localeDecimal`

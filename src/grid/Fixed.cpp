@@ -10,32 +10,56 @@
 #include <limits>
 #include <string_view>
 
-Fixed Fixed::fromInt(qint64 value) {
-    qint64 raw = 0;
-    if (__builtin_mul_overflow(value, Scale, &raw))
+namespace {
+
+using URaw = unsigned __int128;
+
+bool inRange(FixedRaw raw) {
+    return raw <= Fixed::MaxRaw && raw >= -Fixed::MaxRaw;
+}
+
+// Writes the decimal digits of `v` so that they end just before `end`; returns their start.
+char *digitsBefore(char *end, URaw v) {
+    do {
+        *--end = static_cast<char>('0' + static_cast<int>(v % 10));
+        v /= 10;
+    } while (v != 0);
+    return end;
+}
+
+} // namespace
+
+Fixed Fixed::fromInt(FixedRaw value) {
+    if (value > MaxWhole || value < -MaxWhole)
+        throw AppError::overflow();
+    return fromRaw(value * Scale);
+}
+
+Fixed Fixed::fromDouble(double value) {
+    // Every double below 10^21 converts to 128 bits without overflow; the range check follows.
+    if (!(std::fabs(value) < 1e21))
+        throw AppError::overflow();
+    // Whole part and fraction apart, as the product of a large value would lose digits. The
+    // default rounding mode rounds half to even, which is how the program converts.
+    const double whole = std::trunc(value);
+    const FixedRaw raw = static_cast<FixedRaw>(whole) * Scale +
+                         static_cast<FixedRaw>(std::nearbyint((value - whole) * Scale));
+    if (!inRange(raw))
         throw AppError::overflow();
     return fromRaw(raw);
 }
 
-Fixed Fixed::fromDouble(double value) {
-    // The default rounding mode rounds half to even, which is how the program converts.
-    const double scaled = std::nearbyint(value * static_cast<double>(Scale));
-    // 2^63 is exactly representable; every double below it converts without overflow.
-    if (!(scaled >= -9223372036854775808.0 && scaled < 9223372036854775808.0))
-        throw AppError::overflow();
-    return fromRaw(static_cast<qint64>(scaled));
-}
-
+// Sums of values within the range cannot wrap 128 bits, so only the range is checked.
 Fixed Fixed::operator+(Fixed other) const {
-    qint64 raw = 0;
-    if (__builtin_add_overflow(m_raw, other.m_raw, &raw))
+    const FixedRaw raw = m_raw + other.m_raw;
+    if (!inRange(raw))
         throw AppError::overflow();
     return fromRaw(raw);
 }
 
 Fixed Fixed::operator-(Fixed other) const {
-    qint64 raw = 0;
-    if (__builtin_sub_overflow(m_raw, other.m_raw, &raw))
+    const FixedRaw raw = m_raw - other.m_raw;
+    if (!inRange(raw))
         throw AppError::overflow();
     return fromRaw(raw);
 }
@@ -46,7 +70,9 @@ double Fixed::toDouble() const {
 }
 
 QString Fixed::text(QChar decimal) const {
-    return GridCellCodec::canonicalText(m_raw, decimal);
+    QString out;
+    appendText(out, decimal);
+    return out;
 }
 
 std::optional<Fixed> Fixed::parse(QStringView text, QChar decimal) {
@@ -55,9 +81,9 @@ std::optional<Fixed> Fixed::parse(QStringView text, QChar decimal) {
         return fromRaw(*canonical);
 
     // General form: collect the significant digits and the power of ten they are scaled by.
-    // Only the first 21 digits can matter (19 whole ones and the rounding digit); of the rest,
-    // only whether any is non-zero.
-    constexpr int MaxDigits = 24;
+    // Only the first 25 digits can matter (the 24 of the range and the rounding digit); of the
+    // rest, only whether any is non-zero.
+    constexpr int MaxDigits = 28;
     char digitBuf[MaxDigits];
     int kept = 0;
     bool droppedNonZero = false;
@@ -117,9 +143,9 @@ std::optional<Fixed> Fixed::parse(QStringView text, QChar decimal) {
     const int shift = exponent + 4;
     const auto len = static_cast<int>(digits.size());
     const int keep = len + shift; // digits that land before the point
-    if (keep > 19)
+    if (keep > 25)
         throw AppError::overflow();
-    unsigned __int128 mag = 0;
+    URaw mag = 0;
     for (int k = 0; k < keep; ++k)
         mag = mag * 10 + (k < len ? digits[static_cast<std::size_t>(k)] - '0' : 0);
     if (keep < len) {
@@ -134,13 +160,10 @@ std::optional<Fixed> Fixed::parse(QStringView text, QChar decimal) {
         if (up && keep >= 0)
             ++mag;
     }
-    const unsigned __int128 limit =
-        static_cast<unsigned __int128>(std::numeric_limits<qint64>::max()) + (negative ? 1 : 0);
-    if (mag > limit)
+    if (mag > static_cast<URaw>(MaxRaw))
         throw AppError::overflow();
-    const auto raw = negative ? static_cast<qint64>(0 - static_cast<std::uint64_t>(mag))
-                              : static_cast<qint64>(mag);
-    return fromRaw(raw);
+    const auto raw = static_cast<FixedRaw>(mag);
+    return fromRaw(negative ? -raw : raw);
 }
 
 QString Fixed::textOfDouble(double value, QChar decimal) {
@@ -150,33 +173,34 @@ QString Fixed::textOfDouble(double value, QChar decimal) {
 }
 
 void Fixed::appendText(QString &out, QChar decimal) const {
-    // Same text as canonicalText, written straight into `out`: totals are written once per
-    // level for every folder of a scan.
+    // Written straight into `out`: totals are written once per level for every folder of a scan.
     const bool negative = m_raw < 0;
-    const std::uint64_t mag =
-        negative ? 0 - static_cast<std::uint64_t>(m_raw) : static_cast<std::uint64_t>(m_raw);
-    char buf[32];
-    char *end = buf;
-    if (negative)
-        *end++ = '-';
-    end = std::to_chars(end, buf + sizeof buf, mag / Scale).ptr;
-    qsizetype point = -1;
-    if (auto frac = static_cast<unsigned>(mag % Scale)) {
-        point = end - buf;
-        *end++ = '.';
-        for (unsigned div = 1000; div > 0 && frac > 0; div /= 10) {
-            *end++ = static_cast<char>('0' + frac / div);
-            frac %= div;
-        }
+    const URaw mag = negative ? 0 - static_cast<URaw>(m_raw) : static_cast<URaw>(m_raw);
+    char buf[48];
+    char *const end = buf + sizeof buf;
+    char *from = end;
+    unsigned frac = static_cast<unsigned>(mag % Scale);
+    int decimals = 4;
+    while (decimals > 0 && frac % 10 == 0) {
+        frac /= 10;
+        --decimals;
     }
+    for (int k = 0; k < decimals; ++k, frac /= 10)
+        *--from = static_cast<char>('0' + frac % 10);
+    const qsizetype point = decimals > 0 ? 1 : 0; // the separator's place, counted from `from`
+    if (point)
+        *--from = '.';
+    from = digitsBefore(from, mag / Scale);
+    if (negative)
+        *--from = '-';
     const qsizetype at = out.size();
-    const auto length = static_cast<qsizetype>(end - buf);
+    const auto length = static_cast<qsizetype>(end - from);
     out.resize(at + length);
     char16_t *to = reinterpret_cast<char16_t *>(out.data()) + at;
     for (qsizetype i = 0; i < length; ++i)
-        to[i] = static_cast<char16_t>(buf[i]);
-    if (point >= 0)
-        to[point] = decimal.unicode();
+        to[i] = static_cast<char16_t>(from[i]);
+    if (point)
+        to[length - decimals - 1] = decimal.unicode();
 }
 
 void Fixed::appendTextOfDouble(QString &out, double value, QChar decimal) {

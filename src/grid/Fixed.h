@@ -8,21 +8,30 @@
 #include <compare>
 #include <optional>
 
-/// The program's numbers for sizes and file counts: 64-bit fixed point with four decimal
-/// places, so sums are exact. The range is that of a signed 64-bit integer divided by 10,000;
-/// any result outside it raises the overflow error (6).
+/// Ten-thousandths held in 128 bits, so that byte totals far beyond 2^63 stay exact.
+__extension__ typedef __int128 FixedRaw;
+
+/// The program's numbers for sizes and file counts: fixed point with four decimal places, so
+/// sums are exact. Values hold up to 24 significant digits: magnitudes up to
+/// 99,999,999,999,999,999,999.9999 (more than 2^66 bytes); any result beyond raises the
+/// overflow error (6).
 class Fixed {
 public:
     static constexpr qint64 Scale = 10000;
+    /// The largest magnitude, in ten-thousandths: 10^24 - 1.
+    static constexpr FixedRaw MaxRaw = FixedRaw(100000000000) * FixedRaw(10000000000000) - 1;
+    /// The largest whole magnitude: 10^20 - 1.
+    static constexpr FixedRaw MaxWhole = MaxRaw / Scale;
 
     constexpr Fixed() = default;
-    /// A value given in ten-thousandths.
-    static constexpr Fixed fromRaw(qint64 tenThousandths) {
+    /// A value given in ten-thousandths (the caller keeps it within MaxRaw).
+    static constexpr Fixed fromRaw(FixedRaw tenThousandths) {
         Fixed f;
         f.m_raw = tenThousandths;
         return f;
     }
-    static Fixed fromInt(qint64 value);
+    /// Raises the overflow error beyond MaxWhole.
+    static Fixed fromInt(FixedRaw value);
     /// Rounds value × 10,000 half to even.
     static Fixed fromDouble(double value);
     /// Reads a decimal text: optional sign, digits with at most one `decimal` separator, an
@@ -31,9 +40,9 @@ public:
     /// (empty included); raises the overflow error for a number out of range.
     static std::optional<Fixed> parse(QStringView text, QChar decimal);
 
-    constexpr qint64 raw() const { return m_raw; }
+    constexpr FixedRaw raw() const { return m_raw; }
     /// The whole part, the decimals cut off (toward zero).
-    constexpr qint64 whole() const { return m_raw / Scale; }
+    constexpr FixedRaw whole() const { return m_raw / Scale; }
     double toDouble() const;
     /// The text without grouping and without trailing zeros ("0", "1024", "12.5").
     QString text(QChar decimal) const;
@@ -54,5 +63,5 @@ public:
     static void appendTextOfDouble(QString &out, double value, QChar decimal);
 
 private:
-    qint64 m_raw = 0;
+    FixedRaw m_raw = 0;
 };

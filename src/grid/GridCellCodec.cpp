@@ -143,17 +143,8 @@ QString decimalText(bool negative, std::uint64_t digits, int decimals, QChar sep
 
 } // namespace
 
-QString canonicalText(qint64 v, QChar decimal) {
-    // Work on the magnitude as unsigned so the most negative value cannot overflow.
-    const bool negative = v < 0;
-    std::uint64_t mag =
-        negative ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
-    int decimals = 4;
-    while (decimals > 0 && mag % 10 == 0) {
-        mag /= 10;
-        --decimals;
-    }
-    return decimalText(negative, mag, decimals, decimal);
+QString canonicalText(FixedRaw v, QChar decimal) {
+    return Fixed::fromRaw(v).text(decimal);
 }
 
 std::uint64_t storeBytes(Arena &arena, const char *data, qsizetype size) {
@@ -250,6 +241,43 @@ std::optional<qint64> fixedOf(std::uint64_t cell) {
     if ((cell & TagMask) != TagNumber)
         return std::nullopt;
     return static_cast<qint64>(cell) >> 2;
+}
+
+std::optional<FixedRaw> wideFixedOf(const Arena &arena, std::uint64_t cell, QChar decimal) {
+    if (auto inlined = fixedOf(cell))
+        return *inlined;
+    if ((cell & TagMask) != TagRef)
+        return std::nullopt;
+    std::size_t len = 0, prefix = 0;
+    const char *p = refData(arena, cell, len, prefix);
+    // Canonical: [-]digits without leading zeros[.digits not ending in 0], 24 digits at most.
+    const char *const end = p + len;
+    if (len == 0 || len > 30 || !((*p >= '0' && *p <= '9') || *p == '-'))
+        return std::nullopt;
+    const bool negative = *p == '-';
+    if (negative)
+        ++p;
+    const char *const wholeStart = p;
+    FixedRaw v = 0;
+    int digits = 0;
+    for (; p != end && *p >= '0' && *p <= '9'; ++p, ++digits)
+        v = v * 10 + (*p - '0');
+    if (p == wholeStart || (p - wholeStart > 1 && *wholeStart == '0'))
+        return std::nullopt;
+    int decimals = 0;
+    if (p != end) {
+        if (decimal.unicode() >= 0x80 || *p != static_cast<char>(decimal.unicode()))
+            return std::nullopt;
+        for (++p; p != end && *p >= '0' && *p <= '9'; ++p, ++decimals, ++digits)
+            v = v * 10 + (*p - '0');
+        if (p != end || decimals == 0 || decimals > 4 || p[-1] == '0')
+            return std::nullopt;
+    }
+    for (int k = decimals; k < 4; ++k, ++digits)
+        v *= 10;
+    if (digits > 28 || v > Fixed::MaxRaw || (negative && v == 0))
+        return std::nullopt;
+    return negative ? -v : v;
 }
 
 QByteArray bytesOf(const Arena &arena, std::uint64_t ref) {

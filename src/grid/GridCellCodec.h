@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Fixed.h"
+
 #include <QByteArray>
 #include <QChar>
 #include <QString>
@@ -42,7 +44,7 @@ std::optional<Decimal> parseDecimal(QStringView text, QChar decimal);
 /// The value in ten-thousandths of a canonical text with at most four decimals.
 std::optional<qint64> parseCanonical(QStringView text, QChar decimal);
 /// The canonical text of a value in ten-thousandths.
-QString canonicalText(qint64 tenThousandths, QChar decimal);
+QString canonicalText(FixedRaw tenThousandths, QChar decimal);
 
 std::uint64_t encode(Arena &arena, QStringView text, QChar decimal);
 /// The cell of a fixed-point value within ±MaxInlineFixed.
@@ -51,6 +53,9 @@ constexpr std::uint64_t encodeFixed(qint64 tenThousandths) {
 }
 QString decode(const Arena &arena, std::uint64_t cell, QChar decimal);
 std::optional<qint64> fixedOf(std::uint64_t cell);
+/// The value of any cell whose text is a canonical fixed-point number: inline ones as
+/// fixedOf(), and those too large to be held inline, which are stored as text.
+std::optional<FixedRaw> wideFixedOf(const Arena &arena, std::uint64_t cell, QChar decimal);
 /// The value of a plain decimal cell (tag 0, non-zero).
 std::optional<double> decimalOf(std::uint64_t cell);
 

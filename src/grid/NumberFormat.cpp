@@ -311,7 +311,7 @@ NumberFormat::NumberFormat(const QString &picture, const QLocale &locale)
     m_parsed = std::move(parsed);
 }
 
-QString NumberFormat::formatFixed(qint64 tenThousandths) const {
+QString NumberFormat::formatFixed(FixedRaw tenThousandths) const {
     return m_parsed->format(ExactDecimal::fromFixed(tenThousandths));
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Fixed.h"
+
 #include <QLocale>
 #include <QString>
 #include <QStringView>
@@ -31,7 +33,7 @@ public:
     bool isEmpty() const { return m_picture.isEmpty(); }
 
     /// Formats an exact decimal given as ten-thousandths (the program's fixed-point values).
-    QString formatFixed(qint64 tenThousandths) const;
+    QString formatFixed(FixedRaw tenThousandths) const;
     /// Formats a double (shortest round-trip digits are used as the exact value).
     QString formatDouble(double value) const;
     /// Formats `text` when it reads as a number (locale or C form, optional sign, no grouping

@@ -173,8 +173,8 @@ QString OutlineGrid::previousText() const {
     return decode(m_arena, m_previousCell, m_decimal);
 }
 
-std::optional<qint64> OutlineGrid::previousFixedValue() const {
-    return fixedOf(m_previousCell);
+std::optional<FixedRaw> OutlineGrid::previousFixedValue() const {
+    return wideFixedOf(m_arena, m_previousCell, m_decimal);
 }
 
 void OutlineGrid::setText(int row, int col, const QString &text) {
@@ -184,7 +184,7 @@ void OutlineGrid::setText(int row, int col, const QString &text) {
     raiseCellChanged(row, col, old);
 }
 
-void OutlineGrid::setFixedValue(int row, int col, qint64 tenThousandths) {
+void OutlineGrid::setFixedValue(int row, int col, FixedRaw tenThousandths) {
     if (tenThousandths > MaxInlineFixed || tenThousandths < -MaxInlineFixed) {
         setText(row, col, canonicalText(tenThousandths, m_decimal));
         return;
@@ -196,7 +196,7 @@ void OutlineGrid::setFixedValue(int row, int col, qint64 tenThousandths) {
     std::uint64_t &cell = column[static_cast<std::size_t>(row)];
     const std::uint64_t old = cell;
     m_arenaGarbage += arenaSize(m_arena, old);
-    cell = encodeFixed(tenThousandths);
+    cell = encodeFixed(static_cast<qint64>(tenThousandths));
     noteContents();
     raiseCellChanged(row, col, old);
 }
@@ -231,9 +231,9 @@ void OutlineGrid::setTextRange(int row, int col1, int col2, const QString &tabSe
         raiseCellChanged(row, c, old[c - col1]);
 }
 
-std::optional<qint64> OutlineGrid::fixedValue(int row, int col) const {
+std::optional<FixedRaw> OutlineGrid::fixedValue(int row, int col) const {
     checkCell(row, col);
-    return fixedOf(cellAt(row, col));
+    return wideFixedOf(m_arena, cellAt(row, col), m_decimal);
 }
 
 std::optional<double> OutlineGrid::number(int row, int col) const {

@@ -130,12 +130,12 @@ public:
     void setText(int row, int col, const QString &text);
     /// Sets the cell to the canonical text of a fixed-point value (ten-thousandths): the same as
     /// setText() with that text, without building and reading the text back.
-    void setFixedValue(int row, int col, qint64 tenThousandths);
+    void setFixedValue(int row, int col, FixedRaw tenThousandths);
     /// Fills columns col1..col2 of `row` from a tab-separated text, one piece per cell (missing
     /// pieces make empty cells); raises cellChanged for each cell in column order.
     void setTextRange(int row, int col1, int col2, const QString &tabSeparated);
     /// The cell's value in ten-thousandths when its text is a canonical fixed-point number.
-    std::optional<qint64> fixedValue(int row, int col) const;
+    std::optional<FixedRaw> fixedValue(int row, int col) const;
     /// The cell's value as a number: exact for fixed-point cells, otherwise the text read in the
     /// grid's locale or in C form; nullopt when the text is not a number.
     std::optional<double> number(int row, int col) const;
@@ -150,7 +150,7 @@ public:
     /// before this write, and its fixed-point value when that text was a canonical number (so a
     /// handler can carry the change up instead of re-summing).
     QString previousText() const;
-    std::optional<qint64> previousFixedValue() const;
+    std::optional<FixedRaw> previousFixedValue() const;
     /// The text as shown: numbers go through the column's display format.
     QString displayText(int row, int col) const;
 

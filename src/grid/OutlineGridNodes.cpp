@@ -192,7 +192,7 @@ namespace {
 struct SortKey {
     bool isText = false;
     bool exact = false;
-    qint64 fixed = 0;
+    FixedRaw fixed = 0;
     double value = 0;
     QString text;
 };

@@ -1,13 +1,16 @@
 #include "ScanTree.h"
 
 #include "AppError.h"
+#include "NativeText.h"
 #include "OutlineGrid.h"
 #include "Settings.h"
 
 #include <QDebug>
 #include <QScopedValueRollback>
 
+#include <optional>
 #include <stdexcept>
+#include <vector>
 
 ScanTree::ScanTree(OutlineGrid &grid, const Settings &settings, QObject *parent)
     : QObject(parent), m_grid(grid), m_gridAlive(&grid), m_settings(settings) {
@@ -162,8 +165,24 @@ int ScanTree::AddTreeRow(const QString &Name, int Level, RowKind Kind, Fixed Byt
         m_grid.setTextRange(r, nameApart ? TreeCol::Size : TreeCol::Name, TreeCol::Bytes, cells);
         try {
             // The size as its text reads, rounded to four decimals; the counts are exact.
-            const auto size = Fixed::parse(QStringView(cells).sliced(sizeAt, sizeLength), dec);
+            std::optional<Fixed> size;
+            try {
+                size = Fixed::parse(QStringView(cells).sliced(sizeAt, sizeLength), dec);
+            } catch (const AppError &e) {
+                if (e.number() != AppError::Overflow)
+                    throw;
+                throw totalOverflowOf(m_grid.parentRow(r));
+            }
             carryNewRow(r, {size.value_or(Fixed()), FileCount, Bytes});
+        } catch (const AppError &e) {
+            // A total that cannot be held ends the command that adds to it: a row whose values
+            // were left out of its parents' totals would make them disagree.
+            if (e.number() != AppError::Overflow) {
+                reportError(e);
+            } else {
+                m_grid.removeRows(r, 1);
+                throw;
+            }
         } catch (const std::exception &e) {
             reportError(e);
         }
@@ -232,35 +251,70 @@ Fixed ScanTree::resumTopSize() {
 }
 
 // The rule of carryUp() for a row just appended with the given values of the Size, Files and
-// Bytes columns,
-// whose cells were all empty before: each ancestor's size and counts change by those values,
-// level by level, as long as anything changes. The top row has no parent, so its size may
-// simply be re-summed when UpdateRoots left it in the current unit.
+// Bytes columns, whose cells were all empty before: each ancestor's size and counts change by
+// those values, level by level, as long as anything changes. The top row has no parent, so its
+// size may simply be re-summed when UpdateRoots left it in the current unit. Every new total is
+// worked out before the first is written, so a total that cannot be held changes none.
 void ScanTree::carryNewRow(int row, std::array<Fixed, 3> values) {
     static constexpr int cols[3] = {TreeCol::Size, TreeCol::Files, TreeCol::Bytes};
+    struct Write {
+        int row, col;
+        Fixed value;
+    };
+    std::vector<Write> writes;
+    bool resumTop = false;
     std::array<Fixed, 3> delta = values;
     int child = row;
     for (int parent = m_grid.parentRow(row); parent >= 0;
          child = parent, parent = m_grid.parentRow(parent)) {
         const bool first = child == row;
         if (!first && delta[0] == Fixed() && delta[1] == Fixed() && delta[2] == Fixed())
-            return;
-        int from = 0;
-        if (parent == TopRow && m_topSizeInUnit) {
-            resumTopSize();
-            from = 1;
-        }
-        // The first values of an only child are the sums, whatever the parent held before.
-        const bool onlyChild =
-            first && m_grid.firstChild(parent) == child && m_grid.nextSibling(child) < 0;
-        for (int k = from; k < 3; ++k) {
-            const Fixed old = cellValue(parent, cols[k]);
-            const Fixed target = onlyChild ? values[k] : old + delta[k];
-            delta[k] = target - old;
-            if (delta[k] != Fixed())
-                writeValue(parent, cols[k], target);
+            break;
+        try {
+            int from = 0;
+            if (parent == TopRow && m_topSizeInUnit) {
+                Fixed sum;
+                for (int c = m_grid.firstChild(TopRow); c >= 0; c = m_grid.nextSibling(c))
+                    sum += cellValue(c, TreeCol::Size);
+                writes.push_back({TopRow, TreeCol::Size, sum});
+                resumTop = true;
+                from = 1;
+            }
+            // The first values of an only child are the sums, whatever the parent held before.
+            const bool onlyChild =
+                first && m_grid.firstChild(parent) == child && m_grid.nextSibling(child) < 0;
+            for (int k = from; k < 3; ++k) {
+                const Fixed old = cellValue(parent, cols[k]);
+                const Fixed target = onlyChild ? values[k] : old + delta[k];
+                delta[k] = target - old;
+                if (delta[k] != Fixed())
+                    writes.push_back({parent, cols[k], target});
+            }
+        } catch (const AppError &e) {
+            if (e.number() != AppError::Overflow)
+                throw;
+            throw totalOverflowOf(parent);
         }
     }
+    if (resumTop)
+        m_topSizeInUnit = false;
+    for (const Write &w : writes)
+        writeValue(w.row, w.col, w.value);
+}
+
+AppError ScanTree::totalOverflow(const QString &what) {
+    return AppError(AppError::Overflow, QStringLiteral("Overflow: the total of ") + what +
+                                            QStringLiteral(" is beyond what can be counted "
+                                                           "(99,999,999,999,999,999,999 bytes)."));
+}
+
+// Names a row's folder by its path; the top row totals every scan.
+AppError ScanTree::totalOverflowOf(int row) const {
+    if (row == TopRow || row < 0)
+        return totalOverflow(QStringLiteral("all scans"));
+    const QByteArray path = m_grid.rowDataBytes(row);
+    return totalOverflow(path.isEmpty() ? m_grid.text(row, TreeCol::Name)
+                                        : NativeText::decode(path));
 }
 
 void ScanTree::carryUp(int row, int col) {

@@ -84,7 +84,9 @@ public:
     /// Takes `SizeFormat` from `Object_Size_Format` (trimmed; empty gives "#,##0.##") and
     /// gives it to the Size column.
     void SetSizeFormat();
-    /// Appends one node row and returns its index.
+    /// Appends one node row and returns its index. When the row's values, or the totals they
+    /// add to, cannot be held, the row is not kept and the overflow error naming the folder
+    /// whose total it is (see totalOverflow) is raised; no total has been changed then.
     int AddTreeRow(const QString &Name, int Level, RowKind Kind, Fixed Bytes, bool IsRoot,
                    Fixed FileCount);
     /// Writes the top row: the byte and file totals of all scan roots, the size in the current
@@ -114,6 +116,10 @@ public:
 
     static constexpr int TopRow = 1;
 
+    /// The overflow error for a total beyond what the program can count, naming what it is the
+    /// total of (a folder's path).
+    static AppError totalOverflow(const QString &what);
+
 private:
     OutlineGrid &m_grid;
     QPointer<OutlineGrid> m_gridAlive; // to let go of the grid's handler only while it exists
@@ -135,6 +141,7 @@ private:
 
     void carryUp(int row, int col);
     void carryNewRow(int row, std::array<Fixed, 3> values);
+    AppError totalOverflowOf(int row) const;
     Fixed resumTopSize();
     void reportError(const std::exception &error);
     Fixed previousValue() const;

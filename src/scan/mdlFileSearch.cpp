@@ -2,6 +2,7 @@
 
 #include "AppError.h"
 #include "MountTable.h"
+#include "NativeText.h"
 #include "OutlineGrid.h"
 #include "ScanTree.h"
 #include "mdlDrives.h"
@@ -209,11 +210,13 @@ void mdlFileSearch::finishFolder() {
     Frame &f = m_frames[index];
     countEntries(f.listing.entriesAfter);
     release(index);
-    if (f.listing.bytes > static_cast<unsigned __int128>(std::numeric_limits<qint64>::max()))
-        throw AppError::overflow();
+    // A sum beyond what can be counted ends the walk naming the folder; so does one of the
+    // totals it adds to (AddTreeRow).
+    if (f.listing.bytes > static_cast<unsigned __int128>(Fixed::MaxWhole))
+        throw ScanTree::totalOverflow(NativeText::decode(m_path));
     m_tree.AddTreeRow(QStringLiteral("<Files in ") + folderName(index) + u'>', f.level,
-                      RowKind::Files, Fixed::fromInt(static_cast<qint64>(f.listing.bytes)), false,
-                      Fixed::fromInt(static_cast<qint64>(f.listing.files)));
+                      RowKind::Files, Fixed::fromInt(static_cast<FixedRaw>(f.listing.bytes)), false,
+                      Fixed::fromInt(f.listing.files));
     OutlineGrid &grid = m_tree.grid();
     grid.sortNode(f.folderRow);
     grid.setOutlineState(f.folderRow, OutlineCollapsed);

@@ -1,5 +1,7 @@
 #include "ItemProperties.h"
 
+#include "NumberFormat.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
@@ -9,6 +11,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <grp.h>
+#include <limits>
 #include <optional>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -119,14 +122,27 @@ QString ItemProperties::value(const QString &label) const {
     return {};
 }
 
-QString ItemProperties::formatBytes(qint64 bytes, const QLocale &locale) {
-    QLocale grouped = locale;
-    grouped.setNumberOptions(locale.numberOptions() & ~QLocale::OmitGroupSeparator);
-    QString text =
-        grouped.toString(bytes) + (bytes == 1 ? QStringLiteral(" byte") : QStringLiteral(" bytes"));
-    if (bytes >= 1024)
-        text += QStringLiteral(" (%1)").arg(
-            locale.formattedDataSize(bytes, 2, QLocale::DataSizeTraditionalFormat));
+QString ItemProperties::formatCount(FixedRaw count, const QLocale &locale) {
+    constexpr qint64 max64 = std::numeric_limits<qint64>::max();
+    if (count <= max64 && count >= -max64) {
+        QLocale grouped = locale;
+        grouped.setNumberOptions(locale.numberOptions() & ~QLocale::OmitGroupSeparator);
+        return grouped.toString(static_cast<qint64>(count));
+    }
+    return NumberFormat(QStringLiteral("#,##0"), locale).formatFixed(count * Fixed::Scale);
+}
+
+QString ItemProperties::formatBytes(FixedRaw bytes, const QLocale &locale) {
+    QString text = formatCount(bytes, locale) +
+                   (bytes == 1 ? QStringLiteral(" byte") : QStringLiteral(" bytes"));
+    constexpr qint64 max64 = std::numeric_limits<qint64>::max();
+    if (bytes >= 1024 && bytes <= max64)
+        text += QStringLiteral(" (%1)").arg(locale.formattedDataSize(
+            static_cast<qint64>(bytes), 2, QLocale::DataSizeTraditionalFormat));
+    else if (bytes > max64) // beyond 8 EB, which is as far as Qt's sizes go
+        text += QStringLiteral(" (%1 EB)")
+                    .arg(locale.toString(
+                        static_cast<double>(bytes) / static_cast<double>(1LL << 60), 'f', 2));
     return text;
 }
 
@@ -196,10 +212,8 @@ ItemProperties ItemProperties::read(const QString &path, const ScanFigures &figu
     else
         item.add(QStringLiteral("Size"), QStringLiteral("Not scanned"));
     if (figures.files >= 0) {
-        QLocale grouped = locale;
-        grouped.setNumberOptions(locale.numberOptions() & ~QLocale::OmitGroupSeparator);
         item.add(QStringLiteral("Files"),
-                 grouped.toString(figures.files) +
+                 formatCount(figures.files, locale) +
                      (figures.files == 1 ? QStringLiteral(" file") : QStringLiteral(" files")));
     }
     // A folder's blocks are only its own entry list, never its contents.

@@ -28,7 +28,9 @@ public:
 
     /// "1,234,567 bytes (1.18 MB)": the exact count with the locale's grouping, and the
     /// rounded size for 1 KB and up.
-    static QString formatBytes(qint64 bytes, const QLocale &locale);
+    static QString formatBytes(FixedRaw bytes, const QLocale &locale);
+    /// A whole number with the locale's grouping, also beyond 64 bits.
+    static QString formatCount(FixedRaw count, const QLocale &locale);
     /// "drwxr-xr-x (0755)" for a mode as stat(2) gives it.
     static QString formatMode(unsigned mode);
 

@@ -1,10 +1,10 @@
 #pragma once
 
-#include <QtGlobal>
+#include "Fixed.h"
 
-/// What the scan counted for an item: its bytes and the number of files below it. A negative
-/// figure means the scan gave none.
+/// What the scan counted for an item: its bytes and the number of files below it, whole
+/// numbers as wide as the scan's totals. A negative figure means the scan gave none.
 struct ScanFigures {
-    qint64 bytes = -1;
-    qint64 files = -1;
+    FixedRaw bytes = -1;
+    FixedRaw files = -1;
 };

@@ -223,3 +223,21 @@ TEST_F(XlsxReport, AGridThatDoesNotFitOrAFileThatCannotBeWrittenIsAFailure) {
     EXPECT_FALSE(XlsxExport::GridToExcel(grid, out("big.xlsx")));
     EXPECT_FALSE(QFile::exists(out("big.xlsx")));
 }
+
+TEST_F(XlsxReport, CountsBeyondWhatADoubleHoldsKeepEveryDigitAsText) {
+    // 2^64 + 1 bytes in one files row: the sheet's doubles would round it.
+    const int quote = rowNamed(QStringLiteral("say \"hi\""));
+    ASSERT_GT(quote, 0);
+    const int files = grid.firstChild(quote);
+    grid.setText(files, TreeCol::Bytes, QStringLiteral("18446744073709551617"));
+    ASSERT_EQ(grid.text(quote, TreeCol::Bytes), "18446744073709551617");
+    ASSERT_TRUE(XlsxExport::GridToExcel(grid, out("big.xlsx")));
+    const Workbook book(out("big.xlsx"));
+    const int row = book.rowNamed(QStringLiteral("say \"hi\""));
+    ASSERT_GT(row, 0);
+    EXPECT_EQ(book.cell(row, 'E').type, "inlineStr");
+    EXPECT_EQ(book.cell(row, 'E').text, "18446744073709551617");
+    EXPECT_EQ(book.cell(2, 'E').text, "18446744073710607769") << "the top row: plus the rest";
+    EXPECT_EQ(book.cell(row, 'D').type, "n") << "small counts stay numbers";
+    EXPECT_EQ(book.cell(row, 'D').text, "1");
+}

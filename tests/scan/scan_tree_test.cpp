@@ -170,11 +170,21 @@ TEST_F(ScanTreeModel, ErrorsInTheHandlerAreReportedAndTheRowsStay) {
     EXPECT_EQ(errors[0].second, 13);
     EXPECT_EQ(grid.text(root, 4), "10");
 
-    // A sum beyond the fixed-point range is the overflow error.
-    const qint64 huge = std::numeric_limits<qint64>::max() / 10000 - 5;
-    tree.AddTreeRow("g", 1, RowKind::Files, Fixed::fromInt(huge), false, Fixed());
-    EXPECT_EQ(errors.back().second, 6);
-    EXPECT_EQ(grid.rows(), files + 2);
+    // A sum beyond the range is not the handler's to report and go on from: the row is not
+    // kept, no total changes, and the overflow error names the folder.
+    try {
+        tree.AddTreeRow("g", 1, RowKind::Files, Fixed::fromInt(Fixed::MaxWhole - 5), false,
+                        Fixed());
+        ADD_FAILURE() << "no error";
+    } catch (const AppError &e) {
+        EXPECT_EQ(e.number(), 6);
+        EXPECT_TRUE(e.description().startsWith("Overflow: the total of /r/ is beyond"))
+            << e.description().toStdString();
+    }
+    EXPECT_EQ(errors.size(), 1u);
+    EXPECT_EQ(grid.rows(), files + 1);
+    EXPECT_EQ(grid.text(root, 3), "1");
+    EXPECT_EQ(grid.text(ScanTree::TopRow, 3), "1");
 }
 
 // The straightforward rule: every node with children holds the sums of its children's

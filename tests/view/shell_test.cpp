@@ -19,6 +19,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -304,6 +306,11 @@ TEST_F(ShellTest, SizesAndModesAreFormattedInFull) {
     EXPECT_EQ(ItemProperties::formatBytes(3LL << 40, english), "3,298,534,883,328 bytes (3.00 TB)");
     // The C locale leaves grouping out by default; sizes still get it.
     EXPECT_EQ(ItemProperties::formatBytes(1234567, QLocale::c()), "1,234,567 bytes (1.18 MB)");
+    // Scan totals go beyond 64 bits: every digit, grouped, and a size in exabytes.
+    EXPECT_EQ(ItemProperties::formatBytes(FixedRaw(1) << 64, english),
+              "18,446,744,073,709,551,616 bytes (16.00 EB)");
+    EXPECT_EQ(ItemProperties::formatBytes(std::numeric_limits<qint64>::max(), english),
+              "9,223,372,036,854,775,807 bytes (8.00 EB)");
 
     EXPECT_EQ(ItemProperties::formatMode(S_IFREG | 04755), "-rwsr-xr-x (4755)");
     EXPECT_EQ(ItemProperties::formatMode(S_IFREG | 02644), "-rw-r-Sr-- (2644)");
