@@ -175,14 +175,16 @@ void IniDocument::removeKey(const QString &section, const QString &key) {
     const int header = findSection(section.trimmed());
     if (header < 0)
         return;
-    const int at = findKey(header, sectionEnd(header), key.trimmed());
-    if (at >= 0)
+    // Every line of the key goes: a hand-edited file may hold it twice, and the second would
+    // otherwise be read once the first is gone.
+    const QString k = key.trimmed();
+    for (int at; (at = findKey(header, sectionEnd(header), k)) >= 0;)
         m_lines.erase(m_lines.begin() + at);
 }
 
 void IniDocument::removeSection(const QString &section) {
-    const int header = findSection(section.trimmed());
-    if (header < 0)
-        return;
-    m_lines.erase(m_lines.begin() + header, m_lines.begin() + sectionEnd(header));
+    // Every section of the name goes, for the same reason as a key's lines in removeKey().
+    const QString name = section.trimmed();
+    for (int header; (header = findSection(name)) >= 0;)
+        m_lines.erase(m_lines.begin() + header, m_lines.begin() + sectionEnd(header));
 }

@@ -62,6 +62,16 @@ TEST_F(IniFixture, EmptyValueDeletesTheKeyAndEmptyKeyTheSection) {
     EXPECT_EQ(WriteIniEntry("Nowhere", "", "", path), 1); // nothing to delete is no failure
 }
 
+TEST_F(IniFixture, DeletingAKeyOrSectionWrittenTwiceByHandLeavesNoOlderCopyToBeRead) {
+    writeRaw("[Appearance]\nObject_Size_Format=#,##0\nobject_size_format = 0.00\n[Main]\nSort=1\n"
+             "[appearance]\nObject_Size=3\n[Start_Path_Items]\n0=/a/\n[Start_Path_Items]\n0=/b/\n");
+    WriteIniEntry("Appearance", "Object_Size_Format", "", path);
+    EXPECT_EQ(ReadIniEntry("Appearance", "Object_Size_Format", "none", path), "none");
+    WriteIniEntry("Start_Path_Items", "", "", path);
+    EXPECT_EQ(ReadIniEntry("Start_Path_Items", "0", "none", path), "none");
+    EXPECT_EQ(raw(), QByteArray("[Appearance]\n[Main]\nSort=1\n[appearance]\nObject_Size=3\n"));
+}
+
 TEST_F(IniFixture, ValuesAreSingleLinesCutAt2047Characters) {
     WriteIniEntry("Scan", "Long", QString(3000, 'x'), path);
     EXPECT_EQ(ReadIniEntry("Scan", "Long", "", path).size(), 2047);
