@@ -131,6 +131,8 @@ void frmOptions::Form_Load() {
             trap.line = 5;
             InitExampleTree();
             FillExampleTree(m_settings.Object_Size_Format, cboObjSize->currentIndex());
+            // The rows got their levels only now: the selection takes the colour of its own.
+            reselectExample();
             trap.line = 6;
             const SystemInfo::OSVersion &os = SystemInfo::GetOSVersion();
             lblOSVersion->setText(os.name + QStringLiteral(" v") + os.text);
@@ -186,14 +188,7 @@ void frmOptions::EnApp() {
         trap.line = 2;
         dressExample();
         trap.line = 7;
-        // Each selected row is selected anew, so that its border and text take the colours.
-        std::vector<int> rows;
-        for (int i = 0; i < fgExample.selectedRowCount(); ++i)
-            rows.push_back(fgExample.selectedRow(i));
-        for (int r : rows) {
-            fgExample.clearSelection();
-            fgExample.select(r, 0);
-        }
+        reselectExample();
         trap.line = 8;
         cmdApply->setEnabled(true);
     });

@@ -146,4 +146,5 @@ private:
     void setControlsFrom(const Settings &s);
     /// The example tree's look from the controls as they stand.
     void dressExample();
+    void reselectExample();
 };

@@ -13,6 +13,8 @@
 #include <QComboBox>
 #include <QLineEdit>
 
+#include <vector>
+
 namespace {
 
 constexpr int ExampleRows = 3;
@@ -106,6 +108,17 @@ void frmOptions::dressExample() {
     look.highlight = chkHighlightFillTransp->isChecked() ? 0 : 1;
     fgExample.setLook(look);
     fgExample.setCellForeColor(0, 0, 0, 2, cmdRootColor->color());
+}
+
+void frmOptions::reselectExample() {
+    // Each selected row is selected anew, so that its border and text take the colours.
+    std::vector<int> rows;
+    for (int i = 0; i < fgExample.selectedRowCount(); ++i)
+        rows.push_back(fgExample.selectedRow(i));
+    for (int r : rows) {
+        fgExample.clearSelection();
+        fgExample.select(r, 0);
+    }
 }
 
 void frmOptions::fgExample_AfterSelChange(int oldRow, int newRow) {

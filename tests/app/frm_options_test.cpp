@@ -374,6 +374,8 @@ TEST_F(OptionsTest, TransparentDisablesTheFillColourAndTheExamplePaintsNoFill) {
         EXPECT_EQ(example.level(1), 1);
         EXPECT_TRUE(example.isRowSelected(1));
         EXPECT_NE(example.cellPicture(1, 0), 0);
+        // A sub-node is selected: its text takes the highlight colour, not the root colour.
+        EXPECT_EQ(example.selectionForeColor(), StoredColor::SystemBit | 14u);
 
         // The selected row is filled with the light green of the fill button...
         const QColor fill = StoredColor::toQColor(form->settings().HighLight_Fill_Color);
