@@ -198,6 +198,9 @@ QGroupBox *frmOptions::buildAppearancePage() {
     fgExampleView->setAccessibleName(QStringLiteral("Example tree"));
     fgExampleView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     fgExampleView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Only an example: folders dropped on it would go nowhere.
+    fgExampleView->setAcceptDrops(false);
+    fgExampleView->viewport()->setAcceptDrops(false);
     column->addWidget(fgExampleView);
     column->addStretch(1);
     return fraAppearance;

@@ -579,6 +579,29 @@ TEST_F(OptionsTest, DefaultsSetTheControlsButNotTheListUntilOk) {
     EXPECT_EQ(storedList(), QStringList({"*.*", "*.x", "*.y"}));
 }
 
+TEST_F(OptionsTest, AnErrorWhileHandingOverIsShownAndOkStillCloses) {
+    scan(root);
+    // A root whose byte count is no number: writing the top row fails.
+    const int scanRoot = form->grid().firstChild(1);
+    ASSERT_GT(scanRoot, 1);
+    form->grid().setText(scanRoot, 4, "many");
+    prompts.shown.clear();
+    withOptions([&](frmOptions &d) {
+        showPage(d, 2);
+        press(child<QRadioButton>(d, "optChrtTyp1"));
+        click(child<QPushButton>(d, "cmdOK"));
+        EXPECT_FALSE(d.isVisible());
+    });
+    ASSERT_FALSE(prompts.shown.empty());
+    const auto &box = prompts.shown.back();
+    EXPECT_EQ(box.title, "Error in SaveTheSettings");
+    EXPECT_EQ(box.icon, Prompts::Icon::Critical);
+    EXPECT_EQ(box.text, "13\nType mismatch\nLine: 13");
+    // What was handed over before the error stays.
+    EXPECT_EQ(form->settings().Chart_Type, 1);
+    EXPECT_EQ(form->chart().chartType(), Chart::Type::Bar);
+}
+
 TEST_F(OptionsTest, TheQuestionMarkExplainsTheRedrawChoices) {
     withOptions([&](frmOptions &d) {
         click(child<QToolButton>(d, "cmdDispProgHelp"));
