@@ -1,7 +1,10 @@
-// The command-line parser: any text splits into at most the tokens asked for, and a path
-// joined into a command line as the program's arguments are reaches the parser whole.
+// The command-line parser: any text splits into at most the tokens asked for, a path joined
+// into a command line as the program's arguments are reaches the parser whole, and any list of
+// arguments is read into a request that can be carried out or says in one line why not.
 #include "CommandLine.h"
 #include "FuzzInput.h"
+
+#include <QList>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     if (size == 0)
@@ -23,5 +26,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         const QString keyJoined = CommandLine::joinArguments({QStringLiteral("/f=") + text});
         FUZZ_CHECK(CommandLine::CommandLineGetValue(keyJoined, QStringLiteral("/F")) == text);
     }
+
+    // The input's NUL bytes separate arguments.
+    QStringList arguments;
+    for (const QByteArray &a : fuzzBytes(data + 1, size - 1).split('\0'))
+        arguments << QString::fromUtf8(a);
+    const CommandLine::Request request = CommandLine::parseArguments(arguments);
+    using Mode = CommandLine::Request::Mode;
+    if (request.mode == Mode::Report) {
+        FUZZ_CHECK(request.reportFormat >= 0 && request.reportFormat <= 4);
+        FUZZ_CHECK(!request.reportFile.isEmpty());
+        FUZZ_CHECK(!request.scanPath.isEmpty() || !request.scanFile.isEmpty());
+    }
+    if (request.mode == Mode::Invalid)
+        FUZZ_CHECK(!request.error.isEmpty() && !request.error.contains(u'\n'));
     return 0;
 }
