@@ -116,6 +116,14 @@ frmMain::frmMain(Prompts *prompts, QWidget *parent)
     statusBar()->addWidget(sbrPanel1, 1);
     statusBar()->addPermanentWidget(sbrPanel2);
     sbrPanel2->setMinimumWidth(static_cast<int>(2500 / twipsPerPixel()));
+    sbrPanel3 = new QLabel(this);
+    sbrPanel3->setObjectName(QStringLiteral("sbrPanel3"));
+    sbrPanel3->setTextFormat(Qt::PlainText);
+    sbrPanel3->setToolTip(QStringLiteral("Folders, files and size of the scan, and its time"));
+    statusBar()->addPermanentWidget(sbrPanel3);
+    sbrPanel3->hide();
+    m_liveTimer.setInterval(100); // at most ten updates a second
+    connect(&m_liveTimer, &QTimer::timeout, this, &frmMain::showWalkFigures);
 
     buildMenus();
     buildPopupMenu();
@@ -158,7 +166,7 @@ double frmMain::twipsPerPixel() const {
 }
 
 QString frmMain::statusText(int panel) const {
-    return (panel == 1 ? sbrPanel1 : sbrPanel2)->text();
+    return (panel == 1 ? sbrPanel1 : panel == 2 ? sbrPanel2 : sbrPanel3)->text();
 }
 
 void frmMain::setStatusText(int panel, const QString &text) {

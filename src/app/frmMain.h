@@ -12,8 +12,10 @@
 #include <QPoint>
 #include <QRect>
 #include <QStringList>
+#include <QTimer>
 
 #include <array>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -117,7 +119,11 @@ public:
     mdlFileSearch &fileSearch() const { return *m_search; }
     Settings &settings() { return m_settings; }
     QComboBox *startPathBox() const { return cboStartPath; }
+    /// The text of status panel 1, 2 or 3 (the walk's figures).
     QString statusText(int panel) const;
+    /// Shows the figures of the walk so far in panel 3 (folders, files, bytes in the display
+    /// unit, time taken); run at most ten times a second while a walk runs, and once at its end.
+    void showWalkFigures();
     void setStatusText(int panel, const QString &text);
     bool isScanning() const { return m_scanning; }
     bool isChartShown() const { return m_chartShown; }
@@ -188,6 +194,14 @@ private:
     QPushButton *cmdAbort = nullptr;
     QLabel *sbrPanel1 = nullptr;
     QLabel *sbrPanel2 = nullptr;
+    QLabel *sbrPanel3 = nullptr; ///< the walk's figures so far, shown from the first scan on
+
+    // The figures of the walk that runs or ran last (panel 3).
+    QTimer m_liveTimer;
+    std::chrono::steady_clock::time_point m_walkStart, m_walkEnd;
+    int m_walkRoot = -1;
+    std::uint64_t m_foldersBefore = 0;
+    bool m_walking = false;
 
     QMenu *mnuFile = nullptr;
     std::array<QAction *, 2> mnuOpenResFold{};
@@ -239,6 +253,9 @@ private:
 
     void buildTopBand(QWidget *band);
     void fitColumnsToFont();
+    void beginWalkFigures(int root, std::chrono::steady_clock::time_point start);
+    void endWalkFigures();
+    QString unreadableNote() const;
     void showSortIndicator();
     /// The grid's column widths (twips) before any setting: the design widths grown to fit
     /// the interface font.

@@ -12,6 +12,7 @@
 #include "yieldOnce.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
 
@@ -116,12 +117,14 @@ void frmMain::cmdBeginScan_Click() {
         fgTree.refresh();
         trap.line = 16;
         const auto start = std::chrono::steady_clock::now();
+        beginWalkFigures(root, start);
         busy.set();
         trap.line = 17;
         fgTree.setRedraw(static_cast<GridRedraw>(m_settings.Redraw_Scan_Progress));
         yieldOnce();
         trap.line = 18;
         m_search->SearchFolder(nativeStart, 1, root);
+        endWalkFigures();
         trap.line = 19;
         fgTree.setRedraw(GridRedraw::Buffered);
         yieldOnce();
@@ -145,6 +148,8 @@ void frmMain::cmdBeginScan_Click() {
         failure = std::current_exception();
         failedAt = trap.line;
     }
+    if (m_walking)
+        endWalkFigures(); // the walk was left by an abort or an error
     // Whatever happened: the window comes back before anything is said.
     fgTree.setRedraw(GridRedraw::Buffered);
     yieldOnce();
@@ -158,7 +163,7 @@ void frmMain::cmdBeginScan_Click() {
     const bool tell = !m_closeAfterScan;
     if (completed) {
         if (tell)
-            m_prompts.message(this, QStringLiteral("The scan has finished."),
+            m_prompts.message(this, QStringLiteral("The scan has finished.") + unreadableNote(),
                               QStringLiteral("Success"), Prompts::Icon::Information);
     } else if (m_search->AbortRequested) {
         m_tree->AddTreeRow(QStringLiteral("Scan aborted"), 1, RowKind::Warning, Fixed(), false,
@@ -166,7 +171,7 @@ void frmMain::cmdBeginScan_Click() {
         setStatusText(2, QStringLiteral("Scan was aborted."));
         yieldOnce();
         if (tell)
-            m_prompts.message(this, QStringLiteral("Scan was aborted."),
+            m_prompts.message(this, QStringLiteral("Scan was aborted.") + unreadableNote(),
                               QStringLiteral("Warning in Scan"), Prompts::Icon::Exclamation);
     } else {
         setStatusText(2, QStringLiteral("Error encountered."));
@@ -177,6 +182,62 @@ void frmMain::cmdBeginScan_Click() {
     }
     if (m_closeAfterScan)
         close();
+}
+
+void frmMain::beginWalkFigures(int root, std::chrono::steady_clock::time_point start) {
+    m_walkRoot = root;
+    m_walkStart = start;
+    m_foldersBefore = m_tree->foldersAdded();
+    m_walking = true;
+    sbrPanel3->show();
+    showWalkFigures();
+    m_liveTimer.start();
+}
+
+void frmMain::endWalkFigures() {
+    m_walkEnd = std::chrono::steady_clock::now();
+    m_walking = false;
+    m_liveTimer.stop();
+    showWalkFigures();
+}
+
+void frmMain::showWalkFigures() {
+    if (m_walkRoot < 0 || m_walkRoot >= fgTree.rows())
+        return;
+    const QLocale locale;
+    const auto end = m_walking ? std::chrono::steady_clock::now() : m_walkEnd;
+    const auto seconds =
+        std::chrono::duration_cast<std::chrono::seconds>(end - m_walkStart).count();
+    // The root's cells hold the totals carried up so far; the root itself is a folder too.
+    const auto folders = static_cast<qulonglong>(1 + m_tree->foldersAdded() - m_foldersBefore);
+    const auto files = static_cast<qulonglong>(
+        std::llround(m_tree->cellValue(m_walkRoot, TreeCol::Files).toDouble()));
+    const double size =
+        m_tree->cellValue(m_walkRoot, TreeCol::Bytes).toDouble() / m_tree->SizeFactor();
+    QString text = locale.toString(folders) +
+                   (folders == 1 ? QStringLiteral(" folder, ") : QStringLiteral(" folders, ")) +
+                   locale.toString(files) +
+                   (files == 1 ? QStringLiteral(" file, ") : QStringLiteral(" files, ")) +
+                   locale.toString(size, 'f', m_tree->SizeFactor() == 1 ? 0 : 2) + u' ' +
+                   m_tree->SizeUnit() + QStringLiteral(", ") +
+                   QStringLiteral("%1:%2")
+                       .arg(static_cast<qlonglong>(seconds / 60))
+                       .arg(static_cast<qlonglong>(seconds % 60), 2, 10, QChar(u'0'));
+    if (const std::size_t unreadable = m_search->unreadableFolders())
+        text += QStringLiteral(", ") + locale.toString(static_cast<qulonglong>(unreadable)) +
+                QStringLiteral(" unreadable");
+    sbrPanel3->setText(text);
+}
+
+// The outcome box's second line, when folders of the walk could not be read.
+QString frmMain::unreadableNote() const {
+    const std::size_t n = m_search->unreadableFolders();
+    if (n == 0)
+        return {};
+    if (n == 1)
+        return QStringLiteral("\n1 folder could not be read; it is marked in the tree.");
+    return u'\n' + QLocale().toString(static_cast<qulonglong>(n)) +
+           QStringLiteral(" folders could not be read; they are marked in the tree.");
 }
 
 void frmMain::cmdClear_Click() {
@@ -193,6 +254,8 @@ void frmMain::cmdClear_Click() {
             fgTree.setRows(2);
             fgTree.setRedraw(GridRedraw::Buffered);
             fgTree.refresh();
+            sbrPanel3->hide(); // its figures were of rows now gone
+            m_walkRoot = -1;
             yieldOnce();
             trap.line = 3;
             m_tree->UpdateRoots();

@@ -386,6 +386,15 @@ void OutlineGrid::setCellForeColor(int r1, int c1, int r2, int c2, std::uint32_t
     editLooks(r1, c1, r2, c2, [&](CellLook &l) { l.fore = v; });
 }
 
+QString OutlineGrid::cellNote(int row, int col) const {
+    const CellLook *l = lookOf(row, col);
+    return l ? l->note : QString();
+}
+
+void OutlineGrid::setCellNote(int row, int col, const QString &note) {
+    editLooks(row, col, row, col, [&](CellLook &l) { l.note = note; });
+}
+
 QString OutlineGrid::cellFontName(int row, int col) const {
     const CellLook *l = lookOf(row, col);
     return l ? l->font : QString();

@@ -165,6 +165,9 @@ public:
     void setCellBackColor(int r1, int c1, int r2, int c2, std::uint32_t color);
     std::uint32_t cellForeColor(int row, int col) const;
     void setCellForeColor(int r1, int c1, int r2, int c2, std::uint32_t color);
+    /// A note on the cell that its text does not tell (a view shows it as the cell's tooltip).
+    QString cellNote(int row, int col) const;
+    void setCellNote(int row, int col, const QString &note);
     QString cellFontName(int row, int col) const;
     void setCellFontName(int r1, int c1, int r2, int c2, const QString &name);
     bool cellBold(int row, int col) const;
@@ -339,6 +342,7 @@ private:
     struct CellLook {
         std::uint32_t back = 0, fore = 0;
         QString font;
+        QString note;
         std::int8_t align = -1;
         bool bold = false, italic = false, underline = false;
         std::uint16_t picture = 0;

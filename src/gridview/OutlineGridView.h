@@ -107,8 +107,8 @@ public:
     /// (-1: none). Its width in the grid stays the one the user gave it.
     int stretchColumn() const { return m_stretchColumn; }
     void setStretchColumn(int col);
-    /// A cell's own tooltip text, for a cell that has one; an empty answer falls back to the
-    /// cell's whole text when it does not fit.
+    /// A cell's own tooltip text, for a cell that has one (without a source, the grid's note
+    /// of the cell); the cell's whole text comes before it when it does not fit.
     using ToolTipSource = std::function<QString(int row, int col)>;
     void setToolTipSource(ToolTipSource source) { m_toolTipSource = std::move(source); }
     /// The tooltip a cell shows: its own, else its whole text when it is cut short, else none.

@@ -97,7 +97,7 @@ void OutlineGridView::setStretchColumn(int col) {
 QString OutlineGridView::toolTipFor(int row, int col) const {
     if (row < 0 || row >= m_model->rows() || !isColumnShown(col))
         return {};
-    const QString own = m_toolTipSource ? m_toolTipSource(row, col) : QString();
+    const QString own = m_toolTipSource ? m_toolTipSource(row, col) : m_model->cellNote(row, col);
     const QString text = shownText(row, col);
     QString whole;
     if (!text.isEmpty()) {
@@ -147,7 +147,8 @@ bool OutlineGridView::keyboardSearch(const QString &typed) {
     const int cursor = m_model->cursorRow();
     const int current = cursor >= 0 ? m_index.indexOf(cursor) : -1;
     bool skipCurrent = false;
-    if (!m_searchTime.isValid() || m_searchTime.elapsed() >= QApplication::keyboardInputInterval()) {
+    if (!m_searchTime.isValid() ||
+        m_searchTime.elapsed() >= QApplication::keyboardInputInterval()) {
         m_search = typed;
         skipCurrent = current >= 0;
     } else {

@@ -1,5 +1,6 @@
 #include "FolderListing.h"
 
+#include <cerrno>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -56,7 +57,9 @@ void FolderReader::read(int fd, FolderListing &out) {
     std::uint32_t since = 0; // entries since the last subfolder
     for (;;) {
         const long got = readDir(fd, buf, BufferSize);
-        if (got <= 0) // end, or the folder vanished or turned unreadable
+        if (got < 0) // the folder vanished or turned unreadable
+            out.error = errno;
+        if (got <= 0)
             break;
         for (long pos = 0; pos < got;) {
             const auto *de = reinterpret_cast<const LinuxDirent64 *>(buf + pos);

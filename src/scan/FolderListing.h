@@ -28,6 +28,7 @@ struct FolderListing {
     std::uint32_t entriesAfter = 0; ///< entries after the last subfolder ("." and ".." too)
     std::uint64_t files = 0;        ///< matching files
     unsigned __int128 bytes = 0;    ///< their sizes; cannot wrap, as each is below 2^63
+    int error = 0;                  ///< errno when reading the entries failed part way
 
     const char *name(const Subfolder &sub) const { return names.constData() + sub.nameAt; }
     /// Frees the names and subfolder records once every subfolder has been entered.

@@ -1,6 +1,7 @@
 #include "ScanTree.h"
 
 #include "AppError.h"
+#include "BadgedIcon.h"
 #include "NativeText.h"
 #include "OutlineGrid.h"
 #include "Settings.h"
@@ -139,6 +140,8 @@ int ScanTree::AddTreeRow(const QString &Name, int Level, RowKind Kind, Fixed Byt
     const int r = m_grid.addRow();
     m_grid.setNode(r, true);
     m_grid.setLevel(r, Level);
+    if (Kind == RowKind::Folder)
+        ++m_foldersAdded;
     const QChar dec = m_grid.decimalSeparator();
     // One tab-separated write of all written columns, built in a reused buffer (this runs twice per
     // folder of a scan). A name holding a tab goes in on its own, or it would shift the other
@@ -195,6 +198,22 @@ int ScanTree::AddTreeRow(const QString &Name, int Level, RowKind Kind, Fixed Byt
         m_grid.setCellBold(r, TreeCol::Name, r, TreeCol::Name, true);
     }
     return r;
+}
+
+void ScanTree::MarkUnreadable(int row, int error) {
+    m_grid.setCellNote(row, TreeCol::Name, qt_error_string(error));
+    const int picture = m_grid.cellPicture(row, TreeCol::Name);
+    auto it = m_badged.find(picture);
+    if (it == m_badged.end()) {
+        const QIcon base = m_grid.picture(picture);
+        const QIcon badge = iconFor(TreePicture::Warning);
+        it = m_badged
+                 .emplace(picture, m_grid.addPicture(base.isNull() && badge.isNull()
+                                                         ? QIcon()
+                                                         : BadgedIcon::make(base, badge)))
+                 .first;
+    }
+    m_grid.setCellPicture(row, TreeCol::Name, it->second);
 }
 
 void ScanTree::UpdateRoots() {

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <unordered_map>
 
 class AppError;
 class OutlineGrid;
@@ -92,6 +93,12 @@ public:
     /// Writes the top row: the byte and file totals of all scan roots, the size in the current
     /// unit.
     void UpdateRoots();
+    /// Marks a folder's row as one that could not be listed: a warning badge on its picture and
+    /// the system's reason for `error` (an errno value) as the note of its name.
+    void MarkUnreadable(int row, int error);
+    /// Folder rows appended so far, over the life of the tree (the live figures of a walk
+    /// count the difference).
+    std::uint64_t foldersAdded() const { return m_foldersAdded; }
     /// The grid's cell-changed handler; carries totals up.
     void fgTree_CellChanged(int Row, int Col);
 
@@ -131,7 +138,9 @@ private:
     PictureSource m_pictureSource;
     ErrorSink m_errorSink;
     bool m_topSizeInUnit = false;
-    QString m_rowText; // reused text buffer
+    std::uint64_t m_foldersAdded = 0;
+    std::unordered_map<int, int> m_badged; // picture id -> the same picture with the warning badge
+    QString m_rowText;                     // reused text buffer
     struct {
         int row = -1, col = -1;
         Fixed value;

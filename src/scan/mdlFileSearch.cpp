@@ -115,18 +115,20 @@ void mdlFileSearch::SearchFolder(const QByteArray &Path, int Level, int FolderRo
     } statusOnExit{this};
     // With its trailing "/" the start path is opened even when it names a link to a folder.
     int fd = m_reader.openDir(AT_FDCWD, m_path.constData());
+    const int openError = fd < 0 ? errno : 0;
     if (fd >= 0 && !preparePseudoMounts(fd, Path)) {
         ::close(fd);
         fd = -1;
     }
     m_startName = m_tree.grid().text(FolderRow, TreeCol::Name);
-    walk(fd, Level, FolderRow);
+    m_unreadable = 0;
+    walk(fd, Level, FolderRow, openError);
 }
 
 // The walk keeps its own stack of folders begun and not ended, so no depth of tree can exhaust
 // the thread's stack: the top folder either enters its next subfolder (pushing it) or, with
 // none left, gets its files row and is popped. `startFd` (or -1) is owned from here on.
-void mdlFileSearch::walk(int startFd, int level, int folderRow) {
+void mdlFileSearch::walk(int startFd, int level, int folderRow, int openError) {
     struct Unwind { // an abort or error leaves with folders still open
         mdlFileSearch *self;
         ~Unwind() {
@@ -137,7 +139,7 @@ void mdlFileSearch::walk(int startFd, int level, int folderRow) {
     m_frames.clear();
     m_held.clear();
     m_peakHeld = 0;
-    enterFolder(startFd, level, folderRow);
+    enterFolder(startFd, level, folderRow, openError);
     while (!m_frames.empty()) {
         const Frame &top = m_frames.back();
         if (top.next < top.listing.subfolders.size())
@@ -147,16 +149,20 @@ void mdlFileSearch::walk(int startFd, int level, int folderRow) {
     }
 }
 
-// Pushes a folder whose row exists; `fd` is its descriptor, or -1 when it could not be opened,
-// which leaves it an empty listing and so a files row of zeros.
-void mdlFileSearch::enterFolder(int fd, int level, int folderRow) {
+// Pushes a folder whose row exists; `fd` is its descriptor, or -1 when it could not be opened
+// (for the reason `openError`, 0 for a folder deliberately not entered), which leaves it an
+// empty listing and so a files row of zeros.
+void mdlFileSearch::enterFolder(int fd, int level, int folderRow, int openError) {
     Frame frame;
     frame.level = level;
     frame.folderRow = folderRow;
     frame.pathLength = m_path.size();
     m_frames.push_back(std::move(frame));
-    if (fd < 0)
+    if (fd < 0) {
+        if (openError != 0)
+            noteUnreadable(folderRow, openError);
         return;
+    }
     const std::size_t index = m_frames.size() - 1;
     hold(index, fd);
     if (AbortRequested)
@@ -164,6 +170,8 @@ void mdlFileSearch::enterFolder(int fd, int level, int folderRow) {
     yieldOnce();
     FolderListing &listing = m_frames[index].listing;
     m_reader.read(fd, listing);
+    if (listing.error != 0)
+        noteUnreadable(m_frames[index].folderRow, listing.error);
     if (!searchParams.Recurse || listing.subfolders.empty())
         release(index);
 }
@@ -198,11 +206,18 @@ void mdlFileSearch::enterNextSubfolder() {
     const bool pseudo =
         !m_pseudoBelow.isEmpty() && m_pseudoBelow.contains(m_path.sliced(m_startLength));
     const int fd = pseudo ? -1 : openSubfolder(index, name);
+    const int openError = fd < 0 && !pseudo ? (errno != 0 ? errno : ENOENT) : 0;
     if (f.next == f.listing.subfolders.size()) { // the folder's descriptor has done its work
         release(index);
         f.listing.releaseSubfolders();
     }
-    enterFolder(fd, level + 1, row);
+    enterFolder(fd, level + 1, row, openError);
+}
+
+// The folder's row is marked at once: a sort of its parent may move it later.
+void mdlFileSearch::noteUnreadable(int folderRow, int error) {
+    ++m_unreadable;
+    m_tree.MarkUnreadable(folderRow, error);
 }
 
 void mdlFileSearch::finishFolder() {

@@ -81,6 +81,9 @@ public:
     static constexpr std::size_t MaxHeldDescriptors = 64;
     /// The most folder descriptors the last walk held open at once.
     std::size_t peakHeldDescriptors() const { return m_peakHeld; }
+    /// Folders of the last (or running) walk that could not be listed, or only in part; each
+    /// is marked in the tree with the reason (ScanTree::MarkUnreadable).
+    std::size_t unreadableFolders() const { return m_unreadable; }
     /// The mount table used to tell pseudo file systems; without one, the system's is read at
     /// the start of every walk.
     void setMountTable(std::shared_ptr<const MountTable> mounts);
@@ -124,9 +127,11 @@ private:
     std::vector<Frame> m_frames;     // the walk's own stack, start folder first
     std::vector<std::size_t> m_held; // frames holding a descriptor, shallowest first
     std::size_t m_peakHeld = 0;
+    std::size_t m_unreadable = 0;
 
-    void walk(int startFd, int level, int folderRow);
-    void enterFolder(int fd, int level, int folderRow);
+    void walk(int startFd, int level, int folderRow, int openError);
+    void enterFolder(int fd, int level, int folderRow, int openError);
+    void noteUnreadable(int folderRow, int error);
     void enterNextSubfolder();
     void finishFolder();
     void countEntries(std::uint32_t entries);

@@ -5,13 +5,18 @@
 #include "Chart.h"
 #include "OutlineGridView.h"
 #include "ScanTree.h"
+#include "mdlFileSearch.h"
 
 #include <QAction>
 #include <QHeaderView>
+#include <QLabel>
+#include <QStatusBar>
 #include <QStyleFactory>
 #include <QTest>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -207,6 +212,63 @@ TEST_F(LookFixture, TypingInTheTreeSelectsTheNextNameAndChartsIt) {
     QTest::keyClicks(view(), QStringLiteral("su"));
     EXPECT_EQ(form->grid().text(form->grid().cursorRow(), 0), "sub");
     EXPECT_EQ(form->chart().shownContent().title, "sub");
+}
+
+TEST_F(LookFixture, TheThirdPanelCountsTheWalkAsItRunsAndEndsAtItsTotals) {
+    EXPECT_FALSE(form->statusBar()->findChild<QLabel *>("sbrPanel3")->isVisible());
+    // Read the panel at every yield of the walk, as the timer would.
+    QStringList seen;
+    form->fileSearch().setYieldFunction([&] {
+        form->showWalkFigures();
+        seen << form->statusText(3);
+    });
+    scan(root);
+    ASSERT_FALSE(seen.isEmpty());
+    // root, sub, deep and empty; a.txt, b.bin and c: 2,130 bytes, shown in bytes.
+    const QString final = form->statusText(3);
+    EXPECT_TRUE(final.startsWith("4 folders, 3 files, " + QLocale().toString(2130) + " B, 0:0"))
+        << final.toStdString();
+    EXPECT_FALSE(final.contains("unreadable"));
+    EXPECT_TRUE(form->statusBar()->findChild<QLabel *>("sbrPanel3")->isVisible());
+    // Figures only grow during the walk and never pass the totals.
+    int lastFolders = 0;
+    for (const QString &text : seen) {
+        const int folders = text.section(u' ', 0, 0).toInt();
+        EXPECT_GE(folders, lastFolders) << text.toStdString();
+        EXPECT_LE(folders, 4);
+        lastFolders = folders;
+    }
+    EXPECT_EQ(prompts.shown.back().text, "The scan has finished.");
+
+    // The figures are of the last scan, in the unit of the day.
+    form->settings().Object_Size = 1;
+    scan(root + "/sub");
+    EXPECT_TRUE(form->statusText(3).startsWith("2 folders, 2 files, 1.98 KB, 0:0"))
+        << form->statusText(3).toStdString();
+    prompts.answers.push_back(Prompts::No);
+    form->cmdClear_Click();
+    EXPECT_FALSE(form->statusBar()->findChild<QLabel *>("sbrPanel3")->isVisible());
+}
+
+TEST_F(LookFixture, UnreadableFoldersAreMarkedCountedAndToldInTheOutcomeBox) {
+    form->fileSearch().setOpenDirFunction([](int fd, const char *name) {
+        if (std::strcmp(name, "sub") == 0 || std::strcmp(name, "empty") == 0) {
+            errno = EACCES;
+            return -1;
+        }
+        return mdlFileSearch::openDirectory(fd, name);
+    });
+    scan(root);
+    EXPECT_EQ(prompts.shown.back().text,
+              "The scan has finished.\n2 folders could not be read; they are marked in the tree.");
+    EXPECT_TRUE(form->statusText(3).endsWith(", 2 unreadable"))
+        << form->statusText(3).toStdString();
+    EXPECT_TRUE(form->statusText(2).startsWith("Done in "));
+    const int sub = rowNamed("sub");
+    EXPECT_EQ(view()->toolTipFor(sub, TreeCol::Name), "Permission denied");
+    EXPECT_EQ(view()->toolTipFor(rowNamed("<Files in " + root + "/>"), TreeCol::Size), QString());
+    // The start folder is an ordinary folder; the refused one wears the warning badge.
+    EXPECT_NE(form->grid().cellPicture(sub, 0), form->grid().cellPicture(rowNamed(root + "/"), 0));
 }
 
 } // namespace
