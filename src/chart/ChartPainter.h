@@ -38,8 +38,11 @@ public:
         Chart::FloatingLabel label;
     };
 
-    /// Series index seriesAt() gives for the grouped slice.
+    /// Series index seriesAt() gives for the grouped slice or bar.
     static constexpr int GroupedSeries = -2;
+    /// The narrowest a bar of a chart of one bar per series may get; beyond that many series,
+    /// the smallest fold into one grouped bar labelled like the grouped slice of a pie.
+    static constexpr double MinBarPitch = 3;
 
     explicit ChartPainter(const Chart &chart, const QFont &font = QFont(), double dpi = 96);
 
@@ -91,7 +94,10 @@ private:
         double top = 1;  // value at the top of the scale
         double step = 1;
         int decimals = 0;
-        QList<QRectF> rects; // per series and point, series-major
+        QList<QRectF> rects; // per bar: series-major, the grouped bar last
+        QList<int> series;   // per bar: its series, or GroupedSeries
+        QList<int> points;   // per bar: its point
+        QList<double> values;
         double dx = 0, dy = 0;
     };
     struct LegendEntry {

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <numeric>
 
 namespace {
 
@@ -30,22 +31,11 @@ ChartPainter::BarGeometry ChartPainter::barGeometry(const QRectF &plot) const {
     const auto &values = m_content.values;
     const int series = int(values.size());
     int groups = 0;
-    double highest = 0;
-    for (const auto &points : values) {
+    for (const auto &points : values)
         groups = std::max(groups, int(points.size()));
-        for (double v : points)
-            highest = std::max(highest, v);
-    }
-    g.step = highest > 0 ? roundStep(highest, &g.decimals) : 0.2;
-    if (highest <= 0)
-        g.decimals = 1;
-    g.top = highest > 0 ? std::ceil(highest / g.step - 1e-9) * g.step : 1.0;
 
     const QFontMetricsF fm(m_font);
     const QLocale locale;
-    double tickWidth = 0;
-    for (double v = 0; v <= g.top + g.step / 2; v += g.step)
-        tickWidth = std::max(tickWidth, fm.horizontalAdvance(locale.toString(v, 'f', g.decimals)));
     const bool axisShown = m_content.valueAxisDisplay != 0;
     const bool titleAlong =
         axisShown && m_content.valueAxisDisplay == 2 && !m_content.valueAxisTitle.isEmpty();
@@ -55,6 +45,55 @@ ChartPainter::BarGeometry ChartPainter::barGeometry(const QRectF &plot) const {
                             std::any_of(m_content.pointLabels.begin(), m_content.pointLabels.end(),
                                         [](const QString &s) { return !s.isEmpty(); });
 
+    // The bars, in order. One bar per series (the node chart's case) uses the whole width;
+    // when that would make them thinner than MinBarPitch, the smallest fold into one grouped
+    // bar at the end, as the small slices of a pie do.
+    const double roughWidth =
+        plot.width() - (axisShown ? fm.horizontalAdvance(QStringLiteral("0000")) : 4);
+    const bool onePerSeries = groups <= 1 && series > 1;
+    QList<int> kept;
+    double otherValue = 0;
+    if (onePerSeries) {
+        const int capacity = std::max(2, int(roughWidth / MinBarPitch));
+        kept.resize(series);
+        std::iota(kept.begin(), kept.end(), 0);
+        if (series > capacity) {
+            std::stable_sort(kept.begin(), kept.end(),
+                             [&](int a, int b) { return seriesTotal(a) > seriesTotal(b); });
+            for (int i = capacity - 1; i < series; ++i)
+                otherValue += seriesTotal(kept[i]);
+            kept.resize(capacity - 1);
+            std::sort(kept.begin(), kept.end());
+        }
+        for (int s : kept) {
+            g.series.append(s);
+            g.points.append(0);
+            g.values.append(values[s].isEmpty() ? 0.0 : values[s][0]);
+        }
+        if (kept.size() < series) {
+            g.series.append(GroupedSeries);
+            g.points.append(0);
+            g.values.append(otherValue);
+        }
+    } else {
+        for (int s = 0; s < series; ++s)
+            for (int p = 0; p < values[s].size(); ++p) {
+                g.series.append(s);
+                g.points.append(p);
+                g.values.append(values[s][p]);
+            }
+    }
+    double highest = 0;
+    for (double v : g.values)
+        highest = std::max(highest, v);
+    g.step = highest > 0 ? roundStep(highest, &g.decimals) : 0.2;
+    if (highest <= 0)
+        g.decimals = 1;
+    g.top = highest > 0 ? std::ceil(highest / g.step - 1e-9) * g.step : 1.0;
+
+    double tickWidth = 0;
+    for (double v = 0; v <= g.top + g.step / 2; v += g.step)
+        tickWidth = std::max(tickWidth, fm.horizontalAdvance(locale.toString(v, 'f', g.decimals)));
     double left =
         plot.left() + (axisShown ? tickWidth + 8 : 4) + (titleAlong ? fm.height() + 6 : 0);
     double top = plot.top() + fm.height() / 2 + (titleAbove ? fm.height() + 4 : 0);
@@ -64,8 +103,11 @@ ChartPainter::BarGeometry ChartPainter::barGeometry(const QRectF &plot) const {
     g.axisArea = QRectF(plot.left(), top, left - plot.left(), bottom - top);
 
     // The box depth follows the bar width, so many thin bars stay thin boxes.
-    const double groupWidth = (plot.right() - left) / std::max(groups, 1);
-    const double slot = groupWidth * (groups > 1 || series > 1 ? 0.8 : 0.5) / std::max(series, 1);
+    const int bars = int(g.series.size());
+    const double groupWidth = (plot.right() - left) / std::max(onePerSeries ? 1 : groups, 1);
+    const double slot =
+        onePerSeries ? groupWidth / std::max(bars, 1)
+                     : groupWidth * (groups > 1 || series > 1 ? 0.8 : 0.5) / std::max(series, 1);
     const double barWidth = slot >= 4 ? slot * 0.8 : slot;
     if (m_content.depth3D > 0) {
         const double depth = std::clamp(barWidth * m_content.depth3D / 25.0, 1.0, 24.0);
@@ -77,15 +119,23 @@ ChartPainter::BarGeometry ChartPainter::barGeometry(const QRectF &plot) const {
     g.axisArea.setTop(g.bars.top());
 
     const double scale = std::max(g.bars.height(), 0.0) / g.top;
+    g.rects.reserve(bars);
+    if (onePerSeries) {
+        const double pitch = g.bars.width() / std::max(bars, 1);
+        for (int i = 0; i < bars; ++i) {
+            const double h = std::max(g.values[i], 0.0) * scale;
+            const double x = g.bars.left() + i * pitch + (pitch - std::min(barWidth, pitch)) / 2;
+            g.rects.append(QRectF(x, g.bars.bottom() - h, std::min(barWidth, pitch), h));
+        }
+        return g;
+    }
     const double group = g.bars.width() / std::max(groups, 1);
     const double inset = (group - slot * series) / 2;
-    g.rects.reserve(series * std::max(groups, 1));
-    for (int s = 0; s < series; ++s) {
-        for (int p = 0; p < values[s].size(); ++p) {
-            const double h = std::max(values[s][p], 0.0) * scale;
-            const double x = g.bars.left() + p * group + inset + s * slot + (slot - barWidth) / 2;
-            g.rects.append(QRectF(x, g.bars.bottom() - h, barWidth, h));
-        }
+    for (int i = 0; i < bars; ++i) {
+        const double h = std::max(g.values[i], 0.0) * scale;
+        const double x = g.bars.left() + g.points[i] * group + inset + g.series[i] * slot +
+                         (slot - barWidth) / 2;
+        g.rects.append(QRectF(x, g.bars.bottom() - h, barWidth, h));
     }
     return g;
 }
@@ -145,24 +195,21 @@ void ChartPainter::paintBars(QPainter &painter, const BarGeometry &g) const {
     const bool thin = !g.rects.isEmpty() && g.rects.first().width() < 3;
     painter.setRenderHint(QPainter::Antialiasing, !thin);
     const QPointF back(g.dx, -g.dy);
-    int index = 0;
-    for (int s = 0; s < m_content.values.size(); ++s) {
-        const QColor color = seriesColor(s);
+    for (int i = 0; i < g.rects.size(); ++i) {
+        const QColor color = seriesColor(g.series[i]);
         const QPen outline = thin ? QPen(Qt::NoPen) : QPen(color.darker(170), 0.8);
-        for (int p = 0; p < m_content.values[s].size(); ++p) {
-            const QRectF r = g.rects[index++];
-            painter.setPen(outline);
-            if (g.dx > 0 || g.dy > 0) {
-                painter.setBrush(color.lighter(125));
-                painter.drawPolygon(QPolygonF(
-                    {r.topLeft(), r.topLeft() + back, r.topRight() + back, r.topRight()}));
-                painter.setBrush(color.darker(135));
-                painter.drawPolygon(QPolygonF(
-                    {r.topRight(), r.topRight() + back, r.bottomRight() + back, r.bottomRight()}));
-            }
-            painter.setBrush(color);
-            painter.drawRect(r);
+        const QRectF r = g.rects[i];
+        painter.setPen(outline);
+        if (g.dx > 0 || g.dy > 0) {
+            painter.setBrush(color.lighter(125));
+            painter.drawPolygon(
+                QPolygonF({r.topLeft(), r.topLeft() + back, r.topRight() + back, r.topRight()}));
+            painter.setBrush(color.darker(135));
+            painter.drawPolygon(QPolygonF(
+                {r.topRight(), r.topRight() + back, r.bottomRight() + back, r.bottomRight()}));
         }
+        painter.setBrush(color);
+        painter.drawRect(r);
     }
     painter.setRenderHint(QPainter::Antialiasing, true);
     paintCategoryLabels(painter, g);
@@ -185,29 +232,26 @@ void ChartPainter::paintCategoryLabels(QPainter &painter, const BarGeometry &g) 
 }
 
 QList<ChartPainter::Mark> ChartPainter::barMarks(const BarGeometry &g) const {
-    // A bar's label stands above the middle of its top face.
+    // A bar's label stands above the middle of its top face; a bar of nothing has none, or the
+    // labels of every empty bar would crowd the axis.
     QList<Mark> marks;
     marks.reserve(g.rects.size());
-    int index = 0;
-    for (int s = 0; s < m_content.values.size(); ++s) {
-        for (int p = 0; p < m_content.values[s].size(); ++p) {
-            const QRectF &r = g.rects[index++];
-            marks.append({s, p, QPointF(r.center().x() + g.dx / 2, r.top() - g.dy / 2),
-                          QPointF(0, -1), r.adjusted(0, -g.dy, g.dx, 0)});
-        }
+    for (int i = 0; i < g.rects.size(); ++i) {
+        if (g.values[i] <= 0)
+            continue;
+        const QRectF &r = g.rects[i];
+        marks.append({g.series[i], g.points[i],
+                      QPointF(r.center().x() + g.dx / 2, r.top() - g.dy / 2), QPointF(0, -1),
+                      r.adjusted(0, -g.dy, g.dx, 0)});
     }
     return marks;
 }
 
 int ChartPainter::barSeriesAt(const QRectF &plot, const QPointF &pos) const {
     const BarGeometry g = barGeometry(plot);
-    int index = 0;
-    for (int s = 0; s < m_content.values.size(); ++s) {
-        for (int p = 0; p < m_content.values[s].size(); ++p) {
-            const QRectF &r = g.rects[index++];
-            if (r.adjusted(0, -g.dy, g.dx, 0).contains(pos))
-                return s;
-        }
+    for (int i = 0; i < g.rects.size(); ++i) {
+        if (g.rects[i].adjusted(0, -g.dy, g.dx, 0).contains(pos))
+            return g.series[i];
     }
     return -1;
 }

@@ -49,7 +49,10 @@ QList<ChartPainter::PlacedLabel> ChartPainter::placeLabels(const QRectF &rect, c
     }
 
     const QFontMetricsF fm(m_font);
-    const QRectF bounds = rect.adjusted(2, 2, -2, -2);
+    // A label that would stick out of the plot is left out rather than cut or laid over the
+    // title, the legend or the chart's edge.
+    Q_UNUSED(rect);
+    const QRectF bounds = layout.plot.adjusted(1, 1, -1, -1);
     const double maxWidth = std::max(60.0, layout.plot.width() * 0.3);
     QList<QRectF> taken;
     if (!layout.title.isEmpty())

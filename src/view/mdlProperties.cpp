@@ -39,23 +39,35 @@ bool hasApplication(const QFileInfo &item, ShellLauncher &launcher) {
     return false;
 }
 
+/// Why nothing can open the item, in the user's words.
+QString noApplicationFor(const QFileInfo &item) {
+    if (item.isDir())
+        return QStringLiteral("No application is set up to open folders.");
+    const QMimeType type = QMimeDatabase().mimeTypeForFile(item);
+    const QString kind = type.comment().isEmpty() ? type.name() : type.comment();
+    return QStringLiteral("No application is set up to open files of this type (") + kind +
+           QStringLiteral(").");
+}
+
 /// Opens `item` with its default application through xdg-open.
-int openWithDefault(const QFileInfo &item, ShellLauncher &launcher) {
-    if (!hasApplication(item, launcher))
+int openWithDefault(const QFileInfo &item, ShellLauncher &launcher, QString *reason) {
+    if (!hasApplication(item, launcher)) {
+        *reason = noApplicationFor(item);
         return NoAssociation;
+    }
     return launcher.startDetached(QStringLiteral("xdg-open"), {item.absoluteFilePath()})
                ? ShellSuccess
                : 0;
 }
 
 /// Shows a folder in the file manager, or a file selected in its folder.
-int explore(const QFileInfo &item, ShellLauncher &launcher) {
+int explore(const QFileInfo &item, ShellLauncher &launcher, QString *reason) {
     const QString path = item.absoluteFilePath();
     const QString method =
         item.isDir() ? QStringLiteral("ShowFolders") : QStringLiteral("ShowItems");
     if (launcher.callFileManager(method, {fileUri(path)}))
         return ShellSuccess;
-    return openWithDefault(item.isDir() ? item : QFileInfo(item.absolutePath()), launcher);
+    return openWithDefault(item.isDir() ? item : QFileInfo(item.absolutePath()), launcher, reason);
 }
 
 /// The scheme of a web or mail address ("http", "https" or "mailto"), empty for anything
@@ -71,24 +83,30 @@ QString addressScheme(const QString &Path) {
 }
 
 /// Opens a web or mail address with the desktop's browser or mail program.
-int openAddress(const QString &Path, const QString &scheme, ShellLauncher &launcher) {
-    if (!launcher.hasDefaultApplication(QStringLiteral("x-scheme-handler/") + scheme))
+int openAddress(const QString &Path, const QString &scheme, ShellLauncher &launcher,
+                QString *reason) {
+    if (!launcher.hasDefaultApplication(QStringLiteral("x-scheme-handler/") + scheme)) {
+        *reason = scheme == QLatin1String("mailto")
+                      ? QStringLiteral("No application is set up to write e-mail.")
+                      : QStringLiteral("No application is set up to open web addresses.");
         return NoAssociation;
+    }
     return launcher.startDetached(QStringLiteral("xdg-open"), {Path}) ? ShellSuccess : 0;
 }
 
-/// The shell's answer for `Path` with `verb`, checked before anything is launched.
-int execute(const QString &Path, const QString &verb, ShellLauncher &launcher) {
+/// The shell's answer for `Path` with `verb`, checked before anything is launched; `reason`
+/// tells why no application could take the item.
+int execute(const QString &Path, const QString &verb, ShellLauncher &launcher, QString *reason) {
     if (const QString scheme = addressScheme(Path); !scheme.isEmpty())
-        return openAddress(Path, scheme, launcher);
+        return openAddress(Path, scheme, launcher, reason);
     const QFileInfo item(cleanTarget(Path));
     if (!item.exists())
         return QFileInfo(item.absolutePath()).isDir() ? 2 : 3;
     if (!launcher.mayAccess(item.absoluteFilePath(), item.isDir()))
         return 5;
     if (verb == QLatin1String("Explore"))
-        return explore(item, launcher);
-    return openWithDefault(item, launcher);
+        return explore(item, launcher, reason);
+    return openWithDefault(item, launcher, reason);
 }
 
 } // namespace
@@ -132,10 +150,10 @@ QString ShellErrorText(int code) {
 int ShellOpen(const QString &Path, int Show, const QString &Verb, QWidget *owner, Prompts &prompts,
               ShellLauncher &launcher) {
     Q_UNUSED(Show) // the desktop decides how the opened window appears
-    int code = execute(Path, ShellVerb(Verb), launcher);
+    QString description;
+    int code = execute(Path, ShellVerb(Verb), launcher, &description);
     if (code == ShellSuccess)
         return ShellSuccess;
-    QString description;
     if (code == NoAssociation)
         code = 0; // the chooser that would stand in for the association never started
     else

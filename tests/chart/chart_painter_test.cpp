@@ -243,3 +243,61 @@ TEST(ChartPainter, PngReadsBackWithTheSameSize) {
 
     EXPECT_FALSE(ChartPainter(chart).savePng(dir.filePath("missing/chart.png"), QSize(10, 10)));
 }
+
+TEST(ChartPainter, ABarChartOfManyChildrenSpansThePlotAndFoldsTheSmallestIntoOther) {
+    Chart chart;
+    chart.setChartType(Chart::Type::Bar);
+    QList<double> values;
+    for (int k = 0; k < 150; ++k)
+        values.append(k % 10 == 9 ? 0.0 : 1000.0 + (k * 37) % 500); // every tenth one empty
+    fill(chart, values, {}, true);
+    const auto hitFrom = [&](const ChartPainter &painter, const QRectF &rect, bool fromLeft) {
+        const QRectF plot = painter.layout(rect).plot;
+        const double y = plot.bottom() - 12;
+        for (int i = 0; i < int(plot.width()); ++i) {
+            const double x = fromLeft ? plot.left() + i : plot.right() - i;
+            if (const int s = painter.seriesAt(rect, QPointF(x, y)); s != -1)
+                return std::pair{s, (x - plot.left()) / plot.width()};
+        }
+        return std::pair{-1, 0.0};
+    };
+
+    // Room for every bar at 3 pixels: they span the plot, in series order.
+    const QRectF wide(0, 0, 1400, 400);
+    const ChartPainter roomy(chart);
+    const auto [first, firstAt] = hitFrom(roomy, wide, true);
+    const auto [last, lastAt] = hitFrom(roomy, wide, false);
+    EXPECT_EQ(first, 0);
+    EXPECT_EQ(last, 148); // 149 is empty
+    EXPECT_LT(firstAt, 0.15);
+    EXPECT_GT(lastAt, 0.9);
+
+    // Not enough room: the smallest fold into the grouped bar, last, and the rest still span.
+    const QRectF narrow(0, 0, 500, 400);
+    const ChartPainter crowded(chart);
+    const auto [left, leftAt] = hitFrom(crowded, narrow, true);
+    const auto [right, rightAt] = hitFrom(crowded, narrow, false);
+    EXPECT_EQ(right, ChartPainter::GroupedSeries);
+    EXPECT_GT(rightAt, 0.9);
+    EXPECT_GE(left, 0);
+    EXPECT_LT(leftAt, 0.15);
+
+    // Labels: none outside the plot, none over another, none for an empty bar; the grouped
+    // bar is labelled with the grouping text when its label fits.
+    for (const QRectF &rect : {wide, narrow, QRectF(0, 0, 260, 160)}) {
+        const ChartPainter painter(chart);
+        const QRectF plot = painter.layout(rect).plot;
+        const auto labels = painter.placedLabels(rect);
+        for (int i = 0; i < labels.size(); ++i) {
+            EXPECT_TRUE(plot.contains(labels[i].box)) << qPrintable(labels[i].text);
+            const int series = labels[i].label.series;
+            if (labels[i].text != chart.shownContent().grouping.shownLabel()) {
+                ASSERT_GE(series, 0);
+                EXPECT_GT(values[series], 0) << qPrintable(labels[i].text);
+            }
+            for (int j = i + 1; j < labels.size(); ++j)
+                EXPECT_FALSE(labels[i].box.intersects(labels[j].box))
+                    << qPrintable(labels[i].text) << " covers " << qPrintable(labels[j].text);
+        }
+    }
+}

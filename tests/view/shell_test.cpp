@@ -144,8 +144,27 @@ TEST_F(ShellTest, LaunchFailuresAreReportedWithTheirCodes) {
     launcher.requests.clear();
     prompts.shown.clear();
     EXPECT_EQ(ShellOpen(folder, 1, "", &owner, prompts, launcher), 0);
-    EXPECT_EQ(failureText(), folder + "\nError number: 0\nError description: ");
+    EXPECT_EQ(failureText(), folder + "\nError number: 0\nError description: No application is "
+                                      "set up to open folders.");
     EXPECT_TRUE(launcher.requests.empty());
+
+    // A file names its kind; exploring a folder without a file manager or an application for
+    // folders says the same as opening it.
+    const QString file = folder + "/notes.txt";
+    QFile(file).open(QIODevice::WriteOnly);
+    launcher.typesWithoutApp = {"text/plain", "application/octet-stream", "inode/directory"};
+    prompts.shown.clear();
+    EXPECT_EQ(ShellOpen(file, 1, "Open", &owner, prompts, launcher), 0);
+    EXPECT_TRUE(failureText().startsWith(
+        file + "\nError number: 0\nError description: No application is set up to open files of "
+               "this type ("))
+        << failureText().toStdString();
+    prompts.shown.clear();
+    EXPECT_EQ(ShellOpen(folder, 1, "Explore", &owner, prompts, launcher), 0);
+    EXPECT_EQ(failureText(), folder + "\nError number: 0\nError description: No application is "
+                                      "set up to open folders.");
+    for (const auto &request : launcher.requests)
+        EXPECT_NE(request.name, "xdg-open"); // only the file manager was asked
 }
 
 TEST_F(ShellTest, ErrorTextsCoverTheKnownCodes) {
@@ -182,7 +201,8 @@ TEST_F(ShellTest, WebAndMailAddressesGoToTheirDesktopHandler) {
     launcher.typesWithoutApp = {"x-scheme-handler/https"};
     EXPECT_EQ(ShellOpen("https://www.velmoria.example", 1, "", &owner, prompts, launcher), 0);
     EXPECT_TRUE(launcher.requests.empty());
-    EXPECT_EQ(failureText(), "https://www.velmoria.example\nError number: 0\nError description: ");
+    EXPECT_EQ(failureText(), "https://www.velmoria.example\nError number: 0\nError description: "
+                             "No application is set up to open web addresses.");
 
     // Other schemes are not addresses: they are looked for as files, and are not there.
     prompts.shown.clear();
