@@ -19,6 +19,10 @@ struct LinuxDirent64 {
     char d_name[];
 };
 
+std::uint64_t allocatedBytes(const struct stat &st) {
+    return st.st_blocks > 0 ? static_cast<std::uint64_t>(st.st_blocks) * 512 : 0;
+}
+
 bool isDotOrDotDot(const char *name) {
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
@@ -55,6 +59,11 @@ void FolderReader::read(int fd, FolderListing &out) {
     char *const buf = m_buffer.get();
     const bool all = pattern.matchesAll();
     std::uint32_t since = 0; // entries since the last subfolder
+    if (diskUsage) {
+        struct stat own;
+        if (statAt(fd, ".", &own) == 0) // the folder's own blocks count with its files
+            out.bytes += allocatedBytes(own);
+    }
     for (;;) {
         const long got = readDir(fd, buf, BufferSize);
         if (got < 0) // the folder vanished or turned unreadable
@@ -84,9 +93,18 @@ void FolderReader::read(int fd, FolderListing &out) {
             } else if (all || pattern.matches(name, std::strlen(name))) {
                 ++out.files;
                 // A file that vanished since it was listed counts with size 0.
-                if (statted || statAt(fd, name, &st) == 0)
-                    if (st.st_size > 0)
-                        out.bytes += static_cast<unsigned __int128>(st.st_size);
+                if (statted || statAt(fd, name, &st) == 0) {
+                    if (!diskUsage) {
+                        if (st.st_size > 0)
+                            out.bytes += static_cast<unsigned __int128>(st.st_size);
+                    } else if (st.st_nlink > 1) {
+                        out.linked.push_back({static_cast<std::uint64_t>(st.st_dev),
+                                              static_cast<std::uint64_t>(st.st_ino),
+                                              allocatedBytes(st)});
+                    } else {
+                        out.bytes += allocatedBytes(st);
+                    }
+                }
             }
             ++since;
         }

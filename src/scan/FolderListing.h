@@ -30,6 +30,14 @@ struct FolderListing {
     unsigned __int128 bytes = 0;    ///< their sizes; cannot wrap, as each is below 2^63
     int error = 0;                  ///< errno when reading the entries failed part way
 
+    /// In the disk basis, a matching file with more than one name: its space is counted only
+    /// where the walk meets it first, which the walk's own thread decides in its order.
+    struct LinkedFile {
+        std::uint64_t device = 0, inode = 0;
+        std::uint64_t bytes = 0; ///< allocated
+    };
+    std::vector<LinkedFile> linked;
+
     const char *name(const Subfolder &sub) const { return names.constData() + sub.nameAt; }
     /// Frees the names and subfolder records once every subfolder has been entered.
     void releaseSubfolders();
@@ -65,6 +73,10 @@ public:
 
     /// The files counted; set before each walk.
     FilePattern pattern;
+    /// Count the space allocated on disk (st_blocks x 512) rather than the size of the files,
+    /// the folder's own blocks with its files, and list multiply-linked files in `linked`
+    /// instead of adding them to `bytes`; set before each walk.
+    bool diskUsage = false;
 
     /// Lists the folder open on `fd`. A folder that turns unreadable part way keeps what was
     /// read before.

@@ -25,3 +25,8 @@ QString Settings::sizeUnitOf(int objectSize) {
         return QStringLiteral("B");
     }
 }
+
+QString Settings::sizeBasisText(int basis) {
+    return basis == DiskUsage ? QStringLiteral("space used on disk")
+                              : QStringLiteral("size of the files");
+}

@@ -40,6 +40,7 @@ void mdlFileSearch::ResetSearchParams() {
     searchParams.Recurse = true;
     searchParams.Pattern = FilePattern::AllFiles;
     searchParams.StartPath.clear();
+    searchParams.SizeBasis = 0;
 }
 
 void mdlFileSearch::setMountTable(std::shared_ptr<const MountTable> mounts) {
@@ -101,6 +102,8 @@ void mdlFileSearch::SearchFolder(const QString &Path, int Level, int FolderRow) 
 
 void mdlFileSearch::SearchFolder(const QByteArray &Path, int Level, int FolderRow) {
     m_reader.pattern = FilePattern(searchParams.Pattern);
+    m_reader.diskUsage = searchParams.SizeBasis == 1;
+    m_linkedSeen.clear();
     m_path = Path;
     if (!m_path.endsWith('/'))
         m_path.append('/');
@@ -109,6 +112,9 @@ void mdlFileSearch::SearchFolder(const QByteArray &Path, int Level, int FolderRo
     struct StatusOnExit {
         mdlFileSearch *self;
         ~StatusOnExit() {
+            self->m_linkedSeenCount = self->m_linkedSeen.size();
+            self->m_linkedPeakBytes = self->m_linkedSeen.peakBytes();
+            self->m_linkedSeen.clear();
             self->truncatePath(0); // the next walk reuses the path
             self->publishStatus();
         }
@@ -172,6 +178,7 @@ void mdlFileSearch::enterFolder(int fd, int level, int folderRow, int openError)
     m_reader.read(fd, listing);
     if (listing.error != 0)
         noteUnreadable(m_frames[index].folderRow, listing.error);
+    countLinked(listing);
     if (!searchParams.Recurse || listing.subfolders.empty())
         release(index);
 }
@@ -250,6 +257,17 @@ void mdlFileSearch::truncatePath(qsizetype length) {
         m_statusInPath = -1;
     }
     m_path.truncate(length);
+}
+
+// A file with several names counts where the walk meets it first, in the walk's own order (a
+// folder's files before its subfolders'), and with 0 bytes wherever it meets it again.
+void mdlFileSearch::countLinked(FolderListing &listing) {
+    if (listing.linked.empty())
+        return;
+    for (const FolderListing::LinkedFile &file : listing.linked)
+        if (m_linkedSeen.insert(file.device, file.inode))
+            listing.bytes += file.bytes;
+    std::vector<FolderListing::LinkedFile>().swap(listing.linked);
 }
 
 // Every entry paces the abort test: at each 50th one the flag is looked at.

@@ -3,6 +3,7 @@
 #include "FilePattern.h"
 #include "Fixed.h"
 #include "FolderListing.h"
+#include "InodeSet.h"
 
 #include <QByteArray>
 #include <QSet>
@@ -24,6 +25,9 @@ struct SearchParams {
     std::uint32_t EntriesSeen = 0;
     QString Pattern = FilePattern::AllFiles;
     QString StartPath;
+    /// What a file counts with: 0 its size (st_size), 1 the space it takes on disk (allocated
+    /// blocks, each folder's own blocks with its files, a hard-linked file once).
+    std::int16_t SizeBasis = 0;
 };
 
 /// The folder walker: walks one start folder and everything below it into rows of the scan
@@ -84,6 +88,10 @@ public:
     /// Folders of the last (or running) walk that could not be listed, or only in part; each
     /// is marked in the tree with the reason (ScanTree::MarkUnreadable).
     std::size_t unreadableFolders() const { return m_unreadable; }
+    /// In the disk basis, the files with more than one name met by the last walk, and the most
+    /// memory their set took.
+    std::size_t linkedFilesSeen() const { return m_linkedSeenCount; }
+    std::size_t linkedSetPeakBytes() const { return m_linkedPeakBytes; }
     /// The mount table used to tell pseudo file systems; without one, the system's is read at
     /// the start of every walk.
     void setMountTable(std::shared_ptr<const MountTable> mounts);
@@ -128,6 +136,8 @@ private:
     std::vector<std::size_t> m_held; // frames holding a descriptor, shallowest first
     std::size_t m_peakHeld = 0;
     std::size_t m_unreadable = 0;
+    InodeSet m_linkedSeen; // multiply-linked files met so far, in the disk basis
+    std::size_t m_linkedSeenCount = 0, m_linkedPeakBytes = 0;
 
     void walk(int startFd, int level, int folderRow, int openError);
     void enterFolder(int fd, int level, int folderRow, int openError);
@@ -135,6 +145,7 @@ private:
     void enterNextSubfolder();
     void finishFolder();
     void countEntries(std::uint32_t entries);
+    void countLinked(FolderListing &listing);
     void truncatePath(qsizetype length);
     QString folderName(std::size_t frame) const;
     bool preparePseudoMounts(int startFd, const QByteArray &startPath);
