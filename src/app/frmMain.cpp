@@ -305,6 +305,7 @@ void frmMain::buildWorkArea() {
     fgTreeView->setAccessibleName(QStringLiteral("Scan tree"));
     connect(fgTreeView, &OutlineGridView::clicked, this, &frmMain::fgTree_Click);
     connect(fgTreeView, &OutlineGridView::headerClicked, this, &frmMain::fgTree_HeaderClick);
+    watchRootToolTips();
     connect(&fgTree, &OutlineGrid::selectionChanged, this, [this](int oldRow, int newRow) {
         // Keyboard moves select too; the chart follows the selected node either way.
         if (oldRow != newRow && !m_scanning && fgTreeView->hasFocus())
@@ -362,6 +363,16 @@ void frmMain::buildMenus() {
         mnuSetOpacity[static_cast<std::size_t>(i)] = a;
         connect(a, &QAction::triggered, this, [this, i] { mnuSetOpacity_Click(i); });
     }
+    mnuView->addSeparator();
+    for (int i = 0; i < static_cast<int>(mnuSizeBasis.size()); ++i) {
+        QAction *a =
+            mnuView->addAction(i == Settings::DiskUsage ? QStringLiteral("Space used on disk")
+                                                        : QStringLiteral("Size of the files"));
+        a->setCheckable(true);
+        mnuSizeBasis[static_cast<std::size_t>(i)] = a;
+        connect(a, &QAction::triggered, this, [this, i] { mnuSizeBasis_Click(i); });
+    }
+    checkSizeBasisMenu();
 
     buildToolsMenu();
 

@@ -73,6 +73,8 @@ public:
     void Form_Resize();
     void mnuOnTop_Click();
     void mnuSetOpacity_Click(int index);
+    /// The View menu's choice of what sizes count (`Size_Basis`), used from the next scan on.
+    void mnuSizeBasis_Click(int Index);
     void drvMain_Change();
     void cboStartPath_Click();
     void cmdBrowse_Click();
@@ -134,6 +136,11 @@ public:
         return mnuSetOpacity[static_cast<std::size_t>(index)];
     }
     QAction *onTopAction() const { return mnuOnTop; }
+    QAction *sizeBasisAction(int index) const {
+        return mnuSizeBasis[static_cast<std::size_t>(index)];
+    }
+    /// The tooltip of a scan root: which basis its sizes were counted in; empty for other rows.
+    QString rootToolTip(int row) const;
     QAction *dispChartAction() const { return mnuDispChart; }
     QMenu *popupMenu() const { return mnuPopUp1; }
     /// What opens items with the desktop (a recording one in tests).
@@ -215,6 +222,7 @@ private:
     QAction *mnuOnTop = nullptr;
     QMenu *mnuSetOpacityMain = nullptr;
     std::array<QAction *, 10> mnuSetOpacity{};
+    std::array<QAction *, 2> mnuSizeBasis{};
     QMenu *mnuTools = nullptr;
     QAction *mnuOptions = nullptr;
     QMenu *mnuSortMain = nullptr;
@@ -277,6 +285,9 @@ private:
     void reselectRows();
     void applyTreeLook();
     void applyStoredOpacity(const QString &value);
+    /// Checks the View menu's size basis item that `Size_Basis` names.
+    void checkSizeBasisMenu();
+    void watchRootToolTips();
     void buildPopupMenu();
     bool popupShowsFor(int row) const;
     QString droppablePath(const QStringList &paths) const;

@@ -9,6 +9,7 @@
 #include "OutlineGridView.h"
 #include "ReportFile.h"
 #include "ReportFolders.h"
+#include "ScanTree.h"
 #include "StoredColor.h"
 #include "TreeCol.h"
 #include "mdlProperties.h"
@@ -38,7 +39,7 @@ void frmMain::buildFileMenu() {
     m_reportFormats = standardReportFormats();
     reportFormat(1).write = [this](const ReportSource &source, const QString &path) {
         return GridExport::GridToPDF(*fgTreeView, *chMain, vpTree, vfTree, path,
-                                     source.chartIncluded);
+                                     source.chartIncluded, ScanTree::basisHeading(fgTree));
     };
     const char *folderCaptions[] = {"Open the 'Reports' Folder", "Explore the 'Reports' Folder"};
     for (int i = 0; i < 2; ++i) {

@@ -64,5 +64,6 @@ void frmMain::mnuOptions_Click() {
         OptionsLink link(*this);
         frmOptions dialog(link, m_prompts, this);
         dialog.exec();
+        checkSizeBasisMenu(); // OK or Apply may have chosen the other basis
     });
 }

@@ -86,6 +86,7 @@ void frmMain::cmdBeginScan_Click() {
         m_search->searchParams.Recurse = m_settings.Recurse_Subfolders;
         m_search->searchParams.StartPath = mdlFileSearch::NormalizePath(path);
         m_search->searchParams.Pattern = m_settings.Match_Parameters;
+        m_search->searchParams.SizeBasis = m_settings.Size_Basis;
         const QString startPath = m_search->searchParams.StartPath;
         trap.line = 10;
         const QByteArray nativeStart = NativeText::encode(startPath);
@@ -109,6 +110,7 @@ void frmMain::cmdBeginScan_Click() {
         trap.line = 14;
         const int root = m_tree->AddTreeRow(startPath, 0, kind, Fixed(), true, Fixed());
         fgTree.setRowDataBytes(root, nativeStart);
+        ScanTree::setBasisOfRoot(fgTree, root, m_search->searchParams.SizeBasis);
         trap.line = 15;
         fgTree.select(root, TreeCol::Name);
         fgTree.showCell(root, TreeCol::Name);

@@ -30,6 +30,8 @@ void frmMain::LoadINI() {
         } else if (setting.holds(&Settings::Opacity)) {
             if (m_osVersionNumber >= 500)
                 applyStoredOpacity(s.Opacity);
+        } else if (setting.holds(&Settings::Size_Basis)) {
+            checkSizeBasisMenu();
         } else if (setting.holds(&Settings::Sort)) {
             mnuSort_Click(SortChoice::indexOfStored(s.Sort));
         } else if (const int c = setting.column(); c >= 0 && c < fgTree.cols()) {

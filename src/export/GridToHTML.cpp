@@ -145,6 +145,8 @@ bool GridToHTML(const OutlineGrid &grid, const QString &fileName, const HtmlOpti
              .arg(options.versionMajor)
              .arg(options.versionMinor)
              .arg(options.versionRevision));
+    if (!options.basisLine.isEmpty())
+        line(HTMLEncode(options.basisLine) + QStringLiteral("<br>"));
     const QLocale locale;
     line(locale.toString(now.date(), QLocale::ShortFormat) + u' ' +
          locale.toString(now.time(), QLocale::LongFormat) + QStringLiteral("<sbr><br>"));

@@ -23,6 +23,9 @@ struct HtmlOptions {
     int gridWidthTwips = 0;    ///< the grid control's own width
     QString fontName;          ///< the grid's font, when the grid names none of its own
     int versionMajor = 1, versionMinor = 0, versionRevision = 5;
+    /// A line under the heading that names what the sizes count, when it is not the size of
+    /// the files; empty for none.
+    QString basisLine;
 };
 
 /// The scan tree as one HTML table that copies what the grid shows (visible rows and columns,

@@ -75,7 +75,8 @@ QString reportDateLine(const QDateTime &when) {
 }
 
 bool GridToPDF(OutlineGridView &fgTree, const ChartView &chMain, PrintLayout &vpTree,
-               const PdfConverter &vfTree, const QString &fileName, bool includeChart) {
+               const PdfConverter &vfTree, const QString &fileName, bool includeChart,
+               const QString &basisLine) {
     // The printed grid is drawn in the view's pixels, so the pages take the view's resolution.
     vpTree.setResolution(fgTree.logicalDpiY());
     setReportFont(vpTree);
@@ -88,6 +89,8 @@ bool GridToPDF(OutlineGridView &fgTree, const ChartView &chMain, PrintLayout &vp
                          .arg(CAIRNMETER_VERSION_MAJOR)
                          .arg(CAIRNMETER_VERSION_MINOR)
                          .arg(CAIRNMETER_VERSION_PATCH));
+    if (!basisLine.isEmpty())
+        vpTree.paragraph(basisLine);
     vpTree.paragraph(reportDateLine(QDateTime::currentDateTime()));
     vpTree.paragraph(QString());
 

@@ -2,6 +2,7 @@
 
 #include "GridExport.h"
 #include "GridToHTML.h"
+#include "ScanTree.h"
 #include "XlsxExport.h"
 
 #include <QStringList>
@@ -20,6 +21,7 @@ std::vector<ReportFormat> standardReportFormats() {
              options.twipsPerPixel = s.twipsPerPixel;
              options.gridWidthTwips = s.gridWidthTwips;
              options.fontName = s.gridFontName;
+             options.basisLine = ScanTree::basisHeading(s.grid);
              options.versionMajor = CAIRNMETER_VERSION_MAJOR;
              options.versionMinor = CAIRNMETER_VERSION_MINOR;
              options.versionRevision = CAIRNMETER_VERSION_PATCH;

@@ -222,6 +222,10 @@ public:
     /// The row's own hidden flag.
     bool isRowHidden(int row) const;
     void setRowHidden(int row, bool hidden);
+    /// A mark of the program's own on a row (the scan tree marks the roots counted in the disk
+    /// basis); it moves with its row and goes with it.
+    bool isRowMarked(int row) const;
+    void setRowMarked(int row, bool on);
     /// True when a collapsed ancestor hides the row.
     bool isHiddenByOutline(int row) const;
     /// Shown: not hidden, not of height 0, no collapsed ancestor.
@@ -327,7 +331,13 @@ private:
         std::uint8_t flags = 0;        ///< RowFlag bits
     };
     static_assert(sizeof(RowRec) == 16, "row records must stay small");
-    enum RowFlag : std::uint8_t { FlagNode = 1, FlagCollapsed = 2, FlagHidden = 4, FlagLooks = 8 };
+    enum RowFlag : std::uint8_t {
+        FlagNode = 1,
+        FlagCollapsed = 2,
+        FlagHidden = 4,
+        FlagLooks = 8,
+        FlagMarked = 16,
+    };
 
     struct ColInfo {
         int width = 960;

@@ -438,3 +438,14 @@ void OutlineGrid::permuteBlock(int first, const std::vector<int> &order) {
             b.range.top = b.range.bottom = moved(b.range.top);
     noteStructure();
 }
+
+bool OutlineGrid::isRowMarked(int row) const {
+    checkRow(row);
+    return m_rows[row].flags & FlagMarked;
+}
+
+void OutlineGrid::setRowMarked(int row, bool on) {
+    checkRow(row);
+    auto &f = m_rows[row].flags;
+    f = on ? (f | FlagMarked) : (f & ~FlagMarked);
+}

@@ -93,7 +93,7 @@ void frmOptions::connectEdits() {
         connect(box, &QCheckBox::toggled, this, &frmOptions::EnApp);
     connect(chkHighlightFillTransp, &QCheckBox::toggled, this,
             &frmOptions::chkHighlightFillTransp_Click);
-    for (QButtonGroup *group : {grpDispProg, grpChrtTyp})
+    for (QButtonGroup *group : {grpDispProg, grpSizeBasis, grpChrtTyp})
         connect(group, &QButtonGroup::idToggled, this, [this](int, bool checked) {
             if (checked)
                 EnApp();
@@ -149,6 +149,8 @@ void frmOptions::setControlsFrom(const Settings &s) {
     chkClearObj->setChecked(s.Clear_Nodes_B4_Scan);
     chkImmScan->setChecked(s.Imm_Scan_On_Path_Selection);
     if (QAbstractButton *option = grpDispProg->button(s.Redraw_Scan_Progress))
+        option->setChecked(true);
+    if (QAbstractButton *option = grpSizeBasis->button(s.Size_Basis))
         option->setChecked(true);
     cboObjSize->setCurrentIndex(s.Object_Size);
     txtObjSizeFmt->setText(s.Object_Size_Format);
@@ -271,6 +273,7 @@ bool frmOptions::SaveTheSettings() {
         s.Redraw_Scan_Progress = optDispProg[2]->isChecked()   ? 2
                                  : optDispProg[1]->isChecked() ? 1
                                                                : 0;
+        s.Size_Basis = optSizeBasis[1]->isChecked() ? Settings::DiskUsage : Settings::FileSize;
         trap.line = 4;
         s.Object_Size = static_cast<std::int16_t>(std::max(cboObjSize->currentIndex(), 0));
         s.Object_Size_Format = txtObjSizeFmt->text();

@@ -78,6 +78,9 @@ public:
     OutlineGrid &exampleGrid() { return fgExample; }
     OutlineGridView *exampleView() const { return fgExampleView; }
     QMenu *presetMenu() const { return mnuPopUp1; }
+    QRadioButton *sizeBasisOption(int index) const {
+        return optSizeBasis[static_cast<std::size_t>(index)];
+    }
 
 private:
     OptionsHost &m_host;
@@ -102,6 +105,8 @@ private:
     QButtonGroup *grpDispProg = nullptr;
     std::array<QRadioButton *, 3> optDispProg{};
     QToolButton *cmdDispProgHelp = nullptr;
+    QButtonGroup *grpSizeBasis = nullptr;
+    std::array<QRadioButton *, 2> optSizeBasis{};
     QMenu *mnuPopUp1 = nullptr;
 
     // Appearance

@@ -137,6 +137,24 @@ QGroupBox *frmOptions::buildScanPage() {
     column->addWidget(
         label(QStringLiteral("Dynamically refresh the scan progress:"), "Label6", optDispProg[0]));
     column->addLayout(progressRow);
+    column->addSpacing(fontMetrics().height() / 2);
+
+    grpSizeBasis = new QButtonGroup(this);
+    static const char *const bases[] = {"Size of the files", "Space used on disk"};
+    auto *basisRow = new QHBoxLayout;
+    basisRow->setContentsMargins(indentOf(this), 0, 0, 0);
+    for (int i = 0; i < 2; ++i) {
+        auto *option = new QRadioButton(QString::fromLatin1(bases[i]));
+        option->setObjectName(QStringLiteral("optSizeBasis%1").arg(i));
+        optSizeBasis[static_cast<std::size_t>(i)] = option;
+        grpSizeBasis->addButton(option, i);
+        basisRow->addWidget(option);
+    }
+    optSizeBasis[1]->setToolTip(
+        QStringLiteral("The blocks the files take, with a file of several names counted once"));
+    basisRow->addStretch(1);
+    column->addWidget(label(QStringLiteral("Count sizes as:"), "lblSizeBasis", optSizeBasis[0]));
+    column->addLayout(basisRow);
     // Further scan choices go here, above the stretch.
     column->addStretch(1);
     return fraScan;

@@ -394,3 +394,36 @@ void ScanTree::fgTree_CellChanged(int Row, int Col) {
         reportError(e);
     }
 }
+
+bool ScanTree::isScanRoot(const OutlineGrid &grid, int row) {
+    return row > TopRow && row < grid.rows() && grid.isNode(row) && grid.level(row) == 0;
+}
+
+int ScanTree::basisOfRoot(const OutlineGrid &grid, int row) {
+    return grid.isRowMarked(row) ? Settings::DiskUsage : Settings::FileSize;
+}
+
+void ScanTree::setBasisOfRoot(OutlineGrid &grid, int row, int basis) {
+    grid.setRowMarked(row, basis == Settings::DiskUsage);
+}
+
+QString ScanTree::basisHeading(const OutlineGrid &grid) {
+    QStringList onDisk;
+    int roots = 0;
+    for (int r = grid.rows() > TopRow ? grid.firstChild(TopRow) : -1; r >= 0;
+         r = grid.nextSibling(r)) {
+        if (!isScanRoot(grid, r))
+            continue;
+        ++roots;
+        if (basisOfRoot(grid, r) == Settings::DiskUsage)
+            onDisk.append(grid.text(r, TreeCol::Name));
+    }
+    if (onDisk.isEmpty())
+        return QString();
+    const QString disk = Settings::sizeBasisText(Settings::DiskUsage);
+    if (onDisk.size() == roots)
+        return QStringLiteral("Sizes: ") + disk;
+    return QStringLiteral("Sizes: ") + disk + QStringLiteral(" in the scans of ") +
+           onDisk.join(QStringLiteral(", ")) + QStringLiteral("; ") +
+           Settings::sizeBasisText(Settings::FileSize) + QStringLiteral(" in the others");
+}

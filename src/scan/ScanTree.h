@@ -126,6 +126,15 @@ public:
     /// The overflow error for a total beyond what the program can count, naming what it is the
     /// total of (a folder's path).
     static AppError totalOverflow(const QString &what);
+    /// Whether a row is a scan's root (a node at level 0 below the top row).
+    static bool isScanRoot(const OutlineGrid &grid, int row);
+    /// The size basis (`Settings::SizeBasis`) a root's scan counted in, which the scan
+    /// command gives the root when it adds it.
+    static int basisOfRoot(const OutlineGrid &grid, int row);
+    static void setBasisOfRoot(OutlineGrid &grid, int row, int basis);
+    /// A report's heading line naming the basis of its sizes, when any scan in the tree counted
+    /// the space used on disk; empty when all of them counted the size of the files.
+    static QString basisHeading(const OutlineGrid &grid);
 
 private:
     OutlineGrid &m_grid;

@@ -22,7 +22,7 @@ const char *const StartPathSection = "Start_Path_Items";
 const char *const CurrentKey = "Current";
 
 // In the order they are written; `readFirst` picks the view settings that are read first.
-const std::array<Setting, 32> table{{
+const std::array<Setting, 33> table{{
     {"Scan", "Match_Parameters", Form::Text, Rule::DefaultIfEmpty, &S::Match_Parameters},
     {"Scan", "Recurse_Subfolders", Form::Bool, Rule::None, &S::Recurse_Subfolders},
     {"Scan", "Collapse_Root_Nodes_B4_Scan", Form::Bool, Rule::None,
@@ -30,6 +30,7 @@ const std::array<Setting, 32> table{{
     {"Scan", "Clear_Nodes_B4_Scan", Form::Bool, Rule::None, &S::Clear_Nodes_B4_Scan},
     {"Scan", "Imm_Scan_On_Path_Selection", Form::Bool, Rule::None, &S::Imm_Scan_On_Path_Selection},
     {"Scan", "Redraw_Scan_Progress", Form::Int16, Rule::ZeroOutside, &S::Redraw_Scan_Progress, 2},
+    {"Scan", "Size_Basis", Form::Int16, Rule::ZeroOutside, &S::Size_Basis, 1},
 
     {"Appearance", "Object_Size", Form::Int16, Rule::ZeroOutside, &S::Object_Size, 3},
     {"Appearance", "Object_Size_Format", Form::Text, Rule::DefaultIfEmpty, &S::Object_Size_Format},

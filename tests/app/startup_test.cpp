@@ -80,6 +80,7 @@ TEST_F(StartupFixture, FirstStartUsesEveryDefaultAndTheFirstExitWritesEveryKey) 
         {"Scan", "Clear_Nodes_B4_Scan"},
         {"Scan", "Imm_Scan_On_Path_Selection"},
         {"Scan", "Redraw_Scan_Progress"},
+        {"Scan", "Size_Basis"},
         {"Appearance", "Object_Size"},
         {"Appearance", "Object_Size_Format"},
         {"Appearance", "Display_Wallpaper"},
@@ -286,6 +287,7 @@ constexpr StoredSetting everySetting[] = {
     {"Scan", "Clear_Nodes_B4_Scan", "1"},
     {"Scan", "Imm_Scan_On_Path_Selection", "0"},
     {"Scan", "Redraw_Scan_Progress", "2"},
+    {"Scan", "Size_Basis", "1"},
     {"Appearance", "Object_Size", "1"},
     {"Appearance", "Object_Size_Format", "#,##0.0"},
     {"Appearance", "Display_Wallpaper", "0"},
@@ -338,6 +340,8 @@ TEST_F(StartupFixture, EverySettingSurvivesARestartUnderItsOwnKey) {
     EXPECT_EQ(checked(&frmMain::opacityAction), 3);
     EXPECT_EQ(checked(&frmMain::sortAction), 4);
     EXPECT_EQ(form->settings().Other_Label, "The rest");
+    EXPECT_TRUE(form->sizeBasisAction(1)->isChecked());
+    EXPECT_FALSE(form->sizeBasisAction(0)->isChecked());
     EXPECT_EQ(form->settings().Root_Font_Color, 255u);
     EXPECT_EQ(form->settings().HighLight_Border_Color, 65280u);
     EXPECT_EQ(form->startPathBox()->count(), 2);

@@ -41,8 +41,10 @@ TEST(SettingsCatalogue, EveryKeyOnceAndEveryDefaultReadsBackAsItself) {
         EXPECT_EQ(SettingsCatalogue::storedText(s, changed), SettingsCatalogue::defaultText(s))
             << id.toStdString();
     }
-    EXPECT_EQ(keys.size(), 32);
+    EXPECT_EQ(keys.size(), 33);
     EXPECT_TRUE(keys.contains("Chart/3D_Effects"));
+    EXPECT_TRUE(keys.contains("Scan/Size_Basis"));
+    EXPECT_EQ(SettingsCatalogue::defaultText(SettingsCatalogue::of(&Settings::Size_Basis)), "0");
     EXPECT_TRUE(keys.contains("Main/Col5Width"));
     EXPECT_EQ(SettingsCatalogue::defaultText(SettingsCatalogue::of(&Settings::Object_Size_Format)),
               "#,##0.##");
@@ -75,6 +77,7 @@ TEST(SettingsCatalogue, RepairAppliesTheRangeRulesOnly) {
     Settings s;
     s.Match_Parameters = QStringLiteral("  ");
     s.Redraw_Scan_Progress = 3;
+    s.Size_Basis = 2;
     s.Object_Size = 7;
     s.Object_Size_Format = QStringLiteral(" 0.00 ");
     s.Chart_Type = -1;
@@ -90,6 +93,7 @@ TEST(SettingsCatalogue, RepairAppliesTheRangeRulesOnly) {
     SettingsCatalogue::repair(s);
     EXPECT_EQ(s.Match_Parameters, "*.*");
     EXPECT_EQ(s.Redraw_Scan_Progress, 0);
+    EXPECT_EQ(s.Size_Basis, 0);
     EXPECT_EQ(s.Object_Size, 0); // bytes, not the default unit
     EXPECT_EQ(s.Object_Size_Format, "0.00");
     EXPECT_EQ(s.Chart_Type, 0);
@@ -105,6 +109,7 @@ TEST(SettingsCatalogue, RepairAppliesTheRangeRulesOnly) {
 
     Settings kept;
     kept.Redraw_Scan_Progress = 2;
+    kept.Size_Basis = 1;
     kept.Object_Size = 3;
     kept.Chart_Type = 1;
     kept.Start_Path_Number = 20;
@@ -113,6 +118,7 @@ TEST(SettingsCatalogue, RepairAppliesTheRangeRulesOnly) {
         kept.Start_Path_Items.append(QString::number(i));
     SettingsCatalogue::repair(kept);
     EXPECT_EQ(kept.Redraw_Scan_Progress, 2);
+    EXPECT_EQ(kept.Size_Basis, 1);
     EXPECT_EQ(kept.Object_Size, 3);
     EXPECT_EQ(kept.Chart_Type, 1);
     EXPECT_EQ(kept.Start_Path_Number, 15);

@@ -1,0 +1,30 @@
+// What sizes count: the View menu's pair of choices and the scan roots' tooltips.
+#include "frmMain.h"
+
+#include "OutlineGridView.h"
+#include "ScanTree.h"
+
+#include <QAction>
+
+void frmMain::mnuSizeBasis_Click(int Index) {
+    m_settings.Size_Basis = static_cast<std::int16_t>(Index);
+    checkSizeBasisMenu();
+}
+
+void frmMain::checkSizeBasisMenu() {
+    for (std::size_t i = 0; i < mnuSizeBasis.size(); ++i)
+        if (mnuSizeBasis[i])
+            mnuSizeBasis[i]->setChecked(static_cast<int>(i) == m_settings.Size_Basis);
+}
+
+QString frmMain::rootToolTip(int row) const {
+    if (!ScanTree::isScanRoot(fgTree, row))
+        return QString();
+    return QStringLiteral("Sizes counted as ") +
+           Settings::sizeBasisText(ScanTree::basisOfRoot(fgTree, row));
+}
+
+void frmMain::watchRootToolTips() {
+    fgTreeView->setToolTipSource(
+        [this](int row, int col) { return col == TreeCol::Name ? rootToolTip(row) : QString(); });
+}
