@@ -143,8 +143,11 @@ Request parseArguments(const QStringList &arguments) {
     if (request.reportFormat < 0)
         return invalid(QStringLiteral("unknown report format \"") + format +
                        QStringLiteral("\" (use html, pdf, csv, text or xlsx)"));
-    if (request.scanPath.isEmpty())
-        return invalid(QStringLiteral("a report needs a folder to scan (/f PATH)"));
+    if (request.scanPath.isEmpty() == request.scanFile.isEmpty())
+        return invalid(request.scanPath.isEmpty()
+                           ? QStringLiteral("a report needs a folder to scan (/f PATH) or a saved "
+                                            "scan (/i FILE)")
+                           : QStringLiteral("a report takes either /f PATH or /i FILE, not both"));
     request.mode = Request::Mode::Report;
     return request;
 }

@@ -40,6 +40,9 @@ public:
                      const QString &) override {
         return QString();
     }
+    QString openFile(QWidget *, const QString &, const QString &, const QString &) override {
+        return QString();
+    }
     QColor chooseColor(QWidget *, const QColor &) override { return QColor(); }
 };
 
@@ -112,12 +115,13 @@ int run(const CommandLine::Request &request) {
         window.cmdAbort_Click();
     });
 
-    const QString path = request.scanPath;
-    if (!mdlFileSearch::FolderExists(path)) {
+    const QString path = request.scanFile.isEmpty() ? request.scanPath : request.scanFile;
+    if (!request.scanFile.isEmpty()) {
+        window.OpenScanFile(path);
+    } else if (!mdlFileSearch::FolderExists(path)) {
         say(path + QStringLiteral(": not a folder"));
         return 1;
-    }
-    {
+    } else {
         Progress progress(window.fileSearch());
         window.startPathBox()->setEditText(path);
         window.cmdBeginScan_Click();

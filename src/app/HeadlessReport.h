@@ -3,10 +3,10 @@
 #include "CommandLine.h"
 
 /// A report written from the command line without a window: the stored settings are read (and
-/// never written), the path is scanned by the window's own scan command in a window that never
-/// reaches the screen, and the report goes through the export command's writers. Progress is
-/// shown on standard error when it is a terminal; the outcome is the exit status, with a
-/// one-line reason on standard error when it failed.
+/// never written), the path is scanned by the window's own scan command (or the saved scan
+/// opened by its own open command) in a window that never reaches the screen, and the report goes
+/// through the export command's writers. Progress is shown on standard error when it is a terminal;
+/// the outcome is the exit status, with a one-line reason on standard error when it failed.
 namespace HeadlessReport {
 
 /// Chooses the offscreen platform when none is set and there is no display to show on, and keeps

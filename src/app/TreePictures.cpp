@@ -31,6 +31,7 @@ constexpr std::array<Entry, static_cast<std::size_t>(TreePicture::Count)> table{
     {TreePicture::Folder, "folder", QStyle::SP_DirIcon},
     {TreePicture::File, "text-x-generic", QStyle::SP_FileIcon},
     {TreePicture::Warning, "dialog-warning", QStyle::SP_MessageBoxWarning},
+    {TreePicture::ScanFile, "document-open", QStyle::SP_DialogOpenButton},
 }};
 
 constexpr bool inOrder() {

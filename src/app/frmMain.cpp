@@ -334,6 +334,7 @@ void frmMain::buildWorkArea() {
 
 void frmMain::buildMenus() {
     mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
+    buildScanFileItems();
     buildFileMenu();
     mnuExit = mnuFile->addAction(QStringLiteral("E&xit"));
     mnuExit->setShortcut(QKeySequence::Quit);

@@ -97,6 +97,13 @@ public:
     void mnuVLM_URL_Click();
     void mnuUpdate_Click();
     void mnuExpRep_Click(int Index);
+    /// File > Open Scan...: asks for a saved scan and opens it.
+    void mnuOpenScan_Click();
+    /// File > Save Scan As...: saves the scan root of the selected node.
+    void mnuSaveScan_Click();
+    /// Opens a saved scan as a new scan root, as a scan would leave it; errors are shown.
+    /// Returns true when the scan was opened.
+    bool OpenScanFile(const QString &fileName);
     void mnuOpenResFold_Click(int Index);
     /// Writes the report of a format (by menu index) of the tree as it stands, with the chart
     /// as the selection and the settings allow, without asking anything: the export command's
@@ -274,6 +281,8 @@ private:
     void buildToolsMenu();
     void buildFileMenu();
     bool exportReport(const ReportFormat &format, BusyPointer &busy, int &line);
+    void buildScanFileItems();
+    QString m_scanFileFolder; ///< where the last scan file was opened or saved
     bool writeReport(const ReportFormat &format, const QString &fileName,
                      bool selectionAllowsChart);
     void fillDriveList();

@@ -114,6 +114,10 @@ void frmMain::Form_Load(const QString &commandLine) {
     // from the command line is not scanned.
     if (started && !path.isEmpty())
         cmdBeginScan_Click();
+    // A saved scan named with "/i" opens beside it.
+    const QString scanFile = CommandLine::CommandLineGetValue(commandLine, QStringLiteral("/i"));
+    if (started && !scanFile.isEmpty() && !m_closeAfterScan)
+        OpenScanFile(scanFile);
 }
 
 void frmMain::LoadForReport(const std::function<void(const QString &)> &warn) {

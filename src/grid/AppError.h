@@ -18,6 +18,7 @@ public:
     static constexpr int NotARootNode = ObjectError + 770;
     static constexpr int NullFolderName = ObjectError + 790;    ///< a node without a path
     static constexpr int InvalidFolderName = ObjectError + 810; ///< Properties cannot show it
+    static constexpr int InvalidScanFile = ObjectError + 850; ///< a saved scan that cannot be read
 
     /// Common numbers of the runtime's own errors.
     static constexpr int Overflow = 6;

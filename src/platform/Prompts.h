@@ -25,6 +25,9 @@ public:
     /// not questioned here: the caller asks about over-writing it.
     virtual QString saveFile(QWidget *owner, const QString &title, const QString &folder,
                              const QString &fileName, const QString &filter) = 0;
+    /// Asks for an existing file to open, starting in `folder`; empty when cancelled.
+    virtual QString openFile(QWidget *owner, const QString &title, const QString &folder,
+                             const QString &filter) = 0;
     /// Asks for a colour starting from `initial`; invalid when cancelled.
     virtual QColor chooseColor(QWidget *owner, const QColor &initial) = 0;
 };

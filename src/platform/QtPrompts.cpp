@@ -80,6 +80,11 @@ QString QtPrompts::saveFile(QWidget *owner, const QString &title, const QString 
                                         QFileDialog::DontConfirmOverwrite);
 }
 
+QString QtPrompts::openFile(QWidget *owner, const QString &title, const QString &folder,
+                            const QString &filter) {
+    return QFileDialog::getOpenFileName(owner, title, folder, filter);
+}
+
 QColor QtPrompts::chooseColor(QWidget *owner, const QColor &initial) {
     return QColorDialog::getColor(initial, owner);
 }

@@ -10,5 +10,7 @@ public:
     QString chooseFolder(QWidget *owner, const QString &title) override;
     QString saveFile(QWidget *owner, const QString &title, const QString &folder,
                      const QString &fileName, const QString &filter) override;
+    QString openFile(QWidget *owner, const QString &title, const QString &folder,
+                     const QString &filter) override;
     QColor chooseColor(QWidget *owner, const QColor &initial) override;
 };

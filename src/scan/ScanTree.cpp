@@ -108,6 +108,8 @@ TreePicture ScanTree::pictureOf(RowKind kind) {
         return TreePicture::File;
     case RowKind::Warning:
         return TreePicture::Warning;
+    case RowKind::ScanFile:
+        return TreePicture::ScanFile;
     case RowKind::Folder:
         break;
     }

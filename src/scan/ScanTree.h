@@ -31,6 +31,7 @@ enum class RowKind : int {
     Folder,
     Files,
     Warning,
+    ScanFile, ///< the root of a scan opened from a file
 };
 
 /// The pictures of the scan tree's rows, by role.
@@ -47,6 +48,7 @@ enum class TreePicture : int {
     Folder,      ///< imgFolder
     File,        ///< imgFile
     Warning,     ///< imgWarning
+    ScanFile,    ///< a scan root opened from a file
     Count
 };
 

@@ -81,6 +81,12 @@ TEST(CommandLineTest, ReportRequestsNeedAFormatAFileAndAPath) {
     EXPECT_EQ(parseArguments({"/f", "/srv", "/r", "csv"}).mode, Mode::Invalid);
     EXPECT_EQ(parseArguments({"/f", "/srv", "/o", "x"}).mode, Mode::Invalid);
     EXPECT_EQ(parseArguments({"/r", "csv", "/o", "x"}).mode, Mode::Invalid);
+    EXPECT_EQ(parseArguments({"/f", "/a", "/i", "s.json", "/r", "csv", "/o", "x"}).mode,
+              Mode::Invalid);
+    const Request saved = parseArguments({"/i=/tmp/my scan.json", "/r", "html", "/o", "x"});
+    EXPECT_EQ(saved.mode, Mode::Report);
+    EXPECT_EQ(saved.scanFile, "/tmp/my scan.json");
+    EXPECT_EQ(saved.scanPath, "");
     EXPECT_EQ(parseArguments({"/f", "/srv", "/r", "", "/o", "x"}).mode, Mode::Invalid);
     // The file name keeps its blanks, colons and equal signs.
     EXPECT_EQ(parseArguments({"/f", "/srv", "/r", "csv", "/o", "/tmp/x=1 2"}).reportFile,

@@ -239,3 +239,28 @@ TEST_F(HeadlessReport, HelpAndVersionNeedNoDisplayAndNoSettings) {
     EXPECT_EQ(v.out, "Cairnmeter 1.0.5\n");
     EXPECT_TRUE(QDir(runtime).isEmpty());
 }
+
+TEST_F(HeadlessReport, ASavedScanIsReportedLikeTheScanOfItsTree) {
+    QProcess ncdu;
+    ncdu.start("ncdu", {"-0", "-o", dir.filePath("tree.json"), tree});
+    ASSERT_TRUE(ncdu.waitForFinished(60000)) << "ncdu is installed by scripts/setup";
+    ASSERT_EQ(ncdu.exitCode(), 0);
+    const Outcome fromFile =
+        run({"/i", dir.filePath("tree.json"), "/r", "csv", "/o", dir.filePath("from-file.csv")});
+    ASSERT_EQ(fromFile.status, 0) << fromFile.err.data();
+    EXPECT_EQ(fromFile.err, "");
+    ASSERT_EQ(report("csv", dir.filePath("scanned.csv")).status, 0);
+    EXPECT_EQ(readAll(dir.filePath("from-file.csv")), readAll(dir.filePath("scanned.csv")));
+
+    writeFile(dir.filePath("bad.json"), "[1,2,{},[{\"name\":\"/x\"},");
+    const Outcome bad =
+        run({"/i", dir.filePath("bad.json"), "/r", "csv", "/o", dir.filePath("bad.csv")});
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_EQ(bad.err.count('\n'), 1) << bad.err.data();
+    EXPECT_TRUE(bad.err.contains("The scan file ends before the scan does")) << bad.err.data();
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("bad.csv")));
+    const Outcome both = run(
+        {"/f", tree, "/i", dir.filePath("tree.json"), "/r", "csv", "/o", dir.filePath("both.csv")});
+    EXPECT_EQ(both.status, 1);
+    EXPECT_TRUE(both.err.contains("either /f PATH or /i FILE")) << both.err.data();
+}

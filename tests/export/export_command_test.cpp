@@ -101,10 +101,11 @@ TEST_F(ExportCommand, TheFileMenuOffersTheFoldersAndTheFormatsThatHaveWriters) {
     QStringList items;
     for (QAction *a : form->fileMenu()->actions())
         items << (a->isSeparator() ? QString("-") : a->text());
-    EXPECT_EQ(items, QStringList({"Open the 'Reports' Folder", "Explore the 'Reports' Folder", "-",
+    EXPECT_EQ(items, QStringList({"Open Scan...", "Save Scan As...", "-",
+                                  "Open the 'Reports' Folder", "Explore the 'Reports' Folder", "-",
                                   "Export Report As...", "-", "E&xit"}));
     QStringList formats;
-    for (QAction *a : form->fileMenu()->actions().at(3)->menu()->actions())
+    for (QAction *a : form->fileMenu()->actions().at(6)->menu()->actions())
         formats << a->text();
     EXPECT_EQ(formats, QStringList({"HTML", "PDF", "CSV", "Plain Text", "Excel"}));
 }

@@ -24,6 +24,12 @@ QString RecordingPrompts::saveFile(QWidget *, const QString &title, const QStrin
     return name == AcceptOffered ? offered : name;
 }
 
+QString RecordingPrompts::openFile(QWidget *, const QString &title, const QString &folder,
+                                   const QString &) {
+    shown.push_back({QStringLiteral("open"), folder, title});
+    return openNames.isEmpty() ? QString() : openNames.takeFirst();
+}
+
 QColor RecordingPrompts::chooseColor(QWidget *, const QColor &initial) {
     shown.push_back({QStringLiteral("color"), initial.name(), QString()});
     if (colors.empty())

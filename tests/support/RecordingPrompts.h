@@ -19,6 +19,7 @@ public:
     std::vector<Shown> shown;
     std::vector<Answer> answers;    ///< consumed in order by message()
     QStringList folders, saveNames; ///< consumed in order by chooseFolder() / saveFile()
+    QStringList openNames;          ///< consumed in order by openFile()
     std::vector<QColor> colors;
     QStringList saveFilters; ///< the filter of every save dialog, in order
     /// A scripted save name that accepts the name the dialog offers, in the folder it starts in.
@@ -29,5 +30,7 @@ public:
     QString chooseFolder(QWidget *owner, const QString &title) override;
     QString saveFile(QWidget *owner, const QString &title, const QString &folder,
                      const QString &fileName, const QString &filter) override;
+    QString openFile(QWidget *owner, const QString &title, const QString &folder,
+                     const QString &filter) override;
     QColor chooseColor(QWidget *owner, const QColor &initial) override;
 };

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+#include <cstdint>
+
+class ScanTree;
+
+/// Scans saved to and opened from files in ncdu's JSON export format (version 1), the format
+/// `ncdu -o` and `gdu -o` write: [1, minor, {metadata}, [{root info}, ...children]], where a
+/// folder is an array of its own info object followed by its children (arrays for folders,
+/// objects for everything else). Names are kept as the file system's bytes.
+///
+/// The scan tree keeps no single files, only each folder's files row, so a saved folder lists
+/// its subfolders and one entry standing for its files row: named "<Files>", with the row's
+/// byte count as its size and its file count under the key "cairnmeter_files". Such an entry
+/// opens as the files row it came from; in ncdu it shows as one file of that size.
+namespace ScanFile {
+
+/// The deepest folder nesting a file may hold by default: the grid's deepest outline level.
+int maxDepth();
+
+/// What the file said about itself.
+struct Info {
+    QString program;           ///< "progname" of the metadata, or empty
+    QDateTime written;         ///< "timestamp" of the metadata, else the file's modification time
+    std::uint64_t entries = 0; ///< info objects read
+};
+
+/// Writes the scan root at `rootRow` and everything below it to `fileName`, through a fresh
+/// file renamed into place when complete. Throws AppError or std::system_error on failure.
+void Save(const ScanTree &tree, int rootRow, const QString &fileName);
+
+/// Reads a scan file as a new scan root appended to the tree, with a folder row and a files row
+/// for every folder and the totals carried up, each folder's children sorted and collapsed as a
+/// scan leaves them. Memory stays at the rows' own cost: the file is read as a stream.
+///
+/// Returns the new root's row. On any fault (not JSON, another format version, truncated,
+/// folders nested deeper than the grid's outline, sizes out of range, names that no file
+/// system allows) nothing is added and AppError(AppError::InvalidScanFile) is thrown, whose
+/// description names the reason. `depthLimit` bounds how deep folders may nest.
+int Open(ScanTree &tree, const QString &fileName, Info *info = nullptr,
+         int depthLimit = maxDepth());
+
+/// The key of a saved files row's file count.
+inline constexpr char FilesKey[] = "cairnmeter_files";
+/// The name of a saved files row's entry.
+inline constexpr char FilesEntryName[] = "<Files>";
+
+/// The description of the error for a file that is not a scan at all.
+inline constexpr char NotAScan[] = "The file is not a scan in a known format.";
+
+} // namespace ScanFile

@@ -1,0 +1,136 @@
+// Saving a scan root in ncdu's JSON export format.
+#include "ScanFile.h"
+
+#include "AppError.h"
+#include "OutlineGrid.h"
+#include "ScanTree.h"
+
+#include <QDateTime>
+#include <QSaveFile>
+
+#include <vector>
+
+namespace ScanFile {
+
+namespace {
+
+// A JSON string of the name's bytes: quotes, backslashes and control characters escaped, every
+// other byte as it is, so that names that are not UTF-8 keep their bytes (as ncdu writes them).
+void appendName(QByteArray &out, const QByteArray &name) {
+    static const char hex[] = "0123456789abcdef";
+    out.append('"');
+    for (const char c : name) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out.append('\\').append(c);
+        } else if (u < 0x20) {
+            out.append("\\u00").append(hex[u >> 4]).append(hex[u & 15]);
+        } else {
+            out.append(c);
+        }
+    }
+    out.append('"');
+}
+
+// The folder's own name from its row's path bytes ("/a/b/" gives "b"); a scan root keeps its
+// whole path, without the trailing "/" unless it is the file system's root.
+QByteArray folderName(const OutlineGrid &grid, int row, bool root) {
+    QByteArray path = grid.rowDataBytes(row);
+    if (path.isEmpty())
+        path = grid.text(row, TreeCol::Name).toUtf8();
+    if (path.size() > 1 && path.endsWith('/'))
+        path.chop(1);
+    if (root)
+        return path;
+    const qsizetype slash = path.lastIndexOf('/');
+    return slash < 0 ? path : path.mid(slash + 1);
+}
+
+class Writer {
+public:
+    Writer(const ScanTree &tree, const QString &fileName)
+        : m_tree(tree), m_grid(tree.grid()), m_file(fileName) {
+        if (!m_file.open(QIODevice::WriteOnly))
+            throw AppError(AppError::ReportNotGenerated, QStringLiteral("Could not write ") +
+                                                             fileName + QStringLiteral(": ") +
+                                                             m_file.errorString());
+        m_out.reserve(ChunkBytes + 8192);
+    }
+
+    void write(int rootRow) {
+        m_out.append("[1,2,{\"progname\":\"Cairnmeter\",\"progver\":\"");
+        m_out.append(QByteArray::number(CAIRNMETER_VERSION_MAJOR) + '.' +
+                     QByteArray::number(CAIRNMETER_VERSION_MINOR) + '.' +
+                     QByteArray::number(CAIRNMETER_VERSION_PATCH));
+        m_out.append("\",\"timestamp\":")
+            .append(QByteArray::number(QDateTime::currentSecsSinceEpoch()))
+            .append("},\n");
+        folderHead(rootRow, true);
+        // The walk keeps its own stack: the next child to write at each open folder.
+        std::vector<int> next{m_grid.firstChild(rootRow)};
+        const int filesPicture = m_tree.pictureId(TreePicture::File);
+        const int warningPicture = m_tree.pictureId(TreePicture::Warning);
+        while (!next.empty()) {
+            const int row = next.back();
+            if (row < 0) {
+                m_out.append(']');
+                next.pop_back();
+                continue;
+            }
+            next.back() = m_grid.nextSibling(row);
+            const int picture = m_grid.cellPicture(row, TreeCol::Name);
+            if (picture == filesPicture)
+                filesEntry(row);
+            else if (picture != warningPicture) { // an abort's mark is no part of the tree
+                m_out.append(",\n");
+                folderHead(row, false);
+                next.push_back(m_grid.firstChild(row));
+            }
+            if (m_out.size() >= ChunkBytes)
+                flush();
+        }
+        m_out.append("]\n");
+        flush();
+        if (!m_file.commit())
+            throw AppError(AppError::ReportNotGenerated,
+                           QStringLiteral("Could not write ") + m_file.fileName() +
+                               QStringLiteral(": ") + m_file.errorString());
+    }
+
+private:
+    static constexpr qsizetype ChunkBytes = 1 << 20;
+    const ScanTree &m_tree;
+    const OutlineGrid &m_grid;
+    QSaveFile m_file;
+    QByteArray m_out;
+
+    void folderHead(int row, bool root) {
+        m_out.append("[{\"name\":");
+        appendName(m_out, folderName(m_grid, row, root));
+        m_out.append('}');
+    }
+    void filesEntry(int row) {
+        const qint64 bytes = m_tree.cellValue(row, TreeCol::Bytes).whole();
+        const qint64 files = m_tree.cellValue(row, TreeCol::Files).whole();
+        if (bytes == 0 && files == 0)
+            return; // every folder gets its files row back when opened
+        m_out.append(",\n{\"name\":\"").append(FilesEntryName).append("\",\"asize\":");
+        m_out.append(QByteArray::number(bytes)).append(",\"").append(FilesKey).append("\":");
+        m_out.append(QByteArray::number(files)).append('}');
+    }
+    void flush() {
+        if (m_file.write(m_out) != m_out.size())
+            throw AppError(AppError::ReportNotGenerated,
+                           QStringLiteral("Could not write ") + m_file.fileName() +
+                               QStringLiteral(": ") + m_file.errorString());
+        m_out.resize(0);
+    }
+};
+
+} // namespace
+
+void Save(const ScanTree &tree, int rootRow, const QString &fileName) {
+    Writer(tree, fileName).write(rootRow);
+}
+
+} // namespace ScanFile
