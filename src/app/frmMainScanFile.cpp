@@ -13,42 +13,12 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QHelpEvent>
 #include <QLocale>
 #include <QMenu>
-#include <QToolTip>
 
 namespace {
 
 const QString ScanFileFilter = QStringLiteral("Scan Files (*.json);;All Files (*)");
-
-// Shows a row's own tip (a scan opened from a file names the file) when the pointer rests on it.
-class RowToolTips : public QObject {
-public:
-    RowToolTips(OutlineGridView *view, const OutlineGrid &grid)
-        : QObject(view), m_view(view), m_grid(grid) {
-        view->viewport()->installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject *, QEvent *event) override {
-        if (event->type() != QEvent::ToolTip)
-            return false;
-        const auto *help = static_cast<QHelpEvent *>(event);
-        const int row = m_view->rowAt(help->pos());
-        const QString tip = row > 0 ? m_grid.cellNote(row, TreeCol::Name) : QString();
-        if (tip.isEmpty()) {
-            QToolTip::hideText();
-            return false;
-        }
-        QToolTip::showText(help->globalPos(), tip, m_view->viewport());
-        return true;
-    }
-
-private:
-    OutlineGridView *m_view;
-    const OutlineGrid &m_grid;
-};
 
 // The scan root that holds a row, or -1 for the header and the top row.
 int rootOf(const OutlineGrid &grid, int row) {
@@ -71,7 +41,6 @@ void frmMain::buildScanFileItems() {
     save->setShortcut(QKeySequence::SaveAs);
     connect(save, &QAction::triggered, this, &frmMain::mnuSaveScan_Click);
     mnuFile->addSeparator();
-    new RowToolTips(fgTreeView, fgTree);
 }
 
 void frmMain::mnuOpenScan_Click() {

@@ -29,9 +29,17 @@ namespace {
 
 using Sum = unsigned __int128;
 
-// The largest whole number a size or count cell holds.
-constexpr Sum MaxWhole =
-    static_cast<Sum>(std::numeric_limits<decltype(Fixed().raw())>::max() / Fixed::Scale);
+using Raw = decltype(Fixed().raw());
+
+// The largest whole number a size or count cell holds: what the fixed-point type declares, else
+// what its 64 bits of ten-thousandths hold.
+template <typename F> constexpr Sum maxWholeOf() {
+    if constexpr (requires { F::MaxWhole; })
+        return static_cast<Sum>(F::MaxWhole);
+    else
+        return static_cast<Sum>(std::numeric_limits<qint64>::max() / F::Scale);
+}
+constexpr Sum MaxWhole = maxWholeOf<Fixed>();
 
 // The longest text one value may have: far beyond any path, so that a file of garbage cannot
 // make the parser gather gigabytes into one string.
@@ -304,7 +312,9 @@ private:
             return true;
         case EntryKey::Size:
         case EntryKey::Files:
-            if (kind != Kind::Unsigned || number > MaxWhole)
+            // No file is larger than a signed 64-bit offset holds.
+            if (kind != Kind::Unsigned || number > MaxWhole ||
+                number > static_cast<Sum>(std::numeric_limits<qint64>::max()))
                 return stop(QStringLiteral("The scan file holds a size or count out of range "
                                            "(\"%1\" of an entry).")
                                 .arg(m_entryKey == EntryKey::Size ? QStringLiteral("asize")
@@ -351,8 +361,8 @@ private:
 
     void addFilesRow(const Dir &dir) {
         m_tree.AddTreeRow(QStringLiteral("<Files in ") + m_grid.text(dir.row, TreeCol::Name) + u'>',
-                          dir.level, RowKind::Files, Fixed::fromInt(static_cast<qint64>(dir.bytes)),
-                          false, Fixed::fromInt(static_cast<qint64>(dir.files)));
+                          dir.level, RowKind::Files, Fixed::fromInt(static_cast<Raw>(dir.bytes)),
+                          false, Fixed::fromInt(static_cast<Raw>(dir.files)));
     }
 
     bool finishEntry() {
@@ -409,8 +419,8 @@ private:
 };
 
 Sum roomLeft(const ScanTree &tree, int col) {
-    const qint64 used = tree.cellValue(ScanTree::TopRow, col).whole();
-    return used < 0 ? MaxWhole : MaxWhole - std::min<Sum>(MaxWhole, Sum(used));
+    const Raw used = tree.cellValue(ScanTree::TopRow, col).whole();
+    return used < 0 ? MaxWhole : MaxWhole - std::min<Sum>(MaxWhole, static_cast<Sum>(used));
 }
 
 } // namespace

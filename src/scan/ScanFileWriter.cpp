@@ -46,6 +46,22 @@ QByteArray folderName(const OutlineGrid &grid, int row, bool root) {
     return slash < 0 ? path : path.mid(slash + 1);
 }
 
+// A whole number in decimal, for any width of the fixed-point type's values.
+template <typename T> void appendNumber(QByteArray &out, T value) {
+    if (value < 0) {
+        out.append('-');
+        value = -value;
+    }
+    char digits[48];
+    int n = 0;
+    do {
+        digits[n++] = static_cast<char>('0' + static_cast<int>(value % 10));
+        value /= 10;
+    } while (value > 0);
+    while (n > 0)
+        out.append(digits[--n]);
+}
+
 class Writer {
 public:
     Writer(const ScanTree &tree, const QString &fileName)
@@ -110,13 +126,15 @@ private:
         m_out.append('}');
     }
     void filesEntry(int row) {
-        const qint64 bytes = m_tree.cellValue(row, TreeCol::Bytes).whole();
-        const qint64 files = m_tree.cellValue(row, TreeCol::Files).whole();
+        const auto bytes = m_tree.cellValue(row, TreeCol::Bytes).whole();
+        const auto files = m_tree.cellValue(row, TreeCol::Files).whole();
         if (bytes == 0 && files == 0)
             return; // every folder gets its files row back when opened
         m_out.append(",\n{\"name\":\"").append(FilesEntryName).append("\",\"asize\":");
-        m_out.append(QByteArray::number(bytes)).append(",\"").append(FilesKey).append("\":");
-        m_out.append(QByteArray::number(files)).append('}');
+        appendNumber(m_out, bytes);
+        m_out.append(",\"").append(FilesKey).append("\":");
+        appendNumber(m_out, files);
+        m_out.append('}');
     }
     void flush() {
         if (m_file.write(m_out) != m_out.size())

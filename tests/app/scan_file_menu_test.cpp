@@ -4,10 +4,15 @@
 #include "AppError.h"
 #include "ScanTree.h"
 
+#include "OutlineGridView.h"
+
 #include <QAction>
+#include <QCoreApplication>
+#include <QHelpEvent>
 #include <QMenu>
 #include <QRegularExpression>
 #include <QStatusBar>
+#include <QToolTip>
 
 namespace {
 
@@ -91,6 +96,14 @@ TEST_F(ScanFileMenu, SavedFromTheMenuAndOpenedFromTheMenuTheScanComesBackWhole) 
     const QString tip = form->grid().cellNote(opened, 0);
     EXPECT_TRUE(tip.startsWith("Opened from " + saved + "\nSaved ")) << tip.toStdString();
     EXPECT_TRUE(tip.endsWith(" by Cairnmeter")) << tip.toStdString();
+    // The pointer resting on the row shows it.
+    OutlineGridView *view = form->gridView();
+    form->grid().showCell(opened, 0);
+    const QPoint at = view->cellRect(opened, 0).center();
+    QHelpEvent help(QEvent::ToolTip, at, view->viewport()->mapToGlobal(at));
+    QCoreApplication::sendEvent(view->viewport(), &help);
+    EXPECT_TRUE(QToolTip::text().contains("Opened from " + saved))
+        << QToolTip::text().toStdString();
     // Totals as after a scan: the top row holds both roots, the new root is selected, charted.
     EXPECT_EQ(form->grid().text(ScanTree::TopRow, 4), "4260");
     EXPECT_EQ(form->grid().selectedRow(form->grid().selectedRowCount() - 1), opened);

@@ -251,9 +251,21 @@ TEST_F(ScanFileTest, BadInputIsRefusedWithItsReasonAndAddsNoRow) {
         "The scan file holds a size");
     bad("textsize", head + "{\"name\":\"a\",\"asize\":\"12\"}]]", "The scan file holds a size");
     bad("nestedsize", head + "{\"name\":\"a\",\"asize\":[1]}]]", notAScan);
-    const QByteArray big = QByteArray::number(std::numeric_limits<qint64>::max() / Fixed::Scale);
-    bad("sum", head + "{\"name\":\"a\",\"asize\":" + big + "},{\"name\":\"b\",\"asize\":1}]]",
-        "The scan file's totals are out of range.");
+    // Entries each within range whose sum is not, whatever the width of the totals.
+    const auto maxWhole = [](auto fixed) -> long double {
+        using F = decltype(fixed);
+        if constexpr (requires { F::MaxWhole; })
+            return static_cast<long double>(F::MaxWhole);
+        else
+            return static_cast<long double>(std::numeric_limits<qint64>::max() / F::Scale);
+    }(Fixed());
+    const qint64 each =
+        static_cast<qint64>(std::min<long double>(maxWhole, std::numeric_limits<qint64>::max()));
+    QByteArray many = head;
+    for (int i = 0; static_cast<long double>(each) * i <= maxWhole; ++i)
+        many += "{\"name\":\"f" + QByteArray::number(i) +
+                "\",\"asize\":" + QByteArray::number(each) + "},";
+    bad("sum", many + "{\"name\":\"a\",\"asize\":1}]]", "The scan file's totals are out of range.");
     bad("surrogate", head + "{\"name\":\"\\ud800\"}]]", notAScan);
 
     // Cut anywhere, a good file is refused as truncated (or, cut before the scan, as no scan).
