@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <cstdio>
 
 class ScanTree;
 
@@ -42,6 +43,8 @@ void Save(const ScanTree &tree, int rootRow, const QString &fileName);
 /// description names the reason. `depthLimit` bounds how deep folders may nest.
 int Open(ScanTree &tree, const QString &fileName, Info *info = nullptr,
          int depthLimit = maxDepth());
+/// The same for a scan read from an open stream (from its current position to its end).
+int Read(ScanTree &tree, std::FILE *stream, Info *info = nullptr, int depthLimit = maxDepth());
 
 /// The key of a saved files row's file count.
 inline constexpr char FilesKey[] = "cairnmeter_files";

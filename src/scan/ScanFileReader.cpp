@@ -433,13 +433,22 @@ int Open(ScanTree &tree, const QString &fileName, Info *infoOut, int depthLimit)
     if (!file)
         throw AppError(errno, QStringLiteral("Could not open ") + fileName + QStringLiteral(": ") +
                                   QString::fromLocal8Bit(std::strerror(errno)));
-    info.written = QFileInfo(fileName).lastModified();
+    const int root = Read(tree, file.get(), &info, depthLimit);
+    if (infoOut) {
+        *infoOut = info;
+        if (!infoOut->written.isValid())
+            infoOut->written = QFileInfo(fileName).lastModified();
+    }
+    return root;
+}
 
+int Read(ScanTree &tree, std::FILE *stream, Info *infoOut, int depthLimit) {
+    Info info;
     OutlineGrid &grid = tree.grid();
     const int rowsBefore = grid.rows();
     const GridRedraw redraw = grid.redraw();
     grid.setRedraw(GridRedraw::None);
-    Input input(file.get());
+    Input input(stream);
     Builder builder(tree, input, info, roomLeft(tree, TreeCol::Bytes),
                     roomLeft(tree, TreeCol::Files), depthLimit);
     try {
