@@ -35,7 +35,7 @@ public:
         }
         return defaultAnswer;
     }
-    QString chooseFolder(QWidget *, const QString &) override { return QString(); }
+    QString chooseFolder(QWidget *, const QString &, const QString &) override { return QString(); }
     QString saveFile(QWidget *, const QString &, const QString &, const QString &,
                      const QString &) override {
         return QString();

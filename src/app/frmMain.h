@@ -80,6 +80,9 @@ public:
     void cmdBrowse_Click();
     void imgX_Click();
     void AddToList(const QString &path);
+    /// Where the browse dialog opens for the path box's text: that folder, or the nearest
+    /// existing one above it; empty when there is none.
+    static QString BrowseStartFolder(const QString &pathBoxText);
     void SetSortTags();
     void fgTree_BeforeMouseDown(Qt::MouseButton button, QPoint pos);
     void fgTree_MouseDown(Qt::MouseButton button, QPoint pos);

@@ -241,8 +241,10 @@ void frmMain::cboStartPath_Click() {
 void frmMain::cmdBrowse_Click() {
     HandlerTrap trap(m_prompts, this, QStringLiteral("Error in Browse"));
     trap.run([&] {
-        const QString folder =
-            m_prompts.chooseFolder(this, QStringLiteral("Select node to scan:")).trimmed();
+        const QString folder = m_prompts
+                                   .chooseFolder(this, QStringLiteral("Select node to scan:"),
+                                                 BrowseStartFolder(cboStartPath->currentText()))
+                                   .trimmed();
         if (folder.isEmpty())
             return;
         cboStartPath->setEditText(folder);
@@ -250,6 +252,21 @@ void frmMain::cmdBrowse_Click() {
         if (m_settings.Imm_Scan_On_Path_Selection)
             cmdBeginScan_Click();
     });
+}
+
+QString frmMain::BrowseStartFolder(const QString &pathBoxText) {
+    // The folder in the path box, or the nearest one above it that exists, so that a
+    // half-typed or vanished path still opens the dialog close to it.
+    QString path = mdlFileSearch::StripNul(pathBoxText).trimmed();
+    while (!path.isEmpty()) {
+        if (mdlFileSearch::FolderExists(path))
+            return path;
+        const qsizetype slash = path.lastIndexOf(u'/', path.endsWith(u'/') ? -2 : -1);
+        if (slash < 0)
+            break;
+        path = path.left(slash == 0 ? 1 : slash);
+    }
+    return QString();
 }
 
 void frmMain::AddToList(const QString &path) {

@@ -19,7 +19,10 @@ public:
     virtual Answer message(QWidget *owner, const QString &text, const QString &title, Icon icon,
                            Buttons buttons = Buttons::Ok, Answer defaultAnswer = Ok) = 0;
     /// Asks for a folder; empty when cancelled.
-    virtual QString chooseFolder(QWidget *owner, const QString &title) = 0;
+    /// A folder chosen by the user, the dialog opening at startFolder (when it is not empty);
+    /// empty when cancelled.
+    virtual QString chooseFolder(QWidget *owner, const QString &title,
+                                 const QString &startFolder) = 0;
     /// Asks for a file name to save to; `filter` in the "Desc (*.a *.b);;..." form. Empty when
     /// cancelled. The name comes back as typed (no extension added), and an existing file is
     /// not questioned here: the caller asks about over-writing it.

@@ -69,8 +69,8 @@ Prompts::Answer QtPrompts::message(QWidget *owner, const QString &text, const QS
     }
 }
 
-QString QtPrompts::chooseFolder(QWidget *owner, const QString &title) {
-    return QFileDialog::getExistingDirectory(owner, title);
+QString QtPrompts::chooseFolder(QWidget *owner, const QString &title, const QString &startFolder) {
+    return QFileDialog::getExistingDirectory(owner, title, startFolder);
 }
 
 QString QtPrompts::saveFile(QWidget *owner, const QString &title, const QString &folder,

@@ -155,3 +155,23 @@ TEST_F(ScanInputFixture, AFolderNamedInBytesThatAreNotUtf8IsScannedByThoseBytes)
     EXPECT_EQ(form->grid().rowDataBytes(2), native + "/");
     EXPECT_EQ(form->grid().text(2, 4), "5");
 }
+
+TEST_F(ScanInputFixture, BrowseOpensAtTheFolderInThePathBoxOrTheNearestAboveIt) {
+    form->settings().Imm_Scan_On_Path_Selection = false;
+    QComboBox *box = form->startPathBox();
+    QPushButton *browse = button("cmdBrowse");
+    const auto browseFrom = [&](const QString &typed) {
+        box->setEditText(typed);
+        prompts.shown.clear();
+        QTest::mouseClick(browse, Qt::LeftButton);
+        EXPECT_EQ(prompts.shown.size(), 1u);
+        return prompts.shown.empty() ? QString("<no dialog>") : prompts.shown.back().text;
+    };
+    EXPECT_EQ(browseFrom(root + "/sub/"), root + "/sub/");
+    // A path half typed, or one that has vanished: the nearest folder above it that exists.
+    EXPECT_EQ(browseFrom(root + "/sub/not-there/deeper"), root + "/sub");
+    EXPECT_EQ(browseFrom("/no-such-top-folder-for-cairnmeter"), "/");
+    EXPECT_EQ(browseFrom(QString()), QString()); // nothing typed: the dialog's own default
+    // The dialog was cancelled each time: the path box keeps what was typed.
+    EXPECT_EQ(box->currentText(), QString());
+}

@@ -10,8 +10,9 @@ Prompts::Answer RecordingPrompts::message(QWidget *, const QString &text, const 
     return a;
 }
 
-QString RecordingPrompts::chooseFolder(QWidget *, const QString &title) {
-    shown.push_back({QStringLiteral("folder"), QString(), title});
+QString RecordingPrompts::chooseFolder(QWidget *, const QString &title,
+                                       const QString &startFolder) {
+    shown.push_back({QStringLiteral("folder"), startFolder, title});
     return folders.isEmpty() ? QString() : folders.takeFirst();
 }
 
