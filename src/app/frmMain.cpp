@@ -31,6 +31,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -142,8 +143,13 @@ frmMain::frmMain(Prompts *prompts, QWidget *parent)
     ClearTheChart();
 
     const double tpp = twipsPerPixel();
-    setMinimumSize(static_cast<int>(9100 / tpp) - frameGeometry().width() + width(),
-                   static_cast<int>(3200 / tpp) - frameGeometry().height() + height());
+    // The least size the layout wants, but never more than the screen can show (a small
+    // screen at a large scale factor has less room than that).
+    const QSize room = screenRoom();
+    setMinimumSize(std::min(static_cast<int>(9100 / tpp), room.width()) - frameGeometry().width() +
+                       width(),
+                   std::min(static_cast<int>(3200 / tpp), room.height()) -
+                       frameGeometry().height() + height());
     resize(static_cast<int>(14400 / tpp), static_cast<int>(9600 / tpp));
     setSplitterLeft(static_cast<int>(m_settings.chMain_Left) -
                     static_cast<int>(lblBar->width() * tpp));

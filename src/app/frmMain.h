@@ -83,6 +83,8 @@ public:
     /// Where the browse dialog opens for the path box's text: that folder, or the nearest
     /// existing one above it; empty when there is none.
     static QString BrowseStartFolder(const QString &pathBoxText);
+    /// The screen's available area, the most room the window may take.
+    QSize screenRoom() const;
     void SetSortTags();
     void fgTree_BeforeMouseDown(Qt::MouseButton button, QPoint pos);
     void fgTree_MouseDown(Qt::MouseButton button, QPoint pos);

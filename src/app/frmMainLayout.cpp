@@ -15,7 +15,10 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QResizeEvent>
+#include <QScreen>
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace {
@@ -59,6 +62,11 @@ void frmMain::resizeEvent(QResizeEvent *event) {
     Form_Resize();
 }
 
+QSize frmMain::screenRoom() const {
+    const QScreen *shown = screen();
+    return shown ? shown->availableGeometry().size() : QSize(INT_MAX, INT_MAX);
+}
+
 void frmMain::Form_Resize() {
     if (isMinimized())
         return;
@@ -67,12 +75,15 @@ void frmMain::Form_Resize() {
         trap.line = 1;
         const double tpp = twipsPerPixel();
         const QSize outer = frameGeometry().size();
-        if (outer.width() * tpp < 9100) {
-            resize(width() + static_cast<int>(std::ceil(9100 / tpp)) - outer.width(), height());
+        const QSize room = screenRoom();
+        const int leastWidth = std::min(static_cast<int>(std::ceil(9100 / tpp)), room.width());
+        const int leastHeight = std::min(static_cast<int>(std::ceil(3200 / tpp)), room.height());
+        if (outer.width() < leastWidth) {
+            resize(width() + leastWidth - outer.width(), height());
             return;
         }
-        if (outer.height() * tpp < 3200) {
-            resize(width(), height() + static_cast<int>(std::ceil(3200 / tpp)) - outer.height());
+        if (outer.height() < leastHeight) {
+            resize(width(), height() + leastHeight - outer.height());
             return;
         }
         trap.line = 4;
