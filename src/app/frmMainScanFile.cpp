@@ -78,11 +78,11 @@ bool frmMain::OpenScanFile(const QString &fileName) {
             trap.line = 4;
             const QString when = QLocale().toString(info.written, QLocale::ShortFormat);
             fgTree.setCellNote(root, TreeCol::Name,
-                                  QStringLiteral("Opened from %1\nSaved %2%3")
-                                      .arg(QDir::toNativeSeparators(fileName), when,
-                                           info.program.isEmpty()
-                                               ? QString()
-                                               : QStringLiteral(" by ") + info.program));
+                               QStringLiteral("Opened from %1\nSaved %2%3")
+                                   .arg(QDir::toNativeSeparators(fileName), when,
+                                        info.program.isEmpty()
+                                            ? QString()
+                                            : QStringLiteral(" by ") + info.program));
             fgTree.setOutlineState(root, OutlineExpanded);
             fgTree.select(root, TreeCol::Name);
             fgTree.showCell(root, TreeCol::Name);

@@ -25,6 +25,13 @@ QString frmMain::rootToolTip(int row) const {
 }
 
 void frmMain::watchRootToolTips() {
-    fgTreeView->setToolTipSource(
-        [this](int row, int col) { return col == TreeCol::Name ? rootToolTip(row) : QString(); });
+    // A root's basis joins the cell's own note (why a folder could not be read, which file an
+    // opened scan came from) rather than replacing it.
+    fgTreeView->setToolTipSource([this](int row, int col) {
+        const QString note = fgTree.cellNote(row, col);
+        const QString basis = col == TreeCol::Name ? rootToolTip(row) : QString();
+        if (basis.isEmpty() || note.isEmpty())
+            return note + basis;
+        return note + u'\n' + basis;
+    });
 }
