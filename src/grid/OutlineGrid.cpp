@@ -50,7 +50,7 @@ void OutlineGrid::setRows(int n) {
         removeRows(n, old - n);
         return;
     }
-    noteStructure();
+    noteStructure(old);
 }
 
 int OutlineGrid::addRow() {
@@ -58,7 +58,7 @@ int OutlineGrid::addRow() {
     for (auto &column : m_cells)
         if (!column.empty())
             column.push_back(0);
-    noteStructure();
+    noteStructure(rows() - 1);
     return rows() - 1;
 }
 
@@ -134,7 +134,7 @@ void OutlineGrid::removeRows(int first, int count) {
         m_fixedRows = rows();
     invalidateIndex(first);
     compactArena();
-    noteStructure();
+    noteStructure(first);
 }
 
 // Cells ------------------------------------------------------------------------------------

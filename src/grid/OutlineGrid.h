@@ -302,6 +302,14 @@ public:
     /// Bumped on every change that alters which rows exist, their order, levels or outline
     /// state; views compare it to know when to rebuild their row index.
     quint64 structureStamp() const { return m_structureStamp; }
+    /// The lowest row whose existence, order, level, flags or height changed since the grid's
+    /// stamp was `stamp`: rows above it are shown exactly as before, so a view's row index can
+    /// keep them. rows() when nothing changed; 0 when the grid no longer knows (only changes
+    /// since the last markStructureSeen() are tracked).
+    int structureChangedFrom(quint64 stamp) const;
+    /// Starts tracking changes afresh from the current stamp (a view calls it once its row index
+    /// is current).
+    void markStructureSeen();
 
 Q_SIGNALS:
     void cellChanged(int row, int col);
@@ -377,6 +385,8 @@ private:
     bool m_enabled = true;
     bool m_notified = false, m_structureNotified = false;
     quint64 m_structureStamp = 0;
+    quint64 m_seenStamp = 0; // changes are tracked since this stamp,
+    int m_changedFrom = 0;   // from this row on
     GridLook m_look;
     QChar m_decimal;
     QLocale m_locale;
@@ -389,7 +399,8 @@ private:
 
     void ensureIndexed(int upTo) const;
     void invalidateIndex(int fromRow);
-    void noteStructure();
+    /// Records a structural change of rows `fromRow` and below (0: of any row).
+    void noteStructure(int fromRow = 0);
     void noteContents();
     void compactArena();
     std::uint64_t writeCell(int row, int col, QStringView text); // returns the old cell

@@ -103,7 +103,7 @@ void OutlineGrid::setNode(int row, bool on) {
     checkRow(row);
     auto &f = m_rows[row].flags;
     f = on ? (f | FlagNode) : (f & ~FlagNode);
-    noteStructure();
+    noteStructure(row);
 }
 
 int OutlineGrid::level(int row) const {
@@ -118,7 +118,7 @@ void OutlineGrid::setLevel(int row, int lv) {
         return;
     m_rows[row].level = lv;
     invalidateIndex(row);
-    noteStructure();
+    noteStructure(row);
 }
 
 GridOutlineState OutlineGrid::outlineState(int row) const {
@@ -134,7 +134,7 @@ void OutlineGrid::setOutlineState(int row, GridOutlineState state) {
     if (nf == f)
         return;
     f = nf;
-    noteStructure();
+    noteStructure(row);
 }
 
 void OutlineGrid::outline(int lv) {
@@ -146,7 +146,7 @@ void OutlineGrid::outline(int lv) {
         else
             m_rows[r].flags &= ~FlagCollapsed;
     }
-    noteStructure();
+    noteStructure(m_fixedRows);
 }
 
 int OutlineGrid::rowHeight(int row) const {
@@ -157,7 +157,7 @@ int OutlineGrid::rowHeight(int row) const {
 void OutlineGrid::setRowHeight(int row, int twips) {
     checkRow(row);
     m_rows[row].height = std::clamp(twips, -1, MaxRowHeight);
-    noteStructure();
+    noteStructure(row);
 }
 
 bool OutlineGrid::isRowHidden(int row) const {
@@ -169,7 +169,7 @@ void OutlineGrid::setRowHidden(int row, bool hidden) {
     checkRow(row);
     auto &f = m_rows[row].flags;
     f = hidden ? (f | FlagHidden) : (f & ~FlagHidden);
-    noteStructure();
+    noteStructure(row);
 }
 
 bool OutlineGrid::isHiddenByOutline(int row) const {
@@ -436,7 +436,7 @@ void OutlineGrid::permuteBlock(int first, const std::vector<int> &order) {
     for (GridBorder &b : m_borders)
         if (b.range.top == b.range.bottom)
             b.range.top = b.range.bottom = moved(b.range.top);
-    noteStructure();
+    noteStructure(first);
 }
 
 bool OutlineGrid::isRowMarked(int row) const {

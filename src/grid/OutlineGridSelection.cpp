@@ -2,11 +2,13 @@
 #include "OutlineGrid.h"
 
 #include <algorithm>
+#include <limits>
 #include <stdexcept>
 #include <string>
 
-void OutlineGrid::noteStructure() {
+void OutlineGrid::noteStructure(int fromRow) {
     ++m_structureStamp;
+    m_changedFrom = std::min(m_changedFrom, std::max(fromRow, 0));
     if (m_redraw != GridRedraw::None && !m_structureNotified) {
         m_structureNotified = true;
         Q_EMIT structureChanged();
@@ -19,6 +21,19 @@ void OutlineGrid::noteContents() {
         m_notified = true;
         Q_EMIT contentsChanged();
     }
+}
+
+int OutlineGrid::structureChangedFrom(quint64 stamp) const {
+    if (stamp == m_structureStamp)
+        return rows();
+    if (stamp < m_seenStamp || stamp > m_structureStamp)
+        return 0;
+    return std::min(m_changedFrom, rows());
+}
+
+void OutlineGrid::markStructureSeen() {
+    m_seenStamp = m_structureStamp;
+    m_changedFrom = std::numeric_limits<int>::max();
 }
 
 void OutlineGrid::contentsPainted() {

@@ -22,7 +22,32 @@ void OutlineGridRowIndex::rebuild(const OutlineGrid &grid) {
             m_rows.push_back(r);
     }
     m_firstBody = count();
-    for (int r = fixed; r < n;) {
+    appendFrom(grid, fixed);
+}
+
+void OutlineGridRowIndex::update(const OutlineGrid &grid) {
+    if (isCurrent(grid))
+        return;
+    const int from = m_valid ? grid.structureChangedFrom(m_stamp) : 0;
+    const int fixed = std::min(grid.fixedRows(), grid.rows());
+    if (from <= fixed) {
+        rebuild(grid);
+        return;
+    }
+    m_rows.resize(static_cast<std::size_t>(std::max(lowerBound(from), m_firstBody)));
+    // Rows from `from` on are shown unless a collapsed ancestor hides them; the outermost
+    // such ancestor's subtree is skipped, as a full rebuild would.
+    int start = from;
+    if (from < grid.rows())
+        for (int p = grid.parentRow(from); p >= fixed; p = grid.parentRow(p))
+            if (grid.isCollapsed(p))
+                start = std::max(start, grid.subtreeEnd(p));
+    appendFrom(grid, start);
+}
+
+void OutlineGridRowIndex::appendFrom(const OutlineGrid &grid, int row) {
+    const int n = grid.rows();
+    for (int r = row; r < n;) {
         if (isShown(grid, r))
             m_rows.push_back(r);
         if (grid.isCollapsed(r))

@@ -13,6 +13,10 @@ class OutlineGridRowIndex {
 public:
     /// Rebuilds the index from the grid; a collapsed node's subtree is skipped in one step.
     void rebuild(const OutlineGrid &grid);
+    /// Brings the index up to date when the grid says which rows changed since it was built:
+    /// the entries above the lowest changed row are kept, the rest are read again (so rows
+    /// appended at the end cost only themselves). Rebuilds when the grid cannot tell.
+    void update(const OutlineGrid &grid);
     /// Forces the next isCurrent() to fail, for changes the grid's stamp does not cover.
     void invalidate() { m_valid = false; }
     bool isCurrent(const OutlineGrid &grid) const;
@@ -27,6 +31,8 @@ public:
     int firstBodyIndex() const { return m_firstBody; }
 
 private:
+    void appendFrom(const OutlineGrid &grid, int row);
+
     std::vector<int> m_rows;
     quint64 m_stamp = 0;
     int m_firstBody = 0;

@@ -18,6 +18,8 @@ namespace {
 
 // Buffered redraw repaints at most this often, so a scan spends its time scanning.
 constexpr int BufferedRepaintMs = 33;
+// Direct redraw repaints at most once a frame of a 60 Hz screen.
+constexpr int DirectRepaintMs = 16;
 
 } // namespace
 
@@ -69,8 +71,8 @@ OutlineGridView::~OutlineGridView() {
 // Model notifications -----------------------------------------------------------------------
 
 void OutlineGridView::onStructureChanged() {
-    // Hidden flags and heights shape the index too, so any structural notice rebuilds it.
-    m_index.invalidate();
+    // The index follows the grid's structure stamp, which every change of rows, levels, outline
+    // state, hidden flags or heights advances; it is brought up to date before the next paint.
     onModelChanged();
 }
 
@@ -79,11 +81,13 @@ void OutlineGridView::onModelChanged() {
     case GridRedraw::None:
         return;
     case GridRedraw::Direct:
-        applyPendingChanges();
-        viewport()->repaint();
+        // Changes are shown at the next turn of the event loop, all of them in one repaint, and
+        // no more often than the screen shows frames: repainting per change would cost a scan
+        // hundreds of times more than the scan itself.
+        scheduleRepaint(DirectRepaintMs);
         return;
     case GridRedraw::Buffered:
-        scheduleRepaint();
+        scheduleRepaint(BufferedRepaintMs);
         return;
     }
 }
@@ -122,12 +126,13 @@ void OutlineGridView::onRefreshRequested() {
     flush();
 }
 
-void OutlineGridView::scheduleRepaint() {
+void OutlineGridView::scheduleRepaint(int minimumMs) {
     if (m_repaintTimer.isActive())
         return;
-    // With a very large grid each repaint rebuilds a long row index; spacing the repaints by
-    // a multiple of that cost keeps a buffered scan from spending its time on the display.
-    const qint64 interval = std::max<qint64>(BufferedRepaintMs, 8 * m_rebuildMs);
+    // When the row index must be read again at length (a sort or collapse high up in a very
+    // large grid), spacing the repaints by a multiple of that cost keeps a scan from spending
+    // its time on the display.
+    const qint64 interval = std::max<qint64>(minimumMs, 8 * m_rebuildMs);
     const qint64 wait = interval - m_sinceLastPaint.elapsed();
     m_repaintTimer.start(static_cast<int>(std::clamp<qint64>(wait, 0, interval)));
 }
@@ -149,7 +154,10 @@ void OutlineGridView::applyPendingChanges() {
     ensureRowIndex();
     if (m_model->redraw() != GridRedraw::None && m_announcedGeneration != m_indexGeneration)
         announceModelReset();
-    viewport()->update();
+    if (m_model->redraw() == GridRedraw::Direct && viewport()->isVisible())
+        viewport()->repaint();
+    else
+        viewport()->update();
     // A hidden view never paints; re-arm the grid's notifications so they keep coming.
     if (!viewport()->isVisible())
         m_model->contentsPainted();

@@ -16,12 +16,14 @@ class QHeaderView;
 
 /// The widget that shows an OutlineGrid: a scrolling table whose outline column draws the tree.
 ///
-/// Only the shown rows are painted, from an index of shown rows rebuilt when the grid's
-/// structure changes. Row 0 of a grid with fixed rows is the header; its texts label the
-/// header sections, whose widths are the grid's column widths. The grid's redraw mode decides
-/// when changes reach the screen: never (None), at once (Direct), or coalesced to at most about
-/// 30 repaints a second (Buffered). Positions passed to the mouse and drag notifications are
-/// in viewport coordinates, ready for rowAt(). The grid must outlive the view.
+/// Only the shown rows are painted, from an index of shown rows brought up to date when the
+/// grid's structure changes (rows appended at the end extend it). Row 0 of a grid with fixed
+/// rows is the header; its texts label the header sections, whose widths are the grid's column
+/// widths. The grid's redraw mode decides when changes reach the screen: never (None), at the
+/// next turn of the event loop, once for all changes since the last repaint and at most once a
+/// screen frame (Direct), or coalesced to at most about 30 repaints a second (Buffered). Positions
+/// passed to the mouse and drag notifications are in viewport coordinates, ready for rowAt(). The
+/// grid must outlive the view.
 class OutlineGridView : public QAbstractScrollArea {
     Q_OBJECT
 public:
@@ -181,7 +183,7 @@ private:
     void onSelectionChanged(int oldRow, int newRow);
     void onRedrawChanged(GridRedraw mode);
     void applyPendingChanges();
-    void scheduleRepaint();
+    void scheduleRepaint(int minimumMs);
     void syncColumns();
     void updateLook();
     void updateGeometries();

@@ -55,7 +55,8 @@ void OutlineGridView::ensureRowIndex() {
     const int topRow = top < m_index.count() ? m_index.rowAt(top) : -1;
     QElapsedTimer timer;
     timer.start();
-    m_index.rebuild(*m_model);
+    m_index.update(*m_model);
+    m_model->markStructureSeen();
     m_rebuildMs = timer.elapsed();
     ++m_indexGeneration;
     updateScrollBars();

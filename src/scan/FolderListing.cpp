@@ -64,15 +64,22 @@ void FolderReader::read(int fd, FolderListing &out) {
         if (statAt(fd, ".", &own) == 0) // the folder's own blocks count with its files
             out.bytes += allocatedBytes(own);
     }
+    std::uint32_t untilProgress = ProgressEntries;
     for (;;) {
         const long got = readDir(fd, buf, BufferSize);
-        if (got < 0) // the folder vanished or turned unreadable
-            out.error = errno;
-        if (got <= 0)
+        if (got <= 0) { // end, or the folder vanished or turned unreadable
+            if (got < 0)
+                out.error = errno;
             break;
+        }
         for (long pos = 0; pos < got;) {
             const auto *de = reinterpret_cast<const LinuxDirent64 *>(buf + pos);
             pos += de->d_reclen;
+            if (--untilProgress == 0) {
+                untilProgress = ProgressEntries;
+                if (onProgress)
+                    onProgress();
+            }
             const char *name = de->d_name;
             unsigned char type = de->d_type;
             struct stat st;

@@ -28,7 +28,8 @@ struct FolderListing {
     std::uint32_t entriesAfter = 0; ///< entries after the last subfolder ("." and ".." too)
     std::uint64_t files = 0;        ///< matching files
     unsigned __int128 bytes = 0;    ///< their sizes; cannot wrap, as each is below 2^63
-    int error = 0;                  ///< errno when reading the entries failed part way
+    /// Why the folder could not be opened or read to its end (an errno value), 0 when it was.
+    int error = 0;
 
     /// In the disk basis, a matching file with more than one name: its space is counted only
     /// where the walk meets it first, which the walk's own thread decides in its order.
@@ -77,6 +78,10 @@ public:
     /// the folder's own blocks with its files, and list multiply-linked files in `linked`
     /// instead of adding them to `bytes`; set before each walk.
     bool diskUsage = false;
+    /// Called after every ProgressEntries entries of a folder, so that a caller reading a big
+    /// folder can let its window run; it may throw to stop the reading.
+    std::function<void()> onProgress;
+    static constexpr std::uint32_t ProgressEntries = 512;
 
     /// Lists the folder open on `fd`. A folder that turns unreadable part way keeps what was
     /// read before.

@@ -22,7 +22,9 @@
 #include <unistd.h>
 #include <unordered_map>
 
-mdlFileSearch::mdlFileSearch(ScanTree &tree) : m_tree(tree), m_yield([this] { processEvents(); }) {}
+mdlFileSearch::mdlFileSearch(ScanTree &tree) : m_tree(tree), m_yield([this] { processEvents(); }) {
+    m_reader.onProgress = [this] { yieldInFolder(); };
+}
 
 mdlFileSearch::~mdlFileSearch() = default;
 
@@ -63,6 +65,17 @@ void mdlFileSearch::yieldOnce() {
     publishStatus();
     if (m_yield)
         m_yield();
+    m_lastYield = std::chrono::steady_clock::now();
+}
+
+// A folder of a few hundred thousand entries takes a noticeable time to read even from a warm
+// cache; without these yields the window would not repaint, nor Abort act, until it was read.
+void mdlFileSearch::yieldInFolder() {
+    if (std::chrono::steady_clock::now() - m_lastYield < m_inFolderGap)
+        return;
+    yieldOnce();
+    if (AbortRequested)
+        throw AppError::scanAborted();
 }
 
 // Kernel pseudo file systems hold no disk space and must not be walked (/proc alone would add
@@ -163,6 +176,7 @@ void mdlFileSearch::enterFolder(int fd, int level, int folderRow, int openError)
     frame.level = level;
     frame.folderRow = folderRow;
     frame.pathLength = m_path.size();
+    frame.listing.error = openError;
     m_frames.push_back(std::move(frame));
     if (fd < 0) {
         if (openError != 0)

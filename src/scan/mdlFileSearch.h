@@ -63,6 +63,9 @@ public:
     /// Processes the application's pending events, unless this walker did so less than 10
     /// ms ago.
     void processEvents();
+    /// Inside a folder whose entries take long to read, the walk also yields, once this long
+    /// has passed since its last yield, and stops there when an abort was requested.
+    void setInFolderYieldGap(std::chrono::steady_clock::duration gap) { m_inFolderGap = gap; }
     /// Receives the first status panel's text (Path + name of the folder entered last). It is
     /// only stored per folder; the sink gets it at each yield and when a walk ends, since the
     /// panel can only repaint when the event loop turns.
@@ -127,6 +130,8 @@ private:
     QSet<QByteArray> m_pseudoBelow; // pseudo mount points, relative to the start, ending in "/"
     qsizetype m_startLength = 0;    // length of the start path within m_path
     std::chrono::steady_clock::time_point m_lastEvents;
+    std::chrono::steady_clock::time_point m_lastYield; // of any kind, by this walker
+    std::chrono::steady_clock::duration m_inFolderGap = std::chrono::milliseconds(10);
     QByteArray m_path;             // the folder being walked, ending in "/"
     QByteArray m_status;           // Path + name of the folder entered last, unless:
     qsizetype m_statusInPath = -1; // its length, while it is the start of m_path
@@ -150,6 +155,7 @@ private:
     QString folderName(std::size_t frame) const;
     bool preparePseudoMounts(int startFd, const QByteArray &startPath);
     void yieldOnce();
+    void yieldInFolder();
     void publishStatus();
 
     // Folder descriptors (mdlFileSearchDescriptors.cpp).

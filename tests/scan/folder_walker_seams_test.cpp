@@ -2,11 +2,14 @@
 // being listed and being sized: both fed through the walker's system-call seams.
 #include "ScanFixture.h"
 
+#include "AppError.h"
+
 #include <gtest/gtest.h>
 
 #include <dirent.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <set>
 #include <string>
@@ -109,6 +112,57 @@ TEST_F(WalkerSeams, AnEntryOfUnknownTypeThatVanishesIsAFileOfZeroBytes) {
     ASSERT_EQ(s.children(root).size(), 1u); // no folder row: only the files row
     EXPECT_EQ(s.grid.text(root + 1, 3), "2");
     EXPECT_EQ(s.grid.text(root + 1, 4), "9");
+}
+
+TEST_F(WalkerSeams, ABigFolderYieldsWhileItIsReadAndAnAbortThereStopsTheReading) {
+    makeDir(base() + "big");
+    for (int i = 0; i < 3000; ++i)
+        makeFile(base() + "big/f" + QByteArray::number(i), 1);
+    int reads = 0; // getdents calls on the big folder
+    int bigFd = -1;
+    s.search.setOpenDirFunction([&](int fd, const char *name) {
+        const int opened = FolderReader::openDirectory(fd, name);
+        if (std::strcmp(name, "big") == 0)
+            bigFd = opened;
+        return opened;
+    });
+    s.search.setReadDirFunction([&](int fd, char *buffer, std::size_t) -> long {
+        reads += fd == bigFd;
+        return FolderReader::readDirectory(fd, buffer, 4096); // about 150 entries a call
+    });
+
+    // Without time passing between them, only the two folders opened yield.
+    s.search.setInFolderYieldGap(std::chrono::hours(1));
+    s.scan(base());
+    EXPECT_EQ(s.yields, 2);
+    const int allReads = reads;
+    ASSERT_GT(allReads, 10);
+
+    // When reading takes long, the folder yields every few hundred entries: 3002 entries
+    // ("." and ".." too) give five more yields.
+    s.grid.setRows(2);
+    s.yields = 0;
+    s.search.setInFolderYieldGap(std::chrono::steady_clock::duration::zero());
+    int root = s.scan(base());
+    EXPECT_EQ(s.yields, 2 + 5);
+    EXPECT_EQ(s.grid.text(root, 3), "3000");
+
+    // Abort pressed at the first of them stops the reading there: the folder keeps its row,
+    // gets no files row, and the rest of its entries are never read.
+    s.grid.setRows(2);
+    s.yields = 0;
+    reads = 0;
+    s.onYield = [&] {
+        if (s.yields == 3)
+            s.search.AbortRequested = true;
+    };
+    EXPECT_THROW(s.scan(base()), AppError);
+    EXPECT_EQ(s.yields, 3);
+    EXPECT_LT(reads, allReads / 2);
+    root = 2;
+    ASSERT_EQ(s.grid.rows(), root + 2);
+    EXPECT_EQ(s.grid.text(root + 1, 0), "big");
+    EXPECT_FALSE(s.grid.isCollapsed(root + 1));
 }
 
 } // namespace
