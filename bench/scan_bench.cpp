@@ -1,10 +1,13 @@
 // Scans a folder the way the program does (grid prepared as at start-up, size unit MB, no
-// sort, redraw off) and prints the totals, the wall time of the walk and the peak memory.
+// sort, redraw off) and prints the totals, the wall time of the walk and the peak memory; with
+// --du, times `du -s --apparent-size -B1 PATH` in the same rounds and prints the ratio.
 //
-//   scan_bench [--pattern PATTERN] [--disk] PATH
+//   scan_bench [--pattern PATTERN] [--disk] [--workers N] [--rounds N] [--du] [--cold] PATH
 //
-// Compare with `du -s --apparent-size -B1 PATH` run right before or after on a warm cache; with
-// --disk the scan counts the space used on disk, to compare with `du -s -B1 PATH`.
+// --disk counts the space used on disk, to compare with `du -s -B1 PATH` (and --du then times
+// that). --workers: threads that list folders ahead of the walk (0 chooses by the cores, the
+// default; -1: the walk makes every system call itself). --cold drops the page cache before
+// every timed walk (and du), which needs root; the last line says whether it could.
 #include "MountTable.h"
 #include "OutlineGrid.h"
 #include "ScanTree.h"
@@ -14,30 +17,31 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QProcess>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <unistd.h>
+#include <vector>
 
-int main(int argc, char **argv) {
-    QCoreApplication app(argc, argv);
-    QString pattern = QStringLiteral("*.*");
-    QString path;
-    bool disk = false;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--disk") == 0)
-            disk = true;
-        else if (std::strcmp(argv[i], "--pattern") == 0 && i + 1 < argc)
-            pattern = QString::fromLocal8Bit(argv[++i]);
-        else
-            path = QFile::decodeName(argv[i]);
-    }
-    if (path.isEmpty()) {
-        std::fprintf(stderr, "usage: scan_bench [--pattern PATTERN] [--disk] PATH\n");
-        return 2;
-    }
+namespace {
 
+using Clock = std::chrono::steady_clock;
+
+struct ScanResult {
+    double seconds = 0;
+    int folders = 0, rows = 0;
+    QString files, bytes;
+    std::size_t readAhead = 0;
+    std::size_t linkedFiles = 0, linkedPeak = 0;
+};
+
+ScanResult scanOnce(const QString &path, const QString &pattern, bool disk, int workers) {
     Settings settings; // Object_Size 2 (MB), no sort
     settings.Match_Parameters = pattern;
     SettingsCatalogue::repair(settings);
@@ -47,6 +51,7 @@ int main(int argc, char **argv) {
     grid.setRedraw(GridRedraw::None);
 
     mdlFileSearch search(tree);
+    search.setWorkers(workers);
     search.ResetSearchParams();
     search.searchParams.Pattern = settings.Match_Parameters;
     search.searchParams.Recurse = settings.Recurse_Subfolders;
@@ -54,27 +59,130 @@ int main(int argc, char **argv) {
     search.searchParams.StartPath = start;
     search.searchParams.SizeBasis = disk ? Settings::DiskUsage : Settings::FileSize;
 
-    const auto t0 = std::chrono::steady_clock::now();
+    ScanResult result;
+    const auto t0 = Clock::now();
     const int root = tree.AddTreeRow(start, 0, mdlDrives::rootRowKind(start, MountTable::current()),
                                      Fixed(), true, Fixed());
     grid.setRowData(root, start);
     search.SearchFolder(start, 1, root);
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    result.seconds = std::chrono::duration<double>(Clock::now() - t0).count();
     tree.UpdateRoots();
-
-    int folders = 0;
     // Every row below the root but the files rows is a folder. (Reading back every folder's
     // path would cost the square of the depth on a deep chain.)
     for (int r = root + 1; r < grid.rows(); ++r)
         if (!grid.text(r, 0).startsWith(QLatin1StringView("<Files in ")))
-            ++folders;
+            ++result.folders;
+    result.rows = grid.rows();
+    result.files = grid.text(ScanTree::TopRow, 3);
+    result.bytes = grid.text(ScanTree::TopRow, 4);
+    result.readAhead = search.peakReadAheadBytes();
+    result.linkedFiles = search.linkedFilesSeen();
+    result.linkedPeak = search.linkedSetPeakBytes();
+    return result;
+}
+
+// Writes back dirty pages and drops the page, dentry and inode caches; false when not allowed.
+bool dropCaches() {
+    ::sync();
+    const int fd = ::open("/proc/sys/vm/drop_caches", O_WRONLY);
+    if (fd < 0)
+        return false;
+    const bool ok = ::write(fd, "3\n", 2) == 2;
+    ::close(fd);
+    return ok;
+}
+
+double runDu(const QString &path, bool disk) {
+    const auto t0 = Clock::now();
+    QStringList args{QStringLiteral("-s"), QStringLiteral("-B1"), path};
+    if (!disk)
+        args.insert(1, QStringLiteral("--apparent-size"));
+    QProcess du;
+    du.start(QStringLiteral("du"), args);
+    du.waitForFinished(-1);
+    return std::chrono::duration<double>(Clock::now() - t0).count();
+}
+
+QString summary(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    const double mid = v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+    return QString::asprintf("%.3f (%.3f-%.3f)", mid, v.front(), v.back());
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    QCoreApplication app(argc, argv);
+    QString pattern = QStringLiteral("*.*");
+    QString path;
+    int workers = 0, rounds = 1;
+    bool withDu = false, cold = false, disk = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--disk") == 0)
+            disk = true;
+        else if (std::strcmp(argv[i], "--pattern") == 0 && i + 1 < argc)
+            pattern = QString::fromLocal8Bit(argv[++i]);
+        else if (std::strcmp(argv[i], "--workers") == 0 && i + 1 < argc)
+            workers = std::atoi(argv[++i]);
+        else if (std::strcmp(argv[i], "--rounds") == 0 && i + 1 < argc)
+            rounds = std::max(1, std::atoi(argv[++i]));
+        else if (std::strcmp(argv[i], "--du") == 0)
+            withDu = true;
+        else if (std::strcmp(argv[i], "--cold") == 0)
+            cold = true;
+        else
+            path = QFile::decodeName(argv[i]);
+    }
+    if (path.isEmpty()) {
+        std::fprintf(stderr, "usage: scan_bench [--pattern PATTERN] [--disk] [--workers N] [--rounds N] "
+                             "[--du] [--cold] PATH\n");
+        return 2;
+    }
+
+    bool dropped = cold;
+    std::vector<double> scans, dus, ratios;
+    ScanResult last;
+    for (int r = 0; r < rounds; ++r) {
+        if (withDu) {
+            if (cold)
+                dropped = dropCaches() && dropped;
+            dus.push_back(runDu(path, disk));
+        }
+        if (cold)
+            dropped = dropCaches() && dropped;
+        last = scanOnce(path, pattern, disk, workers);
+        scans.push_back(last.seconds);
+        if (withDu)
+            ratios.push_back(last.seconds / dus.back());
+        std::printf("round %d: scan_s=%.3f%s\n", r + 1, last.seconds,
+                    withDu ? qPrintable(QString::asprintf(" du_s=%.3f ratio=%.2f", dus.back(),
+                                                          ratios.back()))
+                           : "");
+        std::fflush(stdout);
+    }
+
     struct rusage ru;
     ::getrusage(RUSAGE_SELF, &ru);
     std::printf("scan_bench: basis=%s folders=%d files=%s bytes=%s rows=%d seconds=%.3f "
-                "peak_rss_kb=%ld linked_files=%zu linked_set_peak_bytes=%zu\n",
-                disk ? "disk" : "size", folders, qPrintable(grid.text(ScanTree::TopRow, 3)),
-                qPrintable(grid.text(ScanTree::TopRow, 4)), grid.rows(), seconds, ru.ru_maxrss,
-                search.linkedFilesSeen(), search.linkedSetPeakBytes());
+                "peak_rss_kb=%ld read_ahead_peak_kb=%zu workers=%d linked_files=%zu "
+                "linked_set_peak_bytes=%zu\n",
+                disk ? "disk" : "size", last.folders, qPrintable(last.files),
+                qPrintable(last.bytes), last.rows, median(scans), ru.ru_maxrss,
+                last.readAhead / 1024, workers, last.linkedFiles, last.linkedPeak);
+        std::printf("scan_bench: rounds=%d scan_s=%s%s\n", rounds, qPrintable(summary(scans)),
+                    withDu ? qPrintable(QStringLiteral(" du_s=") + summary(dus) +
+                                        QStringLiteral(" scan/du=") + summary(ratios))
+                           : "");
+    if (cold)
+        std::printf(dropped ? "scan_bench: cold: the page cache was dropped before every walk\n"
+                            : "scan_bench: cold: the page cache could NOT be dropped (needs root "
+                              "and a writable /proc/sys/vm/drop_caches): the walks ran warm\n");
+    else
+        std::printf("scan_bench: warm: the page cache was left as it was\n");
     return 0;
 }

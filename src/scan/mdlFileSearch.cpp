@@ -11,6 +11,8 @@
 #include <QCoreApplication>
 #include <QFile>
 
+#include <algorithm>
+
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -122,6 +124,7 @@ void mdlFileSearch::SearchFolder(const QByteArray &Path, int Level, int FolderRo
         m_path.append('/');
     m_startLength = m_path.size();
     m_pseudoBelow.clear();
+    m_lastYield = std::chrono::steady_clock::now(); // the scan command has just yielded
     struct StatusOnExit {
         mdlFileSearch *self;
         ~StatusOnExit() {
@@ -151,6 +154,7 @@ void mdlFileSearch::walk(int startFd, int level, int folderRow, int openError) {
     struct Unwind { // an abort or error leaves with folders still open
         mdlFileSearch *self;
         ~Unwind() {
+            self->endReadAhead(); // the workers stop before the folders they read go
             self->releaseAll();
             self->m_frames.clear();
         }
@@ -158,7 +162,12 @@ void mdlFileSearch::walk(int startFd, int level, int folderRow, int openError) {
     m_frames.clear();
     m_held.clear();
     m_peakHeld = 0;
-    enterFolder(startFd, level, folderRow, openError);
+    if (m_workers >= 0 && startFd >= 0) {
+        startReadAhead(startFd);
+        enterListedFolder(m_readAhead->start(startFd), level, folderRow);
+    } else {
+        enterFolder(startFd, level, folderRow, openError);
+    }
     while (!m_frames.empty()) {
         const Frame &top = m_frames.back();
         if (top.next < top.listing.subfolders.size())
@@ -197,6 +206,52 @@ void mdlFileSearch::enterFolder(int fd, int level, int folderRow, int openError)
         release(index);
 }
 
+void mdlFileSearch::startReadAhead(int startFd) {
+    Q_UNUSED(startFd);
+    FolderReadAhead::Options options;
+    options.workers = m_workers;
+    options.memoryCap = m_readAheadCap;
+    options.recurse = searchParams.Recurse;
+    options.maxHeldDescriptors = MaxHeldDescriptors;
+    m_readAhead = std::make_unique<FolderReadAhead>(m_reader, m_pseudoBelow, options);
+    m_peakReadAhead = 0;
+}
+
+void mdlFileSearch::endReadAhead() {
+    if (!m_readAhead)
+        return;
+    m_readAhead->stop();
+    m_peakHeld = m_readAhead->peakHeldDescriptors();
+    m_peakReadAhead = m_readAhead->peakReadAheadBytes();
+    m_readAhead.reset();
+}
+
+// Pushes a folder whose row exists and takes its listing from the workers, waiting for it when
+// they have not read it yet; the wait yields like the reading of a big folder does. A folder
+// that could not be opened gets an empty listing, as in enterFolder().
+void mdlFileSearch::enterListedFolder(FolderReadAhead::FolderPtr folder, int level, int folderRow) {
+    Frame frame;
+    frame.level = level;
+    frame.folderRow = folderRow;
+    frame.pathLength = m_path.size();
+    frame.folder = std::move(folder);
+    m_frames.push_back(std::move(frame));
+    Frame &top = m_frames.back();
+    const auto poll =
+        std::clamp(std::chrono::duration_cast<std::chrono::milliseconds>(m_inFolderGap),
+                   std::chrono::milliseconds(1), std::chrono::milliseconds(5));
+    const bool opened =
+        m_readAhead->take(top.folder, top.listing, poll, [this] { yieldInFolder(); });
+    if (top.listing.error != 0)
+        noteUnreadable(folderRow, top.listing.error);
+    if (!opened)
+        return;
+    countLinked(top.listing);
+    if (AbortRequested)
+        throw AppError::scanAborted();
+    yieldOnce();
+}
+
 // The next subfolder of the top folder: its row, then (when recursing) the folder itself on
 // the stack, before the next entry of the top folder is looked at.
 void mdlFileSearch::enterNextSubfolder() {
@@ -221,6 +276,15 @@ void mdlFileSearch::enterNextSubfolder() {
     if (!searchParams.Recurse) {
         truncatePath(base);
         countEntries(1);
+        return;
+    }
+    if (m_readAhead) { // the workers open it, or learn that it is a pseudo file system
+        FolderReadAhead::FolderPtr sub = FolderReadAhead::subfolder(f.folder, f.next - 1);
+        if (f.next == f.listing.subfolders.size()) {
+            f.listing.releaseSubfolders();
+            FolderReadAhead::releaseSubfolders(f.folder);
+        }
+        enterListedFolder(std::move(sub), level + 1, row);
         return;
     }
     // A pseudo file system below is treated like a folder that cannot be read.

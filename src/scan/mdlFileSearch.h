@@ -3,6 +3,7 @@
 #include "FilePattern.h"
 #include "Fixed.h"
 #include "FolderListing.h"
+#include "FolderReadAhead.h"
 #include "InodeSet.h"
 
 #include <QByteArray>
@@ -83,6 +84,17 @@ public:
     static int openDirectory(int dirFd, const char *name) {
         return FolderReader::openDirectory(dirFd, name);
     }
+    /// Worker threads that open, list and size folders ahead of the walk, which takes their
+    /// listings in its own order: 0 (the default) chooses by the machine's cores, -1 lets the
+    /// walk's own thread make every system call itself. The rows, totals, yields and abort
+    /// points are the same either way. The system-call functions above must then be safe to
+    /// call from several threads at once.
+    void setWorkers(int workers) { m_workers = workers; }
+    int workers() const { return m_workers; }
+    /// Bytes of listings the workers may read ahead of the walk.
+    void setReadAheadCap(std::size_t bytes) { m_readAheadCap = bytes; }
+    /// The most bytes of listings read ahead at once during the last walk with workers.
+    std::size_t peakReadAheadBytes() const { return m_peakReadAhead; }
     /// At most this many folder descriptors are held open at once during a walk, however deep
     /// the tree; deeper folders are reached again from a held one.
     static constexpr std::size_t MaxHeldDescriptors = 64;
@@ -118,7 +130,8 @@ private:
         int fd = -1;          ///< held while subfolders remain to be entered, within the bound
         int level = 0;        ///< the outline level of its children
         int folderRow = 0;
-        qsizetype pathLength = 0; ///< m_path up to and including this folder's "/"
+        qsizetype pathLength = 0;          ///< m_path up to and including this folder's "/"
+        FolderReadAhead::FolderPtr folder; ///< the workers' record of it, when they read it
     };
 
     ScanTree &m_tree;
@@ -143,11 +156,18 @@ private:
     std::size_t m_unreadable = 0;
     InodeSet m_linkedSeen; // multiply-linked files met so far, in the disk basis
     std::size_t m_linkedSeenCount = 0, m_linkedPeakBytes = 0;
+    int m_workers = 0;
+    std::size_t m_readAheadCap = FolderReadAhead::Options().memoryCap;
+    std::size_t m_peakReadAhead = 0;
+    std::unique_ptr<FolderReadAhead> m_readAhead; // during a walk with workers
 
     void walk(int startFd, int level, int folderRow, int openError);
     void enterFolder(int fd, int level, int folderRow, int openError);
+    void enterListedFolder(FolderReadAhead::FolderPtr folder, int level, int folderRow);
     void noteUnreadable(int folderRow, int error);
     void enterNextSubfolder();
+    void startReadAhead(int startFd);
+    void endReadAhead();
     void finishFolder();
     void countEntries(std::uint32_t entries);
     void countLinked(FolderListing &listing);

@@ -195,8 +195,13 @@ TEST_F(DeepTree, ABranchingTreeDeeperThanTheBoundGivesTheRowsOfAPlainWalk) {
     ::close(fd);
 
     const int before = openDescriptors();
-    onSmallStack([&] { s.scan(base()); });
-    EXPECT_EQ(openDescriptors(), before);
+    for (int workers : {0, -1}) { // with workers, then with the walk reading every folder itself
+        s.grid.setRows(2);
+        s.search.setWorkers(workers);
+        onSmallStack([&] { s.scan(base()); });
+        EXPECT_EQ(openDescriptors(), before);
+        EXPECT_LE(s.search.peakHeldDescriptors(), mdlFileSearch::MaxHeldDescriptors);
+    }
     EXPECT_EQ(s.search.peakHeldDescriptors(), mdlFileSearch::MaxHeldDescriptors);
 
     // Paths deeper than PATH_MAX cannot be read back with opendir; 400 levels of "next/" are

@@ -52,6 +52,7 @@ TEST_F(WalkerSeams, FoldersOfUnknownTypeAreFoundByStatAndWalked) {
     ASSERT_EQ(::symlink("sub", (base() + "link").constData()), 0);
     s.search.setReadDirFunction(&readWithoutTypes);
     std::set<std::string> statted;
+    s.search.setWorkers(-1); // the set of names below is not for several threads
     s.search.setStatFunction([&](int fd, const char *name, struct stat *st) {
         statted.insert(name);
         return FolderReader::statEntry(fd, name, st);
@@ -118,7 +119,8 @@ TEST_F(WalkerSeams, ABigFolderYieldsWhileItIsReadAndAnAbortThereStopsTheReading)
     makeDir(base() + "big");
     for (int i = 0; i < 3000; ++i)
         makeFile(base() + "big/f" + QByteArray::number(i), 1);
-    int reads = 0; // getdents calls on the big folder
+    s.search.setWorkers(-1); // the walk's own thread reads the folder
+    int reads = 0;           // getdents calls on the big folder
     int bigFd = -1;
     s.search.setOpenDirFunction([&](int fd, const char *name) {
         const int opened = FolderReader::openDirectory(fd, name);

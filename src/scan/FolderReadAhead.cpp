@@ -1,0 +1,401 @@
+#include "FolderReadAhead.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <ctime>
+#include <fcntl.h>
+#include <unistd.h>
+
+struct FolderReadAhead::Folder {
+    enum class State : std::uint8_t { Pending, Reading, Listed, Taken };
+
+    Folder *parent = nullptr; // kept alive by the walk, which holds every folder above
+    QByteArray name;
+    State state = State::Pending;
+    bool opened = false;
+    FolderListing listing;
+    std::vector<FolderPtr> subfolders;
+    int given = -1;         // the start folder's descriptor, until it is read
+    int fd = -1;            // held while subfolders remain to be opened
+    std::size_t toOpen = 0; // subfolders not yet opened
+    std::size_t bytes = 0;  // counted against the memory cap until taken
+
+    Folder() = default;
+    Folder(const Folder &) = delete;
+    Folder &operator=(const Folder &) = delete;
+    // A chain of folders listed ahead can be deeper than the stack could take destructors
+    // nested one per level; the subfolders of a folder going away are let go of one by one.
+    ~Folder() {
+        std::vector<FolderPtr> pending = std::move(subfolders);
+        while (!pending.empty()) {
+            FolderPtr f = std::move(pending.back());
+            pending.pop_back();
+            if (f.use_count() == 1) {
+                for (FolderPtr &sub : f->subfolders)
+                    pending.push_back(std::move(sub));
+                f->subfolders.clear();
+            }
+        }
+    }
+};
+
+namespace {
+
+constexpr std::size_t FolderCost = sizeof(FolderReadAhead::Folder) + 64; // with its allocation
+
+std::size_t listingCost(const FolderListing &listing) {
+    return static_cast<std::size_t>(listing.names.capacity()) +
+           listing.subfolders.capacity() * sizeof(FolderListing::Subfolder) +
+           listing.linked.capacity() * sizeof(FolderListing::LinkedFile);
+}
+
+double threadCpuSeconds() {
+    timespec ts{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+double wallSeconds() {
+    timespec ts{};
+    ::clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+} // namespace
+
+FolderReadAhead::FolderReadAhead(const FolderReader &calls, QSet<QByteArray> pseudoBelow,
+                                 Options options)
+    : m_pseudoBelow(std::move(pseudoBelow)), m_options(options) {
+    m_calls.openDir = calls.openDir;
+    m_calls.readDir = calls.readDir;
+    m_calls.statAt = calls.statAt;
+    m_calls.pattern = calls.pattern;
+    m_calls.diskUsage = calls.diskUsage;
+    const int cores = static_cast<int>(std::thread::hardware_concurrency());
+    if (m_options.workers > 0) {
+        m_cpuWorkers = m_options.workers;
+        m_activeLimit = m_options.workers;
+    } else {
+        // Folders waiting on the disk take no processor, so more of them may be read at once
+        // than there are cores; adaptWorkers() lets the extra threads in only then.
+        m_cpuWorkers = std::max(2, cores);
+        m_activeLimit = m_cpuWorkers;
+    }
+}
+
+FolderReadAhead::~FolderReadAhead() {
+    stop();
+}
+
+FolderReadAhead::FolderPtr FolderReadAhead::start(int startFd) {
+    auto root = std::make_shared<Folder>();
+    root->given = startFd;
+    m_baseFd = ::fcntl(startFd, F_DUPFD_CLOEXEC, 0);
+    const int threads = m_options.workers > 0
+                            ? m_options.workers
+                            : std::max(m_cpuWorkers, std::min(4 * m_cpuWorkers, 32));
+    m_threadCount = threads;
+    {
+        std::lock_guard lock(m_mutex);
+        root->bytes = FolderCost;
+        m_bytes += root->bytes;
+        m_stack.push_back(root);
+    }
+    m_threads.reserve(static_cast<std::size_t>(threads));
+    for (int i = 0; i < threads; ++i)
+        m_threads.emplace_back([this] { work(); });
+    return root;
+}
+
+FolderReadAhead::FolderPtr FolderReadAhead::subfolder(const FolderPtr &folder, std::size_t i) {
+    return folder->subfolders[i];
+}
+
+void FolderReadAhead::releaseSubfolders(const FolderPtr &folder) {
+    std::vector<FolderPtr>().swap(folder->subfolders);
+}
+
+bool FolderReadAhead::take(const FolderPtr &folder, FolderListing &out,
+                           std::chrono::milliseconds poll,
+                           const std::function<void()> &whileWaiting) {
+    std::unique_lock lock(m_mutex);
+    if (folder->state != Folder::State::Listed) {
+        m_wanted = folder;
+        if (folder->state == Folder::State::Pending)
+            m_workReady.notify_all(); // only an idle one takes it; any may be over the limits
+        while (folder->state != Folder::State::Listed) {
+            if (m_folderDone.wait_for(lock, poll) == std::cv_status::timeout) {
+                lock.unlock();
+                try {
+                    whileWaiting();
+                } catch (...) {
+                    lock.lock();
+                    m_wanted.reset();
+                    throw;
+                }
+                lock.lock();
+            }
+        }
+        m_wanted.reset();
+    }
+    out = std::move(folder->listing);
+    folder->listing = FolderListing();
+    folder->state = Folder::State::Taken;
+    const bool wasOver = m_bytes >= m_options.memoryCap;
+    m_bytes -= folder->bytes;
+    folder->bytes = 0;
+    if (wasOver && m_bytes < m_options.memoryCap)
+        m_workReady.notify_all();
+    return folder->opened;
+}
+
+void FolderReadAhead::stop() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+        m_stopFlag.store(true, std::memory_order_relaxed);
+    }
+    m_workReady.notify_all();
+    for (std::thread &t : m_threads)
+        t.join();
+    m_threads.clear();
+    // No worker runs now: what they held is closed here.
+    std::lock_guard lock(m_mutex);
+    for (const FolderPtr &f : m_stack)
+        if (f->given >= 0) {
+            ::close(f->given);
+            f->given = -1;
+        }
+    m_stack.clear();
+    m_wanted.reset();
+    for (Folder *f : m_holders)
+        if (f->fd >= 0) {
+            ::close(f->fd);
+            f->fd = -1;
+        }
+    m_holders.clear();
+    m_held = 0;
+    if (m_baseFd >= 0) {
+        ::close(m_baseFd);
+        m_baseFd = -1;
+    }
+}
+
+std::size_t FolderReadAhead::peakHeldDescriptors() const {
+    std::lock_guard lock(m_mutex);
+    return m_peakHeld;
+}
+
+std::size_t FolderReadAhead::peakReadAheadBytes() const {
+    std::lock_guard lock(m_mutex);
+    return m_peakBytes;
+}
+
+// The folder the walk waits for comes first; then, within the number allowed to read at once
+// and the memory cap, the folder found last.
+FolderReadAhead::FolderPtr FolderReadAhead::nextFolder(std::unique_lock<std::mutex> &lock) {
+    for (;;) {
+        if (m_stopping)
+            return nullptr;
+        FolderPtr f;
+        if (m_wanted && m_wanted->state == Folder::State::Pending) {
+            f = m_wanted;
+        } else if (m_running < m_activeLimit && m_bytes < m_options.memoryCap) {
+            while (!m_stack.empty() && m_stack.back()->state != Folder::State::Pending)
+                m_stack.pop_back();
+            if (!m_stack.empty()) {
+                f = std::move(m_stack.back());
+                m_stack.pop_back();
+            }
+        }
+        if (f) {
+            f->state = Folder::State::Reading;
+            ++m_running;
+            return f;
+        }
+        m_workReady.wait(lock);
+    }
+}
+
+void FolderReadAhead::work() {
+    FolderReader reader;
+    reader.openDir = m_calls.openDir;
+    reader.readDir = m_calls.readDir;
+    reader.statAt = m_calls.statAt;
+    reader.pattern = m_calls.pattern;
+    reader.diskUsage = m_calls.diskUsage;
+    reader.onProgress = [this] {
+        if (m_stopFlag.load(std::memory_order_relaxed))
+            throw Stopped{};
+    };
+    const bool measure = m_options.workers <= 0;
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        FolderPtr folder = nextFolder(lock);
+        if (!folder)
+            return;
+        lock.unlock();
+        const double wall0 = measure ? wallSeconds() : 0, cpu0 = measure ? threadCpuSeconds() : 0;
+        try {
+            readFolder(folder, reader);
+        } catch (const Stopped &) {
+            lock.lock();
+            --m_running;
+            return;
+        }
+        lock.lock();
+        --m_running;
+        if (measure)
+            adaptWorkers(wallSeconds() - wall0, threadCpuSeconds() - cpu0);
+    }
+}
+
+// Opens, lists and sizes one folder (with no lock held), then hands the listing to the walk and
+// its subfolders to the workers.
+void FolderReadAhead::readFolder(const FolderPtr &folderPtr, FolderReader &reader) {
+    Folder &folder = *folderPtr;
+    FolderListing listing;
+    int fd = -1;
+    if (isPseudo(folder)) { // shown like a folder that cannot be read, and not opened
+        std::lock_guard lock(m_mutex);
+        Folder &parent = *folder.parent;
+        if (parent.fd >= 0 && --parent.toOpen == 0)
+            closeHeld(parent);
+    } else {
+        fd = reach(folder);
+        if (fd < 0)
+            listing.error = errno != 0 ? errno : ENOENT;
+    }
+    std::vector<FolderPtr> subs;
+    if (fd >= 0) {
+        try {
+            reader.read(fd, listing);
+            if (m_options.recurse) {
+                subs.reserve(listing.subfolders.size());
+                for (const FolderListing::Subfolder &sub : listing.subfolders) {
+                    auto f = std::make_shared<Folder>();
+                    f->parent = &folder;
+                    f->name = QByteArray(listing.name(sub), static_cast<qsizetype>(sub.nameLength));
+                    subs.push_back(std::move(f));
+                }
+            }
+        } catch (const Stopped &) {
+            ::close(fd);
+            throw;
+        } catch (const std::bad_alloc &) { // shown like a folder that could not be read
+            listing = FolderListing();
+            listing.error = ENOMEM;
+            subs.clear();
+            ::close(fd);
+            fd = -1;
+        }
+    }
+
+    std::lock_guard lock(m_mutex);
+    const bool opened = fd >= 0;
+    if (opened && !subs.empty() && m_held < m_options.maxHeldDescriptors) {
+        folder.fd = fd;
+        folder.toOpen = subs.size();
+        m_holders.push_back(&folder);
+        m_peakHeld = std::max(m_peakHeld, ++m_held);
+    } else if (opened) {
+        ::close(fd);
+    }
+    // The subfolders' records count as their own until each is taken.
+    const std::size_t cost = listingCost(listing) + subs.capacity() * sizeof(FolderPtr);
+    folder.listing = std::move(listing);
+    folder.opened = opened;
+    folder.bytes += cost;
+    m_bytes += cost + subs.size() * FolderCost;
+    m_peakBytes = std::max(m_peakBytes, m_bytes);
+    for (auto it = subs.rbegin(); it != subs.rend(); ++it) {
+        (*it)->bytes = FolderCost;
+        m_stack.push_back(*it); // the first listed on top
+    }
+    folder.subfolders = std::move(subs);
+    folder.state = Folder::State::Listed;
+    if (m_wanted.get() == &folder)
+        m_folderDone.notify_one();
+    // Wake as many idle workers as there is new work for, not all of them for every folder.
+    const std::size_t idle = static_cast<std::size_t>(m_threadCount - m_running);
+    for (std::size_t i = 0; i < std::min(folder.subfolders.size(), idle); ++i)
+        m_workReady.notify_one();
+}
+
+// A descriptor of the folder: opened from its parent's while the parent holds one, else one name
+// at a time from the nearest folder above that holds one, or from the start folder. -1 with
+// errno set when it cannot be opened.
+int FolderReadAhead::reach(Folder &folder) {
+    if (folder.given >= 0) {
+        const int fd = folder.given;
+        folder.given = -1;
+        return fd;
+    }
+    Folder &parent = *folder.parent;
+    std::unique_lock lock(m_mutex);
+    if (parent.fd >= 0) {
+        // The parent keeps its descriptor until its last subfolder has been opened from it.
+        const int from = parent.fd;
+        lock.unlock();
+        const int fd = m_calls.openDir(from, folder.name.constData());
+        const int error = errno;
+        lock.lock();
+        if (--parent.toOpen == 0)
+            closeHeld(parent);
+        errno = error;
+        return fd;
+    }
+    std::vector<const Folder *> path{&folder};
+    Folder *above = &parent;
+    while (above->fd < 0 && above->parent) {
+        path.push_back(above);
+        above = above->parent;
+    }
+    int fd = ::fcntl(above->fd >= 0 ? above->fd : m_baseFd, F_DUPFD_CLOEXEC, 0);
+    lock.unlock();
+    int error = fd < 0 ? errno : 0;
+    for (auto it = path.rbegin(); fd >= 0 && it != path.rend(); ++it) {
+        const int next = m_calls.openDir(fd, (*it)->name.constData());
+        error = errno;
+        ::close(fd);
+        fd = next;
+    }
+    errno = error;
+    return fd;
+}
+
+void FolderReadAhead::closeHeld(Folder &folder) {
+    if (folder.fd < 0)
+        return;
+    ::close(folder.fd);
+    folder.fd = -1;
+    --m_held;
+    m_holders.erase(std::find(m_holders.begin(), m_holders.end(), &folder));
+}
+
+bool FolderReadAhead::isPseudo(const Folder &folder) const {
+    if (m_pseudoBelow.isEmpty() || !folder.parent)
+        return false;
+    QByteArray relative;
+    for (const Folder *f = &folder; f->parent; f = f->parent)
+        relative.prepend('/').prepend(f->name);
+    return m_pseudoBelow.contains(relative);
+}
+
+// When the folders read take the workers much less processor time than wall time, they are
+// waiting on the disk, and more of them may read at once (up to every thread started).
+void FolderReadAhead::adaptWorkers(double wallSeconds, double cpuSeconds) {
+    m_wallSum += wallSeconds;
+    m_cpuSum += cpuSeconds;
+    if (++m_sampled < 16)
+        return;
+    const double busy = m_wallSum > 0 ? std::clamp(m_cpuSum / m_wallSum, 0.05, 1.0) : 1.0;
+    const int limit =
+        std::clamp(static_cast<int>(std::ceil(m_cpuWorkers / busy)), m_cpuWorkers, m_threadCount);
+    if (limit > m_activeLimit)
+        m_workReady.notify_all();
+    m_activeLimit = limit;
+    m_wallSum = m_cpuSum = 0;
+    m_sampled = 0;
+}
