@@ -139,8 +139,9 @@ int main(int argc, char **argv) {
             path = QFile::decodeName(argv[i]);
     }
     if (path.isEmpty()) {
-        std::fprintf(stderr, "usage: scan_bench [--pattern PATTERN] [--disk] [--workers N] [--rounds N] "
-                             "[--du] [--cold] PATH\n");
+        std::fprintf(stderr,
+                     "usage: scan_bench [--pattern PATTERN] [--disk] [--workers N] [--rounds N] "
+                     "[--du] [--cold] PATH\n");
         return 2;
     }
 
@@ -174,10 +175,10 @@ int main(int argc, char **argv) {
                 disk ? "disk" : "size", last.folders, qPrintable(last.files),
                 qPrintable(last.bytes), last.rows, median(scans), ru.ru_maxrss,
                 last.readAhead / 1024, workers, last.linkedFiles, last.linkedPeak);
-        std::printf("scan_bench: rounds=%d scan_s=%s%s\n", rounds, qPrintable(summary(scans)),
-                    withDu ? qPrintable(QStringLiteral(" du_s=") + summary(dus) +
-                                        QStringLiteral(" scan/du=") + summary(ratios))
-                           : "");
+    std::printf("scan_bench: rounds=%d scan_s=%s%s\n", rounds, qPrintable(summary(scans)),
+                withDu ? qPrintable(QStringLiteral(" du_s=") + summary(dus) +
+                                    QStringLiteral(" scan/du=") + summary(ratios))
+                       : "");
     if (cold)
         std::printf(dropped ? "scan_bench: cold: the page cache was dropped before every walk\n"
                             : "scan_bench: cold: the page cache could NOT be dropped (needs root "
