@@ -5,6 +5,7 @@
 #include <cmath>
 #include <ctime>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 struct FolderReadAhead::Folder {
@@ -50,17 +51,30 @@ std::size_t listingCost(const FolderListing &listing) {
            listing.linked.capacity() * sizeof(FolderListing::LinkedFile);
 }
 
-double threadCpuSeconds() {
-    timespec ts{};
-    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
-
 double wallSeconds() {
     timespec ts{};
     ::clock_gettime(CLOCK_MONOTONIC, &ts);
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
+
+// What the calling thread has used: wall time, processor time, and how often it went to sleep
+// (to wait on the disk or on a lock).
+struct ThreadUsage {
+    double wall = 0, cpu = 0;
+    long sleeps = 0;
+
+    static ThreadUsage now() {
+        ThreadUsage u;
+        u.wall = wallSeconds();
+        struct rusage ru {};
+        if (::getrusage(RUSAGE_THREAD, &ru) == 0) {
+            u.cpu = static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
+                    static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) * 1e-6;
+            u.sleeps = ru.ru_nvcsw;
+        }
+        return u;
+    }
+};
 
 } // namespace
 
@@ -116,26 +130,47 @@ void FolderReadAhead::releaseSubfolders(const FolderPtr &folder) {
     std::vector<FolderPtr>().swap(folder->subfolders);
 }
 
-bool FolderReadAhead::take(const FolderPtr &folder, FolderListing &out,
+bool FolderReadAhead::take(const FolderPtr &folder, FolderListing &out, FolderReader &own,
                            std::chrono::milliseconds poll,
                            const std::function<void()> &whileWaiting) {
     std::unique_lock lock(m_mutex);
-    if (folder->state != Folder::State::Listed) {
+    // Reading the folder here costs no more than waiting for a worker to take it up, and
+    // spares the hand-over (two switches between threads) when the workers fall behind.
+    if (folder->state == Folder::State::Pending) {
+        folder->state = Folder::State::Reading;
+        lock.unlock();
+        readFolder(folder, own, true);
+        lock.lock();
+    }
+    if (folder->state != Folder::State::Listed) { // a worker reads it
         m_wanted = folder;
-        if (folder->state == Folder::State::Pending)
-            m_workReady.notify_all(); // only an idle one takes it; any may be over the limits
         while (folder->state != Folder::State::Listed) {
-            if (m_folderDone.wait_for(lock, poll) == std::cv_status::timeout) {
-                lock.unlock();
-                try {
-                    whileWaiting();
-                } catch (...) {
-                    lock.lock();
-                    m_wanted.reset();
-                    throw;
+            // Rather than wait idle, the walk reads a folder it will need later, if any waits.
+            FolderPtr other;
+            if (m_bytes < m_options.memoryCap) {
+                while (!m_stack.empty() && m_stack.back()->state != Folder::State::Pending)
+                    m_stack.pop_back();
+                if (!m_stack.empty()) {
+                    other = std::move(m_stack.back());
+                    m_stack.pop_back();
+                    other->state = Folder::State::Reading;
                 }
-                lock.lock();
             }
+            const bool waited =
+                !other && m_folderDone.wait_for(lock, poll) == std::cv_status::timeout;
+            if (!other && !waited)
+                continue;
+            lock.unlock();
+            try {
+                if (other)
+                    readFolder(other, own, false);
+                whileWaiting(); // lets the window run when it is due
+            } catch (...) {
+                lock.lock();
+                m_wanted.reset();
+                throw;
+            }
+            lock.lock();
         }
         m_wanted.reset();
     }
@@ -236,9 +271,9 @@ void FolderReadAhead::work() {
         if (!folder)
             return;
         lock.unlock();
-        const double wall0 = measure ? wallSeconds() : 0, cpu0 = measure ? threadCpuSeconds() : 0;
+        const ThreadUsage before = measure ? ThreadUsage::now() : ThreadUsage();
         try {
-            readFolder(folder, reader);
+            readFolder(folder, reader, false);
         } catch (const Stopped &) {
             lock.lock();
             --m_running;
@@ -246,14 +281,22 @@ void FolderReadAhead::work() {
         }
         lock.lock();
         --m_running;
-        if (measure)
-            adaptWorkers(wallSeconds() - wall0, threadCpuSeconds() - cpu0);
+        if (measure) {
+            // Only a folder whose reading slept waited on anything: the rest of the wall time
+            // of one that did not went to other threads or, in a virtual machine, to other
+            // machines, and more threads would not win it back.
+            const ThreadUsage after = ThreadUsage::now();
+            const double cpu = after.cpu - before.cpu;
+            const double waited =
+                after.sleeps > before.sleeps ? std::max(0.0, after.wall - before.wall - cpu) : 0;
+            adaptWorkers(waited, cpu);
+        }
     }
 }
 
 // Opens, lists and sizes one folder (with no lock held), then hands the listing to the walk and
 // its subfolders to the workers.
-void FolderReadAhead::readFolder(const FolderPtr &folderPtr, FolderReader &reader) {
+void FolderReadAhead::readFolder(const FolderPtr &folderPtr, FolderReader &reader, bool byWalk) {
     Folder &folder = *folderPtr;
     FolderListing listing;
     int fd = -1;
@@ -280,15 +323,15 @@ void FolderReadAhead::readFolder(const FolderPtr &folderPtr, FolderReader &reade
                     subs.push_back(std::move(f));
                 }
             }
-        } catch (const Stopped &) {
-            ::close(fd);
-            throw;
         } catch (const std::bad_alloc &) { // shown like a folder that could not be read
             listing = FolderListing();
             listing.error = ENOMEM;
             subs.clear();
             ::close(fd);
             fd = -1;
+        } catch (...) { // the workers stop, or the walk's own reading was aborted
+            ::close(fd);
+            throw;
         }
     }
 
@@ -309,16 +352,20 @@ void FolderReadAhead::readFolder(const FolderPtr &folderPtr, FolderReader &reade
     folder.bytes += cost;
     m_bytes += cost + subs.size() * FolderCost;
     m_peakBytes = std::max(m_peakBytes, m_bytes);
-    for (auto it = subs.rbegin(); it != subs.rend(); ++it) {
-        (*it)->bytes = FolderCost;
-        m_stack.push_back(*it); // the first listed on top
-    }
+    for (FolderPtr &sub : subs)
+        sub->bytes = FolderCost;
+    // The first listed goes on top. When the walk read the folder itself, it goes on to read
+    // the first subfolder too, so the workers leave it alone and take those it needs later.
+    const auto firstForWorkers = subs.rend() - (byWalk && !subs.empty() ? 1 : 0);
+    for (auto it = subs.rbegin(); it != firstForWorkers; ++it)
+        m_stack.push_back(*it);
     folder.subfolders = std::move(subs);
     folder.state = Folder::State::Listed;
     if (m_wanted.get() == &folder)
         m_folderDone.notify_one();
     // Wake as many idle workers as there is new work for, not all of them for every folder.
-    const std::size_t idle = static_cast<std::size_t>(m_threadCount - m_running);
+    const std::size_t idle =
+        static_cast<std::size_t>(std::max(0, std::min(m_threadCount, m_activeLimit) - m_running));
     for (std::size_t i = 0; i < std::min(folder.subfolders.size(), idle); ++i)
         m_workReady.notify_one();
 }
@@ -383,19 +430,20 @@ bool FolderReadAhead::isPseudo(const Folder &folder) const {
     return m_pseudoBelow.contains(relative);
 }
 
-// When the folders read take the workers much less processor time than wall time, they are
-// waiting on the disk, and more of them may read at once (up to every thread started).
-void FolderReadAhead::adaptWorkers(double wallSeconds, double cpuSeconds) {
-    m_wallSum += wallSeconds;
+// When the folders read spend much more time asleep, waiting on the disk, than on the processor,
+// more of them may read at once (up to every thread started).
+void FolderReadAhead::adaptWorkers(double waitedSeconds, double cpuSeconds) {
+    m_waitSum += waitedSeconds;
     m_cpuSum += cpuSeconds;
     if (++m_sampled < 16)
         return;
-    const double busy = m_wallSum > 0 ? std::clamp(m_cpuSum / m_wallSum, 0.05, 1.0) : 1.0;
+    const double all = m_cpuSum + m_waitSum;
+    const double busy = all > 0 ? std::clamp(m_cpuSum / all, 0.05, 1.0) : 1.0;
     const int limit =
         std::clamp(static_cast<int>(std::ceil(m_cpuWorkers / busy)), m_cpuWorkers, m_threadCount);
     if (limit > m_activeLimit)
         m_workReady.notify_all();
     m_activeLimit = limit;
-    m_wallSum = m_cpuSum = 0;
+    m_waitSum = m_cpuSum = 0;
     m_sampled = 0;
 }

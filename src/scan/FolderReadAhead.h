@@ -59,12 +59,14 @@ public:
     /// Lets go of a taken folder's subfolders once all of them have been taken.
     static void releaseSubfolders(const FolderPtr &folder);
 
-    /// Waits for `folder` to be listed and moves its listing into `out`; false when the folder
-    /// could not be opened (or is a pseudo file system), which leaves `out` empty but for the
-    /// error. While it waits, `whileWaiting` runs every `poll`; it may throw, which leaves the
-    /// folder to the workers.
-    bool take(const FolderPtr &folder, FolderListing &out, std::chrono::milliseconds poll,
-              const std::function<void()> &whileWaiting);
+    /// Moves the listing of `folder` into `out`; false when the folder could not be opened (or
+    /// is a pseudo file system), which leaves `out` empty but for the error. A folder no worker
+    /// has begun is read right here with `own` (whose progress calls may throw, which ends the
+    /// reading). While a worker reads it, the caller reads other folders waiting to be read,
+    /// or else waits; `whileWaiting` runs after each such folder and every `poll` of waiting,
+    /// and may throw too, which leaves the folder to the workers.
+    bool take(const FolderPtr &folder, FolderListing &out, FolderReader &own,
+              std::chrono::milliseconds poll, const std::function<void()> &whileWaiting);
 
     /// Stops the workers: each ends the folder it reads at its next few hundred entries. Called
     /// by the destructor; the read-ahead takes nothing more afterwards.
@@ -96,7 +98,7 @@ private:
     int m_activeLimit = 0; // how many may read at once
     int m_cpuWorkers = 0;
     int m_threadCount = 0;
-    double m_wallSum = 0, m_cpuSum = 0; // of the folders read since the limit was last set
+    double m_waitSum = 0, m_cpuSum = 0; // of the folders read since the limit was last set
     int m_sampled = 0;
     bool m_stopping = false;
     std::atomic<bool> m_stopFlag{false};
@@ -104,9 +106,9 @@ private:
 
     void work();
     FolderPtr nextFolder(std::unique_lock<std::mutex> &lock);
-    void readFolder(const FolderPtr &folder, FolderReader &reader);
+    void readFolder(const FolderPtr &folder, FolderReader &reader, bool byWalk);
     int reach(Folder &folder);
     bool isPseudo(const Folder &folder) const;
-    void adaptWorkers(double wallSeconds, double cpuSeconds);
+    void adaptWorkers(double waitedSeconds, double cpuSeconds);
     void closeHeld(Folder &folder);
 };

@@ -241,7 +241,7 @@ void mdlFileSearch::enterListedFolder(FolderReadAhead::FolderPtr folder, int lev
         std::clamp(std::chrono::duration_cast<std::chrono::milliseconds>(m_inFolderGap),
                    std::chrono::milliseconds(1), std::chrono::milliseconds(5));
     const bool opened =
-        m_readAhead->take(top.folder, top.listing, poll, [this] { yieldInFolder(); });
+        m_readAhead->take(top.folder, top.listing, m_reader, poll, [this] { yieldInFolder(); });
     if (top.listing.error != 0)
         noteUnreadable(folderRow, top.listing.error);
     if (!opened)
