@@ -163,7 +163,7 @@ void mdlFileSearch::walk(int startFd, int level, int folderRow, int openError) {
     m_held.clear();
     m_peakHeld = 0;
     if (m_workers >= 0 && startFd >= 0) {
-        startReadAhead(startFd);
+        startReadAhead();
         enterListedFolder(m_readAhead->start(startFd), level, folderRow);
     } else {
         enterFolder(startFd, level, folderRow, openError);
@@ -206,8 +206,7 @@ void mdlFileSearch::enterFolder(int fd, int level, int folderRow, int openError)
         release(index);
 }
 
-void mdlFileSearch::startReadAhead(int startFd) {
-    Q_UNUSED(startFd);
+void mdlFileSearch::startReadAhead() {
     FolderReadAhead::Options options;
     options.workers = m_workers;
     options.memoryCap = m_readAheadCap;

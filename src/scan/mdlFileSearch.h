@@ -166,7 +166,7 @@ private:
     void enterListedFolder(FolderReadAhead::FolderPtr folder, int level, int folderRow);
     void noteUnreadable(int folderRow, int error);
     void enterNextSubfolder();
-    void startReadAhead(int startFd);
+    void startReadAhead();
     void endReadAhead();
     void finishFolder();
     void countEntries(std::uint32_t entries);
