@@ -17,6 +17,15 @@ bool startsWithKey(const QString &a) {
     return a.size() >= 2 && a[0] == u'/' && QStringLiteral("fior").contains(a[1].toLower());
 }
 
+// A word of the command line as it may appear in the one line of an error: control characters
+// (a line break in a quoted argument, say) are shown as "?".
+QString oneLine(QString text) {
+    for (QChar &c : text)
+        if (c.category() == QChar::Other_Control)
+            c = u'?';
+    return text;
+}
+
 bool hasKey(const QStringList &tokens, const QString &key) {
     for (const QString &t : tokens)
         if (t.compare(key, Qt::CaseInsensitive) == 0)
@@ -141,7 +150,7 @@ Request parseArguments(const QStringList &arguments) {
         return invalid(QStringLiteral("a report needs both /r FORMAT and /o FILE"));
     request.reportFormat = reportFormatIndex(format);
     if (request.reportFormat < 0)
-        return invalid(QStringLiteral("unknown report format \"") + format +
+        return invalid(QStringLiteral("unknown report format \"") + oneLine(format) +
                        QStringLiteral("\" (use html, pdf, csv, text or xlsx)"));
     if (request.scanPath.isEmpty() == request.scanFile.isEmpty())
         return invalid(request.scanPath.isEmpty()
