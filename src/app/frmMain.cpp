@@ -26,6 +26,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QStorageInfo>
 #include <QStyle>
@@ -151,8 +152,7 @@ frmMain::frmMain(Prompts *prompts, QWidget *parent)
                    std::min(static_cast<int>(3200 / tpp), room.height()) -
                        frameGeometry().height() + height());
     resize(static_cast<int>(14400 / tpp), static_cast<int>(9600 / tpp));
-    setSplitterLeft(static_cast<int>(m_settings.chMain_Left) -
-                    static_cast<int>(lblBar->width() * tpp));
+    setSplitterLeft(fittedChartLeft() - static_cast<int>(lblBar->width() * tpp));
     cboStartPath->setEditText(QStringLiteral("/"));
 }
 
@@ -189,36 +189,55 @@ void frmMain::reselectRows() {
         fgTree.select(r, TreeCol::Name, r, TreeCol::Bytes);
 }
 
-// The design widths suit a small interface font; the desktop's may be larger. All of them grow
-// by one factor, enough that the header labels and a size of 999,999.99 with its unit show
-// whole, so the columns keep their proportions.
+// The design widths suit a small interface font; the desktop's may be larger. The size, unit
+// and file-count columns grow as far as their header labels and a bold size of 999,999.99 with
+// its unit need to show whole; the others grow with the font's line height (the design's font
+// has lines of 13 pixels), the name column taking any spare room besides.
 void frmMain::fitColumnsToFont() {
     const double tpp = twipsPerPixel();
     const OutlineGridView &view = *fgTreeView;
-    const QString size = QLocale().toString(999999.99, 'f', 2);
-    const QString files = QLocale().toString(9999999);
+    // As the grid shows them: grouped, even in a locale that leaves out group separators.
+    QLocale locale;
+    locale.setNumberOptions(locale.numberOptions() & ~QLocale::OmitGroupSeparator);
+    const QString size = locale.toString(999999.99, 'f', 2);
+    const QString files = locale.toString(9999999);
     int unit = 0;
     for (const char *text : {"B", "KB", "MB", "GB"})
         unit = std::max(unit, view.cellWidthFor(QString::fromLatin1(text), true));
     // Root rows are bold, so their widths count.
-    const std::array<std::pair<int, int>, 3> needed{{
-        {TreeCol::Size,
-         std::max(view.cellWidthFor(size, true), view.headerWidthFor(QStringLiteral("Size")))},
-        {TreeCol::Unit, unit},
-        {TreeCol::Files, std::max(view.cellWidthFor(files, true),
-                                  view.headerWidthFor(QStringLiteral("# of Files")))},
-    }};
-    double factor = 1;
-    for (const auto &[col, px] : needed)
-        factor =
-            std::max(factor, px * tpp / Settings::DefaultColWidths[static_cast<std::size_t>(col)]);
+    std::array<int, Settings::ColumnCount> needed{}; // pixels
+    needed[TreeCol::Size] =
+        std::max(view.cellWidthFor(size, true), view.headerWidthFor(QStringLiteral("Size")));
+    needed[TreeCol::Unit] = unit;
+    needed[TreeCol::Files] =
+        std::max(view.cellWidthFor(files, true), view.headerWidthFor(QStringLiteral("# of Files")));
+    const double growth = std::max(1.0, view.fontMetrics().height() / 13.0);
     for (int c = 0; c < Settings::ColumnCount; ++c) {
-        auto &w = m_fittedColWidths[static_cast<std::size_t>(c)];
-        w = static_cast<std::int32_t>(
-            std::ceil(Settings::DefaultColWidths[static_cast<std::size_t>(c)] * factor));
+        const auto i = static_cast<std::size_t>(c);
+        auto &w = m_fittedColWidths[i];
+        w = needed[i] > 0
+                ? std::max(Settings::DefaultColWidths[i],
+                           static_cast<std::int32_t>(std::ceil(needed[i] * tpp)))
+                : static_cast<std::int32_t>(std::ceil(Settings::DefaultColWidths[i] * growth));
         if (c < fgTree.cols())
             fgTree.setColWidth(c, w);
     }
+}
+
+// The chart's left edge (twips) that leaves the tree room for the name, size, unit and file
+// count at their fitted widths, as the design's edge did at the design's widths; never left of
+// the design's edge, and never past the middle of the window, so the chart keeps half of it.
+int frmMain::fittedChartLeft() const {
+    const double tpp = twipsPerPixel();
+    double tree = 0; // twips
+    for (int c : {TreeCol::Name, TreeCol::Size, TreeCol::Unit, TreeCol::Files})
+        tree += m_fittedColWidths[static_cast<std::size_t>(c)];
+    tree += (fgTreeView->verticalScrollBar()->sizeHint().width() + 2 * fgTreeView->frameWidth() +
+             lblBar->width()) *
+            tpp;
+    const double designed = Settings().chMain_Left;
+    const double half = width() * tpp / 2;
+    return static_cast<int>(std::lround(std::max(designed, std::min(tree, half))));
 }
 
 void frmMain::buildTopBand(QWidget *band) {

@@ -273,6 +273,7 @@ private:
 
     void buildTopBand(QWidget *band);
     void fitColumnsToFont();
+    int fittedChartLeft() const;
     void beginWalkFigures(int root, std::chrono::steady_clock::time_point start);
     void endWalkFigures();
     QString unreadableNote() const;

@@ -47,7 +47,13 @@ void frmMain::LoadINI() {
         } else if (setting.holds(&Settings::chMain_Left)) {
             // The chart's left edge, then its width: a chart hidden now keeps that width for
             // when it is shown again, and for the next exit. Then the splitter meets the
-            // chart's left edge.
+            // chart's left edge. Without a stored edge, the tree gets the room its columns
+            // take at the widths that fit the interface font.
+            if (basInitEntry::ReadIniEntry(QString::fromLatin1(setting.section),
+                                           QString::fromLatin1(setting.key), QString(), m_iniPath)
+                    .trimmed()
+                    .isEmpty())
+                s.chMain_Left = static_cast<float>(fittedChartLeft());
             const double tpp = twipsPerPixel();
             chMain->setGeometry(static_cast<int>(std::lround(s.chMain_Left / tpp)), chMain->y(),
                                 static_cast<int>(std::lround(s.chMain_Width / tpp)),

@@ -69,7 +69,10 @@ QFont OutlineGridView::fontOf(int row, int col) const {
 }
 
 int OutlineGridView::cellWidthFor(const QString &text, bool bold) const {
-    QFont font = m_cellFont;
+    // From the look as it is now: the cell font follows a new look only at the next paint.
+    QFont font = this->font();
+    if (const QString &family = m_model->look().fontName; !family.isEmpty())
+        font.setFamily(family);
     font.setBold(bold);
     // Padding on both sides, the grid line and one pixel to spare for rounding.
     return QFontMetrics(font).horizontalAdvance(text) + 2 * TextPadding + 2;

@@ -4,11 +4,13 @@
 #include "ChartView.h"
 #include "CommandLine.h"
 #include "NativeText.h"
+#include "OutlineGridView.h"
 #include "ScanTree.h"
 #include "basInitEntry.h"
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QHeaderView>
 #include <QProcess>
 #include <QThread>
 
@@ -421,4 +423,28 @@ TEST_F(StartupFixture, ColumnWidthsOutOfRangeAreRepairedToTheirDefaults) {
     form->close();
     EXPECT_EQ(read("Main", "Col0Width"), "3045");
     EXPECT_EQ(read("Main", "Col1Width"), "990");
+}
+
+// On a first start the splitter leaves the tree room for the name, size, unit and file count
+// at the widths that fit the interface font, so no size hides behind the horizontal scroll
+// bar; a stored splitter position still wins.
+TEST_F(StartupFixture, WithoutAStoredSplitterTheTreeShowsItsSizesWhole) {
+    restart();
+    form->show();
+    QCoreApplication::processEvents();
+    const OutlineGridView *view = form->gridView();
+    const QHeaderView *header = view->header();
+    for (int col : {TreeCol::Size, TreeCol::Unit, TreeCol::Files})
+        EXPECT_LE(header->sectionViewportPosition(col) + header->sectionSize(col),
+                  view->viewport()->width())
+            << col;
+    EXPECT_GT(form->chartView()->width(), form->width() / 3); // the chart keeps its room
+    form->close();
+
+    writeIni("[Main]\nchMain_Left=6000\n");
+    restart();
+    form->show();
+    QCoreApplication::processEvents();
+    const double tpp = form->twipsPerPixel();
+    EXPECT_NEAR(form->chartView()->x() * tpp, 6000, 2 * tpp);
 }
