@@ -41,6 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         FUZZ_CHECK(!request.scanPath.isEmpty() || !request.scanFile.isEmpty());
     }
     if (request.mode == Mode::Invalid)
-        FUZZ_CHECK(!request.error.isEmpty() && !request.error.contains(u'\n'));
+        FUZZ_CHECK(!request.error.isEmpty() &&
+                   CommandLine::errorLine(request.error).count('\n') == 1);
     return 0;
 }

@@ -17,15 +17,6 @@ bool startsWithKey(const QString &a) {
     return a.size() >= 2 && a[0] == u'/' && QStringLiteral("fior").contains(a[1].toLower());
 }
 
-// A word of the command line as it may appear in the one line of an error: control characters
-// (a line break in a quoted argument, say) are shown as "?".
-QString oneLine(QString text) {
-    for (QChar &c : text)
-        if (c.category() == QChar::Other_Control)
-            c = u'?';
-    return text;
-}
-
 bool hasKey(const QStringList &tokens, const QString &key) {
     for (const QString &t : tokens)
         if (t.compare(key, Qt::CaseInsensitive) == 0)
@@ -150,7 +141,7 @@ Request parseArguments(const QStringList &arguments) {
         return invalid(QStringLiteral("a report needs both /r FORMAT and /o FILE"));
     request.reportFormat = reportFormatIndex(format);
     if (request.reportFormat < 0)
-        return invalid(QStringLiteral("unknown report format \"") + oneLine(format) +
+        return invalid(QStringLiteral("unknown report format \"") + format +
                        QStringLiteral("\" (use html, pdf, csv, text or xlsx)"));
     if (request.scanPath.isEmpty() == request.scanFile.isEmpty())
         return invalid(request.scanPath.isEmpty()
@@ -159,6 +150,14 @@ Request parseArguments(const QStringList &arguments) {
                            : QStringLiteral("a report takes either /f PATH or /i FILE, not both"));
     request.mode = Request::Mode::Report;
     return request;
+}
+
+QByteArray errorLine(const QString &message) {
+    QString line = QStringLiteral("cairnmeter: ") + message;
+    for (QChar &c : line)
+        if (c.category() == QChar::Other_Control)
+            c = u'?';
+    return NativeText::encode(line) + '\n';
 }
 
 QString usageText() {

@@ -37,6 +37,10 @@ Request parseArguments(const QStringList &arguments);
 
 /// The usage text, ending in a line break.
 QString usageText();
+/// The line that reports `message` on standard error, with its end: the program's name first,
+/// and control characters (a line break in a quoted argument, say) shown as "?", so that it
+/// stays one line whatever the arguments held.
+QByteArray errorLine(const QString &message);
 
 /// The arguments as one text, as a shell hands a command line to a program: joined with
 /// blanks. Every argument but a key itself ("/f", "/i", "/r", "/o", or such a key with "=" or

@@ -1,6 +1,7 @@
 #include "HeadlessReport.h"
 
 #include "AppError.h"
+#include "CommandLine.h"
 #include "HandlerTrap.h"
 #include "NativeText.h"
 #include "Prompts.h"
@@ -47,7 +48,7 @@ public:
 };
 
 void say(const QString &line) {
-    std::fprintf(stderr, "cairnmeter: %s\n", NativeText::encode(line).constData());
+    std::fputs(CommandLine::errorLine(line).constData(), stderr);
     std::fflush(stderr);
 }
 

@@ -274,6 +274,7 @@ private:
     void buildTopBand(QWidget *band);
     void fitColumnsToFont();
     int fittedChartLeft() const;
+    bool mayOverwrite(const QString &fileName);
     void beginWalkFigures(int root, std::chrono::steady_clock::time_point start);
     void endWalkFigures();
     QString unreadableNote() const;

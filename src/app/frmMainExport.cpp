@@ -114,6 +114,17 @@ void frmMain::mnuExpRep_Click(int Index) {
 
 // Steps 4 to 15 of an export in `format`; `line` follows the steps. False when it ended
 // without writing (cancel, or the over-write question answered No).
+// Whether `fileName` may be written: it names nothing yet (not even a dangling link), or the
+// user agrees to replace it.
+bool frmMain::mayOverwrite(const QString &fileName) {
+    if (!QFileInfo::exists(fileName) && !QFileInfo(fileName).isSymLink())
+        return true;
+    return m_prompts.message(
+               this, fileName + QStringLiteral("\nFile exists. Would you like to over-write?"),
+               QStringLiteral("Over-write File?"), Prompts::Icon::Exclamation,
+               Prompts::Buttons::YesNo, Prompts::No) == Prompts::Yes;
+}
+
 bool frmMain::exportReport(const ReportFormat &format, BusyPointer &busy, int &line) {
     line = 4;
     const bool selectionAllowsChart = selectionHasChart(fgTree);
@@ -140,17 +151,11 @@ bool frmMain::exportReport(const ReportFormat &format, BusyPointer &busy, int &l
     if (fileName.trimmed().isEmpty())
         return false;
     line = 9;
-    if (QFileInfo::exists(fileName) || QFileInfo(fileName).isSymLink()) {
-        const Prompts::Answer answer = m_prompts.message(
-            this, fileName + QStringLiteral("\nFile exists. Would you like to over-write?"),
-            QStringLiteral("Over-write File?"), Prompts::Icon::Exclamation, Prompts::Buttons::YesNo,
-            Prompts::No);
-        if (answer != Prompts::Yes) {
-            m_prompts.message(this, QStringLiteral("The file was not generated."),
-                              QStringLiteral("File write aborted"), Prompts::Icon::Information);
-            return false;
-        }
-        // The old report stays until the new one is complete; the rename below replaces it.
+    // The old report stays until the new one is complete; the rename below replaces it.
+    if (!mayOverwrite(fileName)) {
+        m_prompts.message(this, QStringLiteral("The file was not generated."),
+                          QStringLiteral("File write aborted"), Prompts::Icon::Information);
+        return false;
     }
     busy.set();
     yieldOnce();

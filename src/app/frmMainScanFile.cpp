@@ -136,14 +136,8 @@ void frmMain::mnuSaveScan_Click() {
             if (fileName.trimmed().isEmpty())
                 return;
             trap.line = 3;
-            if (QFileInfo::exists(fileName)) {
-                const Prompts::Answer answer = m_prompts.message(
-                    this, fileName + QStringLiteral("\nFile exists. Would you like to over-write?"),
-                    QStringLiteral("Over-write File?"), Prompts::Icon::Exclamation,
-                    Prompts::Buttons::YesNo, Prompts::No);
-                if (answer != Prompts::Yes)
-                    return;
-            }
+            if (!mayOverwrite(fileName))
+                return;
             trap.line = 4;
             EnObjs2(false);
             busy.set();

@@ -33,7 +33,7 @@ int main(int argc, char **argv) {
                     CAIRNMETER_VERSION_PATCH);
         return 0;
     case Mode::Invalid:
-        std::fprintf(stderr, "cairnmeter: %s\n", NativeText::encode(request.error).constData());
+        std::fputs(CommandLine::errorLine(request.error).constData(), stderr);
         return 1;
     case Mode::Report: {
         HeadlessReport::prepare();

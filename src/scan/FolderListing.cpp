@@ -40,6 +40,14 @@ FolderReader::FolderReader()
 
 FolderReader::~FolderReader() = default;
 
+void FolderReader::readAs(const FolderReader &other) {
+    openDir = other.openDir;
+    readDir = other.readDir;
+    statAt = other.statAt;
+    pattern = other.pattern;
+    diskUsage = other.diskUsage;
+}
+
 int FolderReader::openDirectory(int dirFd, const char *name) {
     return ::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
 }

@@ -61,6 +61,9 @@ public:
 
     FolderReader();
     ~FolderReader();
+    /// Reads as `other` does: its system calls, pattern and basis, not its progress call,
+    /// which belongs to the thread that reads (as does each reader's buffer).
+    void readAs(const FolderReader &other);
     FolderReader(const FolderReader &) = delete;
     FolderReader &operator=(const FolderReader &) = delete;
 

@@ -81,11 +81,7 @@ struct ThreadUsage {
 FolderReadAhead::FolderReadAhead(const FolderReader &calls, QSet<QByteArray> pseudoBelow,
                                  Options options)
     : m_pseudoBelow(std::move(pseudoBelow)), m_options(options) {
-    m_calls.openDir = calls.openDir;
-    m_calls.readDir = calls.readDir;
-    m_calls.statAt = calls.statAt;
-    m_calls.pattern = calls.pattern;
-    m_calls.diskUsage = calls.diskUsage;
+    m_calls.readAs(calls);
     const int cores = static_cast<int>(std::thread::hardware_concurrency());
     if (m_options.workers > 0) {
         m_cpuWorkers = m_options.workers;
@@ -146,16 +142,9 @@ bool FolderReadAhead::take(const FolderPtr &folder, FolderListing &out, FolderRe
         m_wanted = folder;
         while (folder->state != Folder::State::Listed) {
             // Rather than wait idle, the walk reads a folder it will need later, if any waits.
-            FolderPtr other;
-            if (m_bytes < m_options.memoryCap) {
-                while (!m_stack.empty() && m_stack.back()->state != Folder::State::Pending)
-                    m_stack.pop_back();
-                if (!m_stack.empty()) {
-                    other = std::move(m_stack.back());
-                    m_stack.pop_back();
-                    other->state = Folder::State::Reading;
-                }
-            }
+            FolderPtr other = popPending();
+            if (other)
+                other->state = Folder::State::Reading;
             const bool waited =
                 !other && m_folderDone.wait_for(lock, poll) == std::cv_status::timeout;
             if (!other && !waited)
@@ -227,23 +216,26 @@ std::size_t FolderReadAhead::peakReadAheadBytes() const {
     return m_peakBytes;
 }
 
-// The folder the walk waits for comes first; then, within the number allowed to read at once
-// and the memory cap, the folder found last.
+// The folder found last that still waits to be read, within the memory cap; null when none
+// does. Called with the lock held.
+FolderReadAhead::FolderPtr FolderReadAhead::popPending() {
+    if (m_bytes >= m_options.memoryCap)
+        return nullptr;
+    while (!m_stack.empty() && m_stack.back()->state != Folder::State::Pending)
+        m_stack.pop_back(); // the walk read it itself
+    if (m_stack.empty())
+        return nullptr;
+    FolderPtr f = std::move(m_stack.back());
+    m_stack.pop_back();
+    return f;
+}
+
+// Within the number allowed to read at once, the folder found last.
 FolderReadAhead::FolderPtr FolderReadAhead::nextFolder(std::unique_lock<std::mutex> &lock) {
     for (;;) {
         if (m_stopping)
             return nullptr;
-        FolderPtr f;
-        if (m_wanted && m_wanted->state == Folder::State::Pending) {
-            f = m_wanted;
-        } else if (m_running < m_activeLimit && m_bytes < m_options.memoryCap) {
-            while (!m_stack.empty() && m_stack.back()->state != Folder::State::Pending)
-                m_stack.pop_back();
-            if (!m_stack.empty()) {
-                f = std::move(m_stack.back());
-                m_stack.pop_back();
-            }
-        }
+        FolderPtr f = m_running < m_activeLimit ? popPending() : nullptr;
         if (f) {
             f->state = Folder::State::Reading;
             ++m_running;
@@ -255,11 +247,7 @@ FolderReadAhead::FolderPtr FolderReadAhead::nextFolder(std::unique_lock<std::mut
 
 void FolderReadAhead::work() {
     FolderReader reader;
-    reader.openDir = m_calls.openDir;
-    reader.readDir = m_calls.readDir;
-    reader.statAt = m_calls.statAt;
-    reader.pattern = m_calls.pattern;
-    reader.diskUsage = m_calls.diskUsage;
+    reader.readAs(m_calls);
     reader.onProgress = [this] {
         if (m_stopFlag.load(std::memory_order_relaxed))
             throw Stopped{};
@@ -279,13 +267,13 @@ void FolderReadAhead::work() {
             --m_running;
             return;
         }
+        const ThreadUsage after = measure ? ThreadUsage::now() : ThreadUsage();
         lock.lock();
         --m_running;
         if (measure) {
             // Only a folder whose reading slept waited on anything: the rest of the wall time
             // of one that did not went to other threads or, in a virtual machine, to other
             // machines, and more threads would not win it back.
-            const ThreadUsage after = ThreadUsage::now();
             const double cpu = after.cpu - before.cpu;
             const double waited =
                 after.sleeps > before.sleeps ? std::max(0.0, after.wall - before.wall - cpu) : 0;

@@ -18,14 +18,15 @@
 /// Lists folders ahead of a walk on worker threads: each folder is opened, read and its files
 /// sized there, while the walk's own thread takes the finished listings in its own order and
 /// turns them into rows. Workers list a folder's subfolders as soon as the folder is listed,
-/// the most recently found first (so they keep close to the walk's depth-first order), and
-/// always take next the folder the walk waits for.
+/// the most recently found first (so they keep close to the walk's depth-first order). The walk
+/// reads a folder it needs that no worker has begun itself, and while a worker reads the one it
+/// needs, it reads others waiting rather than sit idle.
 ///
 /// A worker opens a folder relative to its parent's descriptor, which the parent keeps while
 /// subfolders of it remain to be opened and at most MaxHeldDescriptors are held; otherwise the
 /// folder is reached one name at a time from the nearest folder above it that holds one (or
 /// from the start folder), never through a link. Listings read ahead and not yet taken are
-/// kept within a memory cap; above it, workers only read the folder the walk waits for.
+/// kept within a memory cap; above it, only the walk reads, and only the folders it needs.
 class FolderReadAhead {
 public:
     struct Folder;
@@ -76,7 +77,6 @@ public:
     std::size_t peakHeldDescriptors() const;
     /// The most bytes of listings read ahead at once.
     std::size_t peakReadAheadBytes() const;
-    int workerCount() const { return static_cast<int>(m_threads.size()); }
 
 private:
     struct Stopped {};
@@ -91,7 +91,7 @@ private:
     std::condition_variable m_folderDone; // a folder has been listed
     std::vector<FolderPtr> m_stack;       // folders to read, the next on top
     std::vector<Folder *> m_holders;      // folders holding a descriptor
-    FolderPtr m_wanted;                   // the folder the walk waits for
+    FolderPtr m_wanted;                   // the folder the walk waits for a worker to list
     std::size_t m_bytes = 0, m_peakBytes = 0;
     std::size_t m_held = 0, m_peakHeld = 0;
     int m_running = 0;     // workers reading a folder
@@ -106,6 +106,7 @@ private:
 
     void work();
     FolderPtr nextFolder(std::unique_lock<std::mutex> &lock);
+    FolderPtr popPending();
     void readFolder(const FolderPtr &folder, FolderReader &reader, bool byWalk);
     int reach(Folder &folder);
     bool isPseudo(const Folder &folder) const;

@@ -48,6 +48,9 @@ int Read(ScanTree &tree, std::FILE *stream, Info *info = nullptr, int depthLimit
 
 /// The key of a saved files row's file count.
 inline constexpr char FilesKey[] = "cairnmeter_files";
+/// The metadata key that says a scan counted the space used on disk (value "disk"); its sizes
+/// are then written as "dsize", ncdu's key for that space, rather than "asize".
+inline constexpr char BasisKey[] = "cairnmeter_size_basis";
 /// The name of a saved files row's entry.
 inline constexpr char FilesEntryName[] = "<Files>";
 

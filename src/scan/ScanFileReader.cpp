@@ -131,14 +131,15 @@ public:
             return true;
         const std::string_view key(text, length);
         if (m_inEntry) {
-            m_entryKey = key == "name"       ? EntryKey::Name
-                         : key == "asize"    ? EntryKey::Size
-                         : key == "excluded" ? EntryKey::Excluded
-                         : key == FilesKey   ? EntryKey::Files
-                                             : EntryKey::Other;
+            m_entryKey = key == "name"                              ? EntryKey::Name
+                         : key == (m_diskBasis ? "dsize" : "asize") ? EntryKey::Size
+                         : key == "excluded"                        ? EntryKey::Excluded
+                         : key == FilesKey                          ? EntryKey::Files
+                                                                    : EntryKey::Other;
         } else {
             m_metaKey = key == "progname"    ? MetaKey::Program
                         : key == "timestamp" ? MetaKey::Time
+                        : key == BasisKey    ? MetaKey::Basis
                                              : MetaKey::Other;
         }
         return true;
@@ -226,7 +227,7 @@ public:
 private:
     enum class Kind { Unsigned, Negative, Fraction, Text, Other };
     enum class EntryKey { Name, Size, Excluded, Files, Other };
-    enum class MetaKey { Program, Time, Other };
+    enum class MetaKey { Program, Time, Basis, Other };
 
     struct Dir {
         int row = -1;
@@ -254,6 +255,7 @@ private:
     int m_skip = 0;
     EntryKey m_entryKey = EntryKey::Other;
     MetaKey m_metaKey = MetaKey::Other;
+    bool m_diskBasis = false; // the file says its sizes are the space used on disk
     Entry m_entry;
     std::vector<Dir> m_dirs;
 
@@ -296,6 +298,8 @@ private:
         if (m_inMeta) {
             if (m_metaKey == MetaKey::Program && kind == Kind::Text)
                 m_info.program = QString::fromUtf8(text);
+            else if (m_metaKey == MetaKey::Basis)
+                m_diskBasis = kind == Kind::Text && text == "disk";
             else if (m_metaKey == MetaKey::Time && kind == Kind::Unsigned &&
                      number < (Sum(1) << 40))
                 m_info.written = QDateTime::fromSecsSinceEpoch(static_cast<qint64>(number));
@@ -317,8 +321,9 @@ private:
                 number > static_cast<Sum>(std::numeric_limits<qint64>::max()))
                 return stop(QStringLiteral("The scan file holds a size or count out of range "
                                            "(\"%1\" of an entry).")
-                                .arg(m_entryKey == EntryKey::Size ? QStringLiteral("asize")
-                                                                  : QLatin1StringView(FilesKey)));
+                                .arg(m_entryKey == EntryKey::Size
+                                         ? QLatin1StringView(m_diskBasis ? "dsize" : "asize")
+                                         : QLatin1StringView(FilesKey)));
             (m_entryKey == EntryKey::Size ? m_entry.size : m_entry.files) = number;
             (m_entryKey == EntryKey::Size ? m_entry.sized : m_entry.counted) = true;
             return true;
@@ -381,6 +386,8 @@ private:
                 dir.row = m_tree.AddTreeRow(QString::fromUtf8(path), 0, RowKind::ScanFile, Fixed(),
                                             true, Fixed());
                 m_grid.setRowDataBytes(dir.row, path);
+                if (m_diskBasis)
+                    ScanTree::setBasisOfRoot(m_grid, dir.row, 1);
                 rootRow = dir.row;
                 dir.level = 1;
             } else {
@@ -430,9 +437,13 @@ int Open(ScanTree &tree, const QString &fileName, Info *infoOut, int depthLimit)
     const QByteArray native = NativeText::encode(fileName);
     std::unique_ptr<std::FILE, int (*)(std::FILE *)> file(std::fopen(native.constData(), "rb"),
                                                           &std::fclose);
-    if (!file)
-        throw AppError(errno, QStringLiteral("Could not open ") + fileName + QStringLiteral(": ") +
-                                  QString::fromLocal8Bit(std::strerror(errno)));
+    if (!file) {
+        // The reason in words: an errno value is no number of the program's own errors.
+        const int error = errno;
+        throw AppError(AppError::InvalidScanFile, QStringLiteral("Could not open ") + fileName +
+                                                      QStringLiteral(": ") +
+                                                      qt_error_string(error));
+    }
     const int root = Read(tree, file.get(), &info, depthLimit);
     if (infoOut) {
         *infoOut = info;

@@ -79,8 +79,12 @@ public:
                      QByteArray::number(CAIRNMETER_VERSION_MINOR) + '.' +
                      QByteArray::number(CAIRNMETER_VERSION_PATCH));
         m_out.append("\",\"timestamp\":")
-            .append(QByteArray::number(QDateTime::currentSecsSinceEpoch()))
-            .append("},\n");
+            .append(QByteArray::number(QDateTime::currentSecsSinceEpoch()));
+        const bool disk = ScanTree::basisOfRoot(m_grid, rootRow) == 1;
+        m_sizeKey = disk ? "dsize" : "asize";
+        if (disk)
+            m_out.append(",\"").append(BasisKey).append("\":\"disk\"");
+        m_out.append("},\n");
         folderHead(rootRow, true);
         // The walk keeps its own stack: the next child to write at each open folder.
         std::vector<int> next{m_grid.firstChild(rootRow)};
@@ -119,6 +123,7 @@ private:
     const OutlineGrid &m_grid;
     QSaveFile m_file;
     QByteArray m_out;
+    const char *m_sizeKey = "asize";
 
     void folderHead(int row, bool root) {
         m_out.append("[{\"name\":");
@@ -130,7 +135,8 @@ private:
         const auto files = m_tree.cellValue(row, TreeCol::Files).whole();
         if (bytes == 0 && files == 0)
             return; // every folder gets its files row back when opened
-        m_out.append(",\n{\"name\":\"").append(FilesEntryName).append("\",\"asize\":");
+        m_out.append(",\n{\"name\":\"").append(FilesEntryName).append("\",\"");
+        m_out.append(m_sizeKey).append("\":");
         appendNumber(m_out, bytes);
         m_out.append(",\"").append(FilesKey).append("\":");
         appendNumber(m_out, files);

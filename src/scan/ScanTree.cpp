@@ -262,11 +262,16 @@ void ScanTree::writeValue(int row, int col, Fixed value) {
     m_grid.setFixedValue(row, col, value.raw());
 }
 
-Fixed ScanTree::resumTopSize() {
-    m_topSizeInUnit = false;
+Fixed ScanTree::sumOfRootSizes() const {
     Fixed sum;
     for (int c = m_grid.firstChild(TopRow); c >= 0; c = m_grid.nextSibling(c))
         sum += cellValue(c, TreeCol::Size);
+    return sum;
+}
+
+Fixed ScanTree::resumTopSize() {
+    m_topSizeInUnit = false;
+    const Fixed sum = sumOfRootSizes();
     writeValue(TopRow, TreeCol::Size, sum);
     return sum;
 }
@@ -294,9 +299,8 @@ void ScanTree::carryNewRow(int row, std::array<Fixed, 3> values) {
         try {
             int from = 0;
             if (parent == TopRow && m_topSizeInUnit) {
-                Fixed sum;
-                for (int c = m_grid.firstChild(TopRow); c >= 0; c = m_grid.nextSibling(c))
-                    sum += cellValue(c, TreeCol::Size);
+                // A root's own new size waits among the writes (unless it is the new row).
+                const Fixed sum = sumOfRootSizes() + (first ? Fixed() : delta[0]);
                 writes.push_back({TopRow, TreeCol::Size, sum});
                 resumTop = true;
                 from = 1;

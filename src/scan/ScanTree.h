@@ -163,6 +163,7 @@ private:
     void carryNewRow(int row, std::array<Fixed, 3> values);
     AppError totalOverflowOf(int row) const;
     Fixed resumTopSize();
+    Fixed sumOfRootSizes() const;
     void reportError(const std::exception &error);
     Fixed previousValue() const;
     void writeValue(int row, int col, Fixed value);

@@ -185,7 +185,6 @@ void mdlFileSearch::enterFolder(int fd, int level, int folderRow, int openError)
     frame.level = level;
     frame.folderRow = folderRow;
     frame.pathLength = m_path.size();
-    frame.listing.error = openError;
     m_frames.push_back(std::move(frame));
     if (fd < 0) {
         if (openError != 0)

@@ -79,8 +79,8 @@ TEST(CommandLineTest, ReportRequestsNeedAFormatAFileAndAPath) {
     EXPECT_EQ(parseArguments({"/f", "/srv", "/r", "xls", "/o", "x"}).error,
               "unknown report format \"xls\" (use html, pdf, csv, text or xlsx)");
     // The error is one line on standard error, whatever the format's text holds.
-    EXPECT_EQ(parseArguments({"/f", "/srv", "/r", "c\n\nsv\t", "/o", "x"}).error,
-              "unknown report format \"c??sv\" (use html, pdf, csv, text or xlsx)");
+    EXPECT_EQ(errorLine(parseArguments({"/f", "/srv", "/r", "c\n\nsv\t", "/o", "x"}).error),
+              "cairnmeter: unknown report format \"c??sv\" (use html, pdf, csv, text or xlsx)\n");
     EXPECT_EQ(parseArguments({"/f", "/srv", "/r", "csv"}).mode, Mode::Invalid);
     EXPECT_EQ(parseArguments({"/f", "/srv", "/o", "x"}).mode, Mode::Invalid);
     EXPECT_EQ(parseArguments({"/r", "csv", "/o", "x"}).mode, Mode::Invalid);

@@ -66,17 +66,24 @@ TEST_F(ScanFileMenu, SavedFromTheMenuAndOpenedFromTheMenuTheScanComesBackWhole) 
     EXPECT_EQ(prompts.shown.at(0).kind, "save");
     EXPECT_EQ(prompts.shown.at(0).title, "Save Scan As...");
 
-    // Saving over it asks first; No keeps the file as it was.
-    const QByteArray bytes = [&] {
+    // Saving over it asks first; No keeps the file as it was (blank lines added at its end
+    // tell it from what saving again would write).
+    const auto readSaved = [&] {
         QFile f(saved);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }();
-    QFile(saved).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    };
+    const QByteArray bytes = readSaved() + "\n\n";
+    {
+        QFile f(saved);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
     prompts.saveNames << saved;
     prompts.answers = {Prompts::No};
     form->mnuSaveScan_Click();
     ASSERT_FALSE(messages().isEmpty());
     EXPECT_TRUE(messages().last().startsWith("Over-write File?: " + saved));
+    EXPECT_EQ(readSaved(), bytes);
 
     prompts.openNames << saved;
     prompts.shown.clear();

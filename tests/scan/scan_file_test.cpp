@@ -157,6 +157,31 @@ TEST_F(ScanFileTest, ASavedScanOpensWithEveryRowAndTotalExactly) {
     EXPECT_EQ(s.tree.cellValue(ScanTree::TopRow, TreeCol::Bytes), Fixed::fromInt(2 * 5369761852LL));
 }
 
+TEST_F(ScanFileTest, AScanOfTheSpaceOnDiskOpensAsOneAgain) {
+    makeHostileTree(true);
+    s.search.searchParams.SizeBasis = 1;
+    const int scanned = s.scan(base());
+    ScanTree::setBasisOfRoot(s.grid, scanned, 1); // as the scan command marks it
+    s.tree.UpdateRoots();
+    ScanFile::Save(s.tree, scanned, file("disk.json"));
+    const QByteArray text = readAll(file("disk.json"));
+    EXPECT_TRUE(text.contains("\"cairnmeter_size_basis\":\"disk\"")) << text.left(200).data();
+    EXPECT_TRUE(text.contains("\"dsize\":"));
+    EXPECT_FALSE(text.contains("\"asize\":")); // other programs read its sizes as disk space
+
+    const int opened = ScanFile::Open(s.tree, file("disk.json"));
+    EXPECT_EQ(ScanTree::basisOfRoot(s.grid, opened), 1);
+    EXPECT_EQ(totals(opened), totals(scanned));
+    EXPECT_EQ(rowsBelow(opened), rowsBelow(scanned));
+
+    // A scan of the files' sizes stays one.
+    s.search.searchParams.SizeBasis = 0;
+    const int sized = s.scan(base());
+    ScanFile::Save(s.tree, sized, file("size.json"));
+    EXPECT_EQ(ScanTree::basisOfRoot(s.grid, ScanFile::Open(s.tree, file("size.json"))), 0);
+    EXPECT_NE(totals(sized), totals(scanned)); // the two bases differ on this tree
+}
+
 TEST_F(ScanFileTest, FilesWrittenByNcduAndGduOpenAsTheScanOfTheSameTree) {
     makeHostileTree(false);
     const int scanned = s.scan(base());

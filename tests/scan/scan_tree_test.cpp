@@ -318,4 +318,21 @@ TEST_F(ScanTreeModel, TopRowIsReSummedOnceAScanWritesAfterUpdateRoots) {
     EXPECT_EQ(row(1), "-1|Scans|3074|KB|2|3147776|");
 }
 
+TEST_F(ScanTreeModel, ARowBelowARootFirstAfterUpdateRootsCountsInTheTopRow) {
+    tree.InitTreeGrid(); // MB
+    tree.AddTreeRow("/a/", 0, RowKind::Folder, Fixed(), true, Fixed());
+    tree.AddTreeRow("<Files in /a/>", 1, RowKind::Files, Fixed::fromInt(3 * 1048576), false,
+                    Fixed::fromInt(1));
+    settings.Object_Size = 1;
+    tree.SetSizeFactor();
+    tree.UpdateRoots();
+    ASSERT_TRUE(tree.topSizeInCurrentUnit());
+    // The first row written after the change of unit lies below the root, not at its level:
+    // the top row's new sum takes the root's new size (3 + 1, the roots as they stand), not
+    // the one it had.
+    tree.AddTreeRow("more", 1, RowKind::Files, Fixed::fromInt(1024), false, Fixed::fromInt(1));
+    EXPECT_EQ(grid.text(2, 1), "4");
+    EXPECT_EQ(row(1), "-1|Scans|4|KB|2|3146752|");
+}
+
 } // namespace
