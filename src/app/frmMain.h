@@ -269,6 +269,7 @@ private:
     bool m_scanning = false;
     bool m_closeAfterScan = false;
     bool m_dragging = false;
+    int m_splitterWanted = -1; // pixels: where the splitter was put, by the user or the settings
     bool m_closeBoxPressed = false;
 
     void buildTopBand(QWidget *band);

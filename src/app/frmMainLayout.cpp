@@ -53,7 +53,8 @@ int frmMain::splitterLeft() const {
 }
 
 void frmMain::setSplitterLeft(int twips) {
-    lblBar->move(static_cast<int>(std::lround(twips / twipsPerPixel())), lblBar->y());
+    m_splitterWanted = static_cast<int>(std::lround(twips / twipsPerPixel()));
+    lblBar->move(m_splitterWanted, lblBar->y());
     layoutWorkArea();
 }
 
@@ -105,7 +106,9 @@ void frmMain::layoutWorkArea() {
     const int height = std::max(0, workArea->height() - px(50));
     const int barWidth = lblBar->width();
     if (m_chartShown) {
-        double barLeft = lblBar->x() * tpp;
+        // The place last given stays wanted: a window made too narrow for it shows the
+        // splitter further left only until it is wide enough again.
+        double barLeft = (m_splitterWanted >= 0 ? m_splitterWanted : lblBar->x()) * tpp;
         if (!(barLeft > 500 && barLeft < W - 500))
             barLeft = W - 500;
         lblBar->setGeometry(px(barLeft), top, barWidth, height);
@@ -117,8 +120,10 @@ void frmMain::layoutWorkArea() {
         placeCloseBox();
     } else {
         const double p = W - chMain->width() * tpp - barWidth * tpp;
-        if (p > 500 && p < W - 500)
-            lblBar->move(px(p), top);
+        if (p > 500 && p < W - 500) {
+            m_splitterWanted = px(p);
+            lblBar->move(m_splitterWanted, top);
+        }
         fgTreeView->setGeometry(gridLeft, top, std::max(0, workArea->width() - px(100)), height);
     }
 }
@@ -192,7 +197,8 @@ void frmMain::lblBar_MouseMove(int xInBar) {
     const double proposed = (lblBar->x() + xInBar) * tpp;
     if (!(proposed > 500 && proposed < frameGeometry().width() * tpp - 500))
         return;
-    lblBar->move(static_cast<int>(std::lround(proposed / tpp)), lblBar->y());
+    m_splitterWanted = static_cast<int>(std::lround(proposed / tpp));
+    lblBar->move(m_splitterWanted, lblBar->y());
     const int gridWidth = lblBar->x();
     fgTreeView->setGeometry(0, fgTreeView->y(), gridWidth, fgTreeView->height());
     chMain->setGeometry(gridWidth + lblBar->width(), chMain->y(),

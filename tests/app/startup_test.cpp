@@ -448,3 +448,24 @@ TEST_F(StartupFixture, WithoutAStoredSplitterTheTreeShowsItsSizesWhole) {
     const double tpp = form->twipsPerPixel();
     EXPECT_NEAR(form->chartView()->x() * tpp, 6000, 2 * tpp);
 }
+
+// A window made narrower than the splitter allows moves the splitter left; made wide again, the
+// splitter goes back where it was put.
+TEST_F(StartupFixture, TheSplitterComesBackWhenTheWindowGrowsAgain) {
+    restart();
+    form->resize(1200, 700);
+    form->show();
+    QCoreApplication::processEvents();
+    const double tpp = form->twipsPerPixel();
+    const int placed = static_cast<int>((1200 - 300) * tpp); // well right of the middle
+    form->setSplitterLeft(placed);
+    QCoreApplication::processEvents();
+    ASSERT_NEAR(form->splitterLeft(), placed, tpp);
+    form->resize(700, 700);
+    QCoreApplication::processEvents();
+    ASSERT_LT(form->splitterLeft(), placed - 1000); // the chart keeps its least room
+    form->resize(1200, 700);
+    QCoreApplication::processEvents();
+    EXPECT_NEAR(form->splitterLeft(), placed, tpp);
+    EXPECT_NEAR(form->chartView()->x(), form->gridView()->width() + 4, 8); // laid out anew
+}
