@@ -19,6 +19,13 @@ void frmMain::LoadINI() {
     Settings &s = m_settings;
     // Each view setting takes effect as soon as it is read, so that an error further on leaves
     // what was read before it in effect.
+    // Whether the file holds a value for the setting (rather than the default standing in).
+    const auto inFile = [this](const SettingsCatalogue::Setting &setting) {
+        return !basInitEntry::ReadIniEntry(QString::fromLatin1(setting.section),
+                                           QString::fromLatin1(setting.key), QString(), m_iniPath)
+                    .trimmed()
+                    .isEmpty();
+    };
     SettingsCatalogue::load(s, m_iniPath, [&](const SettingsCatalogue::Setting &setting) {
         m_settingRead[SettingsCatalogue::indexOf(setting)] = true;
         if (setting.holds(&Settings::Disp_Chart)) {
@@ -38,10 +45,7 @@ void frmMain::LoadINI() {
             // A width the file holds wins; without one the column keeps the width that fits
             // the interface font.
             auto &width = s.ColWidth[static_cast<std::size_t>(c)];
-            if (basInitEntry::ReadIniEntry(QString::fromLatin1(setting.section),
-                                           QString::fromLatin1(setting.key), QString(), m_iniPath)
-                    .trimmed()
-                    .isEmpty())
+            if (!inFile(setting))
                 width = m_fittedColWidths[static_cast<std::size_t>(c)];
             fgTree.setColWidth(c, width);
         } else if (setting.holds(&Settings::chMain_Left)) {
@@ -49,10 +53,7 @@ void frmMain::LoadINI() {
             // when it is shown again, and for the next exit. Then the splitter meets the
             // chart's left edge. Without a stored edge, the tree gets the room its columns
             // take at the widths that fit the interface font.
-            if (basInitEntry::ReadIniEntry(QString::fromLatin1(setting.section),
-                                           QString::fromLatin1(setting.key), QString(), m_iniPath)
-                    .trimmed()
-                    .isEmpty())
+            if (!inFile(setting))
                 s.chMain_Left = static_cast<float>(fittedChartLeft());
             const double tpp = twipsPerPixel();
             chMain->setGeometry(static_cast<int>(std::lround(s.chMain_Left / tpp)), chMain->y(),
