@@ -96,8 +96,9 @@ double benchPdf(int rows, const QString &path) {
     PdfConverter converter;
     view.syncWithModel();
     const int shown = view.visibleRowCount();
-    const double s = timed(
-        "pdf", [&] { return GridExport::GridToPDF(view, chart, layout, converter, path, true); });
+    const double s = timed("pdf", [&] {
+        return GridExport::GridToPDF(view, chart.picture(), layout, converter, path, true);
+    });
     std::printf("pdf_rows=%d pdf_pages=%d pdf_bytes=%lld\n", shown, layout.pageCount(),
                 static_cast<long long>(QFileInfo(path).size()));
     return s;

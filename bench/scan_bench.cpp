@@ -57,7 +57,7 @@ ScanResult scanOnce(const QString &path, const QString &pattern, bool disk, int 
     search.searchParams.Recurse = settings.Recurse_Subfolders;
     const QString start = mdlFileSearch::NormalizePath(path);
     search.searchParams.StartPath = start;
-    search.searchParams.SizeBasis = disk ? Settings::DiskUsage : Settings::FileSize;
+    search.searchParams.SizeBasis = disk ? SizeBasis::DiskUsage : SizeBasis::FileSize;
 
     ScanResult result;
     const auto t0 = Clock::now();

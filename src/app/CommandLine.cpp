@@ -176,8 +176,10 @@ QString usageText() {
         "  --version    show the version\n"
         "\n"
         "A key may be joined to its value with '=' or ':' (/r=csv). A report run uses the\n"
-        "stored settings but never changes them; it ends with status 0 when the report was\n"
-        "written and 1 otherwise, with the reason on standard error.\n");
+        "stored settings but never changes them. It ends with status 0 when the report was\n"
+        "written complete; 2 when it was written but folders could not be read (each is\n"
+        "named on standard error, and counted in the report's totals as empty); 1 when no\n"
+        "report was written, with the reason on standard error.\n");
 }
 
 } // namespace CommandLine

@@ -1,55 +1,70 @@
 #include "HeadlessReport.h"
 
 #include "AppError.h"
-#include "CommandLine.h"
-#include "HandlerTrap.h"
-#include "NativeText.h"
-#include "Prompts.h"
+#include "Chart.h"
+#include "ColumnFit.h"
+#include "GridToPDF.h"
+#include "NativePath.h"
+#include "NodeChart.h"
+#include "OutlineGridView.h"
+#include "PdfConverter.h"
+#include "PrintLayout.h"
+#include "ScanSession.h"
+#include "ScanTree.h"
+#include "Settings.h"
+#include "SettingsCatalogue.h"
+#include "SettingsFile.h"
 #include "TerminationSignals.h"
-#include "frmMain.h"
+#include "TreePictures.h"
+#include "basInitEntry.h"
 #include "mdlFileSearch.h"
 
-#include <QComboBox>
+#include <QApplication>
 #include <QTimer>
 
+#include <array>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 #include <unistd.h>
 
 namespace HeadlessReport {
 
 namespace {
 
-// Nobody is there to answer: every question takes its default, dialogs are cancelled, and the
-// last error or warning a command showed is kept as the reason the run failed.
-class UnattendedPrompts : public Prompts {
-public:
-    QString failure;
+// What the application object must offer: CSV, text and workbooks are written from the grid
+// alone; HTML and PDF lay the grid out as its view would (fonts, column widths fitted to them)
+// and draw the chart.
+enum class Needs { Core, Widgets };
 
-    Answer message(QWidget *, const QString &text, const QString &, Icon icon, Buttons,
-                   Answer defaultAnswer) override {
-        if (icon == Icon::Critical) {
-            // "number\ndescription\nLine: n": the description is the reason.
-            const QStringList lines = text.split(u'\n');
-            failure = lines.size() >= 3 ? lines.at(1) : text;
-        } else if (icon == Icon::Exclamation) {
-            failure = text;
-        }
-        return defaultAnswer;
-    }
-    QString chooseFolder(QWidget *, const QString &, const QString &) override { return QString(); }
-    QString saveFile(QWidget *, const QString &, const QString &, const QString &,
-                     const QString &) override {
-        return QString();
-    }
-    QString openFile(QWidget *, const QString &, const QString &, const QString &) override {
-        return QString();
-    }
-    QColor chooseColor(QWidget *, const QColor &) override { return QColor(); }
-};
+Needs needsOf(int format) {
+    return format == 0 || format == 1 ? Needs::Widgets : Needs::Core;
+}
 
 void say(const QString &line) {
     std::fputs(CommandLine::errorLine(line).constData(), stderr);
     std::fflush(stderr);
+}
+
+// Chooses the offscreen platform when none is set and there is no display to show on, and
+// keeps Qt's own notes off standard error, which carries the run's outcome.
+void prepareGui() {
+    if (qEnvironmentVariableIsEmpty("CAIRNMETER_DEBUG"))
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &text) {
+            if (type == QtCriticalMsg || type == QtFatalMsg)
+                say(text);
+        });
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+std::unique_ptr<QCoreApplication> makeApplication(Needs needs, int &argc, char **argv) {
+    if (needs != Needs::Core)
+        prepareGui();
+    if (needs == Needs::Core)
+        return std::make_unique<QCoreApplication>(argc, argv);
+    return std::make_unique<QApplication>(argc, argv);
 }
 
 // One status line rewritten in place, only on a terminal.
@@ -64,6 +79,7 @@ public:
     }
     ~Progress() { finish(); }
     void finish() {
+        m_timer.stop();
         if (!m_shown)
             return;
         std::fputs("\r\033[K", stderr);
@@ -80,64 +96,144 @@ private:
         QString text = QStringLiteral("Scanning ") + m_search.statusText();
         if (text.size() > 78)
             text = text.left(36) + QStringLiteral("...") + text.right(39);
-        std::fprintf(stderr, "\r\033[K%s", text.toUtf8().constData());
+        std::fputs(CommandLine::errorLine(text).chopped(1).prepend("\r\033[K").constData(), stderr);
         std::fflush(stderr);
         m_shown = true;
     }
 };
 
-} // namespace
-
-void prepare() {
-    // Standard error carries the run's own outcome; Qt's notes (a missing runtime folder, a
-    // font substituted) would bury it.
-    if (qEnvironmentVariableIsEmpty("CAIRNMETER_DEBUG"))
-        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &text) {
-            if (type == QtCriticalMsg || type == QtFatalMsg)
-                say(text);
-        });
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
-        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+// The settings as stored; a setting that cannot be read keeps its default, and the ones after
+// it are still read. `storedWidths` tells which column widths the file holds.
+Settings readSettings(std::array<bool, Settings::ColumnCount> &storedWidths) {
+    Settings settings;
+    const QString iniPath = SettingsFile::locate(false);
+    for (const SettingsCatalogue::Setting &setting : SettingsCatalogue::all()) {
+        try {
+            if (const int c = setting.column(); c >= 0 && c < Settings::ColumnCount)
+                storedWidths[static_cast<std::size_t>(c)] =
+                    !basInitEntry::ReadIniEntry(QString::fromLatin1(setting.section),
+                                                QString::fromLatin1(setting.key), QString(),
+                                                iniPath)
+                         .trimmed()
+                         .isEmpty();
+            SettingsCatalogue::loadOne(setting, settings, iniPath);
+        } catch (...) {
+            SettingsCatalogue::resetToDefault(setting, settings);
+            say(QStringLiteral("warning: the setting %1/%2 in %3 could not be read; its default "
+                               "is used")
+                    .arg(QString::fromLatin1(setting.section), QString::fromLatin1(setting.key),
+                         iniPath));
+        }
+    }
+    return settings;
 }
 
-int run(const CommandLine::Request &request) {
-    UnattendedPrompts prompts;
-    frmMain window(&prompts);
-    window.LoadForReport([](const QString &problem) {
-        say(QStringLiteral("warning: the settings were read in part: ") + problem);
-    });
+// Names the folders the walk could not read, one line each, and how many more there were.
+void tellUnreadable(const SessionOutcome &outcome) {
+    int named = 0;
+    for (const SessionOutcome::Unreadable &folder : outcome.unreadable) {
+        if (named++ == NamedUnreadable)
+            break;
+        say(QStringLiteral("could not read ") + NativePath::display(folder.path) +
+            QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(folder.error)));
+    }
+    const std::size_t shown = std::min<std::size_t>(outcome.unreadable.size(), NamedUnreadable);
+    if (outcome.unreadableCount > shown)
+        say(QStringLiteral("... and %1 more folders that could not be read")
+                .arg(outcome.unreadableCount - shown));
+    say(QStringLiteral("the report was written, but is incomplete"));
+}
+
+} // namespace
+
+int run(int &argc, char **argv, const CommandLine::Request &request) {
+    const Needs needs = needsOf(request.reportFormat);
+    const std::unique_ptr<QCoreApplication> app = makeApplication(needs, argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Cairnmeter"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Velmoria"));
+
+    std::array<bool, Settings::ColumnCount> storedWidths{};
+    const Settings settings = readSettings(storedWidths);
+    ScanSession session(settings);
+    ScanTree &tree = session.tree();
+    if (needs == Needs::Widgets)
+        tree.setPictureSource(&TreePictures::icon); // the printed grid shows the rows' pictures
+    tree.InitTreeGrid();
+    tree.SetSizeFactor();
+    tree.SetSizeFormat();
+    tree.UpdateRoots();
+    for (int c = 0; c < Settings::ColumnCount; ++c)
+        session.grid().setColWidth(c, settings.ColWidth[static_cast<std::size_t>(c)]);
 
     // An interrupt stops the walk; the report is then not written.
     TerminationSignals terminator;
     bool interrupted = false;
-    QObject::connect(&terminator, &TerminationSignals::terminationRequested, &window, [&](int) {
+    QObject::connect(&terminator, &TerminationSignals::terminationRequested, &terminator, [&](int) {
         interrupted = true;
-        window.cmdAbort_Click();
+        session.requestAbort();
     });
 
-    const QString path = request.scanFile.isEmpty() ? request.scanPath : request.scanFile;
+    SessionOutcome scanned;
+    const QString source = request.scanFile.isEmpty() ? request.scanPath : request.scanFile;
     if (!request.scanFile.isEmpty()) {
-        window.OpenScanFile(path);
-    } else if (!mdlFileSearch::FolderExists(path)) {
-        say(path + QStringLiteral(": not a folder"));
-        return 1;
+        scanned = session.openScanFile(request.scanFile);
     } else {
-        Progress progress(window.fileSearch());
-        window.startPathBox()->setEditText(path);
-        window.cmdBeginScan_Click();
+        const QByteArray path = NativePath::fromText(request.scanPath);
+        if (!NativePath::isFolder(path)) {
+            say(source + QStringLiteral(": not a folder"));
+            return 1;
+        }
+        Progress progress(session.walker());
+        scanned = session.scan(path);
     }
-    if (interrupted || !prompts.failure.isEmpty()) {
+    if (interrupted || !scanned.done()) {
         say(interrupted ? QStringLiteral("interrupted; no report written")
-                        : path + QStringLiteral(": ") + prompts.failure);
+                        : source + QStringLiteral(": ") + scanned.error.description());
         return 1;
     }
-    try {
-        window.writeReportTo(request.reportFormat, request.reportFile);
-    } catch (...) {
-        say(request.reportFile + QStringLiteral(": ") +
-            HandlerTrap::toAppError(std::current_exception()).description());
+
+    ReportGeometry geometry;
+    std::unique_ptr<Chart> chart;
+    std::unique_ptr<OutlineGridView> view;
+    PrintLayout pages;
+    PdfConverter converter;
+    if (needs == Needs::Widgets) {
+        // The grid as the window would lay it out: never shown, only measured and printed.
+        view = std::make_unique<OutlineGridView>(&session.grid());
+        geometry.twipsPerPixel = 1440.0 / std::max(1, view->logicalDpiX());
+        const auto fitted = fittedColumnWidths(*view, geometry.twipsPerPixel);
+        for (int c = 0; c < Settings::ColumnCount; ++c) {
+            const auto i = static_cast<std::size_t>(c);
+            if (!storedWidths[i])
+                session.grid().setColWidth(c, fitted[i]);
+        }
+        geometry.gridWidthTwips = static_cast<int>(settings.fgTree_Width);
+        geometry.gridFontName = view->font().family();
+        session.reportFormats().at(1).write = [&](const ReportSource &source, const QString &path) {
+            return GridExport::GridToPDF(*view, source.chartPicture, pages, converter, path,
+                                         source.chartIncluded,
+                                         ScanTree::basisHeading(session.grid()));
+        };
+        if (settings.Disp_Chart) {
+            chart = std::make_unique<Chart>();
+            NodeChart filler(session.grid(), *chart, tree, settings, {});
+            filler.applyStartupAppearance();
+            filler.applyChartSettings();
+            filler.fill(true);
+            geometry.chart.chart = chart.get();
+            geometry.chart.font = view->font();
+            geometry.chart.dpi = view->logicalDpiY();
+        }
+    }
+    const SessionOutcome written =
+        session.writeReport(request.reportFormat, request.reportFile, geometry);
+    if (!written.done()) {
+        say(request.reportFile + QStringLiteral(": ") + written.error.description());
         return 1;
+    }
+    if (scanned.unreadableCount > 0) {
+        tellUnreadable(scanned);
+        return 2;
     }
     return 0;
 }

@@ -3,18 +3,20 @@
 #include "CommandLine.h"
 
 /// A report written from the command line without a window: the stored settings are read (and
-/// never written), the path is scanned by the window's own scan command (or the saved scan
-/// opened by its own open command) in a window that never reaches the screen, and the report goes
-/// through the export command's writers. Progress is shown on standard error when it is a terminal;
-/// the outcome is the exit status, with a one-line reason on standard error when it failed.
+/// never written), the path is scanned (or the saved scan opened) by a scan session of its own,
+/// and the report goes through the session's writers. Progress is shown on standard error when
+/// it is a terminal; the outcome is the exit status, with the reason on standard error when the
+/// report was not written (1), or the folders that could not be read when it was written
+/// incomplete (2).
 namespace HeadlessReport {
 
-/// Chooses the offscreen platform when none is set and there is no display to show on, and keeps
-/// Qt's own notes off standard error; must run before the application object is made.
-void prepare();
+/// Runs the report the request names (Mode::Report) and returns the exit status. It makes the
+/// application object the format needs: none of Qt's display for CSV, text and workbooks,
+/// the GUI part for HTML (the chart's picture), widgets for PDF (the grid prints through its
+/// view); the offscreen platform is chosen when there is no display.
+int run(int &argc, char **argv, const CommandLine::Request &request);
 
-/// Runs the report the request names (Mode::Report) inside an existing QApplication. Returns
-/// the exit status: 0 when the report was written, 1 otherwise.
-int run(const CommandLine::Request &request);
+/// At most this many unreadable folders are named on standard error; the rest are counted.
+inline constexpr int NamedUnreadable = 20;
 
 } // namespace HeadlessReport

@@ -2,6 +2,7 @@
 
 #include "AppError.h"
 #include "ChartView.h"
+#include "ColumnFit.h"
 #include "NodeChart.h"
 #include "OutlineGridView.h"
 #include "QtPrompts.h"
@@ -77,13 +78,12 @@ private:
 
 frmMain::frmMain(Prompts *prompts, QWidget *parent)
     : QMainWindow(parent), m_ownPrompts(prompts ? nullptr : new QtPrompts),
-      m_prompts(prompts ? *prompts : *m_ownPrompts) {
+      m_prompts(prompts ? *prompts : *m_ownPrompts), m_session(m_settings) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Cairnmeter"));
     setWindowIcon(themed("drive-harddisk", QStyle::SP_DriveHDIcon));
 
     m_settingRead.assign(SettingsCatalogue::all().size(), false);
-    m_tree = std::make_unique<ScanTree>(fgTree, m_settings);
     m_tree->setPictureSource(&TreePictures::icon);
     m_tree->setErrorSink([this](const QString &title, const AppError &e) {
         m_prompts.message(this,
@@ -91,7 +91,6 @@ frmMain::frmMain(Prompts *prompts, QWidget *parent)
                               QStringLiteral("\nLine: 0"),
                           title, Prompts::Icon::Critical);
     });
-    m_search = std::make_unique<mdlFileSearch>(*m_tree);
     m_search->setStatusSink([this](const QString &text) { setStatusText(1, text); });
 
     auto *central = new QWidget(this);
@@ -189,39 +188,10 @@ void frmMain::reselectRows() {
         fgTree.select(r, TreeCol::Name, r, TreeCol::Bytes);
 }
 
-// The design widths suit a small interface font; the desktop's may be larger. The size, unit
-// and file-count columns grow as far as their header labels and a bold size of 999,999.99 with
-// its unit need to show whole; the others grow with the font's line height (the design's font
-// has lines of 13 pixels), the name column taking any spare room besides.
 void frmMain::fitColumnsToFont() {
-    const double tpp = twipsPerPixel();
-    const OutlineGridView &view = *fgTreeView;
-    // As the grid shows them: grouped, even in a locale that leaves out group separators.
-    QLocale locale;
-    locale.setNumberOptions(locale.numberOptions() & ~QLocale::OmitGroupSeparator);
-    const QString size = locale.toString(999999.99, 'f', 2);
-    const QString files = locale.toString(9999999);
-    int unit = 0;
-    for (const char *text : {"B", "KB", "MB", "GB"})
-        unit = std::max(unit, view.cellWidthFor(QString::fromLatin1(text), true));
-    // Root rows are bold, so their widths count.
-    std::array<int, Settings::ColumnCount> needed{}; // pixels
-    needed[TreeCol::Size] =
-        std::max(view.cellWidthFor(size, true), view.headerWidthFor(QStringLiteral("Size")));
-    needed[TreeCol::Unit] = unit;
-    needed[TreeCol::Files] =
-        std::max(view.cellWidthFor(files, true), view.headerWidthFor(QStringLiteral("# of Files")));
-    const double growth = std::max(1.0, view.fontMetrics().height() / 13.0);
-    for (int c = 0; c < Settings::ColumnCount; ++c) {
-        const auto i = static_cast<std::size_t>(c);
-        auto &w = m_fittedColWidths[i];
-        w = needed[i] > 0
-                ? std::max(Settings::DefaultColWidths[i],
-                           static_cast<std::int32_t>(std::ceil(needed[i] * tpp)))
-                : static_cast<std::int32_t>(std::ceil(Settings::DefaultColWidths[i] * growth));
-        if (c < fgTree.cols())
-            fgTree.setColWidth(c, w);
-    }
+    m_fittedColWidths = fittedColumnWidths(*fgTreeView, twipsPerPixel());
+    for (int c = 0; c < Settings::ColumnCount && c < fgTree.cols(); ++c)
+        fgTree.setColWidth(c, m_fittedColWidths[static_cast<std::size_t>(c)]);
 }
 
 // The chart's left edge (twips) that leaves the tree room for the name, size, unit and file
@@ -391,9 +361,9 @@ void frmMain::buildMenus() {
     }
     mnuView->addSeparator();
     for (int i = 0; i < static_cast<int>(mnuSizeBasis.size()); ++i) {
-        QAction *a =
-            mnuView->addAction(i == Settings::DiskUsage ? QStringLiteral("Space used on disk")
-                                                        : QStringLiteral("Size of the files"));
+        QAction *a = mnuView->addAction(sizeBasisOf(i) == SizeBasis::DiskUsage
+                                            ? QStringLiteral("Space used on disk")
+                                            : QStringLiteral("Size of the files"));
         a->setCheckable(true);
         mnuSizeBasis[static_cast<std::size_t>(i)] = a;
         connect(a, &QAction::triggered, this, [this, i] { mnuSizeBasis_Click(i); });

@@ -5,6 +5,7 @@
 #include "PrintLayout.h"
 #include "Prompts.h"
 #include "ReportFormat.h"
+#include "ScanSession.h"
 #include "Settings.h"
 
 #include <QImage>
@@ -54,11 +55,10 @@ public:
     void Form_Load(const QString &commandLine);
     void LoadINI();
     void SaveINI();
-    /// Finds (creating when missing, unless `create` is false) the settings folder; sets
-    /// AppDataDir and IniPath.
+    /// Finds (creating when missing, unless `create` is false) the settings folder and the
+    /// settings file's path in it.
     void LocateSettingsFile(bool create = true);
     const QString &IniPath() const { return m_iniPath; }
-    const QString &AppDataDir() const { return m_appDataDir; }
 
     // Commands ---------------------------------------------------------------------------
     void cmdBeginScan_Click();
@@ -114,10 +114,6 @@ public:
     /// as the selection and the settings allow, without asking anything: the export command's
     /// writing step. Throws AppError (or the writer's error) when the file was not written.
     void writeReportTo(int Index, const QString &fileName);
-    /// Start-up for a run without a window (a report from the command line): the settings are
-    /// read but never written, no lock is taken, and the window is laid out as it would show
-    /// without ever reaching the screen. Errors in the settings are passed to `warn`.
-    void LoadForReport(const std::function<void(const QString &)> &warn);
     /// The report root in the user's documents folder, ending in "/".
     QString ReportsFolder() const;
     void mnuAbout_Click();
@@ -131,6 +127,7 @@ public:
     Chart &chart() const;
     ScanTree &scanTree() const { return *m_tree; }
     mdlFileSearch &fileSearch() const { return *m_search; }
+    ScanSession &session() { return m_session; }
     Settings &settings() { return m_settings; }
     QComboBox *startPathBox() const { return cboStartPath; }
     /// The text of status panel 1, 2 or 3 (the walk's figures).
@@ -139,7 +136,6 @@ public:
     /// unit, time taken); run at most ten times a second while a walk runs, and once at its end.
     void showWalkFigures();
     void setStatusText(int panel, const QString &text);
-    bool isScanning() const { return m_scanning; }
     bool isChartShown() const { return m_chartShown; }
     int splitterLeft() const; ///< twips, within the work area
     void setSplitterLeft(int twips);
@@ -194,10 +190,12 @@ private:
     Prompts &m_prompts;
     Settings m_settings;
 
-    OutlineGrid fgTree;
+    /// The scan tree, the walk, saved scans and reports; the window shows and drives it.
+    ScanSession m_session;
+    OutlineGrid &fgTree = m_session.grid();
     OutlineGridView *fgTreeView = nullptr;
-    std::unique_ptr<ScanTree> m_tree;
-    std::unique_ptr<mdlFileSearch> m_search;
+    ScanTree *const m_tree = &m_session.tree();
+    mdlFileSearch *const m_search = &m_session.walker();
     ChartView *chMain = nullptr;
     std::unique_ptr<NodeChart> m_nodeChart;
     std::unique_ptr<ShellLauncher> m_shellLauncher;
@@ -225,7 +223,6 @@ private:
     QMenu *mnuFile = nullptr;
     std::array<QAction *, 2> mnuOpenResFold{};
     QMenu *mnuExpRepMain = nullptr;
-    std::vector<ReportFormat> m_reportFormats;
     PrintLayout vpTree;  ///< the last PDF report's pages
     PdfConverter vfTree; ///< writes them as a PDF file
     QMenu *mnuView = nullptr;
@@ -250,7 +247,7 @@ private:
     QAction *mnuAbout = nullptr;
     std::unique_ptr<mdlHelp> m_help;
 
-    QString m_appDataDir, m_iniPath, m_helpFile;
+    QString m_iniPath, m_helpFile;
     QString m_systemDriveRoot = QStringLiteral("/");
     int m_osVersionNumber = 0;
     int m_lockFd = -1;
@@ -291,14 +288,13 @@ private:
     bool exportReport(const ReportFormat &format, BusyPointer &busy, int &line);
     void buildScanFileItems();
     QString m_scanFileFolder; ///< where the last scan file was opened or saved
-    bool writeReport(const ReportFormat &format, const QString &fileName,
-                     bool selectionAllowsChart);
+    /// What a report takes of the window: the grid's width and font, the chart as shown.
+    ReportGeometry reportGeometry() const;
     void fillDriveList();
     void layoutWorkArea();
     void setCloseBoxLook(int look); // 0 normal, 1 hover, 2 pressed
     void placeCloseBox();
     void lblBar_MouseMove(int xInBar);
-    void runScanOf(const QString &path);
     void reselectRows();
     void applyTreeLook();
     void applyStoredOpacity(const QString &value);
@@ -308,10 +304,10 @@ private:
     void buildPopupMenu();
     bool popupShowsFor(int row) const;
     QString droppablePath(const QStringList &paths) const;
-    QString selectedFolderPath() const;
+    QByteArray selectedFolderPath() const;
     void runOutlineCommand(const QString &title, const std::function<void(int &)> &body);
     void runShellCommand(const QString &title,
-                         const std::function<void(const QString &, int &)> &body);
+                         const std::function<void(const QByteArray &, int &)> &body);
     void Form_Unload();
     QRect placementNow() const;
     /// Start-up's early reading of the size unit and format (before LoadINI).

@@ -21,24 +21,9 @@
 #include <QMenu>
 #include <QPushButton>
 
-namespace {
-
-// The selection's part of whether a report carries the chart: the selected node is a folder
-// or a root (a files row has no chart of its own).
-bool selectionHasChart(const OutlineGrid &grid) {
-    const int n = grid.selectedRowCount();
-    if (n < 1)
-        return false;
-    const int row = grid.selectedRow(n - 1);
-    return row > 0 && !grid.text(row, TreeCol::Name).startsWith(u'<');
-}
-
-} // namespace
-
 void frmMain::buildFileMenu() {
-    m_reportFormats = standardReportFormats();
     reportFormat(1).write = [this](const ReportSource &source, const QString &path) {
-        return GridExport::GridToPDF(*fgTreeView, *chMain, vpTree, vfTree, path,
+        return GridExport::GridToPDF(*fgTreeView, source.chartPicture, vpTree, vfTree, path,
                                      source.chartIncluded, ScanTree::basisHeading(fgTree));
     };
     const char *folderCaptions[] = {"Open the 'Reports' Folder", "Explore the 'Reports' Folder"};
@@ -50,7 +35,7 @@ void frmMain::buildFileMenu() {
     mnuFile->addSeparator();
     mnuExpRepMain = mnuFile->addMenu(QStringLiteral("Export Report As..."));
     mnuExpRepMain->setObjectName(QStringLiteral("mnuExpRepMain"));
-    for (const ReportFormat &format : m_reportFormats) {
+    for (const ReportFormat &format : m_session.reportFormats()) {
         if (!format.write)
             continue; // a format whose writer the program lacks is not offered
         QAction *a = mnuExpRepMain->addAction(format.caption);
@@ -69,7 +54,7 @@ QAction *frmMain::exportAction(int index) const {
 }
 
 ReportFormat &frmMain::reportFormat(int index) {
-    return m_reportFormats.at(static_cast<std::size_t>(index));
+    return m_session.reportFormats().at(static_cast<std::size_t>(index));
 }
 
 QString frmMain::ReportsFolder() const {
@@ -93,10 +78,7 @@ void frmMain::mnuExpRep_Click(int Index) {
             trap.line = 3;
             busy.set();
             yieldOnce();
-            const ReportFormat *format = nullptr;
-            for (const ReportFormat &f : m_reportFormats)
-                if (f.index == Index && f.write)
-                    format = &f;
+            const ReportFormat *format = m_session.reportFormat(Index);
             if (!format) {
                 busy.release();
                 m_prompts.message(this,
@@ -127,7 +109,6 @@ bool frmMain::mayOverwrite(const QString &fileName) {
 
 bool frmMain::exportReport(const ReportFormat &format, BusyPointer &busy, int &line) {
     line = 4;
-    const bool selectionAllowsChart = selectionHasChart(fgTree);
     line = 5;
     const QString root = ReportsFolder();
     if (!ReportFolders::CreatePath(root))
@@ -135,7 +116,7 @@ bool frmMain::exportReport(const ReportFormat &format, BusyPointer &busy, int &l
                        QStringLiteral("Could not create the reports directory."));
     line = 6;
     // Every format's folder is made at every export, so the report root is always complete.
-    for (const ReportFormat &f : m_reportFormats)
+    for (const ReportFormat &f : m_session.reportFormats())
         if (!ReportFolders::CreatePath(ReportFolders::withSlash(root) + f.folder))
             throw AppError(AppError::FolderNotCreated, QStringLiteral("Could not create the ") +
                                                            f.folder +
@@ -161,9 +142,11 @@ bool frmMain::exportReport(const ReportFormat &format, BusyPointer &busy, int &l
     yieldOnce();
     static constexpr int writerSteps[] = {10, 11, 12, 12, 13}; // by format index
     line = format.index >= 0 && format.index < 5 ? writerSteps[format.index] : 12;
-    if (!writeReport(format, fileName, selectionAllowsChart)) {
-        line = 15;
-        throw AppError(AppError::ReportNotGenerated, format.failure);
+    const SessionOutcome written = m_session.writeReport(format.index, fileName, reportGeometry());
+    if (!written.done()) {
+        if (written.error.number() == AppError::ReportNotGenerated)
+            line = 15;
+        throw written.error;
     }
     line = 14;
     busy.release();
@@ -172,27 +155,20 @@ bool frmMain::exportReport(const ReportFormat &format, BusyPointer &busy, int &l
     return true;
 }
 
-bool frmMain::writeReport(const ReportFormat &format, const QString &fileName,
-                          bool selectionAllowsChart) {
-    ReportSource source{fgTree, chMain->chart()};
-    source.resolveColor = [](std::uint32_t stored) { return StoredColor::toQColor(stored); };
-    source.saveChartPicture = [this](const QString &path) { return chMain->savePicture(path); };
-    source.twipsPerPixel = twipsPerPixel();
-    source.gridWidthTwips = static_cast<int>(fgTreeView->width() * twipsPerPixel());
-    source.gridFontName = fgTreeView->font().family();
-    if (format.chartOption != ReportFormat::ChartOption::None)
-        source.chartIncluded = selectionAllowsChart && m_chartShown &&
-                               (format.chartOption == ReportFormat::ChartOption::Html
-                                    ? m_settings.Chart_In_HTML_Output
-                                    : m_settings.Chart_In_PDF_Output);
-    return ReportFile::writeReplacing(
-        fileName, [&](const QString &path) { return format.write(source, path); });
+ReportGeometry frmMain::reportGeometry() const {
+    ReportGeometry geometry;
+    geometry.twipsPerPixel = twipsPerPixel();
+    geometry.gridWidthTwips = static_cast<int>(fgTreeView->width() * twipsPerPixel());
+    geometry.gridFontName = fgTreeView->font().family();
+    if (m_chartShown)
+        geometry.chart = chMain->picture();
+    return geometry;
 }
 
 void frmMain::writeReportTo(int Index, const QString &fileName) {
-    const ReportFormat &format = reportFormat(Index);
-    if (!format.write || !writeReport(format, fileName, selectionHasChart(fgTree)))
-        throw AppError(AppError::ReportNotGenerated, format.failure);
+    const SessionOutcome written = m_session.writeReport(Index, fileName, reportGeometry());
+    if (!written.done())
+        throw written.error;
 }
 
 void frmMain::mnuOpenResFold_Click(int Index) {

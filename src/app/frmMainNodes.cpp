@@ -5,6 +5,7 @@
 #include "BusyPointer.h"
 #include "DesktopShellLauncher.h"
 #include "HandlerTrap.h"
+#include "NativePath.h"
 #include "OutlineGridView.h"
 #include "ScanTree.h"
 #include "StoredColor.h"
@@ -13,7 +14,6 @@
 
 #include <QAction>
 #include <QComboBox>
-#include <QFileInfo>
 #include <QMenu>
 #include <QPushButton>
 
@@ -213,8 +213,7 @@ void frmMain::mnuAllNodes_Click(int Index) {
 QString frmMain::droppablePath(const QStringList &paths) const {
     if (m_scanning || paths.size() != 1)
         return QString();
-    const QFileInfo info(paths.front());
-    return info.exists() || info.isSymLink() ? paths.front() : QString();
+    return NativePath::exists(NativePath::fromText(paths.front())) ? paths.front() : QString();
 }
 
 bool frmMain::fgTree_OLEDragOver(const QStringList &paths) {
@@ -236,10 +235,11 @@ void frmMain::fgTree_OLEDragDrop(const QStringList &paths) {
 
 // The selected node's folder path from its row data; an empty one is the "Null folder name"
 // error.
-QString frmMain::selectedFolderPath() const {
+QByteArray frmMain::selectedFolderPath() const {
     const int row = selectedNode(fgTree);
-    const QString path = row >= 0 ? fgTree.rowData(row).trimmed() : QString();
-    if (path.isEmpty())
+    // The row keeps the folder's bytes as the walk met them; blanks are part of a name.
+    const QByteArray path = row >= 0 ? fgTree.rowDataBytes(row) : QByteArray();
+    if (path.trimmed().isEmpty())
         throw AppError(AppError::NullFolderName, QStringLiteral("Null folder name"));
     return path;
 }
@@ -248,7 +248,7 @@ QString frmMain::selectedFolderPath() const {
 // node's folder path; the pointer comes back before any box is shown, the command's own ones
 // included.
 void frmMain::runShellCommand(const QString &title,
-                              const std::function<void(const QString &, int &)> &body) {
+                              const std::function<void(const QByteArray &, int &)> &body) {
     HandlerTrap trap(m_prompts, this, title);
     BusyPointer busy(BusyPointer::Later);
     trap.run(
@@ -257,7 +257,7 @@ void frmMain::runShellCommand(const QString &title,
             busy.set();
             yieldOnce();
             trap.line = 2;
-            const QString path = selectedFolderPath();
+            const QByteArray path = selectedFolderPath();
             trap.line = 3;
             busy.release();
             body(path, trap.line);
@@ -266,18 +266,19 @@ void frmMain::runShellCommand(const QString &title,
 }
 
 void frmMain::mnuOpenFold_Click(int Index) {
-    runShellCommand(QStringLiteral("Error in mnuOpenFold_Click"), [&](const QString &path, int &) {
-        if (Index != 0 && Index != 1)
-            throw AppError(AppError::InvalidSelection,
-                           QStringLiteral("Invalid selection: ") + QString::number(Index));
-        mdlProperties::ShellOpen(path, 1,
-                                 Index == 0 ? QStringLiteral("Open") : QStringLiteral("Explore"),
-                                 this, m_prompts, shellLauncher());
-    });
+    runShellCommand(
+        QStringLiteral("Error in mnuOpenFold_Click"), [&](const QByteArray &path, int &) {
+            if (Index != 0 && Index != 1)
+                throw AppError(AppError::InvalidSelection,
+                               QStringLiteral("Invalid selection: ") + QString::number(Index));
+            mdlProperties::ShellOpenItem(
+                path, Index == 0 ? QStringLiteral("Open") : QStringLiteral("Explore"), this,
+                m_prompts, shellLauncher());
+        });
 }
 
 void frmMain::mnuProps_Click() {
-    runShellCommand(QStringLiteral("Error in mnuProps_Click"), [&](const QString &path, int &) {
+    runShellCommand(QStringLiteral("Error in mnuProps_Click"), [&](const QByteArray &path, int &) {
         const int row = selectedNode(fgTree);
         ScanFigures figures;
         if (auto bytes = fgTree.fixedValue(row, TreeCol::Bytes))

@@ -3,11 +3,9 @@
 
 #include "BusyPointer.h"
 #include "HandlerTrap.h"
-#include "MountTable.h"
-#include "NativeText.h"
+#include "NativePath.h"
 #include "OutlineGridView.h"
 #include "ScanTree.h"
-#include "mdlDrives.h"
 #include "mdlFileSearch.h"
 #include "yieldOnce.h"
 
@@ -17,18 +15,6 @@
 #include <QPushButton>
 
 #include <chrono>
-
-#include <sys/stat.h>
-
-namespace {
-
-// Whether the path (the system's bytes behind the text) names a folder, through links.
-bool isFolder(const QString &path) {
-    struct stat st;
-    return ::stat(NativeText::encode(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-} // namespace
 
 void frmMain::EnObjs(bool enable) {
     cmdAbort->setEnabled(!enable);
@@ -47,7 +33,7 @@ void frmMain::EnObjs2(bool enable) {
 }
 
 void frmMain::cmdAbort_Click() {
-    m_search->AbortRequested = true;
+    m_session.requestAbort();
 }
 
 void frmMain::cmdBeginScan_Click() {
@@ -65,6 +51,9 @@ void frmMain::cmdBeginScan_Click() {
         trap.line = 2;
         const QString typed = cboStartPath->currentText();
         const QString path = mdlFileSearch::NormalizePath(typed);
+        // The box holds text; a name that is not UTF-8 came into it losslessly decoded (from
+        // the command line, a drop, a scanned row) and goes back to its bytes here.
+        const QByteArray nativeStart = NativePath::fromText(path);
         trap.line = 3;
         m_tree->SetSizeFactor();
         trap.line = 4;
@@ -77,43 +66,13 @@ void frmMain::cmdBeginScan_Click() {
         trap.line = 7;
         // A path that names no folder is refused before it reaches the path list, like an
         // empty one: scanning it would report a 0-byte root as a finished scan.
-        if (typed.isEmpty() || !isFolder(path))
+        if (typed.isEmpty() || !NativePath::isFolder(nativeStart))
             throw AppError(AppError::InvalidStartPath, QStringLiteral("Invalid start path."));
         trap.line = 8;
         AddToList(path);
         trap.line = 9;
-        m_search->ResetSearchParams();
-        m_search->searchParams.Recurse = m_settings.Recurse_Subfolders;
-        m_search->searchParams.StartPath = mdlFileSearch::NormalizePath(path);
-        m_search->searchParams.Pattern = m_settings.Match_Parameters;
-        m_search->searchParams.SizeBasis = m_settings.Size_Basis;
-        const QString startPath = m_search->searchParams.StartPath;
-        trap.line = 10;
-        const QByteArray nativeStart = NativeText::encode(startPath);
-        const int driveType = mdlDrives::GetDriveType(nativeStart, MountTable::current());
-        const RowKind kind =
-            driveType < 0 ? RowKind::Folder : ScanTree::rowKindOfDriveType(driveType);
-        trap.line = 11;
-        if (m_settings.Clear_Nodes_B4_Scan) {
-            fgTree.setRedraw(GridRedraw::None);
-            fgTree.setRows(2);
-            m_tree->UpdateRoots();
-            fgTree.setRedraw(GridRedraw::Buffered);
-            yieldOnce();
-            fgTree.refresh();
-        }
-        trap.line = 12;
-        if (m_settings.Collapse_Root_Nodes_B4_Scan)
-            fgTree.outline(0);
-        trap.line = 13;
-        fgTree.setColFormat(TreeCol::Size, m_tree->SizeFormat());
-        trap.line = 14;
-        const int root = m_tree->AddTreeRow(startPath, 0, kind, Fixed(), true, Fixed());
-        fgTree.setRowDataBytes(root, nativeStart);
-        ScanTree::setBasisOfRoot(fgTree, root, m_search->searchParams.SizeBasis);
+        const int root = m_session.beginScan(nativeStart);
         trap.line = 15;
-        fgTree.select(root, TreeCol::Name);
-        fgTree.showCell(root, TreeCol::Name);
         fgTree.setRedraw(GridRedraw::Buffered);
         yieldOnce();
         fgTree.refresh();
@@ -121,11 +80,8 @@ void frmMain::cmdBeginScan_Click() {
         const auto start = std::chrono::steady_clock::now();
         beginWalkFigures(root, start);
         busy.set();
-        trap.line = 17;
-        fgTree.setRedraw(static_cast<GridRedraw>(m_settings.Redraw_Scan_Progress));
-        yieldOnce();
         trap.line = 18;
-        m_search->SearchFolder(nativeStart, 1, root);
+        m_session.walk(root);
         endWalkFigures();
         trap.line = 19;
         fgTree.setRedraw(GridRedraw::Buffered);
@@ -168,8 +124,7 @@ void frmMain::cmdBeginScan_Click() {
             m_prompts.message(this, QStringLiteral("The scan has finished.") + unreadableNote(),
                               QStringLiteral("Success"), Prompts::Icon::Information);
     } else if (m_search->AbortRequested) {
-        m_tree->AddTreeRow(QStringLiteral("Scan aborted"), 1, RowKind::Warning, Fixed(), false,
-                           Fixed());
+        m_session.addAbortedRow();
         setStatusText(2, QStringLiteral("Scan was aborted."));
         yieldOnce();
         if (tell)
@@ -225,7 +180,7 @@ void frmMain::showWalkFigures() {
                    QStringLiteral("%1:%2")
                        .arg(static_cast<qlonglong>(seconds / 60))
                        .arg(static_cast<qlonglong>(seconds % 60), 2, 10, QChar(u'0'));
-    if (const std::size_t unreadable = m_search->unreadableFolders())
+    if (const std::size_t unreadable = m_tree->unreadableCount())
         text += QStringLiteral(", ") + locale.toString(static_cast<qulonglong>(unreadable)) +
                 QStringLiteral(" unreadable");
     sbrPanel3->setText(text);
@@ -233,7 +188,7 @@ void frmMain::showWalkFigures() {
 
 // The outcome box's second line, when folders of the walk could not be read.
 QString frmMain::unreadableNote() const {
-    const std::size_t n = m_search->unreadableFolders();
+    const std::size_t n = m_tree->unreadableCount();
     if (n == 0)
         return {};
     if (n == 1)

@@ -13,21 +13,13 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLocale>
 #include <QMenu>
 
 namespace {
 
 const QString ScanFileFilter = QStringLiteral("Scan Files (*.json);;All Files (*)");
-
-// The scan root that holds a row, or -1 for the header and the top row.
-int rootOf(const OutlineGrid &grid, int row) {
-    if (row <= ScanTree::TopRow)
-        return -1;
-    for (int parent = grid.parentRow(row); parent > ScanTree::TopRow; parent = grid.parentRow(row))
-        row = parent;
-    return row;
-}
 
 } // namespace
 
@@ -66,26 +58,20 @@ bool frmMain::OpenScanFile(const QString &fileName) {
             busy.set();
             setStatusText(2, QStringLiteral("Opening the scan..."));
             yieldOnce();
-            trap.line = 2;
-            m_tree->SetSizeFactor();
-            fgTree.setColFormat(TreeCol::Size, m_tree->SizeFormat());
-            if (m_settings.Collapse_Root_Nodes_B4_Scan)
-                fgTree.outline(0);
             trap.line = 3;
-            ScanFile::Info info;
-            const int root = ScanFile::Open(*m_tree, fileName, &info);
+            const auto start = std::chrono::steady_clock::now();
+            const std::uint64_t foldersBefore = m_tree->foldersAdded();
+            const SessionOutcome opened = m_session.openScanFile(fileName);
+            if (!opened.done())
+                throw opened.error;
             m_scanFileFolder = QFileInfo(fileName).absolutePath();
             trap.line = 4;
-            const QString when = QLocale().toString(info.written, QLocale::ShortFormat);
-            fgTree.setCellNote(root, TreeCol::Name,
-                               QStringLiteral("Opened from %1\nSaved %2%3")
-                                   .arg(QDir::toNativeSeparators(fileName), when,
-                                        info.program.isEmpty()
-                                            ? QString()
-                                            : QStringLiteral(" by ") + info.program));
-            fgTree.setOutlineState(root, OutlineExpanded);
-            fgTree.select(root, TreeCol::Name);
-            fgTree.showCell(root, TreeCol::Name);
+            // The third panel tells the opened scan's figures, not the last walk's.
+            m_walkRoot = opened.root;
+            m_walkStart = start;
+            m_foldersBefore = foldersBefore;
+            endWalkFigures();
+            sbrPanel3->show();
             fgTree_Click();
             trap.line = 5;
             fgTree.sortNode(ScanTree::TopRow);
@@ -115,7 +101,7 @@ void frmMain::mnuSaveScan_Click() {
         [&] {
             trap.line = 1;
             const int n = fgTree.selectedRowCount();
-            const int root = n > 0 ? rootOf(fgTree, fgTree.selectedRow(n - 1)) : -1;
+            const int root = n > 0 ? ScanSession::rootOf(fgTree, fgTree.selectedRow(n - 1)) : -1;
             if (root < 0) {
                 m_prompts.message(
                     this,
@@ -142,7 +128,9 @@ void frmMain::mnuSaveScan_Click() {
             EnObjs2(false);
             busy.set();
             yieldOnce();
-            ScanFile::Save(*m_tree, root, fileName);
+            const SessionOutcome saved = m_session.saveScanFile(root, fileName);
+            if (!saved.done())
+                throw saved.error;
             m_scanFileFolder = QFileInfo(fileName).absolutePath();
             setStatusText(2, QStringLiteral("Scan saved to ") + QFileInfo(fileName).fileName());
         },

@@ -20,8 +20,7 @@ void frmMain::checkSizeBasisMenu() {
 QString frmMain::rootToolTip(int row) const {
     if (!ScanTree::isScanRoot(fgTree, row))
         return QString();
-    return QStringLiteral("Sizes counted as ") +
-           Settings::sizeBasisText(ScanTree::basisOfRoot(fgTree, row));
+    return QStringLiteral("Sizes counted as ") + sizeBasisText(ScanTree::basisOfRoot(fgTree, row));
 }
 
 void frmMain::watchRootToolTips() {

@@ -7,6 +7,7 @@
 #include "HandlerTrap.h"
 #include "HelpFiles.h"
 #include "ScanTree.h"
+#include "SettingsFile.h"
 #include "SystemInfo.h"
 #include "basInitEntry.h"
 #include "mdlAppMutex.h"
@@ -19,37 +20,11 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QMenu>
-#include <QStandardPaths>
 
 #include <unistd.h>
 
-namespace {
-
-// Creates one folder when it is missing; a folder that cannot be made is an error.
-void ensureFolder(const QString &path) {
-    if (mdlFileSearch::FolderExists(path))
-        return;
-    if (!QDir().mkdir(path))
-        throw AppError(AppError::FolderNotCreated,
-                       QStringLiteral("Could not create the folder ") + path);
-}
-
-} // namespace
-
 void frmMain::LocateSettingsFile(bool create) {
-    // The per-user configuration folder ($XDG_CONFIG_HOME or ~/.config).
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    // A new account may not have its configuration folder yet; it is made like ours.
-    if (create)
-        QDir().mkpath(folder);
-    folder = basInitEntry::AddBackslash(folder) + QStringLiteral("Velmoria/");
-    if (create)
-        ensureFolder(folder);
-    folder = basInitEntry::AddBackslash(folder) + QStringLiteral("Cairnmeter/");
-    if (create)
-        ensureFolder(folder);
-    m_appDataDir = folder;
-    m_iniPath = folder + QStringLiteral("Cairnmeter.ini");
+    m_iniPath = SettingsFile::locate(create);
 }
 
 QRect frmMain::placementNow() const {
@@ -118,34 +93,6 @@ void frmMain::Form_Load(const QString &commandLine) {
     const QString scanFile = CommandLine::CommandLineGetValue(commandLine, QStringLiteral("/i"));
     if (started && !scanFile.isEmpty() && !m_closeAfterScan)
         OpenScanFile(scanFile);
-}
-
-void frmMain::LoadForReport(const std::function<void(const QString &)> &warn) {
-    // m_loaded stays false: closing this window never writes the settings.
-    LocateSettingsFile(false);
-    setWindowTitle(QStringLiteral("Cairnmeter"));
-    m_osVersionNumber = SystemInfo::GetOSVersion().number;
-    m_systemDriveRoot = SystemInfo::SystemDriveRoot();
-    auto step = [&](const std::function<void()> &body) {
-        try {
-            body();
-        } catch (...) {
-            warn(HandlerTrap::toAppError(std::current_exception()).description());
-        }
-    };
-    step([&] { ReadSizeSettings(); });
-    step([&] {
-        LoadINI();
-        m_tree->SetSizeFactor();
-        m_tree->SetSizeFormat();
-        m_tree->UpdateRoots();
-    });
-    step([&] { FormPosition::LoadFormPosition(this, m_iniPath); });
-    // Laid out and painted like a shown window, so that the grid and the chart have the sizes
-    // the reports take from them; nothing reaches the screen.
-    setAttribute(Qt::WA_DontShowOnScreen);
-    show();
-    Form_Resize();
 }
 
 void frmMain::Form_Unload() {

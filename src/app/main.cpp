@@ -35,12 +35,8 @@ int main(int argc, char **argv) {
     case Mode::Invalid:
         std::fputs(CommandLine::errorLine(request.error).constData(), stderr);
         return 1;
-    case Mode::Report: {
-        HeadlessReport::prepare();
-        QApplication app(argc, argv);
-        setNames();
-        return HeadlessReport::run(request);
-    }
+    case Mode::Report:
+        return HeadlessReport::run(argc, argv, request);
     case Mode::Window:
         break;
     }

@@ -19,20 +19,16 @@ QSize ChartView::pictureSize() const {
     return size();
 }
 
+ChartPicture ChartView::picture() const {
+    return {m_chart, pictureSize(), font(), logicalDpiY()};
+}
+
 bool ChartView::savePicture(const QString &path) const {
-    return ChartPainter(*m_chart, font(), logicalDpiY()).savePng(path, pictureSize());
+    return picture().savePng(path);
 }
 
 void ChartView::drawPicture(QPainter &painter, const QRect &target) const {
-    if (target.isEmpty())
-        return;
-    const QSize logical = pictureSize();
-    painter.save();
-    painter.translate(target.topLeft());
-    painter.scale(double(target.width()) / logical.width(),
-                  double(target.height()) / logical.height());
-    ChartPainter(*m_chart, font(), logicalDpiY()).paint(painter, QRectF(QPointF(), logical));
-    painter.restore();
+    picture().draw(painter, target);
 }
 
 void ChartView::paintEvent(QPaintEvent *) {

@@ -2,6 +2,7 @@
 
 #include "Chart.h"
 #include "ChartPainter.h"
+#include "ChartPicture.h"
 
 #include <QWidget>
 
@@ -15,6 +16,8 @@ public:
 
     Chart *chart() const { return m_chart; }
 
+    /// The chart as it is shown, for a report.
+    ChartPicture picture() const;
     /// Saves the chart as it is shown, at the widget's size (640 by 480 while the widget has
     /// never been given a size), as a PNG file. False when the file cannot be written.
     bool savePicture(const QString &path) const;

@@ -1,6 +1,6 @@
 #include "GridToPDF.h"
 
-#include "ChartView.h"
+#include "ChartPicture.h"
 #include "OutlineGridPrintout.h"
 #include "OutlineGridView.h"
 #include "PdfConverter.h"
@@ -42,11 +42,11 @@ void renderGrid(PrintLayout &vpTree, OutlineGridView &fgTree) {
     vpTree.renderTable(table);
 }
 
-void renderChart(PrintLayout &vpTree, const ChartView &chMain) {
+void renderChart(PrintLayout &vpTree, const ChartPicture &chart) {
     // The chart keeps its physical size on screen: its size in twips, in the page's pixels.
-    const double screenTwipsPerPixel = 1440.0 / std::max(1, chMain.logicalDpiX());
-    double width = chMain.width() * screenTwipsPerPixel;
-    double height = chMain.height() * screenTwipsPerPixel;
+    const double screenTwipsPerPixel = 1440.0 / std::max(1, chart.dpi);
+    double width = chart.size.width() * screenTwipsPerPixel;
+    double height = chart.size.height() * screenTwipsPerPixel;
     // A chart larger than the space between the margins would be cut off by the paper's
     // edge; it is shrunk to fit, keeping its proportions.
     const double roomX = vpTree.pageWidth() - vpTree.marginLeft() - vpTree.marginRight();
@@ -61,8 +61,7 @@ void renderChart(PrintLayout &vpTree, const ChartView &chMain) {
                        static_cast<int>(std::lround(vpTree.currentY() / vpTree.twipsPerPixelY())),
                        static_cast<int>(std::lround(width / vpTree.twipsPerPixelX())),
                        static_cast<int>(std::lround(height / vpTree.twipsPerPixelY())));
-    const ChartView *chart = &chMain;
-    vpTree.draw([chart, target](QPainter &painter) { chart->drawPicture(painter, target); });
+    vpTree.draw([chart, target](QPainter &painter) { chart.draw(painter, target); });
     vpTree.setCurrentY(vpTree.currentY() + height);
 }
 
@@ -74,7 +73,7 @@ QString reportDateLine(const QDateTime &when) {
            locale.toString(when.time(), QLocale::LongFormat);
 }
 
-bool GridToPDF(OutlineGridView &fgTree, const ChartView &chMain, PrintLayout &vpTree,
+bool GridToPDF(OutlineGridView &fgTree, const ChartPicture &chart, PrintLayout &vpTree,
                const PdfConverter &vfTree, const QString &fileName, bool includeChart,
                const QString &basisLine) {
     // The printed grid is drawn in the view's pixels, so the pages take the view's resolution.
@@ -99,7 +98,7 @@ bool GridToPDF(OutlineGridView &fgTree, const ChartView &chMain, PrintLayout &vp
     if (includeChart) {
         vpTree.paragraph(QString());
         vpTree.paragraph(QString());
-        renderChart(vpTree, chMain);
+        renderChart(vpTree, chart);
     }
     vpTree.endDoc();
 

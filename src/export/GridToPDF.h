@@ -4,7 +4,7 @@
 
 class QDateTime;
 
-class ChartView;
+struct ChartPicture;
 class OutlineGridView;
 class PdfConverter;
 class PrintLayout;
@@ -13,11 +13,11 @@ namespace GridExport {
 
 /// The PDF report: the heading "Cairnmeter v<version> by Velmoria", `basisLine` when it is not
 /// empty, the date and time of the export, an empty line, the scan tree as the grid prints itself
-/// and, when `includeChart` is set, the chart at its size on screen; every page carries "Page i of
-/// N" at the bottom right. The document is composed in `vpTree` (where it stays until the next
-/// report) and written by `vfTree` to `fileName`. Returns true once the file is written; errors (a
-/// file that cannot be written) are thrown to the caller.
-bool GridToPDF(OutlineGridView &fgTree, const ChartView &chMain, PrintLayout &vpTree,
+/// and, when `includeChart` is set, the chart at its size on screen (`chart`); every page carries
+/// "Page i of N" at the bottom right. The document is composed in `vpTree` (where it stays until
+/// the next report) and written by `vfTree` to `fileName`. Returns true once the file is written;
+/// errors (a file that cannot be written) are thrown to the caller.
+bool GridToPDF(OutlineGridView &fgTree, const ChartPicture &chart, PrintLayout &vpTree,
                const PdfConverter &vfTree, const QString &fileName, bool includeChart,
                const QString &basisLine = QString());
 

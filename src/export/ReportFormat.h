@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ChartPicture.h"
+
 #include <QColor>
 #include <QString>
 
@@ -7,14 +9,23 @@
 #include <functional>
 #include <vector>
 
-class Chart;
 class OutlineGrid;
+
+/// What a report takes of the window that shows the tree: the screen's scale, the grid's width
+/// and font, and the chart as it is shown. Whoever writes a report passes it in; a report made
+/// without a window uses these defaults.
+struct ReportGeometry {
+    double twipsPerPixel = 15; ///< of the screen, horizontally
+    int gridWidthTwips = 0;    ///< the grid control's own width
+    QString gridFontName{};    ///< the font the grid shows its cells in
+    ChartPicture chart{};      ///< the chart shown; without a chart model, none is
+};
 
 /// What a report writer is handed: the scan tree, and for the formats that can carry one, the
 /// chart and whether to include its picture.
 struct ReportSource {
     const OutlineGrid &grid;
-    const Chart *chart = nullptr;
+    ChartPicture chartPicture{};
     bool chartIncluded = false;
     /// Turns a stored colour value (system colours included) into a colour.
     std::function<QColor(std::uint32_t)> resolveColor{};

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "NativeText.h"
 #include "NumberFormat.h"
 
 #include <QByteArray>
@@ -200,8 +201,12 @@ public:
     /// Sets a row's data to `baseRow`'s followed by `suffix`, sharing the base's bytes: the paths
     /// of a deep folder tree then cost memory in proportion to their number, not their length.
     void setRowDataExtending(int row, int baseRow, const char *suffix, qsizetype size);
-    QString rowData(int row) const { return QString::fromUtf8(rowDataBytes(row)); }
-    void setRowData(int row, const QString &data) { setRowDataBytes(row, data.toUtf8()); }
+    /// Row data as text for the screen; a path's bytes come back from it unchanged through
+    /// NativeText::encode, but anything that touches the file system takes rowDataBytes().
+    QString rowData(int row) const { return NativeText::decode(rowDataBytes(row)); }
+    void setRowData(int row, const QString &data) {
+        setRowDataBytes(row, NativeText::encode(data));
+    }
 
     bool isNode(int row) const;
     void setNode(int row, bool on);
@@ -222,10 +227,10 @@ public:
     /// The row's own hidden flag.
     bool isRowHidden(int row) const;
     void setRowHidden(int row, bool hidden);
-    /// A mark of the program's own on a row (the scan tree marks the roots counted in the disk
-    /// basis); it moves with its row and goes with it.
-    bool isRowMarked(int row) const;
-    void setRowMarked(int row, bool on);
+    /// Whether a scan root's sizes count the space used on disk (see ScanTree::basisOfRoot);
+    /// it moves with its row and goes with it.
+    bool countsDiskUsage(int row) const;
+    void setCountsDiskUsage(int row, bool on);
     /// True when a collapsed ancestor hides the row.
     bool isHiddenByOutline(int row) const;
     /// Shown: not hidden, not of height 0, no collapsed ancestor.
@@ -344,7 +349,7 @@ private:
         FlagCollapsed = 2,
         FlagHidden = 4,
         FlagLooks = 8,
-        FlagMarked = 16,
+        FlagDiskUsage = 16,
     };
 
     struct ColInfo {

@@ -439,13 +439,13 @@ void OutlineGrid::permuteBlock(int first, const std::vector<int> &order) {
     noteStructure(first);
 }
 
-bool OutlineGrid::isRowMarked(int row) const {
+bool OutlineGrid::countsDiskUsage(int row) const {
     checkRow(row);
-    return m_rows[row].flags & FlagMarked;
+    return m_rows[row].flags & FlagDiskUsage;
 }
 
-void OutlineGrid::setRowMarked(int row, bool on) {
+void OutlineGrid::setCountsDiskUsage(int row, bool on) {
     checkRow(row);
     auto &f = m_rows[row].flags;
-    f = on ? (f | FlagMarked) : (f & ~FlagMarked);
+    f = on ? (f | FlagDiskUsage) : (f & ~FlagDiskUsage);
 }

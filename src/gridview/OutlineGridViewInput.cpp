@@ -1,6 +1,7 @@
 // Mouse, keyboard and drag-and-drop handling of the outline grid view.
 #include "OutlineGridView.h"
 
+#include "NativePath.h"
 #include "OutlineGridAccessible.h"
 
 #include <QApplication>
@@ -279,8 +280,10 @@ void OutlineGridView::keyPressEvent(QKeyEvent *event) {
 QStringList OutlineGridView::localPaths(const QMimeData *mime) const {
     QStringList paths;
     for (const QUrl &url : mime->urls()) {
+        // The URL's bytes, not toLocalFile(): a name that is not UTF-8 must arrive unchanged.
         if (url.isLocalFile())
-            paths.append(url.toLocalFile());
+            if (const QByteArray path = NativePath::fromFileUri(url.toEncoded()); !path.isEmpty())
+                paths.append(NativePath::display(path));
     }
     return paths;
 }

@@ -273,7 +273,7 @@ bool frmOptions::SaveTheSettings() {
         s.Redraw_Scan_Progress = optDispProg[2]->isChecked()   ? 2
                                  : optDispProg[1]->isChecked() ? 1
                                                                : 0;
-        s.Size_Basis = optSizeBasis[1]->isChecked() ? Settings::DiskUsage : Settings::FileSize;
+        s.setSizeBasis(optSizeBasis[1]->isChecked() ? SizeBasis::DiskUsage : SizeBasis::FileSize);
         trap.line = 4;
         s.Object_Size = static_cast<std::int16_t>(std::max(cboObjSize->currentIndex(), 0));
         s.Object_Size_Format = txtObjSizeFmt->text();

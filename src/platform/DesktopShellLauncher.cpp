@@ -1,13 +1,12 @@
 #include "DesktopShellLauncher.h"
 
+#include "NativePath.h"
+
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusReply>
-#include <QFile>
 #include <QProcess>
-
-#include <unistd.h>
 
 namespace {
 
@@ -47,9 +46,8 @@ bool DesktopShellLauncher::callFileManager(const QString &method, const QStringL
     return reply.type() == QDBusMessage::ReplyMessage;
 }
 
-bool DesktopShellLauncher::mayAccess(const QString &path, bool isFolder) {
-    const QByteArray native = QFile::encodeName(path);
-    return ::access(native.constData(), isFolder ? (R_OK | X_OK) : R_OK) == 0;
+bool DesktopShellLauncher::mayAccess(const QByteArray &path, bool isFolder) {
+    return NativePath::mayAccess(path, isFolder);
 }
 
 bool DesktopShellLauncher::hasDefaultApplication(const QString &mimeType) {

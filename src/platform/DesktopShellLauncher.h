@@ -9,7 +9,7 @@ class DesktopShellLauncher : public ShellLauncher {
 public:
     bool startDetached(const QString &program, const QStringList &arguments) override;
     bool callFileManager(const QString &method, const QStringList &uris) override;
-    bool mayAccess(const QString &path, bool isFolder) override;
+    bool mayAccess(const QByteArray &path, bool isFolder) override;
     bool hasDefaultApplication(const QString &mimeType) override;
 
     /// How long a file manager may take to answer, activation included (milliseconds).

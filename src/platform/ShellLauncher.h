@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -21,7 +22,7 @@ public:
     virtual bool callFileManager(const QString &method, const QStringList &uris) = 0;
 
     /// Whether the user may open the item: read it, and also enter it when it is a folder.
-    virtual bool mayAccess(const QString &path, bool isFolder) = 0;
+    virtual bool mayAccess(const QByteArray &path, bool isFolder) = 0;
 
     /// Whether the desktop has a default application registered for `mimeType`.
     virtual bool hasDefaultApplication(const QString &mimeType) = 0;

@@ -46,6 +46,10 @@ int Open(ScanTree &tree, const QString &fileName, Info *info = nullptr,
 /// The same for a scan read from an open stream (from its current position to its end).
 int Read(ScanTree &tree, std::FILE *stream, Info *info = nullptr, int depthLimit = maxDepth());
 
+/// The tip of a root opened from `fileName`: where it came from, and when and by what program
+/// it was saved.
+QString openedNote(const QString &fileName, const Info &info);
+
 /// The key of a saved files row's file count.
 inline constexpr char FilesKey[] = "cairnmeter_files";
 /// The metadata key that says a scan counted the space used on disk (value "disk"); its sizes

@@ -6,7 +6,9 @@
 #include "OutlineGrid.h"
 #include "ScanTree.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 
 #include <rapidjson/error/en.h>
 #include <rapidjson/reader.h>
@@ -387,7 +389,7 @@ private:
                                             true, Fixed());
                 m_grid.setRowDataBytes(dir.row, path);
                 if (m_diskBasis)
-                    ScanTree::setBasisOfRoot(m_grid, dir.row, 1);
+                    ScanTree::setBasisOfRoot(m_grid, dir.row, SizeBasis::DiskUsage);
                 rootRow = dir.row;
                 dir.level = 1;
             } else {
@@ -489,6 +491,13 @@ int Read(ScanTree &tree, std::FILE *stream, Info *infoOut, int depthLimit) {
     if (infoOut)
         *infoOut = info;
     return builder.rootRow;
+}
+
+QString openedNote(const QString &fileName, const Info &info) {
+    const QString when = QLocale().toString(info.written, QLocale::ShortFormat);
+    return QStringLiteral("Opened from %1\nSaved %2%3")
+        .arg(QDir::toNativeSeparators(fileName), when,
+             info.program.isEmpty() ? QString() : QStringLiteral(" by ") + info.program);
 }
 
 } // namespace ScanFile

@@ -80,7 +80,7 @@ public:
                      QByteArray::number(CAIRNMETER_VERSION_PATCH));
         m_out.append("\",\"timestamp\":")
             .append(QByteArray::number(QDateTime::currentSecsSinceEpoch()));
-        const bool disk = ScanTree::basisOfRoot(m_grid, rootRow) == 1;
+        const bool disk = ScanTree::basisOfRoot(m_grid, rootRow) == SizeBasis::DiskUsage;
         m_sizeKey = disk ? "dsize" : "asize";
         if (disk)
             m_out.append(",\"").append(BasisKey).append("\":\"disk\"");

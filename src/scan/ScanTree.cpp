@@ -202,7 +202,14 @@ int ScanTree::AddTreeRow(const QString &Name, int Level, RowKind Kind, Fixed Byt
     return r;
 }
 
+void ScanTree::clearUnreadable() {
+    m_unreadable.clear();
+    m_unreadableCount = 0;
+}
+
 void ScanTree::MarkUnreadable(int row, int error) {
+    if (m_unreadableCount++ < UnreadableKept)
+        m_unreadable.push_back({m_grid.rowDataBytes(row), error});
     m_grid.setCellNote(row, TreeCol::Name, qt_error_string(error));
     const int picture = m_grid.cellPicture(row, TreeCol::Name);
     auto it = m_badged.find(picture);
@@ -405,12 +412,12 @@ bool ScanTree::isScanRoot(const OutlineGrid &grid, int row) {
     return row > TopRow && row < grid.rows() && grid.isNode(row) && grid.level(row) == 0;
 }
 
-int ScanTree::basisOfRoot(const OutlineGrid &grid, int row) {
-    return grid.isRowMarked(row) ? Settings::DiskUsage : Settings::FileSize;
+SizeBasis ScanTree::basisOfRoot(const OutlineGrid &grid, int row) {
+    return grid.countsDiskUsage(row) ? SizeBasis::DiskUsage : SizeBasis::FileSize;
 }
 
-void ScanTree::setBasisOfRoot(OutlineGrid &grid, int row, int basis) {
-    grid.setRowMarked(row, basis == Settings::DiskUsage);
+void ScanTree::setBasisOfRoot(OutlineGrid &grid, int row, SizeBasis basis) {
+    grid.setCountsDiskUsage(row, basis == SizeBasis::DiskUsage);
 }
 
 QString ScanTree::basisHeading(const OutlineGrid &grid) {
@@ -421,15 +428,15 @@ QString ScanTree::basisHeading(const OutlineGrid &grid) {
         if (!isScanRoot(grid, r))
             continue;
         ++roots;
-        if (basisOfRoot(grid, r) == Settings::DiskUsage)
+        if (basisOfRoot(grid, r) == SizeBasis::DiskUsage)
             onDisk.append(grid.text(r, TreeCol::Name));
     }
     if (onDisk.isEmpty())
         return QString();
-    const QString disk = Settings::sizeBasisText(Settings::DiskUsage);
+    const QString disk = sizeBasisText(SizeBasis::DiskUsage);
     if (onDisk.size() == roots)
         return QStringLiteral("Sizes: ") + disk;
     return QStringLiteral("Sizes: ") + disk + QStringLiteral(" in the scans of ") +
            onDisk.join(QStringLiteral(", ")) + QStringLiteral("; ") +
-           Settings::sizeBasisText(Settings::FileSize) + QStringLiteral(" in the others");
+           sizeBasisText(SizeBasis::FileSize) + QStringLiteral(" in the others");
 }

@@ -4,6 +4,7 @@
 #include "Settings.h"
 #include "TreeCol.h"
 
+#include <QByteArray>
 #include <QIcon>
 #include <QObject>
 #include <QPointer>
@@ -14,6 +15,7 @@
 #include <exception>
 #include <functional>
 #include <unordered_map>
+#include <vector>
 
 class AppError;
 class OutlineGrid;
@@ -98,6 +100,17 @@ public:
     /// Marks a folder's row as one that could not be listed: a warning badge on its picture and
     /// the system's reason for `error` (an errno value) as the note of its name.
     void MarkUnreadable(int row, int error);
+    /// A folder marked by MarkUnreadable: its path's bytes and the errno value.
+    struct UnreadableFolder {
+        QByteArray path;
+        int error = 0;
+    };
+    /// The folders marked since the last clearUnreadable(), the first `UnreadableKept` of them
+    /// (unreadableCount() counts them all).
+    const std::vector<UnreadableFolder> &unreadable() const { return m_unreadable; }
+    std::size_t unreadableCount() const { return m_unreadableCount; }
+    void clearUnreadable();
+    static constexpr std::size_t UnreadableKept = 1000;
     /// Folder rows appended so far, over the life of the tree (the live figures of a walk
     /// count the difference).
     std::uint64_t foldersAdded() const { return m_foldersAdded; }
@@ -130,10 +143,10 @@ public:
     static AppError totalOverflow(const QString &what);
     /// Whether a row is a scan's root (a node at level 0 below the top row).
     static bool isScanRoot(const OutlineGrid &grid, int row);
-    /// The size basis (`Settings::SizeBasis`) a root's scan counted in, which the scan
-    /// command gives the root when it adds it.
-    static int basisOfRoot(const OutlineGrid &grid, int row);
-    static void setBasisOfRoot(OutlineGrid &grid, int row, int basis);
+    /// The size basis a root's scan counted in, which the scan command (or the scan file it
+    /// was opened from) gives the root when it adds it.
+    static SizeBasis basisOfRoot(const OutlineGrid &grid, int row);
+    static void setBasisOfRoot(OutlineGrid &grid, int row, SizeBasis basis);
     /// A report's heading line naming the basis of its sizes, when any scan in the tree counted
     /// the space used on disk; empty when all of them counted the size of the files.
     static QString basisHeading(const OutlineGrid &grid);
@@ -157,6 +170,8 @@ private:
         Fixed value;
     } m_lastWrite; // the cell writeValue() is writing, while its notification runs
 
+    std::vector<UnreadableFolder> m_unreadable;
+    std::size_t m_unreadableCount = 0;
     bool m_batch = false; // AddTreeRow is writing and carrying a row itself
 
     void carryUp(int row, int col);

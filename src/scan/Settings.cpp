@@ -25,8 +25,3 @@ QString Settings::sizeUnitOf(int objectSize) {
         return QStringLiteral("B");
     }
 }
-
-QString Settings::sizeBasisText(int basis) {
-    return basis == DiskUsage ? QStringLiteral("space used on disk")
-                              : QStringLiteral("size of the files");
-}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FilePattern.h"
+#include "SizeBasis.h"
 #include "TreeCol.h"
 
 #include <QString>
@@ -26,7 +27,7 @@ struct Settings {
     bool Clear_Nodes_B4_Scan = false;
     bool Imm_Scan_On_Path_Selection = true;
     std::int16_t Redraw_Scan_Progress = 0; ///< 0 none, 1 direct, 2 buffered
-    std::int16_t Size_Basis = 0; ///< SizeBasis: 0 the size of the files, 1 space used on disk
+    std::int16_t Size_Basis = 0;           ///< the number of a SizeBasis
 
     // [Appearance]
     std::int16_t Object_Size = 2; ///< 0 B, 1 KB, 2 MB, 3 GB
@@ -69,9 +70,8 @@ struct Settings {
     QStringList Match_Parameter_Items;
 
     /// What sizes count (`Size_Basis`): the size of the files, or the space they use on disk.
-    enum SizeBasis : std::int16_t { FileSize = 0, DiskUsage = 1 };
-    /// The words the program uses for a basis: "size of the files", "space used on disk".
-    static QString sizeBasisText(int basis);
+    SizeBasis sizeBasis() const { return sizeBasisOf(Size_Basis); }
+    void setSizeBasis(SizeBasis basis) { Size_Basis = static_cast<std::int16_t>(basis); }
 
     /// The divisor and unit text that an `Object_Size` value stands for (0 for any value
     /// outside 1 to 3).

@@ -44,7 +44,7 @@ void mdlFileSearch::ResetSearchParams() {
     searchParams.Recurse = true;
     searchParams.Pattern = FilePattern::AllFiles;
     searchParams.StartPath.clear();
-    searchParams.SizeBasis = 0;
+    searchParams.SizeBasis = SizeBasis::FileSize;
 }
 
 void mdlFileSearch::setMountTable(std::shared_ptr<const MountTable> mounts) {
@@ -117,7 +117,7 @@ void mdlFileSearch::SearchFolder(const QString &Path, int Level, int FolderRow) 
 
 void mdlFileSearch::SearchFolder(const QByteArray &Path, int Level, int FolderRow) {
     m_reader.pattern = FilePattern(searchParams.Pattern);
-    m_reader.diskUsage = searchParams.SizeBasis == 1;
+    m_reader.diskUsage = searchParams.SizeBasis == SizeBasis::DiskUsage;
     m_linkedSeen.clear();
     m_path = Path;
     if (!m_path.endsWith('/'))

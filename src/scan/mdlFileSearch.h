@@ -5,6 +5,7 @@
 #include "FolderListing.h"
 #include "FolderReadAhead.h"
 #include "InodeSet.h"
+#include "SizeBasis.h"
 
 #include <QByteArray>
 #include <QSet>
@@ -26,9 +27,8 @@ struct SearchParams {
     std::uint32_t EntriesSeen = 0;
     QString Pattern = FilePattern::AllFiles;
     QString StartPath;
-    /// What a file counts with: 0 its size (st_size), 1 the space it takes on disk (allocated
-    /// blocks, each folder's own blocks with its files, a hard-linked file once).
-    std::int16_t SizeBasis = 0;
+    /// What a file counts with.
+    ::SizeBasis SizeBasis = ::SizeBasis::FileSize;
 };
 
 /// The folder walker: walks one start folder and everything below it into rows of the scan

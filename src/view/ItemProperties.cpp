@@ -1,13 +1,13 @@
 #include "ItemProperties.h"
 
+#include "NativePath.h"
 #include "NumberFormat.h"
 
 #include <QDateTime>
-#include <QFile>
-#include <QFileInfo>
 #include <QMimeDatabase>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <grp.h>
@@ -27,6 +27,12 @@ struct ItemStat {
     qint64 size = 0, blocks = 0;
     QDateTime modified, changed, accessed, created;
 };
+
+QString linkTarget(const QByteArray &path) {
+    QByteArray target(PATH_MAX, Qt::Uninitialized);
+    const ssize_t n = ::readlink(path.constData(), target.data(), target.size());
+    return n < 0 ? QString() : NativePath::display(target.first(n));
+}
 
 QDateTime toDateTime(qint64 seconds, qint64 nanoseconds) {
     return QDateTime::fromMSecsSinceEpoch(seconds * 1000 + nanoseconds / 1000000);
@@ -85,14 +91,16 @@ QString groupText(unsigned gid) {
     return QString::number(gid);
 }
 
-QString typeText(const QString &path, unsigned mode) {
+QString typeText(const QByteArray &path, unsigned mode) {
     switch (mode & S_IFMT) {
     case S_IFDIR:
         return QStringLiteral("Folder");
     case S_IFLNK:
-        return QStringLiteral("Link to ") + QFile::symLinkTarget(path);
+        return QStringLiteral("Link to ") + linkTarget(path);
     case S_IFREG: {
-        const QMimeType type = QMimeDatabase().mimeTypeForFile(path);
+        // By the name alone: the content would be read through Qt, which takes names as text.
+        const QMimeType type = QMimeDatabase().mimeTypeForFile(NativePath::display(path),
+                                                               QMimeDatabase::MatchExtension);
         return QStringLiteral("File: %1 (%2)").arg(type.comment(), type.name());
     }
     case S_IFIFO:
@@ -186,24 +194,26 @@ QString ItemProperties::formatMode(unsigned mode) {
     return QStringLiteral("%1 (%2)").arg(text).arg(mode & 07777, 4, 8, QLatin1Char('0'));
 }
 
-ItemProperties ItemProperties::read(const QString &path, const ScanFigures &figures,
+ItemProperties ItemProperties::read(const QByteArray &path, const ScanFigures &figures,
                                     const QLocale &locale) {
     ItemProperties item;
-    item.m_path = path;
-    const QFileInfo info(path);
-    const bool top = info.isRoot();
-    item.add(QStringLiteral("Name"), top ? path : info.fileName());
-    item.add(QStringLiteral("Location"), top ? QString() : info.absolutePath());
+    const QByteArray clean = NativePath::clean(path);
+    item.m_path = NativePath::display(clean);
+    const bool top = clean == "/";
+    item.add(QStringLiteral("Name"),
+             top ? item.m_path : NativePath::display(NativePath::fileNameOf(clean)));
+    item.add(QStringLiteral("Location"),
+             top ? QString() : NativePath::display(NativePath::parentOf(clean)));
 
     ItemStat st;
-    const int error = statItem(QFile::encodeName(path), st);
+    const int error = statItem(clean, st);
     if (error != 0) {
         item.add(QStringLiteral("Type"),
                  QStringLiteral("Cannot be read: ") + QString::fromLocal8Bit(std::strerror(error)));
         return item;
     }
     item.m_folder = S_ISDIR(st.mode);
-    item.add(QStringLiteral("Type"), typeText(path, st.mode));
+    item.add(QStringLiteral("Type"), typeText(clean, st.mode));
 
     if (figures.bytes >= 0)
         item.add(QStringLiteral("Size"), formatBytes(figures.bytes, locale));

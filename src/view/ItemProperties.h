@@ -16,10 +16,12 @@ public:
         QString value;
     };
 
-    /// Reads the item at `path` now. An item that cannot be read gets a "Type" that says why.
-    static ItemProperties read(const QString &path, const ScanFigures &figures,
+    /// Reads the item at `path` (the file system's bytes) now. An item that cannot be read gets
+    /// a "Type" that says why.
+    static ItemProperties read(const QByteArray &path, const ScanFigures &figures,
                                const QLocale &locale = QLocale());
 
+    /// The item's cleaned path, as text for the screen.
     const QString &path() const { return m_path; }
     bool isFolder() const { return m_folder; }
     const std::vector<Field> &fields() const { return m_fields; }

@@ -45,16 +45,19 @@ bool endsGroup(const QString &label) {
 
 } // namespace
 
-PropertiesDialog::PropertiesDialog(const QString &path, const ScanFigures &figures, QWidget *parent)
-    : QDialog(parent), m_path(path) {
+PropertiesDialog::PropertiesDialog(const QByteArray &path, const ScanFigures &figures,
+                                   QWidget *parent)
+    : QDialog(parent) {
     const ItemProperties item = ItemProperties::read(path, figures);
+    m_path = item.path();
     const QString name = item.value(QStringLiteral("Name"));
     setWindowTitle(name + QStringLiteral(" Properties"));
 
     auto *outer = new QVBoxLayout(this);
     auto *header = new QHBoxLayout;
     auto *icon = new QLabel(this);
-    const QIcon picture = QFileIconProvider().icon(QFileInfo(path));
+    const QIcon picture = QFileIconProvider().icon(item.isFolder() ? QFileIconProvider::Folder
+                                                                   : QFileIconProvider::File);
     icon->setPixmap(picture.pixmap(32, 32));
     header->addWidget(icon);
     m_name = new QLabel(name, this);

@@ -14,8 +14,10 @@ class QLineEdit;
 class PropertiesDialog : public QDialog {
     Q_OBJECT
 public:
-    PropertiesDialog(const QString &path, const ScanFigures &figures, QWidget *parent = nullptr);
+    /// `path` is the file system's bytes.
+    PropertiesDialog(const QByteArray &path, const ScanFigures &figures, QWidget *parent = nullptr);
 
+    /// The item's path as text for the screen.
     const QString &path() const { return m_path; }
     /// The shown text of the field with `label` ("Name", "Location", "Size", ...); empty when
     /// the window has no such field.

@@ -1,11 +1,10 @@
 #include "mdlProperties.h"
 
+#include "NativePath.h"
 #include "Prompts.h"
 #include "PropertiesDialog.h"
 #include "ShellLauncher.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <QMimeDatabase>
 #include <QUrl>
 
@@ -17,19 +16,24 @@ namespace {
 /// offer instead, so this is reported as a chooser that could not be started.
 constexpr int NoAssociation = 31;
 
-/// The path without trailing separators or "." and ".." steps, so that a folder's row path
-/// ("/home/ann/") names the folder itself.
-QString cleanTarget(const QString &path) {
-    return path.isEmpty() ? QString() : QFileInfo(QDir::cleanPath(path)).absoluteFilePath();
-}
+/// An item looked up by its path's bytes.
+struct Item {
+    QByteArray path; ///< clean: no trailing separators, "." or ".." steps
+    bool folder = false;
+    QString text() const { return NativePath::display(path); }
+};
 
-QString fileUri(const QString &path) {
-    return QString::fromLatin1(QUrl::fromLocalFile(path).toEncoded());
+/// The item's type by its name alone (a folder is a folder): reading its content would go
+/// through Qt, which takes names as text.
+QMimeType mimeTypeOf(const Item &item) {
+    const QMimeDatabase types;
+    return item.folder ? types.mimeTypeForName(QStringLiteral("inode/directory"))
+                       : types.mimeTypeForFile(item.text(), QMimeDatabase::MatchExtension);
 }
 
 /// Whether the item, or one of the types it is a kind of, has a default application.
-bool hasApplication(const QFileInfo &item, ShellLauncher &launcher) {
-    const QMimeType type = QMimeDatabase().mimeTypeForFile(item);
+bool hasApplication(const Item &item, ShellLauncher &launcher) {
+    const QMimeType type = mimeTypeOf(item);
     QStringList names{type.name()};
     names += type.allAncestors();
     for (const QString &name : std::as_const(names)) {
@@ -40,34 +44,35 @@ bool hasApplication(const QFileInfo &item, ShellLauncher &launcher) {
 }
 
 /// Why nothing can open the item, in the user's words.
-QString noApplicationFor(const QFileInfo &item) {
-    if (item.isDir())
+QString noApplicationFor(const Item &item) {
+    if (item.folder)
         return QStringLiteral("No application is set up to open folders.");
-    const QMimeType type = QMimeDatabase().mimeTypeForFile(item);
+    const QMimeType type = mimeTypeOf(item);
     const QString kind = type.comment().isEmpty() ? type.name() : type.comment();
     return QStringLiteral("No application is set up to open files of this type (") + kind +
            QStringLiteral(").");
 }
 
-/// Opens `item` with its default application through xdg-open.
-int openWithDefault(const QFileInfo &item, ShellLauncher &launcher, QString *reason) {
+/// Opens `item` with its default application through xdg-open, which is handed the item's
+/// file URI so that a name that is not UTF-8 arrives byte for byte.
+int openWithDefault(const Item &item, ShellLauncher &launcher, QString *reason) {
     if (!hasApplication(item, launcher)) {
         *reason = noApplicationFor(item);
         return NoAssociation;
     }
-    return launcher.startDetached(QStringLiteral("xdg-open"), {item.absoluteFilePath()})
+    return launcher.startDetached(QStringLiteral("xdg-open"), {NativePath::fileUri(item.path)})
                ? ShellSuccess
                : 0;
 }
 
 /// Shows a folder in the file manager, or a file selected in its folder.
-int explore(const QFileInfo &item, ShellLauncher &launcher, QString *reason) {
-    const QString path = item.absoluteFilePath();
+int explore(const Item &item, ShellLauncher &launcher, QString *reason) {
     const QString method =
-        item.isDir() ? QStringLiteral("ShowFolders") : QStringLiteral("ShowItems");
-    if (launcher.callFileManager(method, {fileUri(path)}))
+        item.folder ? QStringLiteral("ShowFolders") : QStringLiteral("ShowItems");
+    if (launcher.callFileManager(method, {NativePath::fileUri(item.path)}))
         return ShellSuccess;
-    return openWithDefault(item.isDir() ? item : QFileInfo(item.absolutePath()), launcher, reason);
+    return openWithDefault(item.folder ? item : Item{NativePath::parentOf(item.path), true},
+                           launcher, reason);
 }
 
 /// The scheme of a web or mail address ("http", "https" or "mailto"), empty for anything
@@ -94,19 +99,41 @@ int openAddress(const QString &Path, const QString &scheme, ShellLauncher &launc
     return launcher.startDetached(QStringLiteral("xdg-open"), {Path}) ? ShellSuccess : 0;
 }
 
-/// The shell's answer for `Path` with `verb`, checked before anything is launched; `reason`
-/// tells why no application could take the item.
-int execute(const QString &Path, const QString &verb, ShellLauncher &launcher, QString *reason) {
-    if (const QString scheme = addressScheme(Path); !scheme.isEmpty())
-        return openAddress(Path, scheme, launcher, reason);
-    const QFileInfo item(cleanTarget(Path));
-    if (!item.exists())
-        return QFileInfo(item.absolutePath()).isDir() ? 2 : 3;
-    if (!launcher.mayAccess(item.absoluteFilePath(), item.isDir()))
+/// The shell's answer for the item at `path` with `verb`, checked before anything is
+/// launched; `reason` tells why no application could take the item.
+int executeItem(const QByteArray &path, const QString &verb, ShellLauncher &launcher,
+                QString *reason) {
+    if (path.isEmpty())
+        return 2;
+    Item item{NativePath::clean(path)};
+    if (!NativePath::exists(item.path))
+        return NativePath::isFolder(NativePath::parentOf(item.path)) ? 2 : 3;
+    item.folder = NativePath::isFolder(item.path);
+    if (!launcher.mayAccess(item.path, item.folder))
         return 5;
     if (verb == QLatin1String("Explore"))
         return explore(item, launcher, reason);
     return openWithDefault(item, launcher, reason);
+}
+
+int execute(const QString &Path, const QString &verb, ShellLauncher &launcher, QString *reason) {
+    if (const QString scheme = addressScheme(Path); !scheme.isEmpty())
+        return openAddress(Path, scheme, launcher, reason);
+    return executeItem(NativePath::fromText(Path), verb, launcher, reason);
+}
+
+/// Shows the failure box of a shell command and returns its code.
+int reportFailure(int code, QString description, const QString &what, QWidget *owner,
+                  Prompts &prompts) {
+    if (code == NoAssociation)
+        code = 0; // the chooser that would stand in for the association never started
+    else
+        description = ShellErrorText(code);
+    const QString text = what + QLatin1Char('\n') + QStringLiteral("Error number: ") +
+                         QString::number(code) + QLatin1Char('\n') +
+                         QStringLiteral("Error description: ") + description;
+    prompts.message(owner, text, QString::fromLatin1(ShellFailedTitle), Prompts::Icon::Critical);
+    return code;
 }
 
 } // namespace
@@ -151,29 +178,28 @@ int ShellOpen(const QString &Path, int Show, const QString &Verb, QWidget *owner
               ShellLauncher &launcher) {
     Q_UNUSED(Show) // the desktop decides how the opened window appears
     QString description;
-    int code = execute(Path, ShellVerb(Verb), launcher, &description);
-    if (code == ShellSuccess)
-        return ShellSuccess;
-    if (code == NoAssociation)
-        code = 0; // the chooser that would stand in for the association never started
-    else
-        description = ShellErrorText(code);
-    const QString text = Path + QLatin1Char('\n') + QStringLiteral("Error number: ") +
-                         QString::number(code) + QLatin1Char('\n') +
-                         QStringLiteral("Error description: ") + description;
-    prompts.message(owner, text, QString::fromLatin1(ShellFailedTitle), Prompts::Icon::Critical);
-    return code;
+    const int code = execute(Path, ShellVerb(Verb), launcher, &description);
+    return code == ShellSuccess ? ShellSuccess
+                                : reportFailure(code, description, Path, owner, prompts);
 }
 
-bool ShowFileProperties(const QString &path, QWidget *owner, ShellLauncher &launcher,
+int ShellOpenItem(const QByteArray &path, const QString &Verb, QWidget *owner, Prompts &prompts,
+                  ShellLauncher &launcher) {
+    QString description;
+    const int code = executeItem(path, ShellVerb(Verb), launcher, &description);
+    return code == ShellSuccess
+               ? ShellSuccess
+               : reportFailure(code, description, NativePath::display(path), owner, prompts);
+}
+
+bool ShowFileProperties(const QByteArray &path, QWidget *owner, ShellLauncher &launcher,
                         const ScanFigures &figures) {
-    const QFileInfo item(cleanTarget(path));
-    if (!item.exists() && !item.isSymLink())
+    const QByteArray item = path.isEmpty() ? QByteArray() : NativePath::clean(path);
+    if (!NativePath::exists(item))
         return false;
-    if (launcher.callFileManager(QStringLiteral("ShowItemProperties"),
-                                 {fileUri(item.absoluteFilePath())}))
+    if (launcher.callFileManager(QStringLiteral("ShowItemProperties"), {NativePath::fileUri(item)}))
         return true;
-    auto *dialog = new PropertiesDialog(item.absoluteFilePath(), figures, owner);
+    auto *dialog = new PropertiesDialog(item, figures, owner);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->show();
     dialog->raise();

@@ -2,6 +2,7 @@
 
 #include "ScanFigures.h"
 
+#include <QByteArray>
 #include <QString>
 
 class Prompts;
@@ -35,10 +36,16 @@ QString ShellErrorText(int code);
 int ShellOpen(const QString &Path, int Show, const QString &Verb, QWidget *owner, Prompts &prompts,
               ShellLauncher &launcher);
 
-/// Shows the properties of `path`: the file manager's own dialog when one answers on D-Bus,
-/// otherwise the program's Properties dialog (non-modal, owned by `owner`, closing deletes
-/// it) with the scan's `figures`. False, with nothing shown, when the item does not exist.
-bool ShowFileProperties(const QString &path, QWidget *owner, ShellLauncher &launcher,
+/// ShellOpen() for an item given by its path's bytes (a scan row's path): "Open" or
+/// "Explore" as above; the failure box names the path as text.
+int ShellOpenItem(const QByteArray &path, const QString &Verb, QWidget *owner, Prompts &prompts,
+                  ShellLauncher &launcher);
+
+/// Shows the properties of the item at `path` (the file system's bytes): the file manager's own
+/// dialog when one answers on D-Bus, otherwise the program's Properties dialog (non-modal, owned by
+/// `owner`, closing deletes it) with the scan's `figures`. False, with nothing shown, when the item
+/// does not exist.
+bool ShowFileProperties(const QByteArray &path, QWidget *owner, ShellLauncher &launcher,
                         const ScanFigures &figures = {});
 
 } // namespace mdlProperties

@@ -46,20 +46,24 @@ QByteArray masked(QByteArray text) {
     return s.toUtf8();
 }
 
+// The PDF's text up to the chart, blanks folded: the rows and their order, whatever the
+// spacing of columns (the window's widths follow its own layout).
 QByteArray pdfText(const QString &path) {
     QString text = QString::fromUtf8(runTool("pdftotext", {"-layout", path, "-"}));
     text.replace(QRegularExpression("by Velmoria\n[^\n]*"), "by Velmoria\n<date>");
-    return text.toUtf8();
+    text = text.section(u'\n', 0, 9);
+    return text.simplified().toUtf8();
 }
 
-// The workbook's sheet, strings and styles (its properties carry the time it was made).
+// The workbook's sheet, strings and styles (its properties carry the time it was made, and its
+// column widths follow the window's font where the settings hold none).
 QByteArray workbookParts(const QString &path) {
     return runTool("python3", {"-c",
-                               "import sys,zipfile\n"
+                               "import re,sys,zipfile\n"
                                "z=zipfile.ZipFile(sys.argv[1])\n"
                                "for n in sorted(z.namelist()):\n"
                                "  if n.startswith('xl/'): sys.stdout.write(n+'\\n'+"
-                               "z.read(n).decode()+'\\n')\n",
+                               "re.sub('<cols>.*</cols>','',z.read(n).decode())+'\\n')\n",
                                path});
 }
 

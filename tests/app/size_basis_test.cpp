@@ -139,7 +139,7 @@ TEST_F(SizeBasisTest, EachRootKeepsItsBasisInItsTooltipAndReportsNameIt) {
     scan(root);
     int onDisk = -1, sized = -1;
     for (int r = form->grid().firstChild(ScanTree::TopRow); r >= 0; r = form->grid().nextSibling(r))
-        (ScanTree::basisOfRoot(form->grid(), r) == 1 ? onDisk : sized) = r;
+        (ScanTree::basisOfRoot(form->grid(), r) == SizeBasis::DiskUsage ? onDisk : sized) = r;
     ASSERT_GT(onDisk, 0);
     ASSERT_GT(sized, 0);
     EXPECT_EQ(bytes(onDisk), du(root));

@@ -184,7 +184,8 @@ struct PdfFixture : ::testing::Test {
 
     QString write(bool includeChart, const QString &name = QStringLiteral("report.pdf")) {
         const QString path = dir.filePath(name);
-        EXPECT_TRUE(GridExport::GridToPDF(*view, *chart, layout, converter, path, includeChart));
+        EXPECT_TRUE(
+            GridExport::GridToPDF(*view, chart->picture(), layout, converter, path, includeChart));
         return path;
     }
 };

@@ -240,7 +240,7 @@ TEST_F(PdfReport, UnwritableFileThrowsWithTheReason) {
     addScan(1);
     const QString path = dir.filePath(QStringLiteral("missing/folder/report.pdf"));
     try {
-        GridExport::GridToPDF(*view, *chart, layout, converter, path, false);
+        GridExport::GridToPDF(*view, chart->picture(), layout, converter, path, false);
         ADD_FAILURE() << "no error";
     } catch (const std::system_error &e) {
         EXPECT_EQ(e.code().value(), ENOENT);

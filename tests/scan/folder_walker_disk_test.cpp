@@ -54,7 +54,7 @@ protected:
 
     int scanOnDisk(const QByteArray &path) {
         s.search.ResetSearchParams();
-        s.search.searchParams.SizeBasis = Settings::DiskUsage;
+        s.search.searchParams.SizeBasis = SizeBasis::DiskUsage;
         return s.scan(path);
     }
     qint64 bytes(int row) const { return s.grid.text(row, TreeCol::Bytes).toLongLong(); }

@@ -206,7 +206,7 @@ TEST_F(ParallelWalk, WorkersGiveTheRowsOfTheReferenceWalkOnHostileTrees) {
         {"space on disk, hostile seams",
          [](ScanFixture &s) {
              hostileSeams(s);
-             s.search.searchParams.SizeBasis = Settings::DiskUsage;
+             s.search.searchParams.SizeBasis = SizeBasis::DiskUsage;
          }},
         {"by size, recurse off",
          [](ScanFixture &s) {

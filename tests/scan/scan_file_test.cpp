@@ -159,9 +159,9 @@ TEST_F(ScanFileTest, ASavedScanOpensWithEveryRowAndTotalExactly) {
 
 TEST_F(ScanFileTest, AScanOfTheSpaceOnDiskOpensAsOneAgain) {
     makeHostileTree(true);
-    s.search.searchParams.SizeBasis = 1;
+    s.search.searchParams.SizeBasis = SizeBasis::DiskUsage;
     const int scanned = s.scan(base());
-    ScanTree::setBasisOfRoot(s.grid, scanned, 1); // as the scan command marks it
+    ScanTree::setBasisOfRoot(s.grid, scanned, SizeBasis::DiskUsage); // as the scan command marks it
     s.tree.UpdateRoots();
     ScanFile::Save(s.tree, scanned, file("disk.json"));
     const QByteArray text = readAll(file("disk.json"));
@@ -170,15 +170,16 @@ TEST_F(ScanFileTest, AScanOfTheSpaceOnDiskOpensAsOneAgain) {
     EXPECT_FALSE(text.contains("\"asize\":")); // other programs read its sizes as disk space
 
     const int opened = ScanFile::Open(s.tree, file("disk.json"));
-    EXPECT_EQ(ScanTree::basisOfRoot(s.grid, opened), 1);
+    EXPECT_EQ(ScanTree::basisOfRoot(s.grid, opened), SizeBasis::DiskUsage);
     EXPECT_EQ(totals(opened), totals(scanned));
     EXPECT_EQ(rowsBelow(opened), rowsBelow(scanned));
 
     // A scan of the files' sizes stays one.
-    s.search.searchParams.SizeBasis = 0;
+    s.search.searchParams.SizeBasis = SizeBasis::FileSize;
     const int sized = s.scan(base());
     ScanFile::Save(s.tree, sized, file("size.json"));
-    EXPECT_EQ(ScanTree::basisOfRoot(s.grid, ScanFile::Open(s.tree, file("size.json"))), 0);
+    EXPECT_EQ(ScanTree::basisOfRoot(s.grid, ScanFile::Open(s.tree, file("size.json"))),
+              SizeBasis::FileSize);
     EXPECT_NE(totals(sized), totals(scanned)); // the two bases differ on this tree
 }
 

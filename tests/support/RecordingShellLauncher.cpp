@@ -1,5 +1,7 @@
 #include "RecordingShellLauncher.h"
 
+#include "NativePath.h"
+
 bool RecordingShellLauncher::startDetached(const QString &program, const QStringList &arguments) {
     requests.push_back({QStringLiteral("start"), program, arguments});
     return programsStart;
@@ -10,8 +12,8 @@ bool RecordingShellLauncher::callFileManager(const QString &method, const QStrin
     return fileManagerAnswers;
 }
 
-bool RecordingShellLauncher::mayAccess(const QString &path, bool) {
-    return !deniedPaths.contains(path);
+bool RecordingShellLauncher::mayAccess(const QByteArray &path, bool) {
+    return !deniedPaths.contains(NativePath::display(path));
 }
 
 bool RecordingShellLauncher::hasDefaultApplication(const QString &mimeType) {

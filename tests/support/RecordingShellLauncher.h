@@ -24,6 +24,6 @@ public:
 
     bool startDetached(const QString &program, const QStringList &arguments) override;
     bool callFileManager(const QString &method, const QStringList &uris) override;
-    bool mayAccess(const QString &path, bool isFolder) override;
+    bool mayAccess(const QByteArray &path, bool isFolder) override;
     bool hasDefaultApplication(const QString &mimeType) override;
 };

@@ -85,7 +85,7 @@ TEST_F(ShellTest, OnlyExactOpenAndExploreAreKeptAsVerbs) {
     ASSERT_EQ(launcher.requests.size(), 1u);
     EXPECT_EQ(launcher.requests[0].kind, "start");
     EXPECT_EQ(launcher.requests[0].name, "xdg-open");
-    EXPECT_EQ(launcher.requests[0].arguments, QStringList{folder});
+    EXPECT_EQ(launcher.requests[0].arguments, QStringList{uri(folder)});
     EXPECT_TRUE(prompts.shown.empty());
 }
 
@@ -94,7 +94,7 @@ TEST_F(ShellTest, OpenStartsTheDefaultApplicationOfTheItemOrOfTypeItIsAKindOf) {
     EXPECT_EQ(ShellOpen(folder + "/", 1, "Open", &owner, prompts, launcher), ShellSuccess);
     EXPECT_EQ(launcher.mimeTypesAsked.value(0), "inode/directory");
     ASSERT_EQ(launcher.requests.size(), 1u);
-    EXPECT_EQ(launcher.requests[0].arguments, QStringList{folder});
+    EXPECT_EQ(launcher.requests[0].arguments, QStringList{uri(folder)});
 
     // A C++ source has no application of its own here, but plain text has one.
     const QString source = makeFile("main.cpp", 10);
@@ -103,7 +103,7 @@ TEST_F(ShellTest, OpenStartsTheDefaultApplicationOfTheItemOrOfTypeItIsAKindOf) {
     EXPECT_EQ(ShellOpen(source, 1, "Open", &owner, prompts, launcher), ShellSuccess);
     EXPECT_TRUE(launcher.mimeTypesAsked.contains("text/plain"));
     ASSERT_EQ(launcher.requests.size(), 1u);
-    EXPECT_EQ(launcher.requests[0].arguments, QStringList{source});
+    EXPECT_EQ(launcher.requests[0].arguments, QStringList{uri(source)});
     EXPECT_TRUE(prompts.shown.empty());
 }
 
@@ -227,7 +227,7 @@ TEST_F(ShellTest, ExploreAsksTheFileManagerFirstThenFallsBackToXdgOpen) {
     EXPECT_EQ(launcher.requests[0].name, "ShowFolders");
     EXPECT_EQ(launcher.requests[1].kind, "start");
     EXPECT_EQ(launcher.requests[1].name, "xdg-open");
-    EXPECT_EQ(launcher.requests[1].arguments, QStringList{folder});
+    EXPECT_EQ(launcher.requests[1].arguments, QStringList{uri(folder)});
 
     // A file is shown selected in its folder; the fallback opens that folder.
     const QString file = makeFile("with space/report.txt", 3);
@@ -236,17 +236,18 @@ TEST_F(ShellTest, ExploreAsksTheFileManagerFirstThenFallsBackToXdgOpen) {
     ASSERT_EQ(launcher.requests.size(), 2u);
     EXPECT_EQ(launcher.requests[0].name, "ShowItems");
     EXPECT_EQ(launcher.requests[0].arguments, QStringList{uri(file)});
-    EXPECT_EQ(launcher.requests[1].arguments, QStringList{folder});
+    EXPECT_EQ(launcher.requests[1].arguments, QStringList{uri(folder)});
     EXPECT_TRUE(prompts.shown.empty());
 }
 
 TEST_F(ShellTest, PropertiesUseTheFileManagerWhenOneAnswers) {
-    EXPECT_FALSE(ShowFileProperties(temp.filePath("missing/"), &owner, launcher));
+    EXPECT_FALSE(
+        ShowFileProperties(QFile::encodeName(temp.filePath("missing/")), &owner, launcher));
     EXPECT_TRUE(launcher.requests.empty());
 
     const QString folder = makeFolder("d");
     launcher.fileManagerAnswers = true;
-    EXPECT_TRUE(ShowFileProperties(folder + "/", &owner, launcher, {10, 1}));
+    EXPECT_TRUE(ShowFileProperties(QFile::encodeName(folder + "/"), &owner, launcher, {10, 1}));
     ASSERT_EQ(launcher.requests.size(), 1u);
     EXPECT_EQ(launcher.requests[0].name, "ShowItemProperties");
     EXPECT_EQ(launcher.requests[0].arguments, QStringList{uri(folder)});
@@ -260,7 +261,8 @@ TEST_F(ShellTest, PropertiesFallBackToOurDialogWithTheScanFigures) {
     const struct timespec times[2] = {{stamp.toSecsSinceEpoch(), 0}, {stamp.toSecsSinceEpoch(), 0}};
     ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(folder).constData(), times, 0), 0);
 
-    EXPECT_TRUE(ShowFileProperties(folder + "/", &owner, launcher, {1234567, 1234}));
+    EXPECT_TRUE(
+        ShowFileProperties(QFile::encodeName(folder + "/"), &owner, launcher, {1234567, 1234}));
     ASSERT_EQ(launcher.requests.size(), 1u); // the file manager was asked first
     PropertiesDialog *dialog = shownDialog();
     ASSERT_NE(dialog, nullptr);
@@ -297,21 +299,22 @@ TEST_F(ShellTest, PropertiesOfFilesAndLinksWithoutScanFigures) {
     const QString dangling = temp.filePath("dangling");
     ASSERT_TRUE(QFile::link(temp.filePath("nowhere"), dangling));
 
-    const ItemProperties notes = ItemProperties::read(file, {});
+    const ItemProperties notes = ItemProperties::read(QFile::encodeName(file), {});
     EXPECT_EQ(notes.value("Type"), "File: plain text document (text/plain)");
     EXPECT_EQ(notes.value("Size"), "5,000 bytes (4.88 kB)");
     EXPECT_EQ(notes.value("Files"), QString());
     EXPECT_FALSE(notes.value("Size on disk").contains("folder"));
 
-    const ItemProperties toNotes = ItemProperties::read(link, {});
+    const ItemProperties toNotes = ItemProperties::read(QFile::encodeName(link), {});
     EXPECT_EQ(toNotes.value("Type"), "Link to " + file);
     EXPECT_TRUE(toNotes.value("Permissions").startsWith("lrwxrwxrwx"));
 
     // A folder the scan gave no figures for says so instead of showing its entry size.
-    EXPECT_EQ(ItemProperties::read(makeFolder("e"), {}).value("Size"), "Not scanned");
+    EXPECT_EQ(ItemProperties::read(QFile::encodeName(makeFolder("e")), {}).value("Size"),
+              "Not scanned");
 
     // A link whose target is gone still has properties of its own.
-    EXPECT_TRUE(ShowFileProperties(dangling, &owner, launcher));
+    EXPECT_TRUE(ShowFileProperties(QFile::encodeName(dangling), &owner, launcher));
     PropertiesDialog *dialog = shownDialog();
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(dialog->fieldText("Type"), "Link to " + temp.filePath("nowhere"));

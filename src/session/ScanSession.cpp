@@ -1,0 +1,198 @@
+#include "ScanSession.h"
+
+#include "MountTable.h"
+#include "NativePath.h"
+#include "ReportFile.h"
+#include "ScanFile.h"
+#include "ScanTree.h"
+#include "Settings.h"
+#include "StoredColor.h"
+#include "TreeCol.h"
+#include "mdlDrives.h"
+#include "mdlFileSearch.h"
+#include "yieldOnce.h"
+
+ScanSession::ScanSession(const Settings &settings)
+    : m_settings(settings), m_tree(std::make_unique<ScanTree>(m_grid, settings)),
+      m_walker(std::make_unique<mdlFileSearch>(*m_tree)), m_formats(standardReportFormats()) {}
+
+ScanSession::~ScanSession() = default;
+
+// Scanning ------------------------------------------------------------------------------------
+
+void ScanSession::requestAbort() {
+    m_walker->AbortRequested = true;
+}
+
+bool ScanSession::abortRequested() const {
+    return m_walker->AbortRequested;
+}
+
+int ScanSession::beginScan(const QByteArray &path) {
+    m_walker->AbortRequested = false;
+    m_tree->SetSizeFactor();
+    if (path.isEmpty() || !NativePath::isFolder(path))
+        throw AppError(AppError::InvalidStartPath, QStringLiteral("Invalid start path."));
+    QByteArray start = path;
+    if (!start.endsWith('/'))
+        start.append('/');
+    const QString startText = NativePath::display(start);
+
+    mdlFileSearch &walker = *m_walker;
+    walker.ResetSearchParams();
+    walker.searchParams.Recurse = m_settings.Recurse_Subfolders;
+    walker.searchParams.StartPath = startText;
+    walker.searchParams.Pattern = m_settings.Match_Parameters;
+    walker.searchParams.SizeBasis = m_settings.sizeBasis();
+
+    const int driveType = mdlDrives::GetDriveType(start, MountTable::current());
+    const RowKind kind = driveType < 0 ? RowKind::Folder : ScanTree::rowKindOfDriveType(driveType);
+    if (m_settings.Clear_Nodes_B4_Scan) {
+        m_grid.setRedraw(GridRedraw::None);
+        m_grid.setRows(2);
+        m_tree->UpdateRoots();
+        m_grid.setRedraw(GridRedraw::Buffered);
+        yieldOnce();
+        m_grid.refresh();
+    }
+    if (m_settings.Collapse_Root_Nodes_B4_Scan)
+        m_grid.outline(0);
+    m_grid.setColFormat(TreeCol::Size, m_tree->SizeFormat());
+    m_tree->clearUnreadable();
+    const int root = m_tree->AddTreeRow(startText, 0, kind, Fixed(), true, Fixed());
+    m_grid.setRowDataBytes(root, start);
+    ScanTree::setBasisOfRoot(m_grid, root, walker.searchParams.SizeBasis);
+    m_grid.select(root, TreeCol::Name);
+    m_grid.showCell(root, TreeCol::Name);
+    return root;
+}
+
+void ScanSession::walk(int root) {
+    m_grid.setRedraw(static_cast<GridRedraw>(m_settings.Redraw_Scan_Progress));
+    yieldOnce();
+    m_walker->SearchFolder(m_grid.rowDataBytes(root), 1, root);
+}
+
+void ScanSession::addAbortedRow() {
+    m_tree->AddTreeRow(QStringLiteral("Scan aborted"), 1, RowKind::Warning, Fixed(), false,
+                       Fixed());
+}
+
+void ScanSession::noteUnreadable(SessionOutcome &outcome) const {
+    outcome.unreadableCount = m_tree->unreadableCount();
+    outcome.unreadable.clear();
+    for (const ScanTree::UnreadableFolder &folder : m_tree->unreadable())
+        outcome.unreadable.push_back({folder.path, folder.error});
+}
+
+SessionOutcome ScanSession::scan(const QByteArray &path) {
+    SessionOutcome outcome;
+    int root = -1;
+    try {
+        root = beginScan(path);
+        walk(root);
+        m_grid.setRedraw(GridRedraw::Buffered);
+        m_grid.setOutlineState(root, OutlineExpanded);
+        m_grid.sortNode(ScanTree::TopRow);
+        m_tree->UpdateRoots();
+    } catch (...) {
+        outcome = SessionOutcome::of(std::current_exception());
+        m_grid.setRedraw(GridRedraw::Buffered);
+        if (outcome.status == SessionOutcome::Status::Aborted)
+            addAbortedRow();
+    }
+    outcome.root = root;
+    if (root >= 0)
+        noteUnreadable(outcome);
+    return outcome;
+}
+
+// Saved scans ---------------------------------------------------------------------------------
+
+int ScanSession::rootOf(const OutlineGrid &grid, int row) {
+    if (row <= ScanTree::TopRow || row >= grid.rows())
+        return -1;
+    for (int parent = grid.parentRow(row); parent > ScanTree::TopRow; parent = grid.parentRow(row))
+        row = parent;
+    return row;
+}
+
+SessionOutcome ScanSession::openScanFile(const QString &fileName) {
+    SessionOutcome outcome;
+    try {
+        m_walker->AbortRequested = false;
+        m_tree->SetSizeFactor();
+        m_grid.setColFormat(TreeCol::Size, m_tree->SizeFormat());
+        if (m_settings.Collapse_Root_Nodes_B4_Scan)
+            m_grid.outline(0);
+        m_tree->clearUnreadable();
+        ScanFile::Info info;
+        const int root = ScanFile::Open(*m_tree, fileName, &info);
+        outcome.root = root;
+        m_grid.setCellNote(root, TreeCol::Name, ScanFile::openedNote(fileName, info));
+        m_grid.setOutlineState(root, OutlineExpanded);
+        m_grid.select(root, TreeCol::Name);
+        m_grid.showCell(root, TreeCol::Name);
+    } catch (...) {
+        const int root = outcome.root;
+        outcome = SessionOutcome::of(std::current_exception());
+        outcome.root = root;
+    }
+    return outcome;
+}
+
+SessionOutcome ScanSession::saveScanFile(int root, const QString &fileName) {
+    try {
+        ScanFile::Save(*m_tree, root, fileName);
+        return {};
+    } catch (...) {
+        return SessionOutcome::of(std::current_exception());
+    }
+}
+
+// Reports -------------------------------------------------------------------------------------
+
+const ReportFormat *ScanSession::reportFormat(int index) const {
+    for (const ReportFormat &format : m_formats)
+        if (format.index == index && format.write)
+            return &format;
+    return nullptr;
+}
+
+bool ScanSession::selectionHasChart(const OutlineGrid &grid) {
+    const int n = grid.selectedRowCount();
+    if (n < 1)
+        return false;
+    const int row = grid.selectedRow(n - 1);
+    return row > 0 && !grid.text(row, TreeCol::Name).startsWith(u'<');
+}
+
+SessionOutcome ScanSession::writeReport(int index, const QString &fileName,
+                                        const ReportGeometry &geometry) {
+    const ReportFormat *format = reportFormat(index);
+    try {
+        if (!format)
+            throw AppError(AppError::InvalidSelection,
+                           QStringLiteral("Invalid selection ") + QString::number(index));
+        ReportSource source{m_grid};
+        source.resolveColor = [](std::uint32_t stored) { return StoredColor::toQColor(stored); };
+        source.chartPicture = geometry.chart;
+        source.saveChartPicture = [picture = geometry.chart](const QString &path) {
+            return picture.savePng(path);
+        };
+        source.twipsPerPixel = geometry.twipsPerPixel;
+        source.gridWidthTwips = geometry.gridWidthTwips;
+        source.gridFontName = geometry.gridFontName;
+        if (format->chartOption != ReportFormat::ChartOption::None)
+            source.chartIncluded = geometry.chart.chart && selectionHasChart(m_grid) &&
+                                   (format->chartOption == ReportFormat::ChartOption::Html
+                                        ? m_settings.Chart_In_HTML_Output
+                                        : m_settings.Chart_In_PDF_Output);
+        if (!ReportFile::writeReplacing(
+                fileName, [&](const QString &path) { return format->write(source, path); }))
+            throw AppError(AppError::ReportNotGenerated, format->failure);
+        return {};
+    } catch (...) {
+        return SessionOutcome::of(std::current_exception());
+    }
+}

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "OutlineGrid.h"
+#include "ReportFormat.h"
+#include "SessionOutcome.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+class ScanTree;
+class mdlFileSearch;
+struct Settings;
+
+/// A scan session without a window: the scan tree in its grid, the folder walk, saved scans and
+/// reports. The main window shows and drives one; a report from the command line runs on one
+/// alone. Every command returns a structured outcome rather than showing anything.
+///
+/// Paths are the file system's bytes. The settings are read at each command, never written.
+class ScanSession {
+public:
+    explicit ScanSession(const Settings &settings);
+    ~ScanSession();
+    ScanSession(const ScanSession &) = delete;
+    ScanSession &operator=(const ScanSession &) = delete;
+
+    OutlineGrid &grid() { return m_grid; }
+    const OutlineGrid &grid() const { return m_grid; }
+    ScanTree &tree() const { return *m_tree; }
+    mdlFileSearch &walker() const { return *m_walker; }
+    const Settings &settings() const { return m_settings; }
+
+    // Scanning ----------------------------------------------------------------------------
+    /// Scans a folder as a new scan root: beginScan(), walk(), then the root expanded, the
+    /// scans sorted and the top row's totals written.
+    SessionOutcome scan(const QByteArray &path);
+    /// The first steps of a scan: the abort request is cleared, the walk's parameters are set
+    /// from the settings, the tree is cleared or collapsed as they say, and the root's row is
+    /// added with the drive kind and the size basis. Raises the invalid start path error, with
+    /// nothing changed, when `path` names no folder.
+    int beginScan(const QByteArray &path);
+    /// Walks the folder of a root that beginScan() added; raises the abort error when an abort
+    /// was requested, or the walk's own error.
+    void walk(int root);
+    /// Asks a running walk (or scan file reading) to stop at its next check.
+    void requestAbort();
+    bool abortRequested() const;
+    /// The row that tells a scan was aborted, appended under the scan root.
+    void addAbortedRow();
+    /// The folders the walks since beginScan() could not read.
+    void noteUnreadable(SessionOutcome &outcome) const;
+
+    // Saved scans -------------------------------------------------------------------------
+    /// Opens a scan file as a new scan root (outcome.root); a fault adds nothing.
+    SessionOutcome openScanFile(const QString &fileName);
+    /// Saves the scan root `root` and everything below it.
+    SessionOutcome saveScanFile(int root, const QString &fileName);
+    /// The scan root that holds a row, or -1 for the header and the top row.
+    static int rootOf(const OutlineGrid &grid, int row);
+
+    // Reports -----------------------------------------------------------------------------
+    /// The report formats by index (0 HTML ... 4 Excel); the PDF format's writer is set by the
+    /// caller, which prints through the grid's widget.
+    std::vector<ReportFormat> &reportFormats() { return m_formats; }
+    /// The format of an index, or null when there is none or it has no writer.
+    const ReportFormat *reportFormat(int index) const;
+    /// Writes the tree as it stands as a report of format `index` to `fileName`, replacing a
+    /// file of that name only once the report is complete. The chart goes in when the format
+    /// carries one, the setting for it is on, `geometry` has a chart and the selection is a
+    /// folder or a root.
+    SessionOutcome writeReport(int index, const QString &fileName, const ReportGeometry &geometry);
+    /// Whether the selected node may carry a chart in a report: a folder or a root, not a files
+    /// row or the top row.
+    static bool selectionHasChart(const OutlineGrid &grid);
+
+private:
+    const Settings &m_settings;
+    OutlineGrid m_grid;
+    std::unique_ptr<ScanTree> m_tree;
+    std::unique_ptr<mdlFileSearch> m_walker;
+    std::vector<ReportFormat> m_formats;
+};
