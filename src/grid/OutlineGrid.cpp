@@ -400,10 +400,6 @@ QString OutlineGrid::cellFontName(int row, int col) const {
     return l ? l->font : QString();
 }
 
-void OutlineGrid::setCellFontName(int r1, int c1, int r2, int c2, const QString &v) {
-    editLooks(r1, c1, r2, c2, [&](CellLook &l) { l.font = v; });
-}
-
 bool OutlineGrid::cellBold(int row, int col) const {
     const CellLook *l = lookOf(row, col);
     return l ? l->bold : false;

@@ -170,7 +170,6 @@ public:
     QString cellNote(int row, int col) const;
     void setCellNote(int row, int col, const QString &note);
     QString cellFontName(int row, int col) const;
-    void setCellFontName(int r1, int c1, int r2, int c2, const QString &name);
     bool cellBold(int row, int col) const;
     void setCellBold(int r1, int c1, int r2, int c2, bool on);
     bool cellItalic(int row, int col) const;

@@ -34,7 +34,7 @@ bool HttpFetch::fetchBody(const QUrl &address, QByteArray &body) {
     QNetworkReply *reply = m_manager.get(request);
     m_reply = reply;
     // Buffer no more than one byte past the limit; a larger body is refused anyway.
-    reply->setReadBufferSize(m_maxBytes + 1);
+    reply->setReadBufferSize(MaxBytes + 1);
 
     bool refused = false;
     QEventLoop loop;
@@ -46,14 +46,14 @@ bool HttpFetch::fetchBody(const QUrl &address, QByteArray &body) {
     });
     QObject::connect(reply, &QNetworkReply::metaDataChanged, &loop, [&] {
         const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-        if (length.isValid() && length.toLongLong() > m_maxBytes) {
+        if (length.isValid() && length.toLongLong() > MaxBytes) {
             refused = true;
             reply->abort();
         }
     });
     QObject::connect(reply, &QNetworkReply::readyRead, &loop, [&] {
-        body += reply->read(m_maxBytes + 1 - body.size());
-        if (body.size() > m_maxBytes) {
+        body += reply->read(MaxBytes + 1 - body.size());
+        if (body.size() > MaxBytes) {
             refused = true;
             reply->abort();
         }
@@ -71,9 +71,9 @@ bool HttpFetch::fetchBody(const QUrl &address, QByteArray &body) {
         reply->abort();
     }
     if (!refused && reply->bytesAvailable() > 0)
-        body += reply->read(m_maxBytes + 1 - body.size());
+        body += reply->read(MaxBytes + 1 - body.size());
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    const bool ok = !refused && body.size() <= m_maxBytes &&
+    const bool ok = !refused && body.size() <= MaxBytes &&
                     reply->error() == QNetworkReply::NoError &&
                     (status == 0 || (status >= 200 && status < 300));
     m_reply = nullptr;

@@ -14,7 +14,8 @@ class QNetworkReply;
 class HttpFetch {
 public:
     static constexpr int DefaultTimeoutMs = 15000;
-    static constexpr qint64 DefaultMaxBytes = 64 * 1024;
+    /// Larger responses are refused: release files are a few lines long.
+    static constexpr qint64 MaxBytes = 64 * 1024;
 
     /// Fetches `address`; `response` gets the body trimmed of blanks at both ends. True when
     /// the fetch succeeded and the trimmed body is not empty.
@@ -27,14 +28,11 @@ public:
     /// The longest a whole fetch may take, from the request to the last byte.
     void setTimeout(int ms) { m_timeoutMs = ms; }
     int timeout() const { return m_timeoutMs; }
-    /// Larger responses are refused: release files are a few lines long.
-    void setMaxBytes(qint64 bytes) { m_maxBytes = bytes; }
 
 private:
     QNetworkAccessManager m_manager;
     QPointer<QNetworkReply> m_reply;
     int m_timeoutMs = DefaultTimeoutMs;
-    qint64 m_maxBytes = DefaultMaxBytes;
 
     bool fetchBody(const QUrl &address, QByteArray &body);
 };

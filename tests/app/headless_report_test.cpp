@@ -1,8 +1,12 @@
 // Reports written from the command line by the real program, without a display.
+#include "NativePath.h"
+#include "PropertiesDialog.h"
 #include "RecordingPrompts.h"
 #include "RecordingShellLauncher.h"
+#include "ScanSession.h"
 #include "frmMain.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -13,6 +17,8 @@
 
 #include <memory>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -101,7 +107,8 @@ struct HeadlessReport : ::testing::Test {
     }
     void TearDown() override { qputenv("XDG_CONFIG_HOME", savedConfigHome); }
 
-    Outcome run(const QStringList &arguments) const {
+    // Runs the program, or `wrapper` with the program's path and the arguments after its own.
+    Outcome run(const QStringList &arguments, const QStringList &wrapper = {}) const {
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
@@ -109,7 +116,11 @@ struct HeadlessReport : ::testing::Test {
         env.insert("XDG_CONFIG_HOME", config);
         env.insert("XDG_RUNTIME_DIR", runtime);
         p.setProcessEnvironment(env);
-        p.start(CAIRNMETER_BINARY, arguments);
+        if (wrapper.isEmpty())
+            p.start(CAIRNMETER_BINARY, arguments);
+        else
+            p.start(wrapper.front(),
+                    wrapper.mid(1) + QStringList{QString(CAIRNMETER_BINARY)} + arguments);
         Outcome r;
         if (!p.waitForFinished(120000)) {
             ADD_FAILURE() << "the program did not end";
@@ -267,4 +278,85 @@ TEST_F(HeadlessReport, ASavedScanIsReportedLikeTheScanOfItsTree) {
         {"/f", tree, "/i", dir.filePath("tree.json"), "/r", "csv", "/o", dir.filePath("both.csv")});
     EXPECT_EQ(both.status, 1);
     EXPECT_TRUE(both.err.contains("either /f PATH or /i FILE")) << both.err.data();
+}
+
+// A folder named with a byte that is not UTF-8 is scanned, opened, shown, saved and reported.
+TEST_F(HeadlessReport, NamesThatAreNotUtf8WorkInTheWindowTheReportsAndSavedScans) {
+    const QByteArray cafe = QFile::encodeName(dir.path()) + "/caf\xe9";
+    const QByteArray sub = cafe + "/d\xe9j\xe0";
+    ASSERT_EQ(::mkdir(cafe.constData(), 0755), 0);
+    ASSERT_EQ(::mkdir(sub.constData(), 0755), 0);
+    const int fd = ::open((sub + "/x").constData(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, QByteArray(1234, 'x').constData(), 1234), 1234);
+    ::close(fd);
+
+    qputenv("XDG_CONFIG_HOME", config.toUtf8());
+    RecordingPrompts prompts;
+    auto form = std::make_unique<frmMain>(&prompts);
+    auto launcher = std::make_unique<RecordingShellLauncher>();
+    RecordingShellLauncher &shell = *launcher;
+    form->setShellLauncher(std::move(launcher));
+    form->startPathBox()->setEditText(NativePath::display(cafe));
+    form->cmdBeginScan_Click();
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    ASSERT_EQ(prompts.shown[0].text, "The scan has finished.");
+    int row = -1;
+    for (int r = 0; r < form->grid().rows(); ++r)
+        if (form->grid().rowDataBytes(r) == sub + "/")
+            row = r;
+    ASSERT_GE(row, 0);
+
+    form->grid().select(row, 0);
+    form->mnuProps_Click();
+    auto *dialog = form->findChild<PropertiesDialog *>();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(dialog->fieldText("Size").startsWith("1,234 bytes"));
+    EXPECT_EQ(dialog->fieldText("Type"), "Folder");
+    dialog->close();
+    shell.fileManagerAnswers = true;
+    form->mnuOpenFold_Click(1);
+    ASSERT_EQ(shell.requests.size(), 2u);
+    EXPECT_TRUE(shell.requests[1].arguments.value(0).endsWith("/caf%E9/d%E9j%E0"))
+        << shell.requests[1].arguments.value(0).toStdString();
+    EXPECT_EQ(prompts.shown.size(), 1u); // no failure box
+
+    form->grid().select(ScanSession::rootOf(form->grid(), row), 0);
+    prompts.saveNames << dir.filePath("cafe.json");
+    form->mnuSaveScan_Click();
+    EXPECT_TRUE(readAll(dir.filePath("cafe.json")).contains("\"d\xe9j\xe0\""));
+
+    // From the command line: the path's bytes through the shell, and the saved scan.
+    const QString script = "exec \"$0\" /f \"$(printf '%s/caf\\351' \"$1\")\" /r csv /o \"$2\"";
+    const Outcome scanned = run({dir.path(), dir.filePath("cafe.csv")}, {"/bin/sh", "-c", script});
+    EXPECT_EQ(scanned.status, 0) << scanned.err.data();
+    const QByteArray csv = readAll(dir.filePath("cafe.csv"));
+    EXPECT_TRUE(csv.contains(",\"1.21\",\"KB\",\"1\"")) << csv.data();
+    const Outcome opened =
+        run({"/i", dir.filePath("cafe.json"), "/r", "csv", "/o", dir.filePath("opened.csv")});
+    EXPECT_EQ(opened.status, 0) << opened.err.data();
+    EXPECT_EQ(readAll(dir.filePath("opened.csv")).count("\"1.21\""), csv.count("\"1.21\""));
+}
+
+// A folder the walk cannot read is named on standard error; the report is written and the
+// run ends with status 2. Root reads every folder, so the program then runs as nobody.
+TEST_F(HeadlessReport, AnUnreadableFolderIsNamedAndTheRunEndsIncomplete) {
+    const QString locked = dir.filePath("locked");
+    writeFile(locked + "/open/a", QByteArray(10, 'x'));
+    writeFile(locked + "/shut/b", QByteArray(20, 'x'));
+    QDir().mkpath(dir.filePath("out"));
+    ASSERT_EQ(::chmod(QFile::encodeName(locked + "/shut").constData(), 0), 0);
+    QStringList wrapper;
+    if (::geteuid() == 0) {
+        wrapper = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+        for (const QString &open : {dir.path(), dir.filePath("out")})
+            ::chmod(QFile::encodeName(open).constData(), 0777);
+    }
+    const Outcome r = run({"/f", locked, "/r", "csv", "/o", dir.filePath("out/r.csv")}, wrapper);
+    ::chmod(QFile::encodeName(locked + "/shut").constData(), 0755);
+    EXPECT_EQ(r.status, 2) << r.err.data();
+    EXPECT_TRUE(r.err.contains("cairnmeter: could not read " + QFile::encodeName(locked) +
+                               "/shut/: Permission denied\n"))
+        << r.err.data();
+    EXPECT_TRUE(readAll(dir.filePath("out/r.csv")).contains("\" open\",\"0.01\",\"KB\",\"1\""));
 }

@@ -242,3 +242,14 @@ TEST(PieFolding, EmptyAndNegativeSlicesFoldFirst) {
     EXPECT_FALSE(fold.own.contains(3));
     EXPECT_FALSE(fold.own.contains(7));
 }
+
+TEST(PieFolding, ASliceOfExactlyTheLeastShareKeepsItsOwn) {
+    // Eleven slices (more than ten, so folding applies) of a total of 100: a slice of exactly
+    // 2% stays, one just under folds with the 1% slices.
+    for (const double edge : {2.0, 1.99}) {
+        const QList<double> values{edge, 1, 1, 1, 1, 1, 19, 19, 19, 19, 19 - edge};
+        const auto fold = PieFolding::fold(values, Chart::PieGrouping());
+        EXPECT_EQ(fold.own.contains(0), edge == 2.0) << edge;
+        EXPECT_EQ(fold.otherCount, edge == 2.0 ? 5 : 6) << edge;
+    }
+}

@@ -353,3 +353,30 @@ TEST_F(ScanFileTest, EndlessGarbageStopsEarly) {
         writer.join();
     }
 }
+
+TEST_F(ScanFileTest, FoldersNestedExactlyAsDeepAsTheLimitOpenOneLevelMoreDoesNot) {
+    // `Limit` levels of folders, the root's included: the deepest folder's files row then
+    // sits at outline level `Limit`, as deep as the limit lets rows go.
+    constexpr int Limit = 5;
+    for (const int levels : {Limit, Limit + 1}) {
+        QByteArray json = "[1,2,{},[{\"name\":\"/r\"}";
+        for (int i = 1; i < levels; ++i)
+            json += ",[{\"name\":\"d\"}";
+        json += QByteArray(levels - 1, ']') + "]]";
+        QFile out(file("deep.json"));
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write(json);
+        out.close();
+        const int rows = s.grid.rows();
+        if (levels == Limit) {
+            const int root = ScanFile::Open(s.tree, file("deep.json"), nullptr, Limit);
+            int deepest = 0;
+            for (int r = root; r < s.grid.rows(); ++r)
+                deepest = std::max(deepest, s.grid.level(r));
+            EXPECT_EQ(deepest, Limit);
+        } else {
+            EXPECT_THROW(ScanFile::Open(s.tree, file("deep.json"), nullptr, Limit), AppError);
+            EXPECT_EQ(s.grid.rows(), rows);
+        }
+    }
+}
