@@ -37,8 +37,8 @@ bool selectionHasChart(const OutlineGrid &grid) {
 
 void frmMain::buildFileMenu() {
     m_reportFormats = standardReportFormats();
-    reportFormat(1).write = [this](const ReportSource &source, const QString &path) {
-        return GridExport::GridToPDF(*fgTreeView, *chMain, vpTree, vfTree, path,
+    reportFormat(1).write = [this](const ReportSource &source, ReplacingFile &out) {
+        return GridExport::GridToPDF(*fgTreeView, *chMain, vpTree, vfTree, out,
                                      source.chartIncluded, ScanTree::basisHeading(fgTree));
     };
     const char *folderCaptions[] = {"Open the 'Reports' Folder", "Explore the 'Reports' Folder"};
@@ -176,7 +176,7 @@ bool frmMain::writeReport(const ReportFormat &format, const QString &fileName,
                           bool selectionAllowsChart) {
     ReportSource source{fgTree, chMain->chart()};
     source.resolveColor = [](std::uint32_t stored) { return StoredColor::toQColor(stored); };
-    source.saveChartPicture = [this](const QString &path) { return chMain->savePicture(path); };
+    source.saveChartPicture = [this](QIODevice &out) { return chMain->savePicture(out); };
     source.twipsPerPixel = twipsPerPixel();
     source.gridWidthTwips = static_cast<int>(fgTreeView->width() * twipsPerPixel());
     source.gridFontName = fgTreeView->font().family();
@@ -186,7 +186,7 @@ bool frmMain::writeReport(const ReportFormat &format, const QString &fileName,
                                     ? m_settings.Chart_In_HTML_Output
                                     : m_settings.Chart_In_PDF_Output);
     return ReportFile::writeReplacing(
-        fileName, [&](const QString &path) { return format.write(source, path); });
+        fileName, [&](ReplacingFile &out) { return format.write(source, out); });
 }
 
 void frmMain::writeReportTo(int Index, const QString &fileName) {

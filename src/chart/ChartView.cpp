@@ -23,6 +23,10 @@ bool ChartView::savePicture(const QString &path) const {
     return ChartPainter(*m_chart, font(), logicalDpiY()).savePng(path, pictureSize());
 }
 
+bool ChartView::savePicture(QIODevice &out) const {
+    return ChartPainter(*m_chart, font(), logicalDpiY()).savePng(out, pictureSize());
+}
+
 void ChartView::drawPicture(QPainter &painter, const QRect &target) const {
     if (target.isEmpty())
         return;

@@ -5,6 +5,7 @@
 #include "OutlineGridView.h"
 #include "PdfConverter.h"
 #include "PrintLayout.h"
+#include "ReportFile.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -77,6 +78,14 @@ QString reportDateLine(const QDateTime &when) {
 bool GridToPDF(OutlineGridView &fgTree, const ChartView &chMain, PrintLayout &vpTree,
                const PdfConverter &vfTree, const QString &fileName, bool includeChart,
                const QString &basisLine) {
+    return ReportFile::writeReplacing(fileName, [&](ReplacingFile &out) {
+        return GridToPDF(fgTree, chMain, vpTree, vfTree, out, includeChart, basisLine);
+    });
+}
+
+bool GridToPDF(OutlineGridView &fgTree, const ChartView &chMain, PrintLayout &vpTree,
+               const PdfConverter &vfTree, ReplacingFile &out, bool includeChart,
+               const QString &basisLine) {
     // The printed grid is drawn in the view's pixels, so the pages take the view's resolution.
     vpTree.setResolution(fgTree.logicalDpiY());
     setReportFont(vpTree);
@@ -114,7 +123,7 @@ bool GridToPDF(OutlineGridView &fgTree, const ChartView &chMain, PrintLayout &vp
         vpTree.closePage();
     }
 
-    vfTree.convertToPdf(vpTree, fileName);
+    vfTree.convertToPdf(vpTree, out.file(), out.target());
     return true;
 }
 
