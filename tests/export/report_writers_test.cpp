@@ -143,3 +143,21 @@ TEST_F(ReportWriters, AWriteErrorIsRaisedNotReportedAsSuccess) {
         }
     }
 }
+
+// In the unit Bytes a size is the byte count itself: beyond 2^53 a double would round it.
+TEST_F(ReportWriters, SizesInBytesBeyondWhatADoubleHoldsAreExact) {
+    settings.Object_Size = 0;
+    tree.InitTreeGrid();
+    const Fixed huge = *Fixed::parse(u"18446744073709551617", u'.');
+    const int root =
+        tree.AddTreeRow(QStringLiteral("big/"), 0, RowKind::HardDisk, Fixed(), true, Fixed());
+    tree.AddTreeRow(QStringLiteral("vast"), 1, RowKind::Folder, huge, false, Fixed::fromInt(1));
+    tree.UpdateRoots();
+    ASSERT_GT(root, 0);
+    ASSERT_TRUE(GridExport::GridToCSV(grid, out("r.csv")));
+    const QList<QByteArray> lines = readAll(out("r.csv")).split('\n');
+    ASSERT_GE(lines.size(), 4);
+    for (int line : {1, 2, 3})
+        EXPECT_TRUE(lines[line].contains("\"18,446,744,073,709,551,617\",\"B\""))
+            << lines[line].constData();
+}
