@@ -106,9 +106,11 @@ Location locate(const QByteArray &path, Walk walk = Walk::ToFile) {
             if (::fstat(folder.fd, &holder) != 0)
                 throwError(errno, QStringLiteral("Cannot open the folder ") + shown(at));
             if (!trustedLink(holder, st))
-                throwError(EPERM, QStringLiteral("Refused to follow the link ") + shown(here) +
-                                      QStringLiteral(" (writing ") + shown(path) +
-                                      QStringLiteral("): another user owns it or can replace it"));
+                throwError(EPERM,
+                           QStringLiteral("Refused to follow the link ") + shown(here) +
+                               (here == path ? QString()
+                                             : QStringLiteral(" on the way to ") + shown(path)) +
+                               QStringLiteral(": another user owns it or can replace it"));
             if (++links > MaxLinks)
                 throwError(ELOOP, QStringLiteral("Too many links on the way to ") + shown(path));
             QByteArray text(PATH_MAX, '\0');
