@@ -1,6 +1,7 @@
 #include "PdfFixture.h"
 #include "RecordingPrompts.h"
 #include "RecordingShellLauncher.h"
+#include "ReplacingFile.h"
 #include "frmMain.h"
 
 #include <QAction>
