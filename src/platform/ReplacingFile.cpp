@@ -79,6 +79,21 @@ Location locate(const QByteArray &path, Walk walk = Walk::ToFile) {
     Fd folder(openStart(path.startsWith('/')));
     QByteArray at = path.startsWith('/') ? QByteArray("") : QByteArray(); // shown folder path
     int links = 0;
+    // The file's folder, opened for listing and syncing, and the file's name in it.
+    const auto found = [&](const QByteArray &name, const struct stat *existing) {
+        Location location;
+        location.folder = ::openat(folder.fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        // A folder the user may write but not list: written without listing or syncing it.
+        if (location.folder < 0 && errno == EACCES)
+            location.folder = ::fcntl(folder.fd, F_DUPFD_CLOEXEC, 0);
+        if (location.folder < 0)
+            throwError(errno, QStringLiteral("Cannot open the folder ") + shown(at));
+        location.name = name;
+        location.exists = existing != nullptr;
+        if (existing)
+            location.st = *existing;
+        return location;
+    };
     while (!rest.empty()) {
         const QByteArray name = rest.front();
         rest.pop_front();
@@ -86,14 +101,8 @@ Location locate(const QByteArray &path, Walk walk = Walk::ToFile) {
         const QByteArray here = at + (path.startsWith('/') || !at.isEmpty() ? "/" : "") + name;
         struct stat st {};
         if (::fstatat(folder.fd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-            if (errno == ENOENT && last && name != "..") {
-                Location found;
-                found.folder = ::openat(folder.fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-                if (found.folder < 0)
-                    throwError(errno, QStringLiteral("Cannot open the folder ") + shown(at));
-                found.name = name;
-                return found;
-            }
+            if (errno == ENOENT && last && name != "..")
+                return found(name, nullptr);
             if (errno == ENOENT && walk == Walk::MakingFolders &&
                 (::mkdirat(folder.fd, name.constData(), 0777) == 0 || errno == EEXIST)) {
                 rest.push_front(name); // looked at again: made here, or by someone else
@@ -136,14 +145,7 @@ Location locate(const QByteArray &path, Walk walk = Walk::ToFile) {
                 throwError(EISDIR, QStringLiteral("Cannot replace the folder ") + shown(here));
             if (!S_ISREG(st.st_mode))
                 throwError(EINVAL, QStringLiteral("Not a regular file: ") + shown(here));
-            Location found;
-            found.folder = ::openat(folder.fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-            if (found.folder < 0)
-                throwError(errno, QStringLiteral("Cannot open the folder ") + shown(at));
-            found.name = name;
-            found.exists = true;
-            found.st = st;
-            return found;
+            return found(name, &st);
         }
         // O_NOFOLLOW: a folder swapped for a link since the check above is not entered.
         const int next =
@@ -331,6 +333,6 @@ void ReplacingFile::commit() {
         fail(EEXIST,
              QStringLiteral("The unfinished file was replaced by someone else; not saved:"));
     }
-    if (::fsync(m_folder) != 0)
+    if (::fsync(m_folder) != 0 && errno != EBADF)
         fail(errno, QStringLiteral("Could not save"));
 }
