@@ -16,6 +16,9 @@
 namespace {
 
 constexpr int MaxLinks = 40; // as the kernel allows on one path
+// The permissions a replaced file passes on; set-id bits are not, the new contents being no
+// program the old file's owner vouched for.
+constexpr mode_t KeptMode = 01777;
 
 [[noreturn]] void throwError(int code, const QString &what) {
     throw std::system_error(code != 0 ? code : EIO, std::generic_category(), what.toStdString());
@@ -202,19 +205,30 @@ ReplacingFile::ReplacingFile(const QString &target) : m_target(target) {
     m_name = found.name;
     m_existed = found.exists;
     m_old = found.st;
-    removeStaleParts();
-    createPart(m_name);
+    try {
+        removeStaleParts();
+        createPart(m_name);
+    } catch (...) {
+        release();
+        throw;
+    }
 }
 
 ReplacingFile::~ReplacingFile() {
+    release();
+}
+
+void ReplacingFile::release() noexcept {
     for (const auto &p : m_parts) {
         p->file.reset();
         if (!m_committed && stillOurs(p->part, p->created))
             ::unlinkat(m_folder, p->part.constData(), 0);
         ::close(p->fd);
     }
+    m_parts.clear();
     if (m_folder >= 0)
         ::close(m_folder);
+    m_folder = -1;
 }
 
 void ReplacingFile::fail(int code, const QString &what) const {
@@ -293,11 +307,11 @@ void ReplacingFile::commit() {
         if (!p->file->flush())
             fail(errno, QStringLiteral("Could not write"));
         if (p->final == m_name && m_existed) {
-            // chown clears set-id bits, so the mode follows it. Owner and group are kept where
-            // the user may set them; elsewhere the file is the user's, as a new one would be.
+            // Owner and group are kept where the user may set them; elsewhere the file is the
+            // user's, as a new one would be. The mode follows, as chown may change it.
             if (::fchown(p->fd, m_old.st_uid, m_old.st_gid) != 0 && errno != EPERM)
                 fail(errno, QStringLiteral("Could not keep the owner of"));
-            if (::fchmod(p->fd, m_old.st_mode & 07777) != 0)
+            if (::fchmod(p->fd, m_old.st_mode & KeptMode) != 0)
                 fail(errno, QStringLiteral("Could not keep the permissions of"));
         }
         if (::fsync(p->fd) != 0)

@@ -21,7 +21,8 @@
 /// writable by group and others or has the sticky bit (others may not rename or remove what
 /// they do not own). A link that fails this is refused with an error that names it.
 ///
-/// A replaced file keeps its mode, and its owner and group where the user may set them.
+/// A replaced file keeps its permissions (not set-id bits), and its owner and group where the
+/// user may set them.
 /// Unfinished files of the same name older than a day (left by a killed run) are removed.
 class ReplacingFile {
 public:
@@ -77,6 +78,7 @@ private:
     bool m_committed = false;
 
     Part &createPart(const QByteArray &final);
+    void release() noexcept;
     void removeStaleParts() const;
     bool stillOurs(const QByteArray &name, const struct stat &created) const;
     [[noreturn]] void fail(int code, const QString &what) const;
