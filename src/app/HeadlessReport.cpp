@@ -9,6 +9,7 @@
 #include "OutlineGridView.h"
 #include "PdfConverter.h"
 #include "PrintLayout.h"
+#include "ReplacingFile.h"
 #include "ScanSession.h"
 #include "ScanTree.h"
 #include "Settings.h"
@@ -209,8 +210,8 @@ int run(int &argc, char **argv, const CommandLine::Request &request) {
         }
         geometry.gridWidthTwips = static_cast<int>(settings.fgTree_Width);
         geometry.gridFontName = view->font().family();
-        session.reportFormats().at(1).write = [&](const ReportSource &source, const QString &path) {
-            return GridExport::GridToPDF(*view, source.chartPicture, pages, converter, path,
+        session.reportFormats().at(1).write = [&](const ReportSource &source, ReplacingFile &out) {
+            return GridExport::GridToPDF(*view, source.chartPicture, pages, converter, out,
                                          source.chartIncluded,
                                          ScanTree::basisHeading(session.grid()));
         };

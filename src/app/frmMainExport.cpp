@@ -22,8 +22,8 @@
 #include <QPushButton>
 
 void frmMain::buildFileMenu() {
-    reportFormat(1).write = [this](const ReportSource &source, const QString &path) {
-        return GridExport::GridToPDF(*fgTreeView, source.chartPicture, vpTree, vfTree, path,
+    reportFormat(1).write = [this](const ReportSource &source, ReplacingFile &out) {
+        return GridExport::GridToPDF(*fgTreeView, source.chartPicture, vpTree, vfTree, out,
                                      source.chartIncluded, ScanTree::basisHeading(fgTree));
     };
     const char *folderCaptions[] = {"Open the 'Reports' Folder", "Explore the 'Reports' Folder"};

@@ -267,3 +267,7 @@ QImage ChartPainter::render(const QSize &size) const {
 bool ChartPainter::savePng(const QString &path, const QSize &size) const {
     return render(size).save(path, "PNG");
 }
+
+bool ChartPainter::savePng(QIODevice &out, const QSize &size) const {
+    return render(size).save(&out, "PNG");
+}

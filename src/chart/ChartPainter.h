@@ -5,6 +5,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QIODevice>
 #include <QImage>
 #include <QList>
 #include <QPointF>
@@ -62,6 +63,8 @@ public:
     QImage render(const QSize &size) const;
     /// Writes the picture at `size` pixels as a PNG file; false when it cannot be written.
     bool savePng(const QString &path, const QSize &size) const;
+    /// Writes the picture at `size` pixels as PNG to an open device.
+    bool savePng(QIODevice &out, const QSize &size) const;
 
     /// The colour of a series without a style of its own.
     static QColor defaultColor(int series);

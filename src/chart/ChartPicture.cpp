@@ -8,6 +8,10 @@ bool ChartPicture::savePng(const QString &path) const {
     return chart && ChartPainter(*chart, font, dpi).savePng(path, size);
 }
 
+bool ChartPicture::savePng(QIODevice &out) const {
+    return chart && ChartPainter(*chart, font, dpi).savePng(out, size);
+}
+
 void ChartPicture::draw(QPainter &painter, const QRect &target) const {
     if (!chart || target.isEmpty() || size.isEmpty())
         return;

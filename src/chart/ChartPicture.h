@@ -6,6 +6,7 @@
 #include <QString>
 
 class Chart;
+class QIODevice;
 class QPainter;
 
 /// The chart as a report shows it: the chart model drawn at a size, in a font and at a
@@ -19,6 +20,8 @@ struct ChartPicture {
 
     /// Saves the picture as a PNG file at its size; false when it cannot be written.
     bool savePng(const QString &path) const;
+    /// The same PNG written to an open device.
+    bool savePng(QIODevice &out) const;
     /// Draws the picture into `target` (the painter's device pixels), laid out at its size and
     /// scaled, so it keeps its proportions on devices of any resolution.
     void draw(QPainter &painter, const QRect &target) const;

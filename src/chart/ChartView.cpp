@@ -27,6 +27,10 @@ bool ChartView::savePicture(const QString &path) const {
     return picture().savePng(path);
 }
 
+bool ChartView::savePicture(QIODevice &out) const {
+    return picture().savePng(out);
+}
+
 void ChartView::drawPicture(QPainter &painter, const QRect &target) const {
     picture().draw(painter, target);
 }

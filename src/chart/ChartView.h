@@ -21,6 +21,8 @@ public:
     /// Saves the chart as it is shown, at the widget's size (640 by 480 while the widget has
     /// never been given a size), as a PNG file. False when the file cannot be written.
     bool savePicture(const QString &path) const;
+    /// The same picture written as PNG to an open device.
+    bool savePicture(QIODevice &out) const;
     /// Draws the chart as it is shown into `target`, given in the painter's device pixels. The
     /// picture is laid out at the widget's size and scaled, so it keeps its proportions on
     /// devices of any resolution.

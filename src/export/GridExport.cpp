@@ -1,6 +1,7 @@
 #include "GridExport.h"
 
 #include "OutlineGrid.h"
+#include "ReportFile.h"
 #include "ReportStream.h"
 #include "TreeCol.h"
 
@@ -14,8 +15,9 @@ using RowTexts = std::array<QString, TreeCol::Files + 1>;
 // The one algorithm of both reports: every row the grid shows, top to bottom, with its
 // indentation and the displayed texts of columns 0 to 3 handed to `writeLine`.
 template <typename LineWriter>
-bool exportShownRows(const OutlineGrid &grid, const QString &fileName, LineWriter writeLine) {
-    ReportStream out(fileName);
+bool exportShownRows(const OutlineGrid &grid, QIODevice &device, const QString &fileName,
+                     LineWriter writeLine) {
+    ReportStream out(device, fileName);
     RowTexts texts;
     const int rows = grid.rows();
     for (int r = 0; r < rows;) {
@@ -68,7 +70,17 @@ int characterCount(const QString &text) {
 namespace GridExport {
 
 bool GridToCSV(const OutlineGrid &grid, const QString &fileName) {
-    return exportShownRows(grid, fileName,
+    return ReportFile::writeReplacing(
+        fileName, [&](ReplacingFile &out) { return GridToCSV(grid, out.file(), fileName); });
+}
+
+bool GridToText(const OutlineGrid &grid, const QString &fileName) {
+    return ReportFile::writeReplacing(
+        fileName, [&](ReplacingFile &out) { return GridToText(grid, out.file(), fileName); });
+}
+
+bool GridToCSV(const OutlineGrid &grid, QIODevice &device, const QString &fileName) {
+    return exportShownRows(grid, device, fileName,
                            [](ReportStream &out, int indent, const RowTexts &texts) {
                                for (std::size_t c = 0; c < texts.size(); ++c) {
                                    if (c > 0)
@@ -79,9 +91,9 @@ bool GridToCSV(const OutlineGrid &grid, const QString &fileName) {
                            });
 }
 
-bool GridToText(const OutlineGrid &grid, const QString &fileName) {
+bool GridToText(const OutlineGrid &grid, QIODevice &device, const QString &fileName) {
     return exportShownRows(
-        grid, fileName, [](ReportStream &out, int indent, const RowTexts &texts) {
+        grid, device, fileName, [](ReportStream &out, int indent, const RowTexts &texts) {
             writeBlanks(out, indent);
             out.write(texts[0]);
             int length = indent + characterCount(texts[0]); // characters on the current line

@@ -2,11 +2,15 @@
 
 #include "GridExport.h"
 #include "OutlineGrid.h"
-#include "ReportFolders.h"
+#include "ReportFile.h"
 #include "ReportStream.h"
 
+#include <QBuffer>
 #include <QDateTime>
 #include <QLocale>
+#include <QUrl>
+
+#include <cerrno>
 
 #include <cmath>
 #include <system_error>
@@ -114,20 +118,34 @@ bool IsNumericText(const QString &text) {
 }
 
 bool GridToHTML(const OutlineGrid &grid, const QString &fileName, const HtmlOptions &options) {
+    return ReportFile::writeReplacing(
+        fileName, [&](ReplacingFile &out) { return GridToHTML(grid, out, options); });
+}
+
+bool GridToHTML(const OutlineGrid &grid, ReplacingFile &file, const HtmlOptions &options) {
+    const QString &fileName = file.target();
     const auto color = [&](std::uint32_t value) {
         return ColorToHTML(value, options.resolveColor);
     };
     const QDateTime now = QDateTime::currentDateTime();
     QString pictureName;
     if (options.includeChart) {
-        pictureName = now.toString(QStringLiteral("ddMMyyyyHHmmss")) + QStringLiteral(".png");
-        const QString picture = ReportFolders::GetFolderPart(fileName) + pictureName;
-        if (!options.saveChartPicture || !options.saveChartPicture(picture))
+        // Encoded in memory first, so a failure to write it to disk comes with its reason.
+        QBuffer png;
+        png.open(QIODevice::WriteOnly);
+        if (!options.saveChartPicture || !options.saveChartPicture(png))
             throw std::system_error(EIO, std::generic_category(),
-                                    "Could not save the chart picture " + picture.toStdString());
+                                    "Could not draw the chart picture for " +
+                                        fileName.toStdString());
+        QFile &picture = file.addCompanion(QStringLiteral(".png"), &pictureName);
+        errno = 0;
+        if (picture.write(png.data()) != png.data().size())
+            throw std::system_error(errno != 0 ? errno : EIO, std::generic_category(),
+                                    "Could not write the chart picture " +
+                                        pictureName.toStdString());
     }
 
-    ReportStream out(fileName);
+    ReportStream out(file.file(), fileName);
     const auto line = [&](const QString &text) {
         out.write(text);
         out.write(QLatin1StringView("\r\n"));
@@ -283,8 +301,8 @@ bool GridToHTML(const OutlineGrid &grid, const QString &fileName, const HtmlOpti
     line(QStringLiteral("</TABLE>"));
     line(QString());
     if (options.includeChart)
-        line(QStringLiteral("<p><img border=\"0\" src=\"") + pictureName +
-             QStringLiteral("\"></p>"));
+        line(QStringLiteral("<p><img border=\"0\" src=\"") +
+             QString::fromLatin1(QUrl::toPercentEncoding(pictureName)) + QStringLiteral("\"></p>"));
     line(QStringLiteral("</BODY>"));
     line(QStringLiteral("</HTML>"));
     line(QString());

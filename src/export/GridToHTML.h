@@ -7,6 +7,8 @@
 #include <functional>
 
 class OutlineGrid;
+class QIODevice;
+class ReplacingFile;
 
 namespace GridExport {
 
@@ -15,9 +17,9 @@ struct HtmlOptions {
     /// Turns a stored colour value into a colour; system colours (top bit set) through the
     /// palette. Without one, system colours come out black.
     std::function<QColor(std::uint32_t)> resolveColor;
-    /// Saves the chart's current picture as a PNG file at the given path; false on failure.
-    /// Only called when the chart is included.
-    std::function<bool(const QString &path)> saveChartPicture;
+    /// Writes the chart's current picture as PNG to the device; false on failure. Only called
+    /// when the chart is included.
+    std::function<bool(QIODevice &out)> saveChartPicture;
     bool includeChart = false;
     double twipsPerPixel = 15; ///< of the screen, horizontally
     int gridWidthTwips = 0;    ///< the grid control's own width
@@ -30,8 +32,12 @@ struct HtmlOptions {
 
 /// The scan tree as one HTML table that copies what the grid shows (visible rows and columns,
 /// colours, fonts, alignment, merged cells, outline indentation) under a short heading, with
-/// the chart's picture saved beside the file when included. UTF-8, CR LF line ends. Throws
-/// std::system_error when the file or the picture cannot be written; true when complete.
+/// the chart's picture beside the file when included: a companion of `out` named after the
+/// report with a random tag, so each report keeps its own picture and both go into place
+/// together. UTF-8, CR LF line ends. Throws std::system_error when the file or the picture
+/// cannot be written; true when complete.
+bool GridToHTML(const OutlineGrid &grid, ReplacingFile &out, const HtmlOptions &options);
+/// The same, replacing the named file when complete.
 bool GridToHTML(const OutlineGrid &grid, const QString &fileName, const HtmlOptions &options);
 
 /// `"#RRGGBB"` (with the double quotes) of a stored colour value, system colours resolved.

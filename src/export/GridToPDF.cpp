@@ -5,6 +5,7 @@
 #include "OutlineGridView.h"
 #include "PdfConverter.h"
 #include "PrintLayout.h"
+#include "ReportFile.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -76,6 +77,14 @@ QString reportDateLine(const QDateTime &when) {
 bool GridToPDF(OutlineGridView &fgTree, const ChartPicture &chart, PrintLayout &vpTree,
                const PdfConverter &vfTree, const QString &fileName, bool includeChart,
                const QString &basisLine) {
+    return ReportFile::writeReplacing(fileName, [&](ReplacingFile &out) {
+        return GridToPDF(fgTree, chart, vpTree, vfTree, out, includeChart, basisLine);
+    });
+}
+
+bool GridToPDF(OutlineGridView &fgTree, const ChartPicture &chart, PrintLayout &vpTree,
+               const PdfConverter &vfTree, ReplacingFile &out, bool includeChart,
+               const QString &basisLine) {
     // The printed grid is drawn in the view's pixels, so the pages take the view's resolution.
     vpTree.setResolution(fgTree.logicalDpiY());
     setReportFont(vpTree);
@@ -113,7 +122,7 @@ bool GridToPDF(OutlineGridView &fgTree, const ChartPicture &chart, PrintLayout &
         vpTree.closePage();
     }
 
-    vfTree.convertToPdf(vpTree, fileName);
+    vfTree.convertToPdf(vpTree, out.file(), out.target());
     return true;
 }
 

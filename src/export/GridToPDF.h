@@ -8,6 +8,7 @@ struct ChartPicture;
 class OutlineGridView;
 class PdfConverter;
 class PrintLayout;
+class ReplacingFile;
 
 namespace GridExport {
 
@@ -19,6 +20,10 @@ namespace GridExport {
 /// errors (a file that cannot be written) are thrown to the caller.
 bool GridToPDF(OutlineGridView &fgTree, const ChartPicture &chart, PrintLayout &vpTree,
                const PdfConverter &vfTree, const QString &fileName, bool includeChart,
+               const QString &basisLine = QString());
+/// The same, written through a new file that ReportFile::writeReplacing puts in place.
+bool GridToPDF(OutlineGridView &fgTree, const ChartPicture &chart, PrintLayout &vpTree,
+               const PdfConverter &vfTree, ReplacingFile &out, bool includeChart,
                const QString &basisLine = QString());
 
 /// The report's date line: the date and time in the system's formats.

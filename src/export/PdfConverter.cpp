@@ -1,8 +1,9 @@
 #include "PdfConverter.h"
 
 #include "PrintLayout.h"
+#include "ReportFile.h"
 
-#include <QFile>
+#include <QFileDevice>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
@@ -20,13 +21,16 @@ namespace {
 } // namespace
 
 void PdfConverter::convertToPdf(const PrintLayout &layout, const QString &fileName) const {
-    // The file is opened here rather than by the PDF writer, which would only report that
-    // painting could not begin; this way the reason reaches the user.
-    QFile file(fileName);
-    errno = 0;
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throwFileError(errno, QStringLiteral("Cannot create"), fileName);
+    ReportFile::writeReplacing(fileName, [&](ReplacingFile &out) {
+        convertToPdf(layout, out.file(), fileName);
+        return true;
+    });
+}
 
+void PdfConverter::convertToPdf(const PrintLayout &layout, QIODevice &file,
+                                const QString &fileName) const {
+    // The file is opened by the caller rather than by the PDF writer, which would only report
+    // that painting could not begin; this way the reason reaches the user.
     QPdfWriter writer(&file);
     writer.setCreator(QStringLiteral("Cairnmeter"));
     writer.setResolution(layout.resolution());
@@ -42,9 +46,9 @@ void PdfConverter::convertToPdf(const PrintLayout &layout, const QString &fileNa
             writer.newPage();
         layout.paintPage(i, painter);
     }
-    painter.end();
     errno = 0;
-    if (!file.flush() || file.error() != QFileDevice::NoError)
+    painter.end();
+    auto *disk = qobject_cast<QFileDevice *>(&file);
+    if (disk && (!disk->flush() || disk->error() != QFileDevice::NoError))
         throwFileError(errno, QStringLiteral("Cannot write"), fileName);
-    file.close();
 }

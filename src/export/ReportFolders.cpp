@@ -1,8 +1,11 @@
 #include "ReportFolders.h"
 
-#include <QDir>
-#include <QFileInfo>
+#include "ReplacingFile.h"
+
 #include <QStandardPaths>
+
+#include <cerrno>
+#include <system_error>
 
 namespace ReportFolders {
 
@@ -19,20 +22,12 @@ QString ReportsFolder(const QString &documentsFolder) {
 }
 
 bool CreatePath(const QString &path) {
-    const QStringList pieces = path.split(u'/');
-    QString built;
-    for (qsizetype i = 0; i < pieces.size(); ++i) {
-        const QString &piece = pieces.at(i);
-        if (i > 0) {
-            if (piece.isEmpty())
-                continue;
-            built += u'/';
-        }
-        built += piece;
-        if (built.isEmpty() || QFileInfo(built).isDir())
-            continue;
-        if (!QDir().mkdir(built) && !QFileInfo(built).isDir())
-            return false;
+    try {
+        ReplacingFile::makeFolders(path);
+    } catch (const std::system_error &e) {
+        if (e.code().value() == EPERM)
+            throw; // a link another user may have planted: the user must hear which
+        return false;
     }
     return true;
 }

@@ -15,7 +15,8 @@ QString ReportsFolder(const QString &documentsFolder);
 
 /// Creates every missing level of a folder path, split at "/" (an absolute path's first piece
 /// is the root, which is never created; empty pieces create nothing). False when a level
-/// cannot be created or is a file.
+/// cannot be created or is a file. A link on the way is followed only by ReplacingFile's rule;
+/// one that is refused throws std::system_error (EPERM) naming it.
 bool CreatePath(const QString &path);
 
 /// The folder part of a file path, up to and including its last "/"; a path without one is

@@ -2,6 +2,7 @@
 
 #include "GridExport.h"
 #include "GridToHTML.h"
+#include "ReplacingFile.h"
 #include "ScanTree.h"
 #include "XlsxExport.h"
 
@@ -13,7 +14,7 @@ std::vector<ReportFormat> standardReportFormats() {
         {0, QStringLiteral("HTML"), QStringLiteral("HTML"), QStringLiteral("Export as HTML..."),
          QStringLiteral("HTML File (*.htm;*.html)|*.htm;*.html|All Files (*.*)|*.*"),
          QStringLiteral("Error in generating HTML file."), Option::Html,
-         [](const ReportSource &s, const QString &path) {
+         [](const ReportSource &s, ReplacingFile &out) {
              GridExport::HtmlOptions options;
              options.resolveColor = s.resolveColor;
              options.saveChartPicture = s.saveChartPicture;
@@ -25,7 +26,7 @@ std::vector<ReportFormat> standardReportFormats() {
              options.versionMajor = CAIRNMETER_VERSION_MAJOR;
              options.versionMinor = CAIRNMETER_VERSION_MINOR;
              options.versionRevision = CAIRNMETER_VERSION_PATCH;
-             return GridExport::GridToHTML(s.grid, path, options);
+             return GridExport::GridToHTML(s.grid, out, options);
          }},
         {1,
          QStringLiteral("PDF"),
@@ -38,22 +39,22 @@ std::vector<ReportFormat> standardReportFormats() {
         {2, QStringLiteral("CSV"), QStringLiteral("CSV"), QStringLiteral("Export as CSV..."),
          QStringLiteral("CSV File (*.csv)|*.csv|All Files (*.*)|*.*"),
          QStringLiteral("Error in generating CSV file."), Option::None,
-         [](const ReportSource &s, const QString &path) {
-             return GridExport::GridToCSV(s.grid, path);
+         [](const ReportSource &s, ReplacingFile &out) {
+             return GridExport::GridToCSV(s.grid, out.file(), out.target());
          }},
         {3, QStringLiteral("Plain Text"), QStringLiteral("Text"),
          QStringLiteral("Export as Plain Text..."),
          QStringLiteral("Text File (*.txt)|*.txt|Data File (*.dat)|*.dat|All Files (*.*)|*.*"),
          QStringLiteral("Error in generating text file."), Option::None,
-         [](const ReportSource &s, const QString &path) {
-             return GridExport::GridToText(s.grid, path);
+         [](const ReportSource &s, ReplacingFile &out) {
+             return GridExport::GridToText(s.grid, out.file(), out.target());
          }},
         // The spreadsheet is an Office Open XML workbook, so its filter names ".xlsx".
         {4, QStringLiteral("Excel"), QStringLiteral("Excel"), QStringLiteral("Export as Excel..."),
          QStringLiteral("Excel File (*.xlsx)|*.xlsx|All Files (*.*)|*.*"),
          QStringLiteral("Error in generating Excel file."), Option::None,
-         [](const ReportSource &s, const QString &path) {
-             return XlsxExport::GridToExcel(s.grid, path, s.resolveColor);
+         [](const ReportSource &s, ReplacingFile &out) {
+             return XlsxExport::GridToExcel(s.grid, out.file(), out.target(), s.resolveColor);
          }},
     };
     return formats;

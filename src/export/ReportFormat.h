@@ -10,6 +10,8 @@
 #include <vector>
 
 class OutlineGrid;
+class QIODevice;
+class ReplacingFile;
 
 /// What a report takes of the window that shows the tree: the screen's scale, the grid's width
 /// and font, and the chart as it is shown. Whoever writes a report passes it in; a report made
@@ -29,8 +31,8 @@ struct ReportSource {
     bool chartIncluded = false;
     /// Turns a stored colour value (system colours included) into a colour.
     std::function<QColor(std::uint32_t)> resolveColor{};
-    /// Saves the chart's current picture as a PNG file; false when it cannot.
-    std::function<bool(const QString &path)> saveChartPicture{};
+    /// Writes the chart's current picture as PNG to the device; false when it cannot.
+    std::function<bool(QIODevice &out)> saveChartPicture{};
     double twipsPerPixel = 15; ///< of the screen, horizontally
     int gridWidthTwips = 0;    ///< the grid control's own width
     QString gridFontName{};    ///< the font the grid shows its cells in
@@ -49,8 +51,9 @@ struct ReportFormat {
     QString filter;  ///< save dialog filter, "Desc|*.a;*.b|Desc|*.*" form
     QString failure; ///< the description of the error raised when the writer returns false
     ChartOption chartOption = ChartOption::None;
-    /// Writes the report to the given path; true when the file is complete.
-    std::function<bool(const ReportSource &, const QString &path)> write;
+    /// Writes the report through the new file (ReportFile::writeReplacing puts it in place);
+    /// true when the file is complete.
+    std::function<bool(const ReportSource &, ReplacingFile &out)> write;
 };
 
 /// The five formats in menu order: HTML, PDF, CSV, Plain Text, Excel. PDF comes without a

@@ -3,16 +3,9 @@
 #include <cerrno>
 #include <system_error>
 
-ReportStream::ReportStream(const QString &fileName) : m_file(fileName) {
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
-        fail("Could not create ");
+ReportStream::ReportStream(QIODevice &out, const QString &fileName)
+    : m_out(out), m_fileName(fileName) {
     m_buffer.reserve(FlushAt + 4096);
-}
-
-ReportStream::~ReportStream() {
-    // Reached without close() only when an error is on its way out; that error is the one to
-    // report, so a failure here stays silent.
-    m_file.close();
 }
 
 void ReportStream::write(QStringView text) {
@@ -42,22 +35,18 @@ void ReportStream::write(QLatin1StringView text) {
 void ReportStream::flush() {
     if (m_buffer.isEmpty())
         return;
-    if (m_file.write(m_buffer) != m_buffer.size())
+    errno = 0;
+    if (m_out.write(m_buffer) != m_buffer.size())
         fail("Could not write ");
     m_buffer.resize(0);
 }
 
 void ReportStream::close() {
     flush();
-    if (!m_file.flush())
-        fail("Could not write ");
-    m_file.close();
-    if (m_file.error() != QFileDevice::NoError)
-        fail("Could not write ");
 }
 
 void ReportStream::fail(const char *what) {
     const int code = errno != 0 ? errno : EIO;
-    const std::string message = what + m_file.fileName().toStdString();
+    const std::string message = what + m_fileName.toStdString();
     throw std::system_error(code, std::generic_category(), message);
 }

@@ -1,16 +1,17 @@
 #pragma once
 
 #include <QByteArray>
-#include <QFile>
+#include <QIODevice>
 #include <QString>
 
 /// A report file written through a large buffer: texts go in as UTF-8, and any failure to
-/// create or write the file is thrown as std::system_error with the file's name.
+/// write the file is thrown as std::system_error with the file's name.
 class ReportStream {
 public:
-    /// Creates or truncates the file.
-    explicit ReportStream(const QString &fileName);
-    ~ReportStream();
+    /// Writes to `out`, an open, unbuffered device (so errno tells why a write failed);
+    /// `fileName` names it in errors.
+    ReportStream(QIODevice &out, const QString &fileName);
+    ~ReportStream() = default;
     ReportStream(const ReportStream &) = delete;
     ReportStream &operator=(const ReportStream &) = delete;
 
@@ -20,11 +21,12 @@ public:
         m_buffer.append(c);
         spill();
     }
-    /// Writes what is buffered and closes the file.
+    /// Writes what is buffered; the device stays open for its owner.
     void close();
 
 private:
-    QFile m_file;
+    QIODevice &m_out;
+    QString m_fileName;
     QByteArray m_buffer;
 
     void spill() {

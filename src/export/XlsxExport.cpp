@@ -1,16 +1,23 @@
 #include "XlsxExport.h"
 
+#include "AppError.h"
 #include "OutlineGrid.h"
+#include "ReportFile.h"
 #include "TreeCol.h"
 
-#include <QFile>
+#include <QIODevice>
 
 #include <xlsxwriter.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <map>
 #include <optional>
+#include <system_error>
 #include <tuple>
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 namespace {
 
@@ -136,20 +143,71 @@ private:
     }
 };
 
+struct Descriptor {
+    int fd;
+    explicit Descriptor(int f) : fd(f) {}
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+    ~Descriptor() {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+void copyTo(int from, QIODevice &out, const QString &fileName) {
+    const auto fail = [&](int code) {
+        throw std::system_error(code != 0 ? code : EIO, std::generic_category(),
+                                "Could not write " + fileName.toStdString());
+    };
+    if (::lseek(from, 0, SEEK_SET) != 0)
+        fail(errno);
+    QByteArray chunk(1 << 20, Qt::Uninitialized);
+    for (;;) {
+        const ssize_t n = ::read(from, chunk.data(), static_cast<std::size_t>(chunk.size()));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            fail(errno);
+        if (n == 0)
+            return;
+        errno = 0;
+        if (out.write(chunk.constData(), n) != n)
+            fail(errno);
+    }
+}
+
 } // namespace
 
 namespace XlsxExport {
 
 bool GridToExcel(const OutlineGrid &grid, const QString &fileName,
                  const ColorResolver &resolveColor) {
+    return ReportFile::writeReplacing(fileName, [&](ReplacingFile &out) {
+        return GridToExcel(grid, out.file(), fileName, resolveColor);
+    });
+}
+
+bool GridToExcel(const OutlineGrid &grid, QIODevice &out, const QString &fileName,
+                 const ColorResolver &resolveColor) {
     if (grid.rows() > MaxRows)
-        return false;
+        throw AppError(AppError::ReportNotGenerated,
+                       QStringLiteral("The tree has %1 rows; an Excel worksheet holds at most %2.")
+                           .arg(grid.rows())
+                           .arg(MaxRows));
+    // The library writes only by file name. It is given a file in memory, reached through this
+    // process's own descriptor, so no name in a folder is involved; a full disk then shows up
+    // below as the report's own write error, with its reason.
+    Descriptor memory(::memfd_create("cairnmeter-workbook", MFD_CLOEXEC));
+    if (memory.fd < 0)
+        throw std::system_error(errno, std::generic_category(),
+                                "Could not make the workbook for " + fileName.toStdString());
+    const QByteArray name = "/proc/self/fd/" + QByteArray::number(memory.fd);
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
-    const QByteArray name = QFile::encodeName(fileName);
     lxw_workbook *book = workbook_new_opt(name.constData(), &options);
     if (!book)
-        return false;
+        throw std::system_error(ENOMEM, std::generic_category(),
+                                "Could not make the workbook for " + fileName.toStdString());
     bool ok = false;
     if (lxw_worksheet *sheet = workbook_add_worksheet(book, "Cairnmeter")) {
         ok = true;
@@ -176,7 +234,12 @@ bool GridToExcel(const OutlineGrid &grid, const QString &fileName,
     }
     // Closing writes the file; it also frees the workbook, so it runs on every path.
     const lxw_error closed = workbook_close(book);
-    return ok && closed == LXW_NO_ERROR;
+    if (!ok || closed != LXW_NO_ERROR)
+        throw std::system_error(EIO, std::generic_category(),
+                                "Could not make the workbook for " + fileName.toStdString() + " (" +
+                                    lxw_strerror(closed) + ')');
+    copyTo(memory.fd, out, fileName);
+    return true;
 }
 
 } // namespace XlsxExport

@@ -7,6 +7,7 @@
 #include <functional>
 
 class OutlineGrid;
+class QIODevice;
 
 /// The spreadsheet report: an Office Open XML workbook of the grid's cells.
 namespace XlsxExport {
@@ -18,11 +19,16 @@ using ColorResolver = std::function<QColor(std::uint32_t stored)>;
 /// outline level, bold and coloured as in the grid), sizes, file counts and byte counts as
 /// numbers (sizes in the size column's display format), the unit as text. The tree becomes
 /// the sheet's row outline with the summary row above its group, and rows the grid hides are
-/// hidden in it; the header row is frozen; column widths follow the grid's. Rows go to disk as
-/// they are written, so memory stays flat for any size of tree.
+/// hidden in it; the header row is frozen; column widths follow the grid's. Rows go to temporary
+/// files as they are written; the finished workbook (compressed) is assembled in memory and then
+/// written to `out`, so the only disk the report's own errors come from is the report's.
 ///
-/// False when the grid has more rows than a sheet holds or the workbook cannot be written.
-/// Without `resolveColor`, system colours are left out.
+/// Throws AppError when the grid has more rows than a sheet holds (naming the limit), and
+/// std::system_error when the workbook cannot be made or written (`fileName` names it); true
+/// when complete. Without `resolveColor`, system colours are left out.
+bool GridToExcel(const OutlineGrid &grid, QIODevice &out, const QString &fileName,
+                 const ColorResolver &resolveColor = {});
+/// The same, replacing the named file when complete.
 bool GridToExcel(const OutlineGrid &grid, const QString &fileName,
                  const ColorResolver &resolveColor = {});
 

@@ -1,9 +1,13 @@
 #include "HelpFiles.h"
 
+#include "ReplacingFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+
+#include <system_error>
 
 namespace HelpFiles {
 
@@ -16,12 +20,21 @@ bool upToDate(const QFileInfo &original, const QFileInfo &copy) {
 }
 
 bool copyFile(const QFileInfo &original, const QString &target) {
-    const QString part = target + QStringLiteral(".part");
-    QFile::remove(part);
-    if (!QFile::copy(original.absoluteFilePath(), part))
+    QFile in(original.absoluteFilePath());
+    if (!in.open(QIODevice::ReadOnly))
         return false;
-    QFile::remove(target);
-    return QFile::rename(part, target);
+    try {
+        ReplacingFile out(target);
+        while (!in.atEnd()) {
+            const QByteArray chunk = in.read(1 << 20);
+            if (chunk.isEmpty() || out.file().write(chunk) != chunk.size())
+                return false;
+        }
+        out.commit();
+    } catch (const std::system_error &) {
+        return false;
+    }
+    return true;
 }
 
 } // namespace

@@ -3,11 +3,14 @@
 
 #include "AppError.h"
 #include "OutlineGrid.h"
+#include "ReplacingFile.h"
 #include "ScanTree.h"
 
 #include <QDateTime>
-#include <QSaveFile>
 
+#include <cerrno>
+#include <memory>
+#include <system_error>
 #include <vector>
 
 namespace ScanFile {
@@ -62,14 +65,23 @@ template <typename T> void appendNumber(QByteArray &out, T value) {
         out.append(digits[--n]);
 }
 
+// The failure to save, with its reason; a refused link is named in full.
+AppError saveError(const QString &fileName, const std::system_error &e) {
+    return AppError(
+        AppError::ReportNotGenerated,
+        QStringLiteral("Could not write ") + fileName + QStringLiteral(": ") +
+            QString::fromLocal8Bit(e.code().value() == EPERM ? e.what() : e.code().message()));
+}
+
 class Writer {
 public:
     Writer(const ScanTree &tree, const QString &fileName)
-        : m_tree(tree), m_grid(tree.grid()), m_file(fileName) {
-        if (!m_file.open(QIODevice::WriteOnly))
-            throw AppError(AppError::ReportNotGenerated, QStringLiteral("Could not write ") +
-                                                             fileName + QStringLiteral(": ") +
-                                                             m_file.errorString());
+        : m_tree(tree), m_grid(tree.grid()), m_fileName(fileName) {
+        try {
+            m_file = std::make_unique<ReplacingFile>(fileName);
+        } catch (const std::system_error &e) {
+            throw saveError(fileName, e);
+        }
         m_out.reserve(ChunkBytes + 8192);
     }
 
@@ -111,17 +123,19 @@ public:
         }
         m_out.append("]\n");
         flush();
-        if (!m_file.commit())
-            throw AppError(AppError::ReportNotGenerated,
-                           QStringLiteral("Could not write ") + m_file.fileName() +
-                               QStringLiteral(": ") + m_file.errorString());
+        try {
+            m_file->commit();
+        } catch (const std::system_error &e) {
+            throw saveError(m_fileName, e);
+        }
     }
 
 private:
     static constexpr qsizetype ChunkBytes = 1 << 20;
     const ScanTree &m_tree;
     const OutlineGrid &m_grid;
-    QSaveFile m_file;
+    QString m_fileName;
+    std::unique_ptr<ReplacingFile> m_file;
     QByteArray m_out;
     const char *m_sizeKey = "asize";
 
@@ -143,10 +157,10 @@ private:
         m_out.append('}');
     }
     void flush() {
-        if (m_file.write(m_out) != m_out.size())
-            throw AppError(AppError::ReportNotGenerated,
-                           QStringLiteral("Could not write ") + m_file.fileName() +
-                               QStringLiteral(": ") + m_file.errorString());
+        errno = 0;
+        if (m_file->file().write(m_out) != m_out.size())
+            throw saveError(m_fileName,
+                            std::system_error(errno != 0 ? errno : EIO, std::generic_category()));
         m_out.resize(0);
     }
 };

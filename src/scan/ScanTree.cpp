@@ -137,6 +137,14 @@ RowKind ScanTree::rowKindOfDriveType(int driveType) {
     }
 }
 
+void ScanTree::appendSizeText(QString &out, Fixed bytes, QChar dec) const {
+    // In bytes the size is the count itself, exact; a double would round it beyond 2^53.
+    if (m_sizeFactor == 1)
+        bytes.appendText(out, dec);
+    else
+        Fixed::appendTextOfDouble(out, bytes.toDouble() / m_sizeFactor, dec);
+}
+
 int ScanTree::AddTreeRow(const QString &Name, int Level, RowKind Kind, Fixed Bytes, bool IsRoot,
                          Fixed FileCount) {
     const int r = m_grid.addRow();
@@ -157,7 +165,7 @@ int ScanTree::AddTreeRow(const QString &Name, int Level, RowKind Kind, Fixed Byt
     else
         cells.append(Name).append(u'\t');
     const qsizetype sizeAt = cells.size();
-    Fixed::appendTextOfDouble(cells, Bytes.toDouble() / m_sizeFactor, dec);
+    appendSizeText(cells, Bytes, dec);
     const qsizetype sizeLength = cells.size() - sizeAt;
     cells.append(u'\t').append(m_sizeUnit).append(u'\t');
     FileCount.appendText(cells, dec);
@@ -232,9 +240,11 @@ void ScanTree::UpdateRoots() {
         files += cellValue(c, TreeCol::Files);
     }
     const QChar dec = m_grid.decimalSeparator();
+    QString size;
+    appendSizeText(size, bytes, dec);
     m_grid.setTextRange(TopRow, TreeCol::Size, TreeCol::Bytes,
-                        Fixed::textOfDouble(bytes.toDouble() / m_sizeFactor, dec) + u'\t' +
-                            m_sizeUnit + u'\t' + files.text(dec) + u'\t' + bytes.text(dec));
+                        size + u'\t' + m_sizeUnit + u'\t' + files.text(dec) + u'\t' +
+                            bytes.text(dec));
     m_topSizeInUnit = true;
 }
 

@@ -174,6 +174,7 @@ private:
     std::size_t m_unreadableCount = 0;
     bool m_batch = false; // AddTreeRow is writing and carrying a row itself
 
+    void appendSizeText(QString &out, Fixed bytes, QChar dec) const;
     void carryUp(int row, int col);
     void carryNewRow(int row, std::array<Fixed, 3> values);
     AppError totalOverflowOf(int row) const;

@@ -2,6 +2,7 @@
 
 #include "MountTable.h"
 #include "NativePath.h"
+#include "ReplacingFile.h"
 #include "ReportFile.h"
 #include "ScanFile.h"
 #include "ScanTree.h"
@@ -177,8 +178,8 @@ SessionOutcome ScanSession::writeReport(int index, const QString &fileName,
         ReportSource source{m_grid};
         source.resolveColor = [](std::uint32_t stored) { return StoredColor::toQColor(stored); };
         source.chartPicture = geometry.chart;
-        source.saveChartPicture = [picture = geometry.chart](const QString &path) {
-            return picture.savePng(path);
+        source.saveChartPicture = [picture = geometry.chart](QIODevice &out) {
+            return picture.savePng(out);
         };
         source.twipsPerPixel = geometry.twipsPerPixel;
         source.gridWidthTwips = geometry.gridWidthTwips;
@@ -189,7 +190,7 @@ SessionOutcome ScanSession::writeReport(int index, const QString &fileName,
                                         ? m_settings.Chart_In_HTML_Output
                                         : m_settings.Chart_In_PDF_Output);
         if (!ReportFile::writeReplacing(
-                fileName, [&](const QString &path) { return format->write(source, path); }))
+                fileName, [&](ReplacingFile &out) { return format->write(source, out); }))
             throw AppError(AppError::ReportNotGenerated, format->failure);
         return {};
     } catch (...) {

@@ -1,12 +1,14 @@
 #include "IniEdit.h"
 
+#include "ReplacingFile.h"
+
 #include <QFile>
-#include <QSaveFile>
 
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace {
@@ -87,9 +89,14 @@ bool IniEdit::commit() {
     const QByteArray bytes = m_document.bytes();
     if (bytes == m_read)
         return true;
-    QSaveFile out(m_file); // a temporary file beside it, flushed to disk, then renamed
-    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit())
+    try {
+        ReplacingFile out(m_file); // a new file beside it, synced to disk, then renamed
+        if (out.file().write(bytes) != bytes.size())
+            return false;
+        out.commit();
+    } catch (const std::system_error &) {
         return false;
+    }
     m_committed = true;
     m_read = bytes;
     return true;

@@ -48,7 +48,7 @@ QByteArray runTool(const QString &program, const QStringList &arguments) {
 QByteArray masked(QByteArray text) {
     QString s = QString::fromUtf8(text);
     s.replace(QRegularExpression("by Velmoria<br>\r\n[^\r\n]*"), "by Velmoria<br>\r\n<date>");
-    s.replace(QRegularExpression("\\d{14}\\.png"), "<picture>.png");
+    s.replace(QRegularExpression("-[0-9a-z]{13}\\.png"), "-<picture>.png");
     return s.toUtf8();
 }
 

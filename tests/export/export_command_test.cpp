@@ -1,6 +1,7 @@
 #include "PdfFixture.h"
 #include "RecordingPrompts.h"
 #include "RecordingShellLauncher.h"
+#include "ReplacingFile.h"
 #include "frmMain.h"
 
 #include <QAction>
@@ -210,12 +211,8 @@ TEST_F(ExportCommand, AWriterThatFailsLeavesTheOldReportByteIdentical) {
     ReportFormat &csv = form->reportFormat(2);
     for (bool raise : {true, false}) {
         prompts.shown.clear();
-        csv.write = [raise](const ReportSource &, const QString &path) {
-            QFile f(path);
-            if (!f.open(QIODevice::WriteOnly))
-                throw std::runtime_error("open");
-            f.write("\"Node\",\"Si");
-            f.close();
+        csv.write = [raise](const ReportSource &, ReplacingFile &out) {
+            out.file().write("\"Node\",\"Si");
             if (raise)
                 throw std::system_error(ENOSPC, std::generic_category(), "Could not write");
             return false;

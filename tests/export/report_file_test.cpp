@@ -32,12 +32,8 @@ QStringList entries(const QString &folder) {
 // A writer that writes half a report into its file and then fails as a writer can.
 struct HalfWriter {
     enum Ending { ReturnFalse, Throw } ending;
-    bool operator()(const QString &path) const {
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly))
-            throw std::runtime_error("cannot open");
-        f.write("half a rep");
-        f.close();
+    bool operator()(ReplacingFile &out) const {
+        out.file().write("half a rep");
         if (ending == Throw)
             throw std::system_error(ENOSPC, std::generic_category(), "disk full");
         return false;
@@ -51,13 +47,13 @@ TEST(ReportFile, ACompleteReportReplacesTheOldOneAndLeavesNothingElse) {
     const QString target = dir.filePath("20240102-030405");
     writeFile(target, "old report");
     QString writtenTo;
-    EXPECT_TRUE(ReportFile::writeReplacing(target, [&](const QString &path) {
-        writtenTo = path;
-        writeFile(path, "new report");
+    EXPECT_TRUE(ReportFile::writeReplacing(target, [&](ReplacingFile &out) {
+        writtenTo = out.partName();
+        EXPECT_TRUE(QFileInfo::exists(dir.filePath(writtenTo))) << "written in the target's folder";
+        out.file().write("new report");
         return true;
     }));
-    EXPECT_NE(writtenTo, target);
-    EXPECT_EQ(QFileInfo(writtenTo).path(), dir.path()) << "written in the target's folder";
+    EXPECT_NE(writtenTo, QFileInfo(target).fileName());
     EXPECT_EQ(readAll(target), "new report");
     EXPECT_EQ(entries(dir.path()), QStringList{"20240102-030405"});
     // The report gets the usual permissions, not a private temporary file's.
@@ -91,8 +87,8 @@ TEST(ReportFile, ALinkKeepsPointingAtTheReplacedReport) {
     QTemporaryDir dir;
     writeFile(dir.filePath("real.txt"), "old");
     ASSERT_TRUE(QFile::link(dir.filePath("real.txt"), dir.filePath("link.txt")));
-    EXPECT_TRUE(ReportFile::writeReplacing(dir.filePath("link.txt"), [](const QString &path) {
-        writeFile(path, "new");
+    EXPECT_TRUE(ReportFile::writeReplacing(dir.filePath("link.txt"), [](ReplacingFile &out) {
+        out.file().write("new");
         return true;
     }));
     EXPECT_TRUE(QFileInfo(dir.filePath("link.txt")).isSymLink());
@@ -103,14 +99,14 @@ TEST(ReportFile, AFolderThatCannotTakeTheFileRaisesWithoutCallingTheWriter) {
     QTemporaryDir dir;
     bool called = false;
     EXPECT_THROW(ReportFile::writeReplacing(dir.filePath("missing/r.csv"),
-                                            [&](const QString &) { return called = true; }),
+                                            [&](ReplacingFile &) { return called = true; }),
                  std::system_error);
     EXPECT_FALSE(called);
     // A folder where the report should go cannot be replaced by it.
     ASSERT_TRUE(QDir(dir.path()).mkdir("taken"));
     EXPECT_THROW(ReportFile::writeReplacing(dir.filePath("taken"),
-                                            [](const QString &path) {
-                                                writeFile(path, "x");
+                                            [](ReplacingFile &out) {
+                                                out.file().write("x");
                                                 return true;
                                             }),
                  std::system_error);

@@ -110,7 +110,8 @@ TEST_F(ReportWriters, HiddenRowsAreLeftOutButNotTheirChildren) {
 }
 
 TEST_F(ReportWriters, AFileThatCannotBeCreatedRaisesTheSystemError) {
-    for (auto writer : {&GridExport::GridToCSV, &GridExport::GridToText}) {
+    for (auto writer : {qOverload<const OutlineGrid &, const QString &>(&GridExport::GridToCSV),
+                        qOverload<const OutlineGrid &, const QString &>(&GridExport::GridToText)}) {
         try {
             writer(grid, out("no/such/folder/r.csv"));
             ADD_FAILURE() << "no error raised";
@@ -128,4 +129,35 @@ TEST_F(ReportWriters, AWriteErrorIsRaisedNotReportedAsSuccess) {
         GTEST_SKIP() << "no /dev/full";
     EXPECT_THROW(GridExport::GridToCSV(grid, QStringLiteral("/dev/full")), std::system_error);
     EXPECT_THROW(GridExport::GridToText(grid, QStringLiteral("/dev/full")), std::system_error);
+    // A device is never replaced by a report; written through, the disk's error comes back.
+    for (auto writer :
+         {qOverload<const OutlineGrid &, QIODevice &, const QString &>(&GridExport::GridToCSV),
+          qOverload<const OutlineGrid &, QIODevice &, const QString &>(&GridExport::GridToText)}) {
+        QFile full(QStringLiteral("/dev/full"));
+        ASSERT_TRUE(full.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        try {
+            writer(grid, full, QStringLiteral("r.csv"));
+            ADD_FAILURE() << "no error raised";
+        } catch (const std::system_error &e) {
+            EXPECT_EQ(e.code().value(), ENOSPC) << e.what();
+        }
+    }
+}
+
+// In the unit Bytes a size is the byte count itself: beyond 2^53 a double would round it.
+TEST_F(ReportWriters, SizesInBytesBeyondWhatADoubleHoldsAreExact) {
+    settings.Object_Size = 0;
+    tree.InitTreeGrid();
+    const Fixed huge = *Fixed::parse(u"18446744073709551617", u'.');
+    const int root =
+        tree.AddTreeRow(QStringLiteral("big/"), 0, RowKind::HardDisk, Fixed(), true, Fixed());
+    tree.AddTreeRow(QStringLiteral("vast"), 1, RowKind::Folder, huge, false, Fixed::fromInt(1));
+    tree.UpdateRoots();
+    ASSERT_GT(root, 0);
+    ASSERT_TRUE(GridExport::GridToCSV(grid, out("r.csv")));
+    const QList<QByteArray> lines = readAll(out("r.csv")).split('\n');
+    ASSERT_GE(lines.size(), 4);
+    for (int line : {1, 2, 3})
+        EXPECT_TRUE(lines[line].contains("\"18,446,744,073,709,551,617\",\"B\""))
+            << lines[line].constData();
 }

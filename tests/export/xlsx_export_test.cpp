@@ -1,3 +1,4 @@
+#include "AppError.h"
 #include "ExportFixture.h"
 #include "XlsxExport.h"
 
@@ -218,10 +219,28 @@ TEST_F(XlsxReport, OutlineLevelsStopAtTheSheetsDeepest) {
 }
 
 TEST_F(XlsxReport, AGridThatDoesNotFitOrAFileThatCannotBeWrittenIsAFailure) {
-    EXPECT_FALSE(XlsxExport::GridToExcel(grid, out("missing/r.xlsx")));
+    EXPECT_THROW(XlsxExport::GridToExcel(grid, out("missing/r.xlsx")), std::system_error);
     grid.setRows(XlsxExport::MaxRows + 1);
-    EXPECT_FALSE(XlsxExport::GridToExcel(grid, out("big.xlsx")));
+    try {
+        XlsxExport::GridToExcel(grid, out("big.xlsx"));
+        ADD_FAILURE() << "no error raised";
+    } catch (const AppError &e) {
+        EXPECT_EQ(e.description(),
+                  "The tree has 1048577 rows; an Excel worksheet holds at most 1048576.");
+    }
     EXPECT_FALSE(QFile::exists(out("big.xlsx")));
+    // A full disk is the report's own write error, with its reason.
+    if (QFile::exists(QStringLiteral("/dev/full"))) {
+        grid.setRows(5);
+        QFile full(QStringLiteral("/dev/full"));
+        ASSERT_TRUE(full.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        try {
+            XlsxExport::GridToExcel(grid, full, QStringLiteral("r.xlsx"));
+            ADD_FAILURE() << "no error raised";
+        } catch (const std::system_error &e) {
+            EXPECT_EQ(e.code().value(), ENOSPC) << e.what();
+        }
+    }
 }
 
 TEST_F(XlsxReport, CountsBeyondWhatADoubleHoldsKeepEveryDigitAsText) {

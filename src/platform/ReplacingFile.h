@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+#include <sys/stat.h>
+
+/// A file written for the user, safe in folders that other users can write (/tmp, a shared
+/// folder) and when run by root. The new contents go into a hidden file beside the target,
+/// created exclusively and never through a link, written through that one descriptor only,
+/// synced, and renamed over the target relative to the folder's descriptor: the target is
+/// replaced in one step once complete, or left as it was.
+///
+/// Links on the way to the target (the target's own name included) are followed only when
+/// nobody but the running user (or root) can have placed or changed them: the link belongs to
+/// the running user or root, and so does the folder holding it, and that folder is either not
+/// writable by group and others or has the sticky bit (others may not rename or remove what
+/// they do not own). A link that fails this is refused with an error that names it.
+///
+/// A replaced file keeps its permissions (not set-id bits), and its owner and group where the
+/// user may set them.
+/// Unfinished files of the same name older than a day (left by a killed run) are removed.
+class ReplacingFile {
+public:
+    /// Finds the target's folder and creates the new file there. Throws std::system_error
+    /// when a link is refused, the folder cannot be reached or the target is not a regular file.
+    explicit ReplacingFile(const QString &target);
+    /// Removes the unfinished files when commit() was not reached.
+    ~ReplacingFile();
+    ReplacingFile(const ReplacingFile &) = delete;
+    ReplacingFile &operator=(const ReplacingFile &) = delete;
+
+    /// The new file, open for writing (unbuffered, so a failed write leaves errno set).
+    QFile &file() { return *m_parts.front()->file; }
+    /// The path given, for messages.
+    const QString &target() const { return m_target; }
+    /// The hidden file being written, in the target's folder (for tests and messages).
+    QString partName() const { return QFile::decodeName(m_parts.front()->part); }
+
+    /// A further new file that goes into the folder with the main one (a report's picture):
+    /// it gets the target's name without its extension, a random tag and `suffix`, a name
+    /// nobody can take in advance; the name is stored in `*name` (without the folder).
+    QFile &addCompanion(const QString &suffix, QString *name);
+
+    /// Syncs every file, gives them the replaced file's mode and owner, and renames them into
+    /// place. Throws std::system_error when anything fails, including a hidden file that was
+    /// replaced by someone else meanwhile; the target is then left as it was.
+    void commit();
+
+    /// Unfinished files older than this are leftovers of an interrupted run.
+    static constexpr long StaleSeconds = 24 * 60 * 60;
+
+    /// Makes every missing folder of `path`, following links by the same rule. Throws
+    /// std::system_error (EPERM for a refused link, naming it) when a level cannot be made.
+    static void makeFolders(const QString &path);
+
+    /// The hidden name of the file written first, for a target name and a distinguishing tag.
+    static QByteArray partialName(const QByteArray &name, quint32 tag);
+
+private:
+    struct Part {
+        int fd = -1;
+        QByteArray part, final;
+        struct stat created {};
+        std::unique_ptr<QFile> file;
+    };
+
+    QString m_target;
+    int m_folder = -1;
+    QByteArray m_name;
+    bool m_existed = false;
+    struct stat m_old {};
+    std::vector<std::unique_ptr<Part>> m_parts;
+    bool m_committed = false;
+
+    Part &createPart(const QByteArray &final);
+    void release() noexcept;
+    void removeStaleParts() const;
+    bool stillOurs(const QByteArray &name, const struct stat &created) const;
+    [[noreturn]] void fail(int code, const QString &what) const;
+};
