@@ -416,9 +416,8 @@ void FolderReadAhead::readFolder(const FolderPtr &folderPtr, FolderReader &reade
 
 // A descriptor of the folder: opened from its parent's while the parent holds one, else one name
 // at a time from the nearest folder above that holds one, or from the start folder. -1 with
-// errno set when it cannot be opened.
-// When the process has no descriptor to spare, the held ones are given up (fewer are held from
-// then on) and the folder is reached again, by path if need be.
+// errno set when it cannot be opened. When the process has no descriptor to spare, the held ones
+// are given up (fewer are held from then on) and the folder is reached again, by path if need be.
 int FolderReadAhead::reach(Folder &folder) {
     if (folder.given >= 0) {
         const int fd = folder.given;
@@ -498,11 +497,12 @@ bool FolderReadAhead::releaseHeld() {
     if (m_held == 0)
         return false;
     m_heldCap = std::max<std::size_t>(1, m_held / 2);
-    for (Folder *f : std::vector<Folder *>(m_holders)) {
-        if (f->users == 0)
-            closeHeld(*f);
+    for (std::size_t i = m_holders.size(); i-- > 0;) { // closeHeld() drops the i-th
+        Folder &f = *m_holders[i];
+        if (f.users == 0)
+            closeHeld(f);
         else
-            f->closeWhenIdle = true;
+            f.closeWhenIdle = true;
     }
     return true;
 }

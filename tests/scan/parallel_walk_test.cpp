@@ -12,9 +12,13 @@
 #include <QProcess>
 
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
 #include <functional>
+#include <mutex>
+#include <new>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <sys/resource.h>
 #include <system_error>
@@ -300,6 +304,63 @@ TEST_F(ParallelWalk, AWalkWithoutThreadsToSpareGivesTheRowsOfTheReferenceWalk) {
                   return difference(reference, walk(base(), 0, std::size_t(16) << 20, nullptr));
               }),
               "");
+}
+
+// What a worker thread throws while it reads a folder reaches the walk when it takes that folder:
+// a shortage of memory or a failed system call as the folder's error, anything else raised.
+TEST_F(ParallelWalk, WhatAWorkerThrowsReachesTheWalkAsTheFoldersErrorOrRaised) {
+    struct Case {
+        const char *file;
+        int error; // 0: the exception is raised by take()
+    };
+    for (const Case c : {Case{"oom", ENOMEM}, Case{"overflows", EOVERFLOW}, Case{"faulty", 0}}) {
+        SCOPED_TRACE(c.file);
+        const QByteArray start = base() + c.file + '/';
+        makeDir(start);
+        makeDir(start + "sub");
+        makeFile(start + "sub/" + c.file, 1);
+        std::mutex mutex;
+        std::condition_variable thrown;
+        bool hasThrown = false;
+        FolderReader calls;
+        calls.statAt = [&](int fd, const char *name, struct stat *st) -> int {
+            if (std::strcmp(name, c.file) != 0)
+                return FolderReader::statEntry(fd, name, st);
+            {
+                std::lock_guard lock(mutex);
+                hasThrown = true;
+            }
+            thrown.notify_all();
+            if (c.error == ENOMEM)
+                throw std::bad_alloc();
+            if (c.error != 0)
+                throw std::system_error(c.error, std::generic_category());
+            throw std::runtime_error("lookup failed");
+        };
+        FolderReadAhead::Options options;
+        options.workers = 2;
+        FolderReadAhead readAhead(calls, {}, options);
+        const FolderReadAhead::FolderPtr root =
+            readAhead.start(FolderReader::openDirectory(AT_FDCWD, start.constData()));
+        ASSERT_TRUE(root);
+        { // the walk takes nothing before a worker has begun the folder, so a worker reads it
+            std::unique_lock lock(mutex);
+            thrown.wait(lock, [&] { return hasThrown; });
+        }
+        FolderReader own;
+        own.readAs(calls);
+        FolderListing listing;
+        const auto poll = std::chrono::milliseconds(1);
+        ASSERT_TRUE(readAhead.take(root, listing, own, poll, [] {}));
+        ASSERT_EQ(listing.subfolders.size(), 1u);
+        const FolderReadAhead::FolderPtr sub = FolderReadAhead::subfolder(root, 0);
+        if (c.error != 0) {
+            EXPECT_FALSE(readAhead.take(sub, listing, own, poll, [] {}));
+            EXPECT_EQ(listing.error, c.error);
+        } else {
+            EXPECT_THROW(readAhead.take(sub, listing, own, poll, [] {}), std::runtime_error);
+        }
+    }
 }
 
 } // namespace
