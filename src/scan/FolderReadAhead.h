@@ -24,10 +24,12 @@
 /// needs, it reads others waiting rather than sit idle.
 ///
 /// A worker opens a folder relative to its parent's descriptor, which the parent keeps while
-/// subfolders of it remain to be opened and at most MaxHeldDescriptors are held; otherwise the
-/// folder is reached one name at a time from the nearest folder above it that holds one (or
-/// from the start folder), never through a link. Listings read ahead and not yet taken are
-/// kept within a memory cap; above it, only the walk reads, and only the folders it needs.
+/// subfolders of it remain to be opened and at most Options::maxHeldDescriptors are held (half
+/// as many again each time the process runs out of descriptors, when those held are given up);
+/// otherwise the folder is reached one name at a time from the nearest folder above it that
+/// holds one (or from the start folder), never through a link. Listings read ahead and not yet
+/// taken are kept within a memory cap; above it, only the walk reads, and only the folders it
+/// needs.
 class FolderReadAhead {
 public:
     struct Folder;
