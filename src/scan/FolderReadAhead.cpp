@@ -6,6 +6,7 @@
 #include <ctime>
 #include <exception>
 #include <fcntl.h>
+#include <optional>
 #include <sys/resource.h>
 #include <system_error>
 #include <unistd.h>
@@ -118,9 +119,18 @@ FolderReadAhead::~FolderReadAhead() {
 
 FolderReadAhead::FolderPtr FolderReadAhead::start(int startFd) {
     auto root = std::make_shared<Folder>();
+    root->given = startFd;
+    m_baseFd = ::fcntl(startFd, F_DUPFD_CLOEXEC, 0);
     const int threads = m_options.workers > 0
                             ? m_options.workers
                             : std::max(m_cpuWorkers, std::min(4 * m_cpuWorkers, 32));
+    m_threadCount = threads;
+    {
+        std::lock_guard lock(m_mutex);
+        root->bytes = FolderCost;
+        m_bytes += root->bytes;
+        m_stack.push_back(root);
+    }
     m_threads.reserve(static_cast<std::size_t>(threads));
     for (int i = 0; i < threads; ++i) {
         try {
@@ -129,19 +139,19 @@ FolderReadAhead::FolderPtr FolderReadAhead::start(int startFd) {
             break;
         }
     }
-    if (m_threads.empty())
-        return nullptr;
-    root->given = startFd;
-    m_baseFd = ::fcntl(startFd, F_DUPFD_CLOEXEC, 0);
-    {
+    if (!m_threads.empty()) {
         std::lock_guard lock(m_mutex);
         m_threadCount = static_cast<int>(m_threads.size());
-        root->bytes = FolderCost;
-        m_bytes += root->bytes;
-        m_stack.push_back(root);
+        return root;
     }
-    m_workReady.notify_one();
-    return root;
+    // Not one: the start folder goes back to the caller, which reads every folder itself.
+    m_stack.clear();
+    m_bytes = 0;
+    root->given = -1;
+    if (m_baseFd >= 0)
+        ::close(m_baseFd);
+    m_baseFd = -1;
+    return nullptr;
 }
 
 FolderReadAhead::FolderPtr FolderReadAhead::subfolder(const FolderPtr &folder, std::size_t i) {
@@ -276,9 +286,9 @@ FolderReadAhead::FolderPtr FolderReadAhead::nextFolder(std::unique_lock<std::mut
 // Nothing thrown here may leave the thread (that would end the program): a folder whose reading
 // fails is handed to the walk with what failed.
 void FolderReadAhead::work() {
-    std::unique_ptr<FolderReader> reader;
+    std::optional<FolderReader> reader;
     try {
-        reader = std::make_unique<FolderReader>();
+        reader.emplace();
         reader->readAs(m_calls);
     } catch (...) { // without a reader, this thread leaves the folders to the others and the walk
         return;
