@@ -1,11 +1,14 @@
 #include "FolderListing.h"
 
 #include <cerrno>
+#include <cstddef>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <new>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace {
@@ -21,6 +24,13 @@ struct LinuxDirent64 {
 
 std::uint64_t allocatedBytes(const struct stat &st) {
     return st.st_blocks > 0 ? static_cast<std::uint64_t>(st.st_blocks) * 512 : 0;
+}
+
+// A file that vanished since it was listed is not a fault of its folder; any other failure to
+// size it is (a folder that can be listed but not searched refuses every file with EACCES).
+void noteStatFailure(FolderListing &out) {
+    if (errno != ENOENT && out.error == 0)
+        out.error = errno != 0 ? errno : EIO;
 }
 
 bool isDotOrDotDot(const char *name) {
@@ -48,6 +58,21 @@ void FolderReader::readAs(const FolderReader &other) {
     diskUsage = other.diskUsage;
 }
 
+int FolderReader::failureOfCurrentException() {
+    try {
+        throw;
+    } catch (const std::bad_alloc &) {
+        return ENOMEM;
+    } catch (const std::system_error &e) {
+        const std::error_category &category = e.code().category();
+        if (category != std::generic_category() && category != std::system_category())
+            return 0;
+        return e.code().value() != 0 ? e.code().value() : EIO;
+    } catch (...) {
+        return 0;
+    }
+}
+
 int FolderReader::openDirectory(int dirFd, const char *name) {
     return ::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
 }
@@ -71,6 +96,8 @@ void FolderReader::read(int fd, FolderListing &out) {
         struct stat own;
         if (statAt(fd, ".", &own) == 0) // the folder's own blocks count with its files
             out.bytes += allocatedBytes(own);
+        else
+            noteStatFailure(out);
     }
     std::uint32_t untilProgress = ProgressEntries;
     for (;;) {
@@ -80,8 +107,14 @@ void FolderReader::read(int fd, FolderListing &out) {
                 out.error = errno;
             break;
         }
-        for (long pos = 0; pos < got;) {
+        constexpr long header = offsetof(LinuxDirent64, d_name);
+        long pos = 0;
+        while (pos < got) {
             const auto *de = reinterpret_cast<const LinuxDirent64 *>(buf + pos);
+            // A record that claims less than a name's room, or more than was read, cannot be
+            // stepped over: the rest of the folder is lost, as on a read error.
+            if (got - pos <= header || de->d_reclen <= header || de->d_reclen > got - pos)
+                break;
             pos += de->d_reclen;
             if (--untilProgress == 0) {
                 untilProgress = ProgressEntries;
@@ -94,6 +127,8 @@ void FolderReader::read(int fd, FolderListing &out) {
             bool statted = false;
             if (type == DT_UNKNOWN) { // some file systems do not fill in the type
                 statted = statAt(fd, name, &st) == 0;
+                if (!statted)
+                    noteStatFailure(out);
                 type = statted && S_ISDIR(st.st_mode) ? DT_DIR : DT_REG;
             }
             if (type == DT_DIR) {
@@ -119,9 +154,15 @@ void FolderReader::read(int fd, FolderListing &out) {
                     } else {
                         out.bytes += allocatedBytes(st);
                     }
+                } else {
+                    noteStatFailure(out);
                 }
             }
             ++since;
+        }
+        if (pos < got) {
+            out.error = EIO;
+            break;
         }
     }
     out.entriesAfter = since;

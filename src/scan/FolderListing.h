@@ -87,8 +87,13 @@ public:
     static constexpr std::uint32_t ProgressEntries = 512;
 
     /// Lists the folder open on `fd`. A folder that turns unreadable part way keeps what was
-    /// read before.
+    /// read before; one whose files cannot be sized (other than by vanishing) keeps its count
+    /// and carries the error too.
     void read(int fd, FolderListing &out);
+    /// Within a catch block: the errno value that the exception being handled stands for when
+    /// it means a folder could not be read (out of memory, a failed system call), else 0 (the
+    /// exception is the walk's error, not the folder's).
+    static int failureOfCurrentException();
 
 private:
     static constexpr std::size_t BufferSize = 32768;

@@ -4,9 +4,13 @@
 #include <cerrno>
 #include <cmath>
 #include <ctime>
+#include <exception>
 #include <fcntl.h>
+#include <optional>
 #include <sys/resource.h>
+#include <system_error>
 #include <unistd.h>
+#include <utility>
 
 struct FolderReadAhead::Folder {
     enum class State : std::uint8_t { Pending, Reading, Listed, Taken };
@@ -17,10 +21,13 @@ struct FolderReadAhead::Folder {
     bool opened = false;
     FolderListing listing;
     std::vector<FolderPtr> subfolders;
-    int given = -1;         // the start folder's descriptor, until it is read
-    int fd = -1;            // held while subfolders remain to be opened
-    std::size_t toOpen = 0; // subfolders not yet opened
-    std::size_t bytes = 0;  // counted against the memory cap until taken
+    int given = -1;             // the start folder's descriptor, until it is read
+    int fd = -1;                // held while subfolders remain to be opened
+    std::size_t toOpen = 0;     // subfolders not yet opened
+    std::size_t bytes = 0;      // counted against the memory cap until taken
+    int users = 0;              // workers opening a subfolder from `fd` right now
+    bool closeWhenIdle = false; // `fd` goes as soon as no worker uses it
+    std::exception_ptr failure; // what ended its reading, for the walk to raise
 
     Folder() = default;
     Folder(const Folder &) = delete;
@@ -49,6 +56,17 @@ std::size_t listingCost(const FolderListing &listing) {
     return static_cast<std::size_t>(listing.names.capacity()) +
            listing.subfolders.capacity() * sizeof(FolderListing::Subfolder) +
            listing.linked.capacity() * sizeof(FolderListing::LinkedFile);
+}
+
+bool outOfDescriptors(int error) {
+    return error == EMFILE || error == ENFILE;
+}
+
+// Room for `extra` more elements, growing as push_back would, so that the pushes after it
+// cannot throw.
+template <typename T> void reserveFor(std::vector<T> &v, std::size_t extra) {
+    if (v.capacity() - v.size() < extra)
+        v.reserve(std::max(v.size() + extra, 2 * v.capacity()));
 }
 
 double wallSeconds() {
@@ -80,7 +98,8 @@ struct ThreadUsage {
 
 FolderReadAhead::FolderReadAhead(const FolderReader &calls, QSet<QByteArray> pseudoBelow,
                                  Options options)
-    : m_pseudoBelow(std::move(pseudoBelow)), m_options(options) {
+    : m_pseudoBelow(std::move(pseudoBelow)), m_options(options),
+      m_heldCap(options.maxHeldDescriptors) {
     m_calls.readAs(calls);
     const int cores = static_cast<int>(std::thread::hardware_concurrency());
     if (m_options.workers > 0) {
@@ -113,9 +132,26 @@ FolderReadAhead::FolderPtr FolderReadAhead::start(int startFd) {
         m_stack.push_back(root);
     }
     m_threads.reserve(static_cast<std::size_t>(threads));
-    for (int i = 0; i < threads; ++i)
-        m_threads.emplace_back([this] { work(); });
-    return root;
+    for (int i = 0; i < threads; ++i) {
+        try {
+            m_threads.emplace_back([this] { work(); });
+        } catch (const std::system_error &) { // the system gives no more threads: fewer read
+            break;
+        }
+    }
+    if (!m_threads.empty()) {
+        std::lock_guard lock(m_mutex);
+        m_threadCount = static_cast<int>(m_threads.size());
+        return root;
+    }
+    // Not one: the start folder goes back to the caller, which reads every folder itself.
+    m_stack.clear();
+    m_bytes = 0;
+    root->given = -1;
+    if (m_baseFd >= 0)
+        ::close(m_baseFd);
+    m_baseFd = -1;
+    return nullptr;
 }
 
 FolderReadAhead::FolderPtr FolderReadAhead::subfolder(const FolderPtr &folder, std::size_t i) {
@@ -171,6 +207,8 @@ bool FolderReadAhead::take(const FolderPtr &folder, FolderListing &out, FolderRe
     folder->bytes = 0;
     if (wasOver && m_bytes < m_options.memoryCap)
         m_workReady.notify_all();
+    if (folder->failure) // raised where the walk would have met it reading the folder itself
+        std::rethrow_exception(std::exchange(folder->failure, nullptr));
     return folder->opened;
 }
 
@@ -245,10 +283,17 @@ FolderReadAhead::FolderPtr FolderReadAhead::nextFolder(std::unique_lock<std::mut
     }
 }
 
+// Nothing thrown here may leave the thread (that would end the program): a folder whose reading
+// fails is handed to the walk with what failed.
 void FolderReadAhead::work() {
-    FolderReader reader;
-    reader.readAs(m_calls);
-    reader.onProgress = [this] {
+    std::optional<FolderReader> reader;
+    try {
+        reader.emplace();
+        reader->readAs(m_calls);
+    } catch (...) { // without a reader, this thread leaves the folders to the others and the walk
+        return;
+    }
+    reader->onProgress = [this] {
         if (m_stopFlag.load(std::memory_order_relaxed))
             throw Stopped{};
     };
@@ -260,16 +305,23 @@ void FolderReadAhead::work() {
             return;
         lock.unlock();
         const ThreadUsage before = measure ? ThreadUsage::now() : ThreadUsage();
+        std::exception_ptr failure;
         try {
-            readFolder(folder, reader, false);
+            readFolder(folder, *reader, false);
         } catch (const Stopped &) {
             lock.lock();
             --m_running;
             return;
+        } catch (...) {
+            failure = std::current_exception();
         }
         const ThreadUsage after = measure ? ThreadUsage::now() : ThreadUsage();
         lock.lock();
         --m_running;
+        if (failure) {
+            markFailed(*folder, std::move(failure));
+            continue;
+        }
         if (measure) {
             // Only a folder whose reading slept waited on anything: the rest of the wall time
             // of one that did not went to other threads or, in a virtual machine, to other
@@ -288,19 +340,18 @@ void FolderReadAhead::readFolder(const FolderPtr &folderPtr, FolderReader &reade
     Folder &folder = *folderPtr;
     FolderListing listing;
     int fd = -1;
-    if (isPseudo(folder)) { // shown like a folder that cannot be read, and not opened
-        std::lock_guard lock(m_mutex);
-        Folder &parent = *folder.parent;
-        if (parent.fd >= 0 && --parent.toOpen == 0)
-            closeHeld(parent);
-    } else {
-        fd = reach(folder);
-        if (fd < 0)
-            listing.error = errno != 0 ? errno : ENOENT;
-    }
     std::vector<FolderPtr> subs;
-    if (fd >= 0) {
-        try {
+    try {
+        if (isPseudo(folder)) { // shown like a folder that cannot be read, and not opened
+            std::lock_guard lock(m_mutex);
+            if (folder.parent->fd >= 0)
+                doneWithParent(*folder.parent, true);
+        } else {
+            fd = reach(folder);
+            if (fd < 0)
+                listing.error = errno != 0 ? errno : ENOENT;
+        }
+        if (fd >= 0) {
             reader.read(fd, listing);
             if (m_options.recurse) {
                 subs.reserve(listing.subfolders.size());
@@ -311,21 +362,36 @@ void FolderReadAhead::readFolder(const FolderPtr &folderPtr, FolderReader &reade
                     subs.push_back(std::move(f));
                 }
             }
-        } catch (const std::bad_alloc &) { // shown like a folder that could not be read
-            listing = FolderListing();
-            listing.error = ENOMEM;
-            subs.clear();
-            ::close(fd);
-            fd = -1;
-        } catch (...) { // the workers stop, or the walk's own reading was aborted
-            ::close(fd);
-            throw;
         }
+    } catch (...) {
+        if (fd >= 0)
+            ::close(fd);
+        // Out of memory, or a system call that failed by throwing: shown like a folder that
+        // could not be read. Anything else (the workers stop, the walk's own reading was
+        // aborted, a fault) goes on to the caller.
+        const int error = FolderReader::failureOfCurrentException();
+        if (error == 0)
+            throw;
+        listing = FolderListing();
+        listing.error = error;
+        subs.clear();
+        fd = -1;
     }
 
     std::lock_guard lock(m_mutex);
+    try { // nothing below may throw with the folder half handed over
+        reserveFor(m_holders, 1);
+        reserveFor(m_stack, subs.size());
+    } catch (const std::bad_alloc &) {
+        if (fd >= 0)
+            ::close(fd);
+        fd = -1;
+        listing = FolderListing();
+        listing.error = ENOMEM;
+        subs.clear();
+    }
     const bool opened = fd >= 0;
-    if (opened && !subs.empty() && m_held < m_options.maxHeldDescriptors) {
+    if (opened && !subs.empty() && m_held < m_heldCap) {
         folder.fd = fd;
         folder.toOpen = subs.size();
         m_holders.push_back(&folder);
@@ -360,24 +426,38 @@ void FolderReadAhead::readFolder(const FolderPtr &folderPtr, FolderReader &reade
 
 // A descriptor of the folder: opened from its parent's while the parent holds one, else one name
 // at a time from the nearest folder above that holds one, or from the start folder. -1 with
-// errno set when it cannot be opened.
+// errno set when it cannot be opened. When the process has no descriptor to spare, the held ones
+// are given up (fewer are held from then on) and the folder is reached again, by path if need be.
 int FolderReadAhead::reach(Folder &folder) {
     if (folder.given >= 0) {
         const int fd = folder.given;
         folder.given = -1;
         return fd;
     }
+    const int fd = reachOnce(folder, false);
+    if (fd >= 0 || !outOfDescriptors(errno))
+        return fd;
+    const int error = errno;
+    if (!releaseHeld()) {
+        errno = error;
+        return -1;
+    }
+    return reachOnce(folder, true);
+}
+
+// `again`: the parent has already counted this subfolder as opened from its descriptor.
+int FolderReadAhead::reachOnce(Folder &folder, bool again) {
     Folder &parent = *folder.parent;
     std::unique_lock lock(m_mutex);
     if (parent.fd >= 0) {
-        // The parent keeps its descriptor until its last subfolder has been opened from it.
         const int from = parent.fd;
+        ++parent.users;
         lock.unlock();
         const int fd = m_calls.openDir(from, folder.name.constData());
         const int error = errno;
         lock.lock();
-        if (--parent.toOpen == 0)
-            closeHeld(parent);
+        --parent.users;
+        doneWithParent(parent, !again);
         errno = error;
         return fd;
     }
@@ -405,8 +485,46 @@ void FolderReadAhead::closeHeld(Folder &folder) {
         return;
     ::close(folder.fd);
     folder.fd = -1;
+    folder.closeWhenIdle = false;
     --m_held;
     m_holders.erase(std::find(m_holders.begin(), m_holders.end(), &folder));
+}
+
+// A subfolder no longer needs its parent's descriptor (`counted`: for the first time). The
+// parent keeps it until its last subfolder has been opened from it, or, once asked to let it go,
+// until no worker uses it. Called with the lock held.
+void FolderReadAhead::doneWithParent(Folder &parent, bool counted) {
+    if (counted)
+        --parent.toOpen;
+    if (parent.users == 0 && (parent.toOpen == 0 || parent.closeWhenIdle))
+        closeHeld(parent);
+}
+
+// Gives up every held descriptor (those a worker opens from right now as soon as it is done)
+// and holds at most half as many from now on. False when none was held.
+bool FolderReadAhead::releaseHeld() {
+    std::lock_guard lock(m_mutex);
+    if (m_held == 0)
+        return false;
+    m_heldCap = std::max<std::size_t>(1, m_held / 2);
+    for (std::size_t i = m_holders.size(); i-- > 0;) { // closeHeld() drops the i-th
+        Folder &f = *m_holders[i];
+        if (f.users == 0)
+            closeHeld(f);
+        else
+            f.closeWhenIdle = true;
+    }
+    return true;
+}
+
+// Called with the lock held; cannot throw.
+void FolderReadAhead::markFailed(Folder &folder, std::exception_ptr failure) {
+    folder.listing = FolderListing();
+    folder.opened = false;
+    folder.failure = std::move(failure);
+    folder.state = Folder::State::Listed;
+    if (m_wanted.get() == &folder)
+        m_folderDone.notify_one();
 }
 
 bool FolderReadAhead::isPseudo(const Folder &folder) const {

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -23,10 +24,12 @@
 /// needs, it reads others waiting rather than sit idle.
 ///
 /// A worker opens a folder relative to its parent's descriptor, which the parent keeps while
-/// subfolders of it remain to be opened and at most MaxHeldDescriptors are held; otherwise the
-/// folder is reached one name at a time from the nearest folder above it that holds one (or
-/// from the start folder), never through a link. Listings read ahead and not yet taken are
-/// kept within a memory cap; above it, only the walk reads, and only the folders it needs.
+/// subfolders of it remain to be opened and at most Options::maxHeldDescriptors are held (half
+/// as many again each time the process runs out of descriptors, when those held are given up);
+/// otherwise the folder is reached one name at a time from the nearest folder above it that
+/// holds one (or from the start folder), never through a link. Listings read ahead and not yet
+/// taken are kept within a memory cap; above it, only the walk reads, and only the folders it
+/// needs.
 class FolderReadAhead {
 public:
     struct Folder;
@@ -53,7 +56,8 @@ public:
     FolderReadAhead(const FolderReadAhead &) = delete;
     FolderReadAhead &operator=(const FolderReadAhead &) = delete;
 
-    /// Starts listing at the start folder open on `startFd`, which is owned from here on.
+    /// Starts listing at the start folder open on `startFd`, which is owned from here on. Null
+    /// (and `startFd` left to the caller) when the system would not start a single worker.
     FolderPtr start(int startFd);
     /// The i-th subfolder of a folder taken, in the order of its listing.
     static FolderPtr subfolder(const FolderPtr &folder, std::size_t i);
@@ -61,7 +65,9 @@ public:
     static void releaseSubfolders(const FolderPtr &folder);
 
     /// Moves the listing of `folder` into `out`; false when the folder could not be opened (or
-    /// is a pseudo file system), which leaves `out` empty but for the error. A folder no worker
+    /// is a pseudo file system), which leaves `out` empty but for the error. What a worker's
+    /// reading of it threw, other than a shortage of memory or a failed system call (which
+    /// are the folder's error), is thrown here. A folder no worker
     /// has begun is read right here with `own` (whose progress calls may throw, which ends the
     /// reading). While a worker reads it, the caller reads other folders waiting to be read,
     /// or else waits; `whileWaiting` runs after each such folder and every `poll` of waiting,
@@ -94,6 +100,7 @@ private:
     FolderPtr m_wanted;                   // the folder the walk waits for a worker to list
     std::size_t m_bytes = 0, m_peakBytes = 0;
     std::size_t m_held = 0, m_peakHeld = 0;
+    std::size_t m_heldCap; // lowered when the process runs out of descriptors
     int m_running = 0;     // workers reading a folder
     int m_activeLimit = 0; // how many may read at once
     int m_cpuWorkers = 0;
@@ -109,6 +116,10 @@ private:
     FolderPtr popPending();
     void readFolder(const FolderPtr &folder, FolderReader &reader, bool byWalk);
     int reach(Folder &folder);
+    int reachOnce(Folder &folder, bool again);
+    void doneWithParent(Folder &parent, bool counted);
+    bool releaseHeld();
+    void markFailed(Folder &folder, std::exception_ptr failure);
     bool isPseudo(const Folder &folder) const;
     void adaptWorkers(double waitedSeconds, double cpuSeconds);
     void closeHeld(Folder &folder);

@@ -162,12 +162,18 @@ void mdlFileSearch::walk(int startFd, int level, int folderRow, int openError) {
     m_frames.clear();
     m_held.clear();
     m_peakHeld = 0;
+    m_heldCap = heldDescriptorCap();
+    FolderReadAhead::FolderPtr root;
     if (m_workers >= 0 && startFd >= 0) {
         startReadAhead();
-        enterListedFolder(m_readAhead->start(startFd), level, folderRow);
-    } else {
-        enterFolder(startFd, level, folderRow, openError);
+        root = m_readAhead->start(startFd);
+        if (!root) // no worker could be started: the walk reads every folder itself
+            m_readAhead.reset();
     }
+    if (root)
+        enterListedFolder(std::move(root), level, folderRow);
+    else
+        enterFolder(startFd, level, folderRow, openError);
     while (!m_frames.empty()) {
         const Frame &top = m_frames.back();
         if (top.next < top.listing.subfolders.size())
@@ -197,7 +203,15 @@ void mdlFileSearch::enterFolder(int fd, int level, int folderRow, int openError)
         throw AppError::scanAborted();
     yieldOnce();
     FolderListing &listing = m_frames[index].listing;
-    m_reader.read(fd, listing);
+    try {
+        m_reader.read(fd, listing);
+    } catch (...) { // as when a worker reads it (FolderReadAhead::take)
+        const int error = FolderReader::failureOfCurrentException();
+        if (error == 0)
+            throw;
+        listing = FolderListing();
+        listing.error = error;
+    }
     if (listing.error != 0)
         noteUnreadable(m_frames[index].folderRow, listing.error);
     countLinked(listing);
@@ -210,7 +224,7 @@ void mdlFileSearch::startReadAhead() {
     options.workers = m_workers;
     options.memoryCap = m_readAheadCap;
     options.recurse = searchParams.Recurse;
-    options.maxHeldDescriptors = MaxHeldDescriptors;
+    options.maxHeldDescriptors = m_heldCap;
     m_readAhead = std::make_unique<FolderReadAhead>(m_reader, m_pseudoBelow, options);
     m_peakReadAhead = 0;
 }

@@ -98,6 +98,13 @@ public:
     /// At most this many folder descriptors are held open at once during a walk, however deep
     /// the tree; deeper folders are reached again from a held one.
     static constexpr std::size_t MaxHeldDescriptors = 64;
+    /// Under a low limit of open files a walk holds fewer, down to this many.
+    static constexpr std::size_t MinHeldDescriptors = 4;
+    /// The descriptors a walk started now may hold: a quarter of the process's limit of open
+    /// files (the rest is the program's), within MinHeldDescriptors and MaxHeldDescriptors.
+    /// When opening a folder finds no descriptor free all the same, the walk gives up those it
+    /// holds, holds fewer from then on, and reaches folders again by path.
+    static std::size_t heldDescriptorCap();
     /// The most folder descriptors the last walk held open at once.
     std::size_t peakHeldDescriptors() const { return m_peakHeld; }
     /// Folders of the last (or running) walk that could not be listed, or only in part; each
@@ -153,6 +160,7 @@ private:
     std::vector<Frame> m_frames;     // the walk's own stack, start folder first
     std::vector<std::size_t> m_held; // frames holding a descriptor, shallowest first
     std::size_t m_peakHeld = 0;
+    std::size_t m_heldCap = MaxHeldDescriptors;
     std::size_t m_unreadable = 0;
     InodeSet m_linkedSeen; // multiply-linked files met so far, in the disk basis
     std::size_t m_linkedSeenCount = 0, m_linkedPeakBytes = 0;
@@ -180,6 +188,7 @@ private:
 
     // Folder descriptors (mdlFileSearchDescriptors.cpp).
     int openSubfolder(std::size_t parent, const char *name);
+    int openBelow(int dirFd, const char *name);
     int descriptorOf(std::size_t frame);
     void hold(std::size_t frame, int fd);
     void release(std::size_t frame);

@@ -14,8 +14,10 @@
 #include <chrono>
 
 #include <fcntl.h>
+#include <functional>
 #include <string>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -84,4 +86,40 @@ inline void makeDir(const QByteArray &path) {
 
 inline QByteArray tempPath(const QTemporaryDir &dir) {
     return QFile::encodeName(dir.path());
+}
+
+/// Runs `body` in a forked child, for what a test must not do to its own process (drop its
+/// rights, lower its limits). Returns the failure the body describes, empty when all went as
+/// expected, or how the child ended when it did not say.
+inline std::string inChild(const std::function<std::string()> &body) {
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0)
+        return "no pipe";
+    const pid_t child = ::fork();
+    if (child < 0)
+        return "no fork";
+    if (child == 0) {
+        ::close(pipeFds[0]);
+        const std::string failure = body();
+        const ssize_t written = ::write(pipeFds[1], failure.data(), failure.size());
+        ::_exit(written < 0 || !failure.empty() ? 1 : 0);
+    }
+    ::close(pipeFds[1]);
+    std::string said;
+    char buffer[512];
+    for (ssize_t got; (got = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;)
+        said.append(buffer, static_cast<std::size_t>(got));
+    ::close(pipeFds[0]);
+    int status = 0;
+    if (::waitpid(child, &status, 0) != child)
+        return "lost the child";
+    if (said.empty() && !(WIFEXITED(status) && WEXITSTATUS(status) == 0))
+        return "the child ended with status " + std::to_string(status);
+    return said;
+}
+
+/// In a child of inChild(): takes the rights of the user "nobody" when running as root, so that
+/// permissions deny access. True when the process is (now) unprivileged.
+inline bool becomeNobody() {
+    return ::geteuid() != 0 || (::setgid(65534) == 0 && ::setuid(65534) == 0);
 }

@@ -2,6 +2,7 @@
 #include "InodeSet.h"
 #include "ScanFixture.h"
 
+#include <QHash>
 #include <QProcess>
 
 #include <gtest/gtest.h>
@@ -17,6 +18,21 @@ qint64 du(const QByteArray &path) {
             {QStringLiteral("-s"), QStringLiteral("-B1"), QFile::decodeName(path)});
     p.waitForFinished(60000);
     return p.readAllStandardOutput().split('\t').value(0).toLongLong();
+}
+
+// `du -B1` of a tree in one pass: every folder's bytes by its path relative to `root`, each file
+// of several names counted in the folder where that pass met it first.
+QHash<QByteArray, qint64> duOfEachFolder(const QByteArray &root) {
+    QProcess p;
+    p.start(QStringLiteral("du"), {QStringLiteral("-B1"), QFile::decodeName(root)});
+    p.waitForFinished(60000);
+    QHash<QByteArray, qint64> out;
+    for (const QByteArray &line : p.readAllStandardOutput().split('\n')) {
+        const qsizetype tab = line.indexOf('\t');
+        if (tab > 0)
+            out.insert(line.mid(tab + 1).mid(root.size() + 1), line.left(tab).toLongLong());
+    }
+    return out;
 }
 
 void writeFile(const QByteArray &path, qint64 size, char fill = 'x') {
@@ -133,6 +149,45 @@ TEST_F(DiskBasisWalk, AFileOfSeveralNamesCountsOnceWhereTheWalkMeetsItFirst) {
     const int again = scanOnDisk(b);
     EXPECT_EQ(bytes(again), bytes(root));
     EXPECT_EQ(s.search.linkedFilesSeen(), 1u);
+}
+
+// Files of exactly two names, holding data, in one folder, in a folder and its subfolder, and in
+// two sibling folders. A single pass of du meets siblings in the order the walk enters them (both
+// follow the order the parent lists them in), so there each folder's bytes must be du's. Between
+// a folder and its subfolder du's order depends on where the subfolder comes in the listing,
+// while the walk settles a folder's own files before any subfolder's: there the subfolder is
+// checked against that rule, and the folder itself, which holds both names, against du.
+TEST_F(DiskBasisWalk, FilesOfTwoNamesCountOnceInTheFolderTheWalkMeetsThemIn) {
+    const QByteArray b = base();
+    for (const char *folder : {"same", "up", "up/down", "left", "right"})
+        makeDir(b + folder);
+    const std::pair<const char *, qint64> data[] = {{"solo", 9000},    {"same/x", 12000},
+                                                    {"up/x", 20000},   {"up/down/own", 3000},
+                                                    {"left/x", 30000}, {"right/own", 7000}};
+    for (const auto &[name, size] : data) {
+        writeFile(b + name, size);
+        ASSERT_GT(allocated(b + name), 0) << name;
+    }
+    link(b + "same/x", b + "same/y");
+    link(b + "up/x", b + "up/down/y");
+    link(b + "left/x", b + "right/y");
+
+    const int root = scanOnDisk(b);
+    const QHash<QByteArray, qint64> du = duOfEachFolder(tempPath(dir));
+    const qint64 downByRule = allocated(b + "up/down") + allocated(b + "up/down/own");
+    const std::pair<QByteArray, qint64> expected[] = {
+        {"", du.value("")},      {"same", du.value("same")}, {"up", du.value("up")},
+        {"up/down", downByRule}, {"left", du.value("left")}, {"right", du.value("right")}};
+    for (const auto &[folder, bytesExpected] : expected) {
+        int row = root;
+        for (const QByteArray &name : folder.split('/'))
+            if (!name.isEmpty())
+                row = child(row, QString::fromLatin1(name));
+        ASSERT_GE(row, 0) << folder.constData();
+        EXPECT_GT(bytesExpected, 0) << folder.constData();
+        EXPECT_EQ(bytes(row), bytesExpected) << folder.constData();
+    }
+    EXPECT_EQ(s.search.linkedFilesSeen(), 3u);
 }
 
 TEST_F(DiskBasisWalk, ANameOutsideTheScannedFolderLeavesTheFileCountedInside) {

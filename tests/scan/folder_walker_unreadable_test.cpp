@@ -5,9 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+
 #include <cerrno>
 #include <cstring>
-#include <sys/wait.h>
+#include <new>
+#include <system_error>
 
 namespace {
 
@@ -85,62 +88,118 @@ TEST_F(UnreadableFolders, EachKeepsItsRowAndCarriesTheReasonWhereverTheSortMoves
     EXPECT_EQ(s.search.unreadableFolders(), 0u);
 }
 
-// Walks a tree with a folder of mode 000 as a user without rights to it; returns a failure
-// description, empty when all is as expected.
+// Walks a tree with a folder of mode 000 and one that can be listed but not searched (mode 644)
+// as a user without rights to them; returns a failure description, empty when all is as
+// expected.
 std::string walkAsUnprivileged(const QByteArray &base) {
     makeDir(base + "open");
     makeFile(base + "open/f", 10);
     makeDir(base + "closed");
     makeFile(base + "closed/f", 99);
-    if (::chmod((base + "closed").constData(), 0) != 0)
+    makeDir(base + "listonly");
+    for (const char *name : {"/a", "/b", "/c"})
+        makeFile(base + "listonly" + name, 1000);
+    if (::chmod((base + "closed").constData(), 0) != 0 ||
+        ::chmod((base + "listonly").constData(), 0644) != 0)
         return "chmod failed";
+    if (!becomeNobody())
+        return "could not become nobody";
     ScanFixture s;
     const int root = s.scan(base);
-    ::chmod((base + "closed").constData(), 0755);
-    int closed = -1;
-    for (int c : s.children(root))
-        if (s.grid.text(c, 0) == "closed")
-            closed = c;
-    if (closed < 0)
-        return "no row for the closed folder";
-    if (s.grid.cellNote(closed, 0) != QString::fromLocal8Bit(std::strerror(EACCES)))
-        return "note: " + s.grid.cellNote(closed, 0).toStdString();
-    if (s.search.unreadableFolders() != 1)
+    const QString denied = QString::fromLocal8Bit(std::strerror(EACCES));
+    for (const char *name : {"closed", "listonly"}) {
+        int row = -1;
+        for (int c : s.children(root))
+            if (s.grid.text(c, 0) == QLatin1String(name))
+                row = c;
+        if (row < 0)
+            return std::string("no row for ") + name;
+        if (s.grid.cellNote(row, 0) != denied)
+            return std::string(name) + " note: " + s.grid.cellNote(row, 0).toStdString();
+    }
+    if (s.search.unreadableFolders() != 2)
         return "count: " + std::to_string(s.search.unreadableFolders());
-    if (s.grid.text(root, 4) != "10")
-        return "bytes: " + s.grid.text(root, 4).toStdString();
+    // The folder that can only be listed shows its files, unsized.
+    if (s.grid.text(root, 3) != "4" || s.grid.text(root, 4) != "10")
+        return "files and bytes: " + s.grid.text(root, 3).toStdString() + ", " +
+               s.grid.text(root, 4).toStdString();
     return {};
 }
 
-TEST_F(UnreadableFolders, AFolderOfMode000IsMarkedForAUserWithoutRightsToIt) {
-    if (::geteuid() != 0) {
-        EXPECT_EQ(walkAsUnprivileged(base()), "");
-        return;
-    }
+TEST_F(UnreadableFolders, FoldersOfMode000And644AreMarkedForAUserWithoutRightsToThem) {
     // As root, chmod denies nothing: the walk runs in a child that has become "nobody".
     ASSERT_EQ(::chmod(tempPath(dir).constData(), 0777), 0);
-    int pipeFds[2];
-    ASSERT_EQ(::pipe(pipeFds), 0);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        ::close(pipeFds[0]);
-        std::string failure;
-        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
-            failure = "could not become nobody";
-        else
-            failure = walkAsUnprivileged(base());
-        const ssize_t written = ::write(pipeFds[1], failure.data(), failure.size());
-        ::_exit(written < 0 || !failure.empty() ? 1 : 0);
+    EXPECT_EQ(inChild([&] { return walkAsUnprivileged(base()); }), "");
+}
+
+// Replaces the length of the record of an entry named "breaks" with 0, as a broken file system
+// (or driver) might return it.
+long readWithBrokenRecord(int fd, char *buffer, std::size_t size) {
+    const long got = FolderReader::readDirectory(fd, buffer, size);
+    for (long pos = 0; pos < got;) {
+        unsigned short reclen = 0;
+        std::memcpy(&reclen, buffer + pos + 16, sizeof reclen);
+        if (std::strcmp(buffer + pos + 19, "breaks") == 0) {
+            std::memset(buffer + pos + 16, 0, sizeof reclen);
+            break;
+        }
+        pos += reclen;
     }
-    ::close(pipeFds[1]);
-    char buffer[512];
-    const ssize_t got = ::read(pipeFds[0], buffer, sizeof buffer);
-    ::close(pipeFds[0]);
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
-        << std::string(buffer, got > 0 ? static_cast<std::size_t>(got) : 0);
+    return got;
+}
+
+// Sizing a file is refused, runs out of memory or fails by throwing a system error, by its name;
+// safe from several threads at once.
+int statFailingByName(int fd, const char *name, struct stat *st) {
+    if (std::strncmp(name, "refuses", 7) == 0) {
+        errno = EACCES;
+        return -1;
+    }
+    if (std::strcmp(name, "oom") == 0)
+        throw std::bad_alloc();
+    if (std::strcmp(name, "overflows") == 0)
+        throw std::system_error(EOVERFLOW, std::generic_category());
+    return FolderReader::statEntry(fd, name, st);
+}
+
+TEST_F(UnreadableFolders, AFolderWhoseFilesCannotBeSizedOrWhoseListingBreaksIsMarked) {
+    struct Case {
+        const char *folder;
+        std::vector<const char *> files;
+        int error;
+        const char *filesCounted;
+    };
+    const Case cases[] = {
+        {"searchless", {"refuses1", "refuses2", "refuses3"}, EACCES, "3"}, // mode drw-r--r--
+        {"broken", {"breaks"}, EIO, "0"},
+        {"nomemory", {"oom", "f"}, ENOMEM, "0"},
+        {"overflow", {"overflows"}, EOVERFLOW, "0"},
+        {"fine", {"f", "g"}, 0, "2"},
+    };
+    for (const Case &c : cases) {
+        makeDir(base() + c.folder);
+        for (const char *file : c.files)
+            makeFile(base() + c.folder + '/' + file, 100);
+    }
+    for (int workers : {-1, 0, 3}) { // whichever thread reads a folder, the outcome is the same
+        SCOPED_TRACE(workers);
+        s.grid.setRows(2);
+        s.search.setWorkers(workers);
+        s.search.setReadDirFunction(&readWithBrokenRecord);
+        s.search.setStatFunction(&statFailingByName);
+        const int root = s.scan(base());
+        for (const Case &c : cases) {
+            const int row = childNamed(root, QString::fromLatin1(c.folder));
+            ASSERT_GE(row, 0) << c.folder;
+            EXPECT_EQ(s.grid.cellNote(row, 0),
+                      c.error ? QString::fromLocal8Bit(std::strerror(c.error)) : QString())
+                << c.folder;
+            EXPECT_EQ(s.grid.text(row, 3), c.filesCounted) << c.folder;
+        }
+        EXPECT_EQ(s.search.unreadableFolders(), 4u);
+        EXPECT_EQ(s.grid.text(childNamed(root, "fine"), 4), "200");
+        EXPECT_EQ(s.grid.text(childNamed(root, "searchless"), 4), "0");
+    }
 }
 
 } // namespace

@@ -12,10 +12,17 @@
 #include <QProcess>
 
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
 #include <functional>
+#include <mutex>
+#include <new>
 #include <random>
+#include <stdexcept>
 #include <string>
+#include <sys/resource.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -75,15 +82,26 @@ Outcome walk(const QByteArray &base, int workers, std::size_t cap, const WalkSet
     return out;
 }
 
-void expectSame(const Outcome &reference, const Outcome &parallel, const std::string &what) {
-    ASSERT_EQ(parallel.rows.size(), reference.rows.size()) << what;
+// The first way in which a walk's outcome differs from the reference's; empty when none does.
+std::string difference(const Outcome &reference, const Outcome &other) {
+    if (other.rows.size() != reference.rows.size())
+        return std::to_string(other.rows.size()) + " rows for " +
+               std::to_string(reference.rows.size());
     for (std::size_t i = 0; i < reference.rows.size(); ++i)
-        ASSERT_EQ(parallel.rows[i], reference.rows[i]) << what << ", row " << i;
-    EXPECT_EQ(parallel.yields, reference.yields) << what;
-    EXPECT_EQ(parallel.statuses, reference.statuses) << what;
-    EXPECT_EQ(parallel.aborted, reference.aborted) << what;
-    EXPECT_EQ(parallel.entries, reference.entries) << what;
-    EXPECT_EQ(parallel.unreadable, reference.unreadable) << what;
+        if (other.rows[i] != reference.rows[i])
+            return "row " + std::to_string(i) + ": " + other.rows[i] + " for " + reference.rows[i];
+    if (other.yields != reference.yields || other.statuses != reference.statuses)
+        return "yields or their status texts";
+    if (other.aborted != reference.aborted || other.entries != reference.entries)
+        return "abort or entries seen";
+    if (other.unreadable != reference.unreadable)
+        return std::to_string(other.unreadable) + " unreadable for " +
+               std::to_string(reference.unreadable);
+    return {};
+}
+
+void expectSame(const Outcome &reference, const Outcome &parallel, const std::string &what) {
+    EXPECT_EQ(difference(reference, parallel), "") << what;
 }
 
 // Refuses folders whose name starts with "locked" and loses files whose name starts with
@@ -265,6 +283,84 @@ TEST_F(ParallelWalk, TheMemoryCapBoundsWhatIsReadAhead) {
     // The cap may be passed by the listings that were being read when it was reached (here
     // some 5 KB each), never by a whole tree's worth (some 400 KB).
     EXPECT_LT(capped.peakReadAhead, 16 * 1024 + 32 * 1024);
+}
+
+// A walk whose worker threads cannot be started (the user has no processes to spare) reads the
+// folders itself and gives the same rows.
+TEST_F(ParallelWalk, AWalkWithoutThreadsToSpareGivesTheRowsOfTheReferenceWalk) {
+    makeHostileTree();
+    ASSERT_EQ(::chmod(tempPath(dir).constData(), 0755), 0);
+    const Outcome reference = walk(base(), -1, std::size_t(16) << 20, nullptr);
+    ASSERT_EQ(reference.unreadable, 0u);
+    EXPECT_EQ(inChild([&]() -> std::string {
+                  rlimit processes{0, 0};
+                  if (!becomeNobody() || ::setrlimit(RLIMIT_NPROC, &processes) != 0)
+                      return "could not take the threads away";
+                  try {
+                      std::thread([] {}).join();
+                      return "a thread could still be started";
+                  } catch (const std::system_error &) {
+                  }
+                  return difference(reference, walk(base(), 0, std::size_t(16) << 20, nullptr));
+              }),
+              "");
+}
+
+// What a worker thread throws while it reads a folder reaches the walk when it takes that folder:
+// a shortage of memory or a failed system call as the folder's error, anything else raised.
+TEST_F(ParallelWalk, WhatAWorkerThrowsReachesTheWalkAsTheFoldersErrorOrRaised) {
+    struct Case {
+        const char *file;
+        int error; // 0: the exception is raised by take()
+    };
+    for (const Case c : {Case{"oom", ENOMEM}, Case{"overflows", EOVERFLOW}, Case{"faulty", 0}}) {
+        SCOPED_TRACE(c.file);
+        const QByteArray start = base() + c.file + '/';
+        makeDir(start);
+        makeDir(start + "sub");
+        makeFile(start + "sub/" + c.file, 1);
+        std::mutex mutex;
+        std::condition_variable thrown;
+        bool hasThrown = false;
+        FolderReader calls;
+        calls.statAt = [&](int fd, const char *name, struct stat *st) -> int {
+            if (std::strcmp(name, c.file) != 0)
+                return FolderReader::statEntry(fd, name, st);
+            {
+                std::lock_guard lock(mutex);
+                hasThrown = true;
+            }
+            thrown.notify_all();
+            if (c.error == ENOMEM)
+                throw std::bad_alloc();
+            if (c.error != 0)
+                throw std::system_error(c.error, std::generic_category());
+            throw std::runtime_error("lookup failed");
+        };
+        FolderReadAhead::Options options;
+        options.workers = 2;
+        FolderReadAhead readAhead(calls, {}, options);
+        const FolderReadAhead::FolderPtr root =
+            readAhead.start(FolderReader::openDirectory(AT_FDCWD, start.constData()));
+        ASSERT_TRUE(root);
+        { // the walk takes nothing before a worker has begun the folder, so a worker reads it
+            std::unique_lock lock(mutex);
+            thrown.wait(lock, [&] { return hasThrown; });
+        }
+        FolderReader own;
+        own.readAs(calls);
+        FolderListing listing;
+        const auto poll = std::chrono::milliseconds(1);
+        ASSERT_TRUE(readAhead.take(root, listing, own, poll, [] {}));
+        ASSERT_EQ(listing.subfolders.size(), 1u);
+        const FolderReadAhead::FolderPtr sub = FolderReadAhead::subfolder(root, 0);
+        if (c.error != 0) {
+            EXPECT_FALSE(readAhead.take(sub, listing, own, poll, [] {}));
+            EXPECT_EQ(listing.error, c.error);
+        } else {
+            EXPECT_THROW(readAhead.take(sub, listing, own, poll, [] {}), std::runtime_error);
+        }
+    }
 }
 
 } // namespace
