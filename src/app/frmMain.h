@@ -110,10 +110,6 @@ public:
     /// Returns true when the scan was opened.
     bool OpenScanFile(const QString &fileName);
     void mnuOpenResFold_Click(int Index);
-    /// Writes the report of a format (by menu index) of the tree as it stands, with the chart
-    /// as the selection and the settings allow, without asking anything: the export command's
-    /// writing step. Throws AppError (or the writer's error) when the file was not written.
-    void writeReportTo(int Index, const QString &fileName);
     /// The report root in the user's documents folder, ending in "/".
     QString ReportsFolder() const;
     void mnuAbout_Click();

@@ -165,12 +165,6 @@ ReportGeometry frmMain::reportGeometry() const {
     return geometry;
 }
 
-void frmMain::writeReportTo(int Index, const QString &fileName) {
-    const SessionOutcome written = m_session.writeReport(Index, fileName, reportGeometry());
-    if (!written.done())
-        throw written.error;
-}
-
 void frmMain::mnuOpenResFold_Click(int Index) {
     HandlerTrap trap(m_prompts, this, QStringLiteral("Error in mnuOpenResFold_Click"));
     BusyPointer busy(BusyPointer::Later);

@@ -152,7 +152,7 @@ TEST_F(SizeBasisTest, EachRootKeepsItsBasisInItsTooltipAndReportsNameIt) {
 
     // The HTML report names the basis under its heading, scan by scan when they differ.
     const QString report = dir.filePath("mixed.htm");
-    form->writeReportTo(0, report);
+    ASSERT_TRUE(form->session().writeReport(0, report, {}).done());
     QFile f(report);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QString html = QString::fromUtf8(f.readAll());
@@ -165,7 +165,7 @@ TEST_F(SizeBasisTest, EachRootKeepsItsBasisInItsTooltipAndReportsNameIt) {
 TEST_F(SizeBasisTest, AReportOfDefaultScansHasNoBasisLine) {
     scan(root);
     const QString report = dir.filePath("plain.htm");
-    form->writeReportTo(0, report);
+    ASSERT_TRUE(form->session().writeReport(0, report, {}).done());
     QFile f(report);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_FALSE(f.readAll().contains("Sizes:"));
