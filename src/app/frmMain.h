@@ -286,6 +286,7 @@ private:
     void buildToolsMenu();
     void buildFileMenu();
     bool exportReport(const ReportFormat &format, BusyPointer &busy, int &line);
+    void showWrittenReport(const QString &fileName);
     void buildScanFileItems();
     QString m_scanFileFolder; ///< where the last scan file was opened or saved
     /// What a report takes of the window: the grid's width and font, the chart as shown.
