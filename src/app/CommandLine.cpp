@@ -164,6 +164,19 @@ QByteArray errorLine(const QString &message) {
     return NativeText::encode(line) + '\n';
 }
 
+bool hasDisplay(const QStringList &arguments) {
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || arguments.contains(u"-platform"))
+        return true; // a platform chosen on purpose (offscreen, vnc, ...) is Qt's to check
+    return !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+QString noDisplayMessage() {
+    return QStringLiteral("the window needs a graphical display, and neither DISPLAY nor "
+                          "WAYLAND_DISPLAY is set; to write a report without one, use "
+                          "/f PATH /r FORMAT /o FILE (see /?)");
+}
+
 QString usageText() {
     return QStringLiteral(
         "Usage: cairnmeter [/f PATH] [/i SCANFILE]\n"
