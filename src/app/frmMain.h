@@ -210,6 +210,8 @@ private:
     QPushButton *cmdClear = nullptr;
     QPushButton *cmdAbort = nullptr;
     QLabel *sbrPanel1 = nullptr;
+    QString m_panel1Text; ///< panel 1's whole text; the panel shows it elided to its width
+    void showPanel1Text();
     QLabel *sbrPanel2 = nullptr;
     QLabel *sbrPanel3 = nullptr; ///< the walk's figures so far, shown from the first scan on
 

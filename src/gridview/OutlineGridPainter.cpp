@@ -390,14 +390,20 @@ void OutlineGridPainter::paintFocus() {
     const int cursor = m_grid.cursorRow();
     const auto band = std::find_if(m_bands.begin(), m_bands.end(),
                                    [&](const RowBand &b) { return b.row == cursor; });
-    if (band == m_bands.end())
-        return;
     QStyleOptionFocusRect option;
     option.initFrom(&m_view);
+    // Styles such as Fusion draw the cue only after focus moved by keyboard; a click into the
+    // tree must show where the keys will act as well.
+    option.state |= QStyle::State_KeyboardFocusChange;
     option.palette = m_palette;
-    const int left = m_view.columnX(m_cols.first());
-    const int right = m_view.columnX(m_cols.last()) + m_view.columnWidthPixels(m_cols.last());
-    option.rect = QRect(left, band->y, right - left, band->height).adjusted(1, 1, -1, -1);
+    if (band == m_bands.end()) {
+        // No current row in sight: the cue goes round the visible rows.
+        option.rect = m_view.viewport()->rect().adjusted(1, 1, -1, -1);
+    } else {
+        const int left = m_view.columnX(m_cols.first());
+        const int right = m_view.columnX(m_cols.last()) + m_view.columnWidthPixels(m_cols.last());
+        option.rect = QRect(left, band->y, right - left, band->height).adjusted(1, 1, -1, -1);
+    }
     option.backgroundColor = m_palette.color(QPalette::Base);
     m_view.style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &m_painter, &m_view);
 }

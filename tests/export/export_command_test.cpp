@@ -85,7 +85,7 @@ struct ExportCommand : ::testing::Test {
         EXPECT_TRUE(form->grid().isEnabled());
         EXPECT_TRUE(form->fileMenu()->menuAction()->isEnabled());
         for (QPushButton *b : form->findChildren<QPushButton *>())
-            EXPECT_EQ(b->isEnabled(), b->text() != "Abort") << b->text().toStdString();
+            EXPECT_EQ(b->isEnabled(), b->objectName() != "cmdAbort") << b->text().toStdString();
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     }
     QStringList messages() const {
