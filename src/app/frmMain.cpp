@@ -20,6 +20,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCompleter>
+#include <QFileSystemModel>
 #include <QFrame>
 #include <QGridLayout>
 #include <QLabel>
@@ -29,8 +31,6 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStatusBar>
-#include <QCompleter>
-#include <QFileSystemModel>
 #include <QStorageInfo>
 #include <QStyle>
 #include <QVBoxLayout>
@@ -117,6 +117,7 @@ frmMain::frmMain(Prompts *prompts, QWidget *parent)
     // A deep path must not push the other panels aside: the panel takes the room the status
     // bar gives it and shows the path elided in the middle (whole in its tooltip).
     sbrPanel1->setObjectName(QStringLiteral("sbrPanel1"));
+    sbrPanel2->setObjectName(QStringLiteral("sbrPanel2"));
     sbrPanel1->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     sbrPanel1->setMinimumWidth(1);
     sbrPanel1->installEventFilter(this);
@@ -192,8 +193,8 @@ void frmMain::setStatusText(int panel, const QString &text) {
 }
 
 void frmMain::showPanel1Text() {
-    const QString shown = sbrPanel1->fontMetrics().elidedText(
-        m_panel1Text, Qt::ElideMiddle, sbrPanel1->contentsRect().width());
+    const QString shown = sbrPanel1->fontMetrics().elidedText(m_panel1Text, Qt::ElideMiddle,
+                                                              sbrPanel1->contentsRect().width());
     sbrPanel1->setText(shown);
     sbrPanel1->setToolTip(shown == m_panel1Text ? QString() : m_panel1Text);
 }

@@ -165,13 +165,13 @@ void frmMain::showWrittenReport(const QString &fileName) {
         mdlProperties::ShellSuccess)
         return;
     const QString folder = QFileInfo(fileName).absolutePath();
-    const Prompts::Answer answer = m_prompts.message(
-        this,
-        QStringLiteral("The report was saved as\n") + fileName +
-            QStringLiteral("\n\nIt could not be opened: ") + reason +
-            QStringLiteral("\n\nOpen the folder that holds it?"),
-        QStringLiteral("Report saved"), Prompts::Icon::Information, Prompts::Buttons::YesNo,
-        Prompts::Yes);
+    const Prompts::Answer answer =
+        m_prompts.message(this,
+                          QStringLiteral("The report was saved as\n") + fileName +
+                              QStringLiteral("\n\nIt could not be opened: ") + reason +
+                              QStringLiteral("\n\nOpen the folder that holds it?"),
+                          QStringLiteral("Report saved"), Prompts::Icon::Information,
+                          Prompts::Buttons::YesNo, Prompts::Yes);
     if (answer == Prompts::Yes)
         mdlProperties::ShellOpen(folder, 1, QStringLiteral("Explore"), this, m_prompts,
                                  shellLauncher());

@@ -31,7 +31,7 @@ void frmMain::LoadINI() {
     const auto reached = [this](const SettingsCatalogue::Setting &setting) {
         m_settingRead[SettingsCatalogue::indexOf(setting)] = true;
     };
-    SettingsCatalogue::load(s, m_iniPath, [&](const SettingsCatalogue::Setting &setting) {
+    const auto apply = [&](const SettingsCatalogue::Setting &setting) {
         if (setting.holds(&Settings::Disp_Chart)) {
             ClearTheChart();
             ShowTheChart(s.Disp_Chart);
@@ -65,7 +65,8 @@ void frmMain::LoadINI() {
                                 chMain->height());
             setSplitterLeft(static_cast<int>(s.chMain_Left - lblBar->width() * tpp));
         }
-    }, reached);
+    };
+    SettingsCatalogue::load(s, m_iniPath, apply, reached);
 
     SettingsCatalogue::loadStartPaths(s, m_iniPath, m_systemDriveRoot);
     cboStartPath->setEditText(s.Start_Path_Current);

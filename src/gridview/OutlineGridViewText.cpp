@@ -11,7 +11,6 @@
 #include <QStyleOptionHeader>
 #include <QToolTip>
 
-
 QRect OutlineGridView::textRect(int row, int col, const QRect &cell) const {
     const GridLook &look = m_model->look();
     int x = cell.left() + TextPadding;

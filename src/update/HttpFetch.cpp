@@ -43,7 +43,8 @@ bool HttpFetch::fetchBody(const QUrl &address, QByteArray &body) {
 
     bool refused = false;
     QString refusal;
-    const QString tooLarge = QStringLiteral("The answer was larger than %1 KB.").arg(MaxBytes / 1024);
+    const QString tooLarge =
+        QStringLiteral("The answer was larger than %1 KB.").arg(MaxBytes / 1024);
     QEventLoop loop;
     QTimer deadline;
     deadline.setSingleShot(true);

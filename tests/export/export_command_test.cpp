@@ -184,8 +184,8 @@ TEST_F(ExportCommand, OfferedNamesCarryTheExtensionAndAnUnopenableReportIsStillS
         << messages().front().toStdString();
     EXPECT_FALSE(messages().front().contains("Error number"));
     ASSERT_FALSE(opened().empty());
-    EXPECT_TRUE(opened().back().arguments.join(' ').contains(QUrl::fromLocalFile(reports + "Text")
-                                                                 .toString(QUrl::FullyEncoded)) ||
+    EXPECT_TRUE(opened().back().arguments.join(' ').contains(
+                    QUrl::fromLocalFile(reports + "Text").toString(QUrl::FullyEncoded)) ||
                 opened().back().arguments.join(' ').contains(reports + "Text"))
         << opened().back().arguments.join(' ').toStdString();
     expectRestored();
