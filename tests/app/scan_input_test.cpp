@@ -202,13 +202,15 @@ TEST_F(ScanInputFixture, ButtonsHaveMnemonicsAndTheBrowseButtonAName) {
         EXPECT_TRUE(button(name)->text().contains('&')) << name;
     EXPECT_EQ(button("cmdBrowse")->accessibleName(), "Browse for a folder");
     form->startPathBox()->setEditText(root);
-    form->activateWindow();
+    // Mnemonics act in the active window only.
+    QApplication::setActiveWindow(form.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    // A mnemonic presses its button the way a click does, shown pressed for a moment first.
     QTest::keyClick(form.get(), Qt::Key_B, Qt::AltModifier);
-    QCoreApplication::processEvents();
-    EXPECT_GE(findRow(root + "/"), 0) << "Alt+B began the scan";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return findRow(root + "/") >= 0; }))
+        << "Alt+B began the scan";
     QTest::keyClick(form.get(), Qt::Key_C, Qt::AltModifier);
-    QCoreApplication::processEvents();
-    EXPECT_EQ(findRow(root + "/"), -1) << "Alt+C cleared it";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return findRow(root + "/") < 0; })) << "Alt+C cleared it";
 }
 
 // A deep path in the first status panel is elided in the middle to the panel's width, whole in
