@@ -396,13 +396,17 @@ void OutlineGridPainter::paintFocus() {
     // tree must show where the keys will act as well.
     option.state |= QStyle::State_KeyboardFocusChange;
     option.palette = m_palette;
+    // Styles draw the cue in the highlight colour, which the selected row's fill and border
+    // swallow; the text colour stands out on any fill the grid uses.
+    option.palette.setColor(QPalette::Highlight, m_palette.color(QPalette::Text));
     if (band == m_bands.end()) {
         // No current row in sight: the cue goes round the visible rows.
         option.rect = m_view.viewport()->rect().adjusted(1, 1, -1, -1);
     } else {
         const int left = m_view.columnX(m_cols.first());
         const int right = m_view.columnX(m_cols.last()) + m_view.columnWidthPixels(m_cols.last());
-        option.rect = QRect(left, band->y, right - left, band->height).adjusted(1, 1, -1, -1);
+        // Inside the selected row's border (2 pixels wide), which would cover it.
+        option.rect = QRect(left, band->y, right - left, band->height).adjusted(3, 3, -3, -3);
     }
     option.backgroundColor = m_palette.color(QPalette::Base);
     m_view.style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &m_painter, &m_view);
