@@ -30,7 +30,9 @@ QString joinArguments(const QStringList &arguments) {
     QStringList parts;
     for (const QString &a : arguments) {
         const bool key = startsWithKey(a);
-        if (key && a.size() == 2)
+        // A key with its joiner alone ("/f:" before a separate "PATH") stays bare, so the
+        // next word is its value, as when the whole line is typed in one piece.
+        if (key && (a.size() == 2 || (a.size() == 3 && (a[2] == u'=' || a[2] == u':'))))
             parts << a;
         else if (key && (a[2] == u'=' || a[2] == u':'))
             parts << a.left(3) + quoted(a.mid(3));
@@ -96,8 +98,10 @@ QString CommandLineGetValue(const QString &commandLine, const QString &KeyToFind
 }
 
 QString GetCmdLine(const QString &commandLine) {
-    const QString value = CommandLineGetValue(commandLine, QStringLiteral("/f")).trimmed();
-    return value.isEmpty() ? QString() : mdlFileSearch::NormalizePath(value);
+    // Blanks are part of a Linux name: "tr " is another folder than "tr", so the value is
+    // taken as given; only a value of blanks alone names nothing.
+    const QString value = CommandLineGetValue(commandLine, QStringLiteral("/f"));
+    return value.trimmed().isEmpty() ? QString() : mdlFileSearch::NormalizePath(value);
 }
 
 int reportFormatIndex(const QString &name) {
@@ -158,6 +162,19 @@ QByteArray errorLine(const QString &message) {
         if (c.category() == QChar::Other_Control)
             c = u'?';
     return NativeText::encode(line) + '\n';
+}
+
+bool hasDisplay(const QStringList &arguments) {
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || arguments.contains(u"-platform"))
+        return true; // a platform chosen on purpose (offscreen, vnc, ...) is Qt's to check
+    return !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+QString noDisplayMessage() {
+    return QStringLiteral("the window needs a graphical display, and neither DISPLAY nor "
+                          "WAYLAND_DISPLAY is set; to write a report without one, use "
+                          "/f PATH /r FORMAT /o FILE (see /?)");
 }
 
 QString usageText() {

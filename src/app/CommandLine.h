@@ -68,4 +68,10 @@ QString CommandLineGetValue(const QString &commandLine, const QString &KeyToFind
 /// The start path given with "/f", trimmed and normalised (ending in "/"), or empty text.
 QString GetCmdLine(const QString &commandLine);
 
+/// Whether the window can hope for a display: a Qt platform chosen by QT_QPA_PLATFORM or
+/// "-platform", or a display named by DISPLAY or WAYLAND_DISPLAY. Without one, Qt would abort.
+bool hasDisplay(const QStringList &arguments);
+/// Why the window cannot start without a display, and how to write a report instead.
+QString noDisplayMessage();
+
 } // namespace CommandLine

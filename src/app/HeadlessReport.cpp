@@ -108,6 +108,7 @@ private:
 Settings readSettings(std::array<bool, Settings::ColumnCount> &storedWidths) {
     Settings settings;
     const QString iniPath = SettingsFile::locate(false);
+    const basInitEntry::Snapshot once; // the file is read once for all of them
     for (const SettingsCatalogue::Setting &setting : SettingsCatalogue::all()) {
         try {
             if (const int c = setting.column(); c >= 0 && c < Settings::ColumnCount)

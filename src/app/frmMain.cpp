@@ -20,6 +20,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCompleter>
+#include <QFileSystemModel>
 #include <QFrame>
 #include <QGridLayout>
 #include <QLabel>
@@ -112,6 +114,13 @@ frmMain::frmMain(Prompts *prompts, QWidget *parent)
     sbrPanel1 = new QLabel(this);
     sbrPanel2 = new QLabel(this);
     sbrPanel1->setTextFormat(Qt::PlainText);
+    // A deep path must not push the other panels aside: the panel takes the room the status
+    // bar gives it and shows the path elided in the middle (whole in its tooltip).
+    sbrPanel1->setObjectName(QStringLiteral("sbrPanel1"));
+    sbrPanel2->setObjectName(QStringLiteral("sbrPanel2"));
+    sbrPanel1->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    sbrPanel1->setMinimumWidth(1);
+    sbrPanel1->installEventFilter(this);
     sbrPanel2->setTextFormat(Qt::PlainText);
     statusBar()->setObjectName(QStringLiteral("sbrMain"));
     statusBar()->addWidget(sbrPanel1, 1);
@@ -171,11 +180,23 @@ double frmMain::twipsPerPixel() const {
 }
 
 QString frmMain::statusText(int panel) const {
-    return (panel == 1 ? sbrPanel1 : panel == 2 ? sbrPanel2 : sbrPanel3)->text();
+    return panel == 1 ? m_panel1Text : (panel == 2 ? sbrPanel2 : sbrPanel3)->text();
 }
 
 void frmMain::setStatusText(int panel, const QString &text) {
-    (panel == 1 ? sbrPanel1 : sbrPanel2)->setText(text);
+    if (panel != 1) {
+        sbrPanel2->setText(text);
+        return;
+    }
+    m_panel1Text = text;
+    showPanel1Text();
+}
+
+void frmMain::showPanel1Text() {
+    const QString shown = sbrPanel1->fontMetrics().elidedText(m_panel1Text, Qt::ElideMiddle,
+                                                              sbrPanel1->contentsRect().width());
+    sbrPanel1->setText(shown);
+    sbrPanel1->setToolTip(shown == m_panel1Text ? QString() : m_panel1Text);
 }
 
 // Selects each selected row again over its written columns, as the list stood before; the last one
@@ -229,15 +250,26 @@ void frmMain::buildTopBand(QWidget *band) {
     // to the window's minimum width; they grow with the window.
     cboStartPath->setMinimumContentsLength(10);
     cboStartPath->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    // The combo box would complete a typed "/" inline to "/usr/" from its list, and Enter would
+    // scan that. Folders are offered in a pop-up instead; the typed text is never changed.
+    auto *folders = new QCompleter(cboStartPath);
+    auto *folderModel = new QFileSystemModel(folders);
+    folderModel->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
+    folderModel->setRootPath(QString());
+    folders->setModel(folderModel);
+    folders->setCompletionMode(QCompleter::PopupCompletion);
+    folders->setCaseSensitivity(Qt::CaseSensitive);
+    cboStartPath->setCompleter(folders);
     cmdBrowse = new QPushButton(QStringLiteral("&..."), band);
     cmdBrowse->setObjectName(QStringLiteral("cmdBrowse"));
     cmdBrowse->setToolTip(QStringLiteral("Browse for a folder"));
-    cmdBeginScan = new QPushButton(QStringLiteral("Begin Scan"), band);
+    cmdBrowse->setAccessibleName(QStringLiteral("Browse for a folder"));
+    cmdBeginScan = new QPushButton(QStringLiteral("&Begin Scan"), band);
     cmdBeginScan->setObjectName(QStringLiteral("cmdBeginScan"));
     cmdBeginScan->setDefault(true);
-    cmdClear = new QPushButton(QStringLiteral("Clear All"), band);
+    cmdClear = new QPushButton(QStringLiteral("&Clear All"), band);
     cmdClear->setObjectName(QStringLiteral("cmdClear"));
-    cmdAbort = new QPushButton(QStringLiteral("Abort"), band);
+    cmdAbort = new QPushButton(QStringLiteral("&Abort"), band);
     cmdAbort->setObjectName(QStringLiteral("cmdAbort"));
     cmdAbort->setEnabled(false);
 

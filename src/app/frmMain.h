@@ -206,6 +206,8 @@ private:
     QPushButton *cmdClear = nullptr;
     QPushButton *cmdAbort = nullptr;
     QLabel *sbrPanel1 = nullptr;
+    QString m_panel1Text; ///< panel 1's whole text; the panel shows it elided to its width
+    void showPanel1Text();
     QLabel *sbrPanel2 = nullptr;
     QLabel *sbrPanel3 = nullptr; ///< the walk's figures so far, shown from the first scan on
 
@@ -282,6 +284,7 @@ private:
     void buildToolsMenu();
     void buildFileMenu();
     bool exportReport(const ReportFormat &format, BusyPointer &busy, int &line);
+    void showWrittenReport(const QString &fileName);
     void buildScanFileItems();
     QString m_scanFileFolder; ///< where the last scan file was opened or saved
     /// What a report takes of the window: the grid's width and font, the chart as shown.

@@ -123,8 +123,11 @@ bool frmMain::exportReport(const ReportFormat &format, BusyPointer &busy, int &l
                                                            QStringLiteral(" directory."));
     line = 7;
     busy.release();
+    // The offered name carries the format's extension, so the desktop knows the report's type
+    // when it opens it; a name the user types is written as typed.
     const QString offered =
-        QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")) +
+        offeredExtension(format.filter);
     const QString fileName =
         m_prompts.saveFile(this, format.title, ReportFolders::withSlash(root) + format.folder,
                            offered, qtFileFilter(format.filter));
@@ -150,9 +153,28 @@ bool frmMain::exportReport(const ReportFormat &format, BusyPointer &busy, int &l
     }
     line = 14;
     busy.release();
-    // The shell shows its own message when it cannot open the report; the export is done.
-    mdlProperties::ShellOpen(fileName, 1, QString(), this, m_prompts, shellLauncher());
+    showWrittenReport(fileName);
     return true;
+}
+
+// Opens the written report with the desktop. The export is done either way: when nothing can
+// open it, the user learns where it was saved and may open its folder instead.
+void frmMain::showWrittenReport(const QString &fileName) {
+    QString reason;
+    if (mdlProperties::ShellOpenSilently(fileName, QString(), shellLauncher(), reason) ==
+        mdlProperties::ShellSuccess)
+        return;
+    const QString folder = QFileInfo(fileName).absolutePath();
+    const Prompts::Answer answer =
+        m_prompts.message(this,
+                          QStringLiteral("The report was saved as\n") + fileName +
+                              QStringLiteral("\n\nIt could not be opened: ") + reason +
+                              QStringLiteral("\n\nOpen the folder that holds it?"),
+                          QStringLiteral("Report saved"), Prompts::Icon::Information,
+                          Prompts::Buttons::YesNo, Prompts::Yes);
+    if (answer == Prompts::Yes)
+        mdlProperties::ShellOpen(folder, 1, QStringLiteral("Explore"), this, m_prompts,
+                                 shellLauncher());
 }
 
 ReportGeometry frmMain::reportGeometry() const {

@@ -88,7 +88,8 @@ void frmMain::Form_Resize() {
             return;
         }
         trap.line = 4;
-        sbrPanel1->setMinimumWidth(std::max(0, workArea->width() - static_cast<int>(2500 / tpp)));
+        // Panel 1 takes what the status bar leaves beside panel 2 (and the walk's figures),
+        // through its stretch: a minimum width of its own would push them off the bar.
         layoutWorkArea();
     });
 }
@@ -149,6 +150,8 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event) {
             cmdBeginScan_Click();
             return true;
         }
+    } else if (watched == sbrPanel1 && event->type() == QEvent::Resize) {
+        showPanel1Text();
     } else if (watched == lblBar) {
         switch (event->type()) {
         case QEvent::MouseButtonPress:

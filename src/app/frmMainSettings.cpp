@@ -26,8 +26,12 @@ void frmMain::LoadINI() {
                     .trimmed()
                     .isEmpty();
     };
-    SettingsCatalogue::load(s, m_iniPath, [&](const SettingsCatalogue::Setting &setting) {
+    // A setting counts as reached once its reading starts: one that cannot be read is saved at
+    // exit with the value in use, so the bad text does not fail every later start too.
+    const auto reached = [this](const SettingsCatalogue::Setting &setting) {
         m_settingRead[SettingsCatalogue::indexOf(setting)] = true;
+    };
+    const auto apply = [&](const SettingsCatalogue::Setting &setting) {
         if (setting.holds(&Settings::Disp_Chart)) {
             ClearTheChart();
             ShowTheChart(s.Disp_Chart);
@@ -61,7 +65,8 @@ void frmMain::LoadINI() {
                                 chMain->height());
             setSplitterLeft(static_cast<int>(s.chMain_Left - lblBar->width() * tpp));
         }
-    });
+    };
+    SettingsCatalogue::load(s, m_iniPath, apply, reached);
 
     SettingsCatalogue::loadStartPaths(s, m_iniPath, m_systemDriveRoot);
     cboStartPath->setEditText(s.Start_Path_Current);
@@ -97,8 +102,8 @@ void frmMain::ReadSizeSettings() {
     for (const SettingsCatalogue::Setting *setting :
          {&SettingsCatalogue::of(&Settings::Object_Size),
           &SettingsCatalogue::of(&Settings::Object_Size_Format)}) {
+        m_settingRead[SettingsCatalogue::indexOf(*setting)] = true; // reached, as in LoadINI
         SettingsCatalogue::loadOne(*setting, m_settings, m_iniPath);
-        m_settingRead[SettingsCatalogue::indexOf(*setting)] = true;
     }
     m_tree->SetSizeFactor();
     m_tree->SetSizeFormat();
@@ -146,8 +151,8 @@ void frmMain::SaveINI() {
     // The view and layout settings are the state of the window's controls.
     Settings &s = m_settings;
     const bool opacityKept = takeViewSettings(s) && m_osVersionNumber >= 500;
-    // A setting whose stored text start-up never read (an error ended the reading before it)
-    // keeps that text, unless the user has changed the setting since: writing the value it
+    // A setting whose stored text start-up never reached (an error ended the reading before
+    // it) keeps that text, unless the user has changed the setting since: writing the value it
     // happens to hold would put the default over the user's own.
     auto keepStored = [&](const SettingsCatalogue::Setting &setting) {
         return !m_settingRead[SettingsCatalogue::indexOf(setting)] &&

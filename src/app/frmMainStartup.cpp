@@ -52,6 +52,8 @@ void frmMain::Form_Load(const QString &commandLine) {
         trap.line = 8;
         m_systemDriveRoot = SystemInfo::SystemDriveRoot();
         trap.line = 10;
+        // Every setting, the path list and the placement come from one reading of the file.
+        basInitEntry::Snapshot settingsText;
         // The unit and the size format come first, so that they hold even when reading the
         // other settings fails.
         ReadSizeSettings();

@@ -41,6 +41,10 @@ int main(int argc, char **argv) {
         break;
     }
 
+    if (!CommandLine::hasDisplay(CommandLine::argumentsOf(argc, argv))) {
+        std::fputs(CommandLine::errorLine(CommandLine::noDisplayMessage()).constData(), stderr);
+        return 1;
+    }
     QApplication app(argc, argv);
     setNames();
     QApplication::setDesktopFileName(QStringLiteral("example.velmoria.Cairnmeter"));

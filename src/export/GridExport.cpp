@@ -1,5 +1,6 @@
 #include "GridExport.h"
 
+#include "ControlPictures.h"
 #include "OutlineGrid.h"
 #include "ReportFile.h"
 #include "ReportStream.h"
@@ -94,9 +95,12 @@ bool GridToCSV(const OutlineGrid &grid, QIODevice &device, const QString &fileNa
 bool GridToText(const OutlineGrid &grid, QIODevice &device, const QString &fileName) {
     return exportShownRows(
         grid, device, fileName, [](ReportStream &out, int indent, const RowTexts &texts) {
+            // A line break or tab inside a name would break the line and shift the columns:
+            // such characters show as their pictures, as in the grid.
+            const QString name = ControlPictures::shown(texts[0]);
             writeBlanks(out, indent);
-            out.write(texts[0]);
-            int length = indent + characterCount(texts[0]); // characters on the current line
+            out.write(name);
+            int length = indent + characterCount(name); // characters on the current line
             for (std::size_t c = 1; c < texts.size(); ++c) {
                 const int column = TextColumnPositions[c - 1] - 1; // characters before the position
                 if (length > column) {
@@ -104,8 +108,9 @@ bool GridToText(const OutlineGrid &grid, QIODevice &device, const QString &fileN
                     length = 0;
                 }
                 writeBlanks(out, column - length);
-                out.write(texts[c]);
-                length = column + characterCount(texts[c]);
+                const QString text = ControlPictures::shown(texts[c]);
+                out.write(text);
+                length = column + characterCount(text);
             }
             out.write(QLatin1StringView("\r\n"));
         });

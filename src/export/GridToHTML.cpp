@@ -2,12 +2,12 @@
 
 #include "GridExport.h"
 #include "OutlineGrid.h"
+#include "ReportDate.h"
 #include "ReportFile.h"
 #include "ReportStream.h"
 
 #include <QBuffer>
 #include <QDateTime>
-#include <QLocale>
 #include <QUrl>
 
 #include <cerrno>
@@ -165,10 +165,7 @@ bool GridToHTML(const OutlineGrid &grid, ReplacingFile &file, const HtmlOptions 
              .arg(options.versionRevision));
     if (!options.basisLine.isEmpty())
         line(HTMLEncode(options.basisLine) + QStringLiteral("<br>"));
-    const QLocale locale;
-    line(locale.toString(now.date(), QLocale::ShortFormat) + u' ' +
-         locale.toString(now.time(), QLocale::LongFormat) + QStringLiteral("<sbr><br>"));
-    line(QStringLiteral("</font>"));
+    line(reportDateLine(now) + QStringLiteral("<sbr><br></font>"));
     line(QString());
     line(QString());
 
@@ -281,10 +278,15 @@ bool GridToHTML(const OutlineGrid &grid, ReplacingFile &file, const HtmlOptions 
                 out.write(QLatin1StringView("<I>"));
             if (underline)
                 out.write(QLatin1StringView("<U>"));
-            if (indentRow && c == look.outlineCol)
+            QString encoded = HTMLEncode(text);
+            if (indentRow && c == look.outlineCol && grid.level(r) > 0) {
                 for (int l = 0; l < grid.level(r); ++l)
                     out.write(QLatin1StringView("&nbsp&nbsp&nbsp&nbsp"));
-            out.write(HTMLEncode(text));
+                // A browser would take a leading ";" as the end of the last "&nbsp".
+                if (encoded.startsWith(u';'))
+                    encoded.replace(0, 1, QStringLiteral("&#59;"));
+            }
+            out.write(encoded);
             if (bold)
                 out.write(QLatin1StringView("</B>"));
             if (italic)

@@ -68,12 +68,6 @@ void renderChart(PrintLayout &vpTree, const ChartPicture &chart) {
 
 } // namespace
 
-QString reportDateLine(const QDateTime &when) {
-    const QLocale locale = QLocale::system();
-    return locale.toString(when.date(), QLocale::ShortFormat) + u' ' +
-           locale.toString(when.time(), QLocale::LongFormat);
-}
-
 bool GridToPDF(OutlineGridView &fgTree, const ChartPicture &chart, PrintLayout &vpTree,
                const PdfConverter &vfTree, const QString &fileName, bool includeChart,
                const QString &basisLine) {

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QString>
+#include "ReportDate.h"
 
-class QDateTime;
+#include <QString>
 
 struct ChartPicture;
 class OutlineGridView;
@@ -25,8 +25,5 @@ bool GridToPDF(OutlineGridView &fgTree, const ChartPicture &chart, PrintLayout &
 bool GridToPDF(OutlineGridView &fgTree, const ChartPicture &chart, PrintLayout &vpTree,
                const PdfConverter &vfTree, ReplacingFile &out, bool includeChart,
                const QString &basisLine = QString());
-
-/// The report's date line: the date and time in the system's formats.
-QString reportDateLine(const QDateTime &when);
 
 } // namespace GridExport

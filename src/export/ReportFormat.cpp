@@ -75,3 +75,11 @@ QString qtFileFilter(const QString &filter) {
     }
     return out.join(QStringLiteral(";;"));
 }
+
+QString offeredExtension(const QString &filter) {
+    const QString pattern = filter.section(u'|', 1, 1).section(u';', 0, 0).trimmed();
+    if (!pattern.startsWith(QStringLiteral("*.")) || pattern.size() < 3 ||
+        pattern.indexOf(u'*', 1) >= 0)
+        return QString();
+    return pattern.mid(1);
+}

@@ -64,3 +64,7 @@ std::vector<ReportFormat> standardReportFormats();
 /// "Desc (*.a *.b);;Desc (*.*)". A description that already lists its patterns in
 /// parentheses keeps them, with ";" turned into blanks.
 QString qtFileFilter(const QString &filter);
+
+/// The extension of a filter's first pattern, with its dot ("*.htm;*.html" gives ".htm");
+/// empty when that pattern names no extension.
+QString offeredExtension(const QString &filter);

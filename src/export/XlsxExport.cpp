@@ -6,11 +6,13 @@
 #include "TreeCol.h"
 
 #include <QIODevice>
+#include <QRegularExpression>
 
 #include <xlsxwriter.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <map>
 #include <optional>
 #include <system_error>
@@ -28,11 +30,30 @@ constexpr int ByteCountWidthChars = 15; // thirteen digits and some room
 // Formats are made once per distinct look, as a workbook holds a small table of them.
 class FormatCache {
 public:
-    enum Number { General, Size, Whole };
+    enum Number { General, Size, WholeSize, Whole };
 
     FormatCache(lxw_workbook *book, const XlsxExport::ColorResolver &resolve,
                 const QString &sizeFormat)
-        : m_book(book), m_resolve(resolve), m_sizeFormat(sizeFormat.toUtf8()) {}
+        : m_book(book), m_resolve(resolve), m_sizeFormat(sizeFormat.toUtf8()) {
+        // The grid drops a decimal point that only optional ("#") places follow when they all
+        // come out zero ("2", not "2."); a spreadsheet keeps it. Whole sizes take the picture
+        // without those places instead.
+        static const QRegularExpression optionalDecimals(QStringLiteral("\\.(#+)(?![#0])"));
+        const QRegularExpressionMatch match = optionalDecimals.match(sizeFormat);
+        if (match.hasMatch()) {
+            m_sizeDecimals = static_cast<int>(match.capturedLength(1));
+            m_wholeSizeFormat = QString(sizeFormat).remove(optionalDecimals).toUtf8();
+        }
+    }
+
+    /// The size format for `value`: the whole-number variant when the grid would show it
+    /// without decimals.
+    Number sizeFormatFor(double value) const {
+        if (m_wholeSizeFormat.isEmpty())
+            return Size;
+        const double scale = std::pow(10.0, m_sizeDecimals);
+        return std::round(value * scale) == std::round(value) * scale ? WholeSize : Size;
+    }
 
     lxw_format *get(Number number, bool bold, std::uint32_t color, int indent) {
         const auto key = std::make_tuple(number, bold, color, indent);
@@ -42,6 +63,8 @@ public:
         lxw_format *f = workbook_add_format(m_book);
         if (number == Size && !m_sizeFormat.isEmpty())
             format_set_num_format(f, m_sizeFormat.constData());
+        else if (number == WholeSize)
+            format_set_num_format(f, m_wholeSizeFormat.constData());
         else if (number == Whole)
             format_set_num_format(f, "0");
         if (bold)
@@ -61,6 +84,8 @@ private:
     lxw_workbook *m_book;
     const XlsxExport::ColorResolver &m_resolve;
     QByteArray m_sizeFormat;
+    QByteArray m_wholeSizeFormat; ///< empty when the picture has no optional decimals
+    int m_sizeDecimals = 0;
     std::map<std::tuple<Number, bool, std::uint32_t, int>, lxw_format *> m_formats;
 
     std::optional<QColor> colorOf(std::uint32_t stored) const {
@@ -127,7 +152,8 @@ private:
         // count beyond 2^53 (9 PB of bytes) would lose its last digits, so it goes in as text.
         if (tree && c != TreeCol::Name && c != TreeCol::Unit && !beyondDouble(r, c)) {
             if (const std::optional<double> value = m_grid.number(r, c)) {
-                const auto number = c == TreeCol::Size ? FormatCache::Size : FormatCache::Whole;
+                const auto number =
+                    c == TreeCol::Size ? m_formats.sizeFormatFor(*value) : FormatCache::Whole;
                 return worksheet_write_number(m_sheet, row, col, *value,
                                               m_formats.get(number, bold, color, 0)) ==
                        LXW_NO_ERROR;

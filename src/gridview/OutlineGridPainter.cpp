@@ -387,17 +387,21 @@ void OutlineGridPainter::paintBorder(const GridBorder &border) {
 void OutlineGridPainter::paintFocus() {
     if (m_printing || !m_view.hasFocus() || m_cols.isEmpty())
         return;
-    const int cursor = m_grid.cursorRow();
-    const auto band = std::find_if(m_bands.begin(), m_bands.end(),
-                                   [&](const RowBand &b) { return b.row == cursor; });
-    if (band == m_bands.end())
-        return;
+    // The current row already stands out by its selection border; the cue tells that the keys
+    // go to the tree. It frames the visible rows, so no row's fill is drawn over.
     QStyleOptionFocusRect option;
     option.initFrom(&m_view);
+    // Styles such as Fusion draw the cue only after focus moved by keyboard; after a click into
+    // the tree the keys act there as well.
+    option.state |= QStyle::State_KeyboardFocusChange;
     option.palette = m_palette;
-    const int left = m_view.columnX(m_cols.first());
-    const int right = m_view.columnX(m_cols.last()) + m_view.columnWidthPixels(m_cols.last());
-    option.rect = QRect(left, band->y, right - left, band->height).adjusted(1, 1, -1, -1);
+    option.rect = m_view.viewport()->rect().adjusted(1, 1, -1, -1);
     option.backgroundColor = m_palette.color(QPalette::Base);
+    // Some styles tint the inside of the cue as well; only its outline may reach the rows.
+    m_painter.save();
+    m_painter.setClipRegion(QRegion(option.rect.adjusted(-1, -1, 1, 1)) -
+                                QRegion(option.rect.adjusted(2, 2, -2, -2)),
+                            Qt::IntersectClip);
     m_view.style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &m_painter, &m_view);
+    m_painter.restore();
 }

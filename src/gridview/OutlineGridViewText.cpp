@@ -2,33 +2,14 @@
 // tooltips of texts cut short, and finding a row by typing its name.
 #include "OutlineGridView.h"
 
+#include "ControlPictures.h"
+
 #include <QApplication>
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QStyle>
 #include <QStyleOptionHeader>
 #include <QToolTip>
-
-namespace {
-
-// The visible stand-in of a control character: the Unicode control pictures for C0 and DEL,
-// the "substitute" picture for the C1 range and the pictogram of a newline for the Unicode
-// line and paragraph separators.
-QChar controlPicture(char16_t u) {
-    if (u < 0x20)
-        return QChar(char16_t(0x2400 + u));
-    if (u == 0x7f)
-        return QChar(char16_t(0x2421));
-    if (u == 0x2028 || u == 0x2029)
-        return QChar(char16_t(0x2424));
-    return QChar(char16_t(0x2426));
-}
-
-bool isControl(char16_t u) {
-    return u < 0x20 || (u >= 0x7f && u < 0xa0) || u == 0x2028 || u == 0x2029;
-}
-
-} // namespace
 
 QRect OutlineGridView::textRect(int row, int col, const QRect &cell) const {
     const GridLook &look = m_model->look();
@@ -44,13 +25,7 @@ QRect OutlineGridView::textRect(int row, int col, const QRect &cell) const {
 }
 
 QString OutlineGridView::shownText(int row, int col) const {
-    QString text = m_model->displayText(row, col);
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t u = text.at(i).unicode();
-        if (isControl(u))
-            text[i] = controlPicture(u);
-    }
-    return text;
+    return ControlPictures::shown(m_model->displayText(row, col));
 }
 
 Qt::TextElideMode OutlineGridView::elideModeFor(const QString &text) {

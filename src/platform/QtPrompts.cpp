@@ -1,8 +1,12 @@
 #include "QtPrompts.h"
 
+#include <QApplication>
 #include <QColorDialog>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
+#include <QStyle>
 
 namespace {
 
@@ -57,6 +61,15 @@ Prompts::Answer QtPrompts::message(QWidget *owner, const QString &text, const QS
         break;
     }
     box.setDefaultButton(standardButton(defaultAnswer));
+    // A message box sizes itself to its text alone, and the window manager then cuts a longer
+    // title short ("Error... ning"). Room for the title and the title bar's buttons is kept.
+    if (auto *grid = qobject_cast<QGridLayout *>(box.layout())) {
+        const int titleWidth =
+            QFontMetrics(QApplication::font("QMdiSubWindowTitleBar")).horizontalAdvance(title) +
+            box.style()->pixelMetric(QStyle::PM_TitleBarHeight) * 4;
+        grid->addItem(new QSpacerItem(titleWidth, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    }
     switch (box.exec()) {
     case QMessageBox::Yes:
         return Yes;

@@ -248,9 +248,18 @@ void repair(Settings &values) {
 }
 
 void loadOne(const Setting &setting, Settings &values, const QString &iniPath) {
-    setFromText(setting, values,
-                readEntry(setting.section, QString::fromLatin1(setting.key), defaultText(setting),
-                          iniPath));
+    try {
+        setFromText(setting, values,
+                    readEntry(setting.section, QString::fromLatin1(setting.key),
+                              defaultText(setting), iniPath));
+    } catch (const AppError &e) {
+        // "Type mismatch" alone leaves the user to guess which of thirty values is wrong.
+        throw AppError(e.number(), e.description() + QStringLiteral(": the value of ") +
+                                       QString::fromLatin1(setting.key) +
+                                       QStringLiteral(" in section [") +
+                                       QString::fromLatin1(setting.section) +
+                                       QStringLiteral("] of ") + iniPath);
+    }
 }
 
 std::size_t indexOf(const Setting &setting) {
@@ -258,11 +267,14 @@ std::size_t indexOf(const Setting &setting) {
 }
 
 void load(Settings &values, const QString &iniPath,
-          const std::function<void(const Setting &)> &loaded) {
+          const std::function<void(const Setting &)> &loaded,
+          const std::function<void(const Setting &)> &reading) {
     for (const bool first : {true, false}) {
         for (const Setting &s : all()) {
             if (s.readFirst != first)
                 continue;
+            if (reading)
+                reading(s);
             loadOne(s, values, iniPath);
             if (loaded)
                 loaded(s);

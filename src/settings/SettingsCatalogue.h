@@ -98,9 +98,11 @@ std::size_t indexOf(const Setting &setting);
 
 /// Reads every setting from the file into `values` (missing keys read as their defaults), the
 /// `readFirst` ones first; `loaded` is told after each, so that the caller can apply it at
-/// once. An error ends the reading there: what was read before it stays in effect.
+/// once; `reading` is told before each. An error ends the reading there: what was read before
+/// it stays in effect. The error's description names the key, its section and the file.
 void load(Settings &values, const QString &iniPath,
-          const std::function<void(const Setting &)> &loaded = {});
+          const std::function<void(const Setting &)> &loaded = {},
+          const std::function<void(const Setting &)> &reading = {});
 /// Writes every setting for which `skip` does not say so, in table order.
 void save(const Settings &values, const QString &iniPath,
           const std::function<bool(const Setting &)> &skip = {});

@@ -7,15 +7,32 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 
 namespace basInitEntry {
 
 namespace {
 
-// The batch now gathering writes, if any; the program has one thread.
+// The batch now gathering writes, and the snapshot now answering reads, if any; the program
+// has one thread.
 Batch *activeBatch = nullptr;
+Snapshot *activeSnapshot = nullptr;
 
 } // namespace
+
+struct Snapshot::Files {
+    std::map<QString, std::optional<IniDocument>> documents; ///< nullopt: the file is missing
+};
+
+Snapshot::Snapshot() : m_files(std::make_unique<Files>()) {
+    if (!activeSnapshot)
+        activeSnapshot = this;
+}
+
+Snapshot::~Snapshot() {
+    if (activeSnapshot == this)
+        activeSnapshot = nullptr;
+}
 
 struct Batch::Files {
     std::map<QString, std::unique_ptr<IniEdit>> edits;
@@ -55,15 +72,30 @@ QString ReadIniEntry(const QString &section, const QString &key, const QString &
             value = edit->document().value(section, key);
     } else {
         // A writer replaces the file in one rename, so a plain read always sees a whole file.
-        QFile f(file);
-        if (f.open(QIODevice::ReadOnly))
-            value = IniDocument(f.readAll()).value(section, key);
+        const auto readDocument = [&file]() -> std::optional<IniDocument> {
+            QFile f(file);
+            if (!f.open(QIODevice::ReadOnly))
+                return std::nullopt;
+            return IniDocument(f.readAll());
+        };
+        if (activeSnapshot) {
+            auto &documents = activeSnapshot->m_files->documents;
+            auto it = documents.find(file);
+            if (it == documents.end())
+                it = documents.emplace(file, readDocument()).first;
+            if (it->second)
+                value = it->second->value(section, key);
+        } else if (const std::optional<IniDocument> document = readDocument()) {
+            value = document->value(section, key);
+        }
     }
     return value.value_or(defaultValue).left(MaxValueLength);
 }
 
 int WriteIniEntry(const QString &section, const QString &key, const QString &value,
                   const QString &file) {
+    if (activeSnapshot)
+        activeSnapshot->m_files->documents.erase(file);
     auto apply = [&](IniDocument &doc) {
         if (key.trimmed().isEmpty())
             doc.removeSection(section);

@@ -40,6 +40,24 @@ private:
     friend int WriteIniEntry(const QString &, const QString &, const QString &, const QString &);
 };
 
+/// While a Snapshot exists, a read outside a Batch takes each file's text once and answers
+/// every later read of that file from it, so that reading thirty settings at start-up opens the
+/// file once. A write to a file drops its copy, so a read never sees an older text than its
+/// own writes. Snapshots do not nest: an inner one keeps nothing.
+class Snapshot {
+public:
+    Snapshot();
+    ~Snapshot();
+    Snapshot(const Snapshot &) = delete;
+    Snapshot &operator=(const Snapshot &) = delete;
+
+private:
+    struct Files;
+    std::unique_ptr<Files> m_files;
+    friend QString ReadIniEntry(const QString &, const QString &, const QString &, const QString &);
+    friend int WriteIniEntry(const QString &, const QString &, const QString &, const QString &);
+};
+
 /// Longest value kept; longer ones are cut.
 constexpr int MaxValueLength = 2047;
 

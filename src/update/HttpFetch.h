@@ -21,6 +21,10 @@ public:
     /// the fetch succeeded and the trimmed body is not empty.
     bool CheckForFile(const QUrl &address, QString &response);
 
+    /// Why the last fetch failed, in plain words ("Host ... not found", the time-out, the HTTP
+    /// status); empty after a fetch that succeeded.
+    const QString &failureReason() const { return m_failureReason; }
+
     /// Ends a running fetch as failed (from an event handled while it waits).
     void abort();
     bool isBusy() const { return !m_reply.isNull(); }
@@ -33,6 +37,7 @@ private:
     QNetworkAccessManager m_manager;
     QPointer<QNetworkReply> m_reply;
     int m_timeoutMs = DefaultTimeoutMs;
+    QString m_failureReason;
 
     bool fetchBody(const QUrl &address, QByteArray &body);
 };

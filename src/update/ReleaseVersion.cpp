@@ -10,9 +10,9 @@ std::optional<ReleaseVersion> ReleaseVersion::parse(QStringView text) {
     const QList<QStringView> pieces = text.split(u'.');
     if (pieces.size() < 3)
         return std::nullopt;
-    // At most three parts: whatever follows the second "." is the revision, dots and all.
-    const QStringView rest = text.mid(pieces[0].size() + pieces[1].size() + 2);
-    const QStringView parts[] = {pieces[0], pieces[1], rest};
+    // The first three parts are major, minor and revision; a fourth (a build number, as in
+    // "1.0.6.1") and any after it are not compared.
+    const QStringView parts[] = {pieces[0], pieces[1], pieces[2]};
     std::int16_t numbers[3] = {};
     for (int i = 0; i < 3; ++i) {
         bool ok = false;

@@ -86,6 +86,7 @@ void frmUpdate::setTall(bool tall) {
     txtInfo->setVisible(tall);
     layout()->activate();
     SetClientSize(this, ClientWidth, tall ? TallHeight : CompactHeight);
+    fitToLayout();
 }
 
 bool frmUpdate::CheckForFile(const char *fileName, QString &response) {
@@ -107,20 +108,29 @@ void frmUpdate::cmdCheck_Click() {
     try {
         QString response;
         std::optional<QString> published;
-        if (!m_closeRequested && CheckForFile(UpdateFile::VersionFile, response))
+        QString reason;
+        if (!m_closeRequested && CheckForFile(UpdateFile::VersionFile, response)) {
             published = UpdateFile::payload(response, UpdateFile::VersionTag);
+            if (!published)
+                reason = QStringLiteral("The release file holds no version.");
+        } else {
+            reason = Inet1.failureReason();
+        }
         if (closeIfRequested())
             return;
         if (!published) {
             pointer.release();
             checkFailed(QStringLiteral("The update check failed. You must check for the\n"
                                        "new version of this application manually at\n") +
-                        webAddress() + u'.');
+                            webAddress() + u'.',
+                        reason);
             return;
         }
         const std::optional<ReleaseVersion> web = ReleaseVersion::parse(*published);
         if (!web)
-            throw std::invalid_argument("malformed published version");
+            throw std::invalid_argument(
+                ("The published version \"" + published->left(40) + "\" is not a version number.")
+                    .toStdString());
         if (m_own >= *web) {
             pointer.release();
             m_prompts.message(this,
@@ -146,22 +156,43 @@ void frmUpdate::cmdCheck_Click() {
         }
         cmdCheck->setEnabled(true);
         m_busy = false;
+    } catch (const std::exception &e) {
+        pointer.release();
+        checkFailed(QStringLiteral("An error has occured. Update check failed.\n"
+                                   "You must check for the new version of this application \n"
+                                   "manually at ") +
+                        webAddress() + u'.',
+                    QString::fromStdString(e.what()));
     } catch (...) {
         pointer.release();
         checkFailed(QStringLiteral("An error has occured. Update check failed.\n"
                                    "You must check for the new version of this application \n"
                                    "manually at ") +
-                    webAddress() + u'.');
+                        webAddress() + u'.',
+                    QString());
     }
 }
 
-// The way out of a failed check: the button back, the message, and the web-site button.
-void frmUpdate::checkFailed(const QString &text) {
+// The way out of a failed check: the button back, the message with the reason under it, and
+// the web-site button, the dialog grown to hold it.
+void frmUpdate::checkFailed(const QString &text, const QString &reason) {
     cmdCheck->setEnabled(true);
     m_busy = false;
-    m_prompts.message(this, text, QStringLiteral("Error in update"), Prompts::Icon::Critical);
+    m_prompts.message(this, reason.isEmpty() ? text : text + QStringLiteral("\n\n") + reason,
+                      QStringLiteral("Error in update"), Prompts::Icon::Critical);
     cmdLink->show();
+    fitToLayout();
     cmdLink->setFocus();
+}
+
+// The compact and tall heights are the design's; the dialog never gets smaller than its
+// layout needs at its width (longer label texts, a larger font, the web-site button shown).
+void frmUpdate::fitToLayout() {
+    layout()->activate();
+    const int needed = layout()->hasHeightForWidth() ? layout()->totalHeightForWidth(width())
+                                                     : layout()->totalMinimumSize().height();
+    if (height() < needed)
+        resize(width(), needed);
 }
 
 void frmUpdate::cmdDown_Click() {

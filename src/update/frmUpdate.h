@@ -61,6 +61,7 @@ private:
 
     bool CheckForFile(const char *fileName, QString &response);
     void setTall(bool tall);
-    void checkFailed(const QString &text);
+    void checkFailed(const QString &text, const QString &reason);
+    void fitToLayout();
     bool closeIfRequested();
 };

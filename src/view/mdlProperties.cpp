@@ -183,6 +183,15 @@ int ShellOpen(const QString &Path, int Show, const QString &Verb, QWidget *owner
                                 : reportFailure(code, description, Path, owner, prompts);
 }
 
+int ShellOpenSilently(const QString &Path, const QString &Verb, ShellLauncher &launcher,
+                      QString &reason) {
+    reason.clear();
+    const int code = execute(Path, ShellVerb(Verb), launcher, &reason);
+    if (code != ShellSuccess && code != NoAssociation)
+        reason = ShellErrorText(code);
+    return code;
+}
+
 int ShellOpenItem(const QByteArray &path, const QString &Verb, QWidget *owner, Prompts &prompts,
                   ShellLauncher &launcher) {
     QString description;

@@ -36,6 +36,11 @@ QString ShellErrorText(int code);
 int ShellOpen(const QString &Path, int Show, const QString &Verb, QWidget *owner, Prompts &prompts,
               ShellLauncher &launcher);
 
+/// ShellOpen() without the failure box: ShellSuccess, or the failure code with `reason` set
+/// to why it failed in plain words.
+int ShellOpenSilently(const QString &Path, const QString &Verb, ShellLauncher &launcher,
+                      QString &reason);
+
 /// ShellOpen() for an item given by its path's bytes (a scan row's path): "Open" or
 /// "Explore" as above; the failure box names the path as text.
 int ShellOpenItem(const QByteArray &path, const QString &Verb, QWidget *owner, Prompts &prompts,

@@ -55,6 +55,13 @@ TEST(CommandLineTest, EveryPathArgumentReachesTheScanWhole) {
     EXPECT_EQ(pathOf({"-v", "/f", "/one", "/f", "/two:2"}), "/two:2/");
     EXPECT_EQ(pathOf({"/foo", "/f"}), ""); // "/foo" is a word, not the key
     EXPECT_EQ(pathOf({"/f", ""}), "");
+    EXPECT_EQ(pathOf({"/f", "  "}), "");
+    // A blank after the joiner: the next word is the path.
+    EXPECT_EQ(pathOf({"/f:", "/srv/data"}), "/srv/data/");
+    EXPECT_EQ(pathOf({"/F=", "/srv/My Files"}), "/srv/My Files/");
+    // Blanks at either end belong to the name.
+    EXPECT_EQ(pathOf({"/f", "tr "}), "tr /");
+    EXPECT_EQ(pathOf({"/f", " /srv"}), " /srv/");
     // A name that is not UTF-8 keeps its bytes.
     const QString latin1 = pathOf({"/f", "/srv/caf\xe9:1"});
     EXPECT_EQ(NativeText::encode(latin1), QByteArray("/srv/caf\xe9:1/"));

@@ -220,6 +220,9 @@ TEST_F(HeadlessReport, FailuresEndWithStatusOneAndOneLineOnStandardError) {
     expectFailure(run({"/f", tree, "/r", "csv"}), "/o FILE");
     expectFailure(run({"/f", tree, "/o", out}), "/r FORMAT");
     expectFailure(run({"/r", "csv", "/o", out}), "/f PATH");
+    // The window without a display: one line naming the way to a report, not Qt's abort.
+    expectFailure(run({"/f", tree}), "needs a graphical display");
+    expectFailure(run({}), "/r FORMAT /o FILE");
     EXPECT_FALSE(QFileInfo::exists(out));
     expectFailure(report("csv", dir.filePath("no/such/folder/out.csv")), "out.csv");
 

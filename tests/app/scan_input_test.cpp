@@ -9,9 +9,11 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTest>
 
 #include <fcntl.h>
@@ -174,4 +176,64 @@ TEST_F(ScanInputFixture, BrowseOpensAtTheFolderInThePathBoxOrTheNearestAboveIt) 
     EXPECT_EQ(browseFrom(QString()), QString()); // nothing typed: the dialog's own default
     // The dialog was cancelled each time: the path box keeps what was typed.
     EXPECT_EQ(box->currentText(), QString());
+}
+
+// After a scan of a folder, typing the start of its path and Enter scans what was typed: the
+// path box offers folders in a pop-up but never completes the typed text itself.
+TEST_F(ScanInputFixture, TypedTextIsNeverCompletedFromTheList) {
+    typeAndEnter(root + "/sub");
+    QCoreApplication::processEvents();
+    ASSERT_EQ(form->startPathBox()->itemText(0), root + "/sub/");
+    QComboBox *box = form->startPathBox();
+    box->setFocus();
+    box->lineEdit()->selectAll();
+    QTest::keyClicks(box, root + "/s");
+    EXPECT_EQ(box->currentText(), root + "/s");
+    EXPECT_FALSE(box->lineEdit()->hasSelectedText()) << "no completion waiting for Enter";
+    typeAndEnter(root);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form->grid().text(rowNamed(root + "/"), 0), root + "/") << "the typed folder";
+}
+
+// The buttons answer Alt and their underlined letter, as the manual says; the browse button
+// has a name a screen reader can say.
+TEST_F(ScanInputFixture, ButtonsHaveMnemonicsAndTheBrowseButtonAName) {
+    for (const char *name : {"cmdBeginScan", "cmdClear", "cmdAbort"})
+        EXPECT_TRUE(button(name)->text().contains('&')) << name;
+    EXPECT_EQ(button("cmdBrowse")->accessibleName(), "Browse for a folder");
+    form->startPathBox()->setEditText(root);
+    // Mnemonics act in the active window only.
+    QApplication::setActiveWindow(form.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    // A mnemonic presses its button the way a click does, shown pressed for a moment first.
+    QTest::keyClick(form.get(), Qt::Key_B, Qt::AltModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return findRow(root + "/") >= 0; }))
+        << "Alt+B began the scan";
+    QTest::keyClick(form.get(), Qt::Key_C, Qt::AltModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return findRow(root + "/") < 0; })) << "Alt+C cleared it";
+}
+
+// A deep path in the first status panel is elided in the middle to the panel's width, whole in
+// its tooltip, and leaves the other panels their room.
+TEST_F(ScanInputFixture, ALongStatusPathIsElidedAndLeavesTheOtherPanelsInPlace) {
+    scan(root);
+    auto *panel1 = form->statusBar()->findChild<QLabel *>("sbrPanel1");
+    auto *panel2 = form->statusBar()->findChild<QLabel *>("sbrPanel2");
+    auto *panel3 = form->statusBar()->findChild<QLabel *>("sbrPanel3");
+    ASSERT_TRUE(panel1 && panel2 && panel3);
+    const QRect panel2Before = panel2->geometry(), panel3Before = panel3->geometry();
+    QString deep = "/srv";
+    while (deep.size() < 600)
+        deep += "/a-rather-long-folder-name";
+    form->startPathBox()->setEditText(deep + "/end");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form->statusText(1), deep + "/end");
+    EXPECT_TRUE(panel1->text().startsWith("/srv/a-rather")) << panel1->text().toStdString();
+    EXPECT_TRUE(panel1->text().endsWith("/end")) << panel1->text().toStdString();
+    EXPECT_TRUE(panel1->text().contains(QChar(0x2026)));
+    EXPECT_LE(panel1->fontMetrics().horizontalAdvance(panel1->text()), panel1->width());
+    EXPECT_EQ(panel1->toolTip(), deep + "/end");
+    EXPECT_EQ(panel2->geometry(), panel2Before);
+    EXPECT_EQ(panel3->geometry(), panel3Before);
+    EXPECT_LT(panel1->geometry().right(), panel2->geometry().left());
 }

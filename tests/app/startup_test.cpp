@@ -16,6 +16,7 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -143,7 +144,11 @@ TEST_F(StartupFixture, ABooleanThatIsNotANumberStopsTheReadingWithTheLoadError) 
     restart();
     ASSERT_EQ(prompts.shown.size(), 1u);
     EXPECT_EQ(prompts.shown[0].title, "Error in Form_Load");
-    EXPECT_TRUE(prompts.shown[0].text.startsWith("13\nType mismatch\nLine: "));
+    // The description names the value and the file, so the user can mend it.
+    EXPECT_TRUE(prompts.shown[0].text.startsWith(
+        "13\nType mismatch: the value of Recurse_Subfolders in section [Scan] of " + ini +
+        "\nLine: "))
+        << prompts.shown[0].text.toStdString();
     EXPECT_EQ(checked(&frmMain::sortAction), 4);        // read before the error: kept
     EXPECT_FALSE(form->settings().Clear_Nodes_B4_Scan); // after it: never read
     EXPECT_TRUE(form->isVisible());                     // the window opens all the same
@@ -382,8 +387,9 @@ TEST_F(StartupFixture, SettingsTheLoadNeverReachedKeepTheirStoredTextAtExit) {
     form->mnuSetOpacity_Click(5);
     scan(root);
     form->close();
-    // What was never read is written back as it stood, the bad value included...
-    EXPECT_EQ(read("Main", "Disp_Chart"), "yes");
+    // The value that could not be read is stored as the one in use, so the next start is
+    // clean; what was never reached is written back as it stood...
+    EXPECT_EQ(read("Main", "Disp_Chart"), "1");
     EXPECT_EQ(read("Main", "Sort"), "201");
     EXPECT_EQ(read("Main", "Col0Width"), "4005");
     EXPECT_EQ(read("Main", "chMain_Left"), "6000");
@@ -398,6 +404,34 @@ TEST_F(StartupFixture, SettingsTheLoadNeverReachedKeepTheirStoredTextAtExit) {
     EXPECT_EQ(read("Start_Path_Items", "0"), root + "/");
     EXPECT_EQ(read("Start_Path_Items", "1"), "/srv/a/");
     EXPECT_EQ(read("Start_Path_Items", "2"), "/srv/b/");
+
+    prompts.shown.clear();
+    restart();
+    EXPECT_TRUE(prompts.shown.empty()) << prompts.shown.front().text.toStdString();
+    EXPECT_EQ(checked(&frmMain::sortAction), 4) << "the kept Sort=201 is read this time";
+}
+
+// Start-up reads the settings file once, not once per setting.
+TEST_F(StartupFixture, StartUpOpensTheSettingsFileOnce) {
+    writeIni("[Main]\r\nSort=201\r\n[Start_Path_Items]\r\nNumber=1\r\n0=/srv/a/\r\n"
+             "[Positions]\r\nfrmMain=750,600,10050,7050,0\r\n");
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(::inotify_add_watch(watch, QFile::encodeName(ini).constData(), IN_OPEN), 0);
+    restart();
+    int opens = 0;
+    alignas(inotify_event) char buffer[4096];
+    for (ssize_t n; (n = ::read(watch, buffer, sizeof buffer)) > 0;)
+        for (char *p = buffer; p < buffer + n;) {
+            const auto *event = reinterpret_cast<const inotify_event *>(p);
+            opens += (event->mask & IN_OPEN) != 0;
+            p += sizeof(inotify_event) + event->len;
+        }
+    ::close(watch);
+    EXPECT_TRUE(prompts.shown.empty());
+    EXPECT_EQ(checked(&frmMain::sortAction), 4) << "the settings were read";
+    EXPECT_EQ(form->startPathBox()->itemText(0), "/srv/a/");
+    EXPECT_EQ(opens, 1);
 }
 
 TEST_F(StartupFixture, TheSizeUnitIsReadBeforeTheOtherSettings) {

@@ -85,7 +85,7 @@ struct ExportCommand : ::testing::Test {
         EXPECT_TRUE(form->grid().isEnabled());
         EXPECT_TRUE(form->fileMenu()->menuAction()->isEnabled());
         for (QPushButton *b : form->findChildren<QPushButton *>())
-            EXPECT_EQ(b->isEnabled(), b->text() != "Abort") << b->text().toStdString();
+            EXPECT_EQ(b->isEnabled(), b->objectName() != "cmdAbort") << b->text().toStdString();
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     }
     QStringList messages() const {
@@ -132,7 +132,7 @@ TEST_F(ExportCommand, CancellingTheDialogEndsSilentlyAndWritesNothing) {
               QStringList{"Text File (*.txt);;Data File (*.dat);;All Files (*.*)"});
     EXPECT_TRUE(QRegularExpression(QRegularExpression::anchoredPattern(
                                        QRegularExpression::escape(reports + "Text/") +
-                                       "20\\d\\d[01]\\d[0-3]\\d-[0-2]\\d[0-5]\\d[0-5]\\d"))
+                                       "20\\d\\d[01]\\d[0-3]\\d-[0-2]\\d[0-5]\\d[0-5]\\d\\.txt"))
                     .match(save.text)
                     .hasMatch())
         << save.text.toStdString();
@@ -148,12 +148,46 @@ TEST_F(ExportCommand, TheDefaultNameIsUsedAsItStandsAndTheReportIsOpened) {
     EXPECT_TRUE(messages().isEmpty()) << messages().join('|').toStdString();
     const QStringList files = QDir(reports + "CSV").entryList(QDir::Files | QDir::Hidden);
     ASSERT_EQ(files.size(), 1);
-    EXPECT_EQ(files.front().size(), 15) << "no extension added";
+    EXPECT_EQ(files.front().size(), 19);
+    EXPECT_TRUE(files.front().endsWith(".csv")) << "the offered name carries the extension";
     const QByteArray csv = readAll(reports + "CSV/" + files.front());
     EXPECT_TRUE(csv.startsWith("\"Node\",\"Size\",\"\",\"# of Files\"\r\n"));
     EXPECT_TRUE(csv.contains("\"2,100\",\"B\",\"2\"\r\n")) << csv.toStdString();
     ASSERT_EQ(opened().size(), 1u);
     EXPECT_TRUE(opened().front().arguments.join(' ').contains(files.front()));
+    expectRestored();
+}
+
+// The offered name ends in each format's extension; a name the user types is written as typed.
+// With no application for the report, the user learns where it was saved and may open its
+// folder, instead of a failure box with an error number.
+TEST_F(ExportCommand, OfferedNamesCarryTheExtensionAndAnUnopenableReportIsStillSaved) {
+    scan();
+    const char *extensions[] = {".htm", ".pdf", ".csv", ".txt", ".xlsx"};
+    for (int i = 0; i < 5; ++i) {
+        prompts.saveNames << QString(); // cancelled
+        form->exportAction(i)->trigger();
+        ASSERT_FALSE(prompts.shown.empty());
+        EXPECT_TRUE(prompts.shown.back().text.endsWith(extensions[i]))
+            << prompts.shown.back().text.toStdString();
+    }
+    prompts.shown.clear();
+
+    shell->typesWithoutApp << "application/octet-stream"; // a name without extension
+    const QString typed = reports + "Text/typed name";
+    prompts.saveNames << typed;
+    prompts.answers.push_back(Prompts::Yes); // open the folder
+    form->exportAction(3)->trigger();
+    EXPECT_TRUE(QFileInfo(typed).isFile()) << "written as typed, no extension added";
+    ASSERT_EQ(messages().size(), 1) << messages().join('|').toStdString();
+    EXPECT_TRUE(messages().front().startsWith("Report saved: The report was saved as\n" + typed))
+        << messages().front().toStdString();
+    EXPECT_FALSE(messages().front().contains("Error number"));
+    ASSERT_FALSE(opened().empty());
+    // The folder goes to the desktop as a file URI (xdg-open, no file manager answering).
+    const QString folderUri =
+        "file://" + QString::fromLatin1((reports + "Text").toUtf8().toPercentEncoding("/"));
+    EXPECT_EQ(opened().back().arguments, QStringList{folderUri});
     expectRestored();
 }
 

@@ -1,8 +1,10 @@
 #include "ExportFixture.h"
 #include "GridToHTML.h"
+#include "ReportDate.h"
 
 #include <QImage>
 #include <QRegularExpression>
+#include <QTimeZone>
 
 using namespace GridExport;
 
@@ -24,11 +26,14 @@ QColor fixedSystemColors(std::uint32_t stored) {
     }
 }
 
-// The report with its date line (the third line of the heading) masked.
+// The report with the date of its date line (the third line of the heading) masked; what
+// follows the date stays.
 QString masked(const QByteArray &html) {
     QStringList lines = QString::fromUtf8(html).split(QStringLiteral("\r\n"));
-    if (lines.size() > 11)
-        lines[11] = QStringLiteral("<date><sbr><br>");
+    if (lines.size() > 11) {
+        const qsizetype end = lines[11].indexOf(QStringLiteral("<sbr>"));
+        lines[11] = QStringLiteral("<date>") + (end < 0 ? lines[11] : lines[11].mid(end));
+    }
     return lines.join(QStringLiteral("\r\n"));
 }
 
@@ -116,4 +121,36 @@ TEST_F(HtmlReport, TheChartPictureLiesBesideTheReportAndTheTagNamesItAlone) {
     options.saveChartPicture = [](QIODevice &) { return false; };
     EXPECT_THROW(GridToHTML(grid, out("s.htm"), options), std::system_error);
     EXPECT_FALSE(QFile::exists(out("s.htm")));
+}
+
+// A name that begins with ";" keeps it after the indentation's "&nbsp" groups, which a browser
+// would otherwise end with that ";".
+TEST_F(HtmlReport, ANameBeginningWithASemicolonKeepsItAfterTheIndentation) {
+    grid.setText(rowNamed(QStringLiteral("sub")), 0, QStringLiteral(";sub;"));
+    const QString html = write();
+    EXPECT_TRUE(html.contains(QStringLiteral("&nbsp&nbsp&nbsp&nbsp&#59;sub;</TD>")))
+        << html.toStdString();
+}
+
+// The date line: the short date and the long time with no time zone, in every locale.
+TEST(ReportDateLine, ShowsTheShortDateAndTheLongTimeWithoutTheZone) {
+    const QDateTime when(QDate(2026, 3, 4), QTime(11, 45, 21), QTimeZone::utc());
+    const struct {
+        QLocale locale;
+        const char *expected;
+    } cases[] = {
+        {QLocale(QLocale::English, QLocale::UnitedStates), "3/4/26 11:45:21\u202fAM"},
+        {QLocale(QLocale::German, QLocale::Germany), "04.03.26 11:45:21"},
+        {QLocale::c(), "4 Mar 2026 11:45:21"},
+    };
+    for (const auto &c : cases) {
+        const QString line = GridExport::reportDateLine(when, c.locale);
+        // Some locale data puts a narrow no-break space before AM; either blank is fine.
+        QString normal = line;
+        normal.replace(QChar(0x202f), u' ');
+        QString expected = QString::fromUtf8(c.expected);
+        expected.replace(QChar(0x202f), u' ');
+        EXPECT_EQ(normal, expected) << c.locale.name().toStdString();
+        EXPECT_FALSE(line.contains(QStringLiteral("UTC"))) << line.toStdString();
+    }
 }

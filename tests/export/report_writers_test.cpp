@@ -161,3 +161,21 @@ TEST_F(ReportWriters, SizesInBytesBeyondWhatADoubleHoldsAreExact) {
         EXPECT_TRUE(lines[line].contains("\"18,446,744,073,709,551,617\",\"B\""))
             << lines[line].constData();
 }
+
+// A line break or tab inside a name stays on the name's line as its control picture, as the
+// grid shows it, and the size stays in its column.
+TEST_F(ReportWriters, ControlCharactersInANameKeepTheTextReportsLines) {
+    grid.setText(rowNamed(QStringLiteral("empty")), 0, QStringLiteral("two\nlines\tand\r"));
+    ASSERT_TRUE(GridExport::GridToText(grid, out("r.txt")));
+    const QByteArray bytes = readAll(out("r.txt"));
+    EXPECT_EQ(bytes.count('\n'), bytes.count("\r\n")) << "no bare LF";
+    EXPECT_EQ(bytes.count('\r'), bytes.count("\r\n")) << "no bare CR";
+    const QStringList lines = linesOf(bytes);
+    const QString name = QStringLiteral("two\u240Alines\u2409and\u240D");
+    qsizetype at = -1;
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        if (lines[i].trimmed().startsWith(name))
+            at = i;
+    ASSERT_GE(at, 0) << bytes.toStdString();
+    EXPECT_EQ(lines[at].indexOf(u'0', name.size()), 29) << lines[at].toStdString();
+}

@@ -157,9 +157,11 @@ TEST_F(XlsxReport, CellsAreTheGridsTextsWithSizesAndCountsAsNumbers) {
     EXPECT_GT(book.rowNamed(QStringLiteral("caf\uFFFD")), 0) << "a name that is not UTF-8";
     EXPECT_GT(book.rowNamed(QStringLiteral("\U0001F4C1 photos")), 0);
 
-    // The size column's display format is the cells' number format; counts show every digit.
-    EXPECT_EQ(book.styleOf(quote, 'B').numFormat, "#,##0.##");
-    EXPECT_EQ(book.styleOf(2, 'B').numFormat, "#,##0.##");
+    // The size column's display format is the cells' number format, without the decimal
+    // point for a whole size (a spreadsheet shows "2." under "#,##0.##" where the grid shows
+    // "2"); counts show every digit.
+    EXPECT_EQ(book.styleOf(quote, 'B').numFormat, "#,##0");
+    EXPECT_EQ(book.styleOf(2, 'B').numFormat, "#,##0.##") << "1,033.4 KB";
     EXPECT_EQ(book.styleOf(quote, 'D').numFormat, "0");
     EXPECT_EQ(book.styleOf(quote, 'E').numFormat, "0");
     EXPECT_EQ(book.styleOf(quote, 'A').indent, 1);

@@ -650,3 +650,20 @@ TEST_F(OutlineGridViewTest, DraggedFilesAskTheHandlerForTheDropEffect) {
 }
 
 } // namespace
+
+// With the keys going to the tree, a cue frames its rows, after a click as after Tab; it
+// leaves the rows themselves as they were.
+TEST_F(OutlineGridViewTest, FocusShowsACueRoundTheRowsAndLeavesTheirFill) {
+    view->clearFocus();
+    QApplication::setActiveWindow(view.get());
+    QCoreApplication::processEvents();
+    const QImage without = grab();
+    click(centerOf(2));
+    ASSERT_TRUE(view->hasFocus());
+    const QImage with = grab();
+    const QRect viewport = view->viewport()->geometry();
+    const QRect leftEdge(viewport.left(), viewport.top() + 4, 3, viewport.height() - 8);
+    EXPECT_NE(with.copy(leftEdge), without.copy(leftEdge)) << "no focus cue";
+    const QRect inside = rowBand(2).adjusted(4, 0, -4, 0);
+    EXPECT_EQ(with.copy(inside), without.copy(inside)) << "the cue drew over the selected row";
+}

@@ -62,8 +62,11 @@ protected:
         EXPECT_EQ(shown.icon, icon);
         return shown.text;
     }
-    void expectCheckFailed(const QString &text) {
-        EXPECT_EQ(message("Error in update", Prompts::Icon::Critical), text);
+    // The failure's text, and under it why the check failed.
+    void expectCheckFailed(const QString &text, const QString &reason) {
+        const QString shown = message("Error in update", Prompts::Icon::Critical);
+        EXPECT_TRUE(shown.startsWith(text + "\n\n")) << shown.toStdString();
+        EXPECT_TRUE(shown.mid(text.size()).contains(reason)) << shown.toStdString();
         EXPECT_TRUE(button("cmdLink")->isVisible());
         EXPECT_TRUE(button("cmdLink")->hasFocus());
         EXPECT_TRUE(button("cmdCheck")->isEnabled());
@@ -154,32 +157,48 @@ TEST_F(UpdateDialogTest, MissingNewsStillOffersTheDownload) {
 }
 
 TEST_F(UpdateDialogTest, MalformedVersionsGiveTheErrorText) {
-    for (const QByteArray version : {"1.x.0", "1.0", "abc", "1.0.70000", "1.0.5.1", "1..5", ""}) {
+    for (const QByteArray version : {"1.x.0", "1.0", "abc", "1.0.70000", "1..5", ""}) {
         SCOPED_TRACE(version.toStdString());
         check("VLM_VER " + version);
-        expectCheckFailed(ErrorText);
+        expectCheckFailed(ErrorText,
+                          "\"" + QString::fromUtf8(version) + "\" is not a version number");
     }
+    // A build number after the revision is not compared: 1.0.6.1 is release 1.0.6.
+    server.serve("/files/Cairnmeter.nwz", "VLM_NWZ news");
+    check("VLM_VER 1.0.6.1");
+    EXPECT_TRUE(prompts.shown.empty());
+    EXPECT_EQ(dialog->windowTitle(), "Update available from v1.0.5 to v1.0.6");
 }
 
 TEST_F(UpdateDialogTest, PagesWithoutTheTagAndErrorStatusesFailCleanly) {
     check("<!DOCTYPE html><html><body><h1>Welcome</h1></body></html>");
-    expectCheckFailed(FailedText);
+    expectCheckFailed(FailedText, "The release file holds no version.");
 
     check("   \r\n  "); // empty once trimmed
-    expectCheckFailed(FailedText);
+    expectCheckFailed(FailedText, "The server sent an empty file.");
 
     // The right text behind an error status is not a release file either.
     server.answers["/files/Cairnmeter.ver"] = {500, "VLM_VER 9.9.9"};
     click("cmdCheck");
-    expectCheckFailed(FailedText);
+    expectCheckFailed(FailedText, "The server answered with HTTP status 500");
 
     server.answers.clear(); // 404
     click("cmdCheck");
-    expectCheckFailed(FailedText);
+    expectCheckFailed(FailedText, "The server answered with HTTP status 404");
+    // The compact dialog grew to hold its labels and the web-site button, none of them cut.
+    QCoreApplication::processEvents();
+    for (const QLabel *label : dialog->findChildren<QLabel *>())
+        EXPECT_GE(label->height(), label->heightForWidth(label->width()))
+            << label->text().toStdString();
+    EXPECT_TRUE(dialog->rect().contains(button("cmdLink")->geometry()));
 
     qputenv("CAIRNMETER_UPDATE_URL", "http://127.0.0.1:1"); // nobody listens there
     click("cmdCheck");
-    expectCheckFailed(FailedText);
+    expectCheckFailed(FailedText, "Connection refused");
+
+    qputenv("CAIRNMETER_UPDATE_URL", "http://no-such-host.invalid");
+    click("cmdCheck");
+    expectCheckFailed(FailedText, "not found");
     EXPECT_TRUE(opened.isEmpty());
 
     click("cmdLink");
@@ -192,7 +211,7 @@ TEST_F(UpdateDialogTest, ServerThatNeverAnswersEndsAtTheTimeOut) {
     server.answers["/files/Cairnmeter.ver"].silent = true;
     click("cmdCheck");
     EXPECT_EQ(server.requested, QStringList{"/files/Cairnmeter.ver"});
-    expectCheckFailed(FailedText);
+    expectCheckFailed(FailedText, "The server did not answer within 0.2 seconds.");
 }
 
 TEST_F(UpdateDialogTest, OversizedResponsesAreRefused) {
@@ -202,7 +221,7 @@ TEST_F(UpdateDialogTest, OversizedResponsesAreRefused) {
         SCOPED_TRACE(withLength);
         server.answers["/files/Cairnmeter.ver"] = {200, padded, false, withLength};
         click("cmdCheck");
-        expectCheckFailed(FailedText);
+        expectCheckFailed(FailedText, "The answer was larger than 64 KB.");
     }
     // Just under the limit it is accepted.
     server.answers["/files/Cairnmeter.ver"] = {200, padded.left(64 * 1024), false, false};

@@ -26,8 +26,11 @@ TEST(UpdateFile, VersionsParseIntoThreeSixteenBitNumbers) {
     EXPECT_EQ(v->text(), "1.0.6");
     EXPECT_EQ(ReleaseVersion::parse(u" 2 . 10 .0 ")->text(), "2.10.0");
     EXPECT_EQ(ReleaseVersion::parse(u"32767.0.-1")->text(), "32767.0.-1");
-    for (const char16_t *bad : {u"", u"1", u"1.0", u"1.0.", u"1.x.0", u"1.0.5.1", u"1.0.32768",
-                                u"1..5", u"1.0.5a", u"one.two.three"})
+    // A fourth part (a build number) is not compared.
+    EXPECT_EQ(ReleaseVersion::parse(u"1.0.6.1")->text(), "1.0.6");
+    EXPECT_EQ(ReleaseVersion::parse(u"1.0.6.x.y")->text(), "1.0.6");
+    for (const char16_t *bad :
+         {u"", u"1", u"1.0", u"1.0.", u"1.x.0", u"1.0.32768", u"1..5", u"1.0.5a", u"one.two.three"})
         EXPECT_FALSE(ReleaseVersion::parse(bad)) << QString::fromUtf16(bad).toStdString();
     EXPECT_EQ(ReleaseVersion::program().text(), "1.0.5");
 }
