@@ -16,7 +16,7 @@ using RowTexts = std::array<QString, TreeCol::Files + 1>;
 // The one algorithm of both reports: every row the grid shows, top to bottom, with its
 // indentation and the displayed texts of columns 0 to 3 handed to `writeLine`.
 template <typename LineWriter>
-bool exportShownRows(const OutlineGrid &grid, QIODevice &device, const QString &fileName,
+void exportShownRows(const OutlineGrid &grid, QIODevice &device, const QString &fileName,
                      LineWriter writeLine) {
     ReportStream out(device, fileName);
     RowTexts texts;
@@ -35,7 +35,6 @@ bool exportShownRows(const OutlineGrid &grid, QIODevice &device, const QString &
         r = r >= grid.fixedRows() && grid.isCollapsed(r) ? grid.subtreeEnd(r) : r + 1;
     }
     out.close();
-    return true;
 }
 
 void writeBlanks(ReportStream &out, int count) {
@@ -81,19 +80,20 @@ bool GridToText(const OutlineGrid &grid, const QString &fileName) {
 }
 
 bool GridToCSV(const OutlineGrid &grid, QIODevice &device, const QString &fileName) {
-    return exportShownRows(grid, device, fileName,
-                           [](ReportStream &out, int indent, const RowTexts &texts) {
-                               for (std::size_t c = 0; c < texts.size(); ++c) {
-                                   if (c > 0)
-                                       out.write(',');
-                                   writeQuoted(out, texts[c], c == 0 ? indent : 0);
-                               }
-                               out.write(QLatin1StringView("\r\n"));
-                           });
+    exportShownRows(grid, device, fileName,
+                    [](ReportStream &out, int indent, const RowTexts &texts) {
+                        for (std::size_t c = 0; c < texts.size(); ++c) {
+                            if (c > 0)
+                                out.write(',');
+                            writeQuoted(out, texts[c], c == 0 ? indent : 0);
+                        }
+                        out.write(QLatin1StringView("\r\n"));
+                    });
+    return true;
 }
 
 bool GridToText(const OutlineGrid &grid, QIODevice &device, const QString &fileName) {
-    return exportShownRows(
+    exportShownRows(
         grid, device, fileName, [](ReportStream &out, int indent, const RowTexts &texts) {
             // A line break or tab inside a name would break the line and shift the columns:
             // such characters show as their pictures, as in the grid.
@@ -114,6 +114,7 @@ bool GridToText(const OutlineGrid &grid, QIODevice &device, const QString &fileN
             }
             out.write(QLatin1StringView("\r\n"));
         });
+    return true;
 }
 
 } // namespace GridExport
