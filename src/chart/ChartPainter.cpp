@@ -166,9 +166,19 @@ ChartPainter::Layout ChartPainter::layout(const QRectF &rect) const {
                 QRectF(inner.right() - width, inner.center().y() - height / 2, width, height);
             inner.setRight(result.legend.left() - Pad);
         } else {
-            const double width = std::min(natural, inner.width());
+            // Below the plot, in as many columns as the width holds and the entries need.
+            const double gap = 2 * Pad;
+            const double cell = std::min(natural - 2 * Pad, inner.width() - 2 * Pad);
+            const int maxColumns = std::max(1, int((inner.width() - 2 * Pad + gap) / (cell + gap)));
+            const int rows =
+                std::max(1, std::min(fit, int((entries.size() + maxColumns - 1) / maxColumns)));
+            const int columns =
+                std::max(1, std::min(maxColumns, int((entries.size() + rows - 1) / rows)));
+            const double width = columns * cell + (columns - 1) * gap + 2 * Pad;
+            const double tall = rows * line + 2 * Pad;
             result.legend =
-                QRectF(inner.center().x() - width / 2, inner.bottom() - height, width, height);
+                QRectF(inner.center().x() - width / 2, inner.bottom() - tall, width, tall);
+            result.legendColumns = columns;
             inner.setBottom(result.legend.top() - Pad);
         }
     }
@@ -206,7 +216,7 @@ void ChartPainter::paint(QPainter &painter, const QRectF &rect) const {
         marks = barMarks(bars);
     }
     paintTitle(painter, parts.title);
-    paintLegend(painter, parts.legend);
+    paintLegend(painter, parts.legend, parts.legendColumns);
     paintLabels(painter, placeLabels(rect, parts, marks));
     if (m_content.borderShown) {
         painter.setPen(QPen(m_content.background.darker(170), 1));
@@ -256,42 +266,54 @@ void ChartPainter::paintTitle(QPainter &painter, const QRectF &rect) const {
 
 namespace {
 
-// How many entries the legend box shows; when not all fit, the last line says how many more.
-int shownEntries(const QRectF &box, double line, qsizetype entries) {
-    const int fit = int((box.height() - 2 * Pad + 0.5) / line);
-    return fit < entries ? std::max(fit - 1, 0) : int(entries);
-}
-
 QString moreLine(qsizetype count) {
     return QStringLiteral("and %1 more").arg(QLocale().toString(count));
 }
 
 } // namespace
 
+ChartPainter::LegendCells ChartPainter::legendCells(const QRectF &box, int columns,
+                                                    qsizetype entries) const {
+    // When not every entry fits, the last cell says how many more there are.
+    LegendCells result;
+    const QFontMetricsF fm(m_font);
+    const double line = std::ceil(fm.height() + 4);
+    const double gap = 2 * Pad;
+    columns = std::max(columns, 1);
+    const int rows = std::max(1, int((box.height() - 2 * Pad + 0.5) / line));
+    const int capacity = rows * columns;
+    result.shown = capacity < entries ? std::max(capacity - 1, 0) : int(entries);
+    const double width = (box.width() - 2 * Pad - (columns - 1) * gap) / columns;
+    result.textWidth = width - std::round(fm.height() * 0.7) - 6;
+    const int cells = std::min<qsizetype>(capacity, entries);
+    for (int i = 0; i < cells; ++i)
+        result.cells.append(QRectF(box.left() + Pad + (i / rows) * (width + gap),
+                                   box.top() + Pad + (i % rows) * line, width, line));
+    return result;
+}
+
 QStringList ChartPainter::legendLines(const QRectF &rect) const {
     QStringList lines;
-    const QRectF box = layout(rect).legend;
-    if (box.isEmpty())
+    const Layout parts = layout(rect);
+    if (parts.legend.isEmpty())
         return lines;
     const QList<LegendEntry> entries = legendEntries();
     const QFontMetricsF fm(m_font);
-    const double line = std::ceil(fm.height() + 4);
-    const double textWidth = box.width() - 2 * Pad - std::round(fm.height() * 0.7) - 6;
-    const int shown = shownEntries(box, line, entries.size());
-    for (int i = 0; i < shown; ++i)
-        lines.append(fm.elidedText(entries[i].text, Qt::ElideRight, textWidth));
-    if (shown < entries.size())
-        lines.append(fm.elidedText(moreLine(entries.size() - shown), Qt::ElideRight, textWidth));
+    const LegendCells cells = legendCells(parts.legend, parts.legendColumns, entries.size());
+    for (int i = 0; i < cells.shown; ++i)
+        lines.append(fm.elidedText(entries[i].text, Qt::ElideRight, cells.textWidth));
+    if (cells.shown < entries.size())
+        lines.append(
+            fm.elidedText(moreLine(entries.size() - cells.shown), Qt::ElideRight, cells.textWidth));
     return lines;
 }
 
-void ChartPainter::paintLegend(QPainter &painter, const QRectF &rect) const {
+void ChartPainter::paintLegend(QPainter &painter, const QRectF &rect, int columns) const {
     if (rect.isEmpty())
         return;
     const QList<LegendEntry> entries = legendEntries();
     const QFontMetricsF fm(m_font);
-    const double line = std::ceil(fm.height() + 4);
-    const int shown = shownEntries(rect, line, entries.size());
+    const LegendCells cells = legendCells(rect, columns, entries.size());
 
     QColor frame = m_content.textColor;
     frame.setAlpha(90);
@@ -300,31 +322,31 @@ void ChartPainter::paintLegend(QPainter &painter, const QRectF &rect) const {
     painter.drawRoundedRect(rect.adjusted(0.5, 0.5, -0.5, -0.5), 3, 3);
 
     const double swatch = std::round(fm.height() * 0.7);
-    const double textLeft = rect.left() + Pad + swatch + 6;
-    const double textWidth = rect.right() - Pad - textLeft;
-    double y = rect.top() + Pad;
-    for (int i = 0; i < shown; ++i, y += line) {
+    for (int i = 0; i < cells.shown; ++i) {
         const LegendEntry &entry = entries[i];
-        const QRectF box(rect.left() + Pad, y + (line - swatch) / 2, swatch, swatch);
+        const QRectF &cell = cells.cells[i];
+        const QRectF box(cell.left(), cell.top() + (cell.height() - swatch) / 2, swatch, swatch);
         painter.setPen(QPen(entry.color.darker(150), 1));
         painter.setBrush(entry.color);
         painter.drawRect(box);
         if (entry.hatched)
             painter.fillRect(box, sliceBrush({GroupedSeries, 0, 0, 0}, entry.color));
         painter.setPen(m_content.textColor);
-        painter.drawText(QRectF(textLeft, y, textWidth, line),
-                         Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                         fm.elidedText(entry.text, Qt::ElideRight, textWidth));
+        painter.drawText(
+            QRectF(cell.left() + swatch + 6, cell.top(), cells.textWidth, cell.height()),
+            Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+            fm.elidedText(entry.text, Qt::ElideRight, cells.textWidth));
     }
-    if (shown < entries.size()) {
+    if (cells.shown < entries.size() && cells.shown < cells.cells.size()) {
+        const QRectF &cell = cells.cells[cells.shown];
         QFont italic = m_font;
         italic.setItalic(true);
         painter.setFont(italic);
         painter.setPen(m_content.textColor);
         painter.drawText(
-            QRectF(textLeft, y, textWidth, line),
+            QRectF(cell.left() + swatch + 6, cell.top(), cells.textWidth, cell.height()),
             Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-            fm.elidedText(moreLine(entries.size() - shown), Qt::ElideRight, textWidth));
+            fm.elidedText(moreLine(entries.size() - cells.shown), Qt::ElideRight, cells.textWidth));
         painter.setFont(m_font);
     }
 }

@@ -30,6 +30,7 @@ public:
         QRectF title;
         QRectF plot;
         QRectF legend;
+        int legendColumns = 1; ///< below the plot the legend may run in columns
         bool operator==(const Layout &) const = default;
     };
 
@@ -133,7 +134,15 @@ private:
     double seriesTotal(int series) const;
 
     void paintTitle(QPainter &painter, const QRectF &rect) const;
-    void paintLegend(QPainter &painter, const QRectF &rect) const;
+    void paintLegend(QPainter &painter, const QRectF &rect, int columns) const;
+    /// Where each legend line goes in `box`: its cell (entries column by column), how many
+    /// entries are shown, and the text width of a cell.
+    struct LegendCells {
+        QList<QRectF> cells;
+        int shown = 0;
+        double textWidth = 0;
+    };
+    LegendCells legendCells(const QRectF &box, int columns, qsizetype entries) const;
     QList<Mark> marks(const Layout &layout) const;
     QList<PlacedLabel> placeLabels(const QRectF &rect, const Layout &layout,
                                    const QList<Mark> &marks) const;

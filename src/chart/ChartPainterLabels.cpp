@@ -172,7 +172,7 @@ void ChartPainter::paintLabels(QPainter &painter, const QList<PlacedLabel> &labe
         if (style.leaderLine && style.offset > 0) {
             const QPointF end(std::clamp(placed.anchor.x(), box.left(), box.right()),
                               std::clamp(placed.anchor.y(), box.top(), box.bottom()));
-            painter.setPen(QPen(QColor(40, 40, 40), 1));
+            painter.setPen(QPen(m_content.textColor, 1)); // reads on the chart's background
             painter.drawLine(placed.anchor, end);
         }
         painter.setPen(QPen(QColor(0, 0, 0, 140), 1));
