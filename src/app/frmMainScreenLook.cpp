@@ -44,8 +44,11 @@ void frmMain::connectShareColumn() {
         const int parent = fgTree.parentRow(row);
         if (parent < ScanTree::TopRow)
             return -1.0;
-        const double whole = m_tree->cellValue(parent, TreeCol::Bytes).toDouble();
-        return whole > 0 ? m_tree->cellValue(row, TreeCol::Bytes).toDouble() / whole : -1.0;
+        // Read without raising: a cell that is no number shows no share rather than an error
+        // box from inside a repaint.
+        const std::optional<double> whole = fgTree.number(parent, TreeCol::Bytes);
+        const std::optional<double> part = fgTree.number(row, TreeCol::Bytes);
+        return whole && part && *whole > 0 ? *part / *whole : -1.0;
     });
 }
 

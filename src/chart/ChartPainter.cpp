@@ -55,7 +55,7 @@ void ChartPainter::foldFor(const QRectF &rect) const {
     if (legendBeside(rect))
         width *= 0.62;
     width -= fm.horizontalAdvance(QStringLiteral("00000")) + fm.height() + 8;
-    const double pitch = std::max(fm.averageCharWidth() * 5.5, 24.0);
+    const double pitch = std::max(fm.averageCharWidth() * 4, 20.0);
     const int maxBars = std::clamp(int(width / pitch), 2, MaxBars);
     m_folding = PieFolding::foldBars(m_totals, maxBars);
     m_folding.dropEmpty(m_totals);
