@@ -148,6 +148,8 @@ frmMain::frmMain(Prompts *prompts, QWidget *parent)
         std::make_unique<NodeChart>(fgTree, *chMain->chart(), *m_tree, m_settings,
                                     [this](const QString &text) { setStatusText(1, text); });
     m_nodeChart->applyStartupAppearance();
+    connectPaletteColours();
+    connectShareColumn();
     m_nodeChart->applyChartSettings();
     ClearTheChart();
 
@@ -349,6 +351,7 @@ void frmMain::buildWorkArea() {
     chMain->setObjectName(QStringLiteral("chMain"));
     chMain->setAccessibleName(QStringLiteral("Chart of the selected folder"));
     connect(chMain, &ChartView::laidOut, this, &frmMain::placeCloseBox);
+    connectChartNavigation();
     connect(chMain, &ChartView::pointerMoved, this, [this] { setCloseBoxLook(0); });
 
     picClose = new QLabel(workArea);

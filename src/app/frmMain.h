@@ -70,6 +70,10 @@ public:
     void ClearTheChart();
     void ShowTheChart(bool show);
     void mnuDispChart_Click();
+    /// A click on a series of the chart: selects that child in the tree and charts it.
+    void chMain_SeriesClick(int series);
+    /// The chart's "Up" (Backspace): selects the parent of the charted node and charts it.
+    void chMain_Up();
     void Form_Resize();
     void mnuOnTop_Click();
     void mnuSetOpacity_Click(int index);
@@ -293,6 +297,15 @@ private:
     void layoutWorkArea();
     void setCloseBoxLook(int look); // 0 normal, 1 hover, 2 pressed
     void placeCloseBox();
+    void connectChartNavigation();
+    /// Colours left at their factory values follow the palette (root rows, selection, chart).
+    void connectPaletteColours();
+    /// The grid's spare column shows each row's share of its parent, on the screen only.
+    void connectShareColumn();
+    /// Fits the window, with its title bar and frame, into the screen's available area.
+    void keepOnScreen();
+    /// Selects `row` as a click on it would, shows it and charts it.
+    void selectAndChart(int row);
     void lblBar_MouseMove(int xInBar);
     void reselectRows();
     void applyTreeLook();

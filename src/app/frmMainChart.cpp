@@ -4,6 +4,8 @@
 #include "ChartView.h"
 #include "HandlerTrap.h"
 #include "NodeChart.h"
+#include "ScanTree.h"
+#include "TreeCol.h"
 
 #include <QAction>
 #include <QLabel>
@@ -11,6 +13,45 @@
 void frmMain::fgTree_Click() {
     HandlerTrap trap(m_prompts, this, QStringLiteral("Error in fgTree_Click"));
     trap.run([&] { m_nodeChart->fill(m_chartShown); });
+    // Up leads somewhere from any node but the top row, and from a files row to its folder.
+    const int charted = m_nodeChart->chartedRow();
+    chMain->upAction()->setEnabled(charted >= 0 ? charted > ScanTree::TopRow
+                                                : fgTree.selectedRowCount() > 0);
+}
+
+void frmMain::connectChartNavigation() {
+    connect(chMain, &ChartView::seriesClicked, this, &frmMain::chMain_SeriesClick);
+    connect(chMain, &ChartView::upRequested, this, &frmMain::chMain_Up);
+}
+
+void frmMain::selectAndChart(int row) {
+    if (row < ScanTree::TopRow || row >= fgTree.rows())
+        return;
+    for (int above = fgTree.parentRow(row); above >= ScanTree::TopRow;
+         above = fgTree.parentRow(above)) {
+        if (fgTree.isCollapsed(above))
+            fgTree.setOutlineState(above, OutlineExpanded);
+    }
+    fgTree.select(row, TreeCol::Name, row, TreeCol::Bytes);
+    fgTree.showCell(row, TreeCol::Name);
+    fgTree_Click();
+}
+
+void frmMain::chMain_SeriesClick(int series) {
+    if (m_scanning)
+        return;
+    selectAndChart(m_nodeChart->childRow(series));
+}
+
+void frmMain::chMain_Up() {
+    if (m_scanning)
+        return;
+    int from = m_nodeChart->chartedRow();
+    if (from < 0 && fgTree.selectedRowCount() > 0)
+        // A files row shows no chart; Up leads to its folder.
+        from = fgTree.selectedRow(fgTree.selectedRowCount() - 1);
+    if (from > ScanTree::TopRow && from < fgTree.rows())
+        selectAndChart(fgTree.parentRow(from));
 }
 
 void frmMain::ClearTheChart() {

@@ -73,11 +73,13 @@ void frmMain::Form_Load(const QString &commandLine) {
             cboStartPath->setEditText(path);
         trap.line = 16;
         FormPosition::LoadFormPosition(this, m_iniPath);
+        keepOnScreen();
         m_placementRead = true;
     });
     show();
     repaint();
     yieldOnce();
+    keepOnScreen(); // now with the frame the window manager gave it
     m_placementAtStart = placementNow();
     rememberSettingsAtStart();
     m_inFormLoad = false;

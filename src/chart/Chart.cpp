@@ -88,6 +88,24 @@ void Chart::addLegendText(const QString &text) {
     touched();
 }
 
+void Chart::clearToolTips() {
+    m_live.toolTips.clear();
+    touched();
+}
+
+void Chart::setToolTip(int series, const QString &text) {
+    if (series < 0)
+        return;
+    if (series >= m_live.toolTips.size())
+        m_live.toolTips.resize(series + 1);
+    m_live.toolTips[series] = text;
+    touched();
+}
+
+QString Chart::toolTip(int series) const {
+    return series >= 0 && series < m_live.toolTips.size() ? m_live.toolTips[series] : QString();
+}
+
 void Chart::clearSeriesStyles() {
     m_live.styles.clear();
     touched();
@@ -277,6 +295,16 @@ void Chart::setBackgroundColor(const QColor &color) {
 
 void Chart::setPlotBackgroundColor(const QColor &color) {
     m_live.plotBackground = color;
+    touched();
+}
+
+void Chart::setTextColor(const QColor &color) {
+    m_live.textColor = color;
+    touched();
+}
+
+void Chart::setLegendBackground(const QColor &color) {
+    m_live.legendBackground = color;
     touched();
 }
 

@@ -20,6 +20,7 @@ class Chart : public QObject {
     Q_OBJECT
 public:
     enum class Type { Pie, Bar };
+    /// Right: beside the plot in a wide chart, below it in a tall or narrow one.
     enum class LegendPlacement { Hidden, Right };
 
     /// How a floating label sits by its point. attachMode 2 attaches it to the point (other
@@ -67,6 +68,7 @@ public:
         Type type = Type::Pie;
         QList<QList<double>> values; // per series, per point
         QStringList legendTexts;
+        QStringList toolTips; // per series; empty ones show the legend text
         QList<QColor> styles;
         QStringList pointLabels;
         QList<FloatingLabel> labels;
@@ -83,6 +85,8 @@ public:
         int rotation3D = 0;
         QColor background = QColor(95, 158, 160);
         QColor plotBackground = QColor(95, 158, 160);
+        QColor textColor = QColor(Qt::black); // axis, ticks and legend texts
+        QColor legendBackground = QColor(255, 255, 255, 225);
         LegendPlacement legendPlacement = LegendPlacement::Right;
         int plotMargin = 40;
         int plotFrameWidth = 0;
@@ -114,6 +118,11 @@ public:
     void clearLegendTexts();
     void addLegendText(const QString &text);
     QStringList legendTexts() const { return m_live.legendTexts; }
+
+    void clearToolTips();
+    /// What the pointer resting on a series' slice or bar shows; without one, its legend text.
+    void setToolTip(int series, const QString &text);
+    QString toolTip(int series) const;
 
     void clearSeriesStyles();
     /// Adds the style of the next series and returns its index.
@@ -174,6 +183,11 @@ public:
     QColor backgroundColor() const { return m_live.background; }
     void setPlotBackgroundColor(const QColor &color);
     QColor plotBackgroundColor() const { return m_live.plotBackground; }
+    /// The colour of the texts drawn straight on the chart: scale, axis title, legend.
+    void setTextColor(const QColor &color);
+    QColor textColor() const { return m_live.textColor; }
+    void setLegendBackground(const QColor &color);
+    QColor legendBackground() const { return m_live.legendBackground; }
     void setLegendPlacement(LegendPlacement placement);
     LegendPlacement legendPlacement() const { return m_live.legendPlacement; }
     /// Room kept free around the plot, in pixels, for labels.

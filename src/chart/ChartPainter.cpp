@@ -31,8 +31,39 @@ ChartPainter::ChartPainter(const Chart &chart, const QFont &font, double dpi)
             sum += std::max(v, 0.0);
         m_totals.append(sum);
     }
-    if (m_content.type == Chart::Type::Pie)
+    if (m_content.type == Chart::Type::Pie) {
         m_folding = PieFolding::fold(m_totals, m_content.grouping);
+        m_folding.dropEmpty(m_totals);
+    }
+}
+
+bool ChartPainter::barsPerSeries() const {
+    if (m_content.type != Chart::Type::Bar || m_content.values.size() < 2)
+        return false;
+    return std::all_of(m_content.values.begin(), m_content.values.end(),
+                       [](const QList<double> &points) { return points.size() <= 1; });
+}
+
+void ChartPainter::foldFor(const QRectF &rect) const {
+    // One bar per series folds like the slices of a pie, down to as many bars as the width
+    // gives room for with a readable label over each; how many depends on the chart's size.
+    if (!barsPerSeries() || rect == m_foldedFor)
+        return;
+    m_foldedFor = rect;
+    const QFontMetricsF fm(m_font);
+    double width = rect.width() - 2 * Pad;
+    if (legendBeside(rect))
+        width *= 0.62;
+    width -= fm.horizontalAdvance(QStringLiteral("00000")) + fm.height() + 8;
+    const double pitch = std::max(fm.averageCharWidth() * 4, 20.0);
+    const int maxBars = std::clamp(int(width / pitch), 2, MaxBars);
+    m_folding = PieFolding::foldBars(m_totals, maxBars);
+    m_folding.dropEmpty(m_totals);
+}
+
+PieFolding ChartPainter::folding(const QRectF &rect) const {
+    foldFor(rect);
+    return m_folding;
 }
 
 QFont ChartPainter::pixelFont(QFont font) const {
@@ -77,6 +108,13 @@ QList<ChartPainter::LegendEntry> ChartPainter::legendEntries() const {
         if (m_folding.otherCount > 0) {
             entries.append({groupedColor(), m_content.grouping.shownLabel(), true});
         }
+    } else if (barsPerSeries()) {
+        for (int series : m_folding.own) {
+            if (series < texts.size())
+                entries.append({seriesColor(series), texts[series], false});
+        }
+        if (m_folding.otherCount > 0)
+            entries.append({groupedColor(), m_content.grouping.shownLabel(), false});
     } else {
         const qsizetype n = std::min(texts.size(), m_content.values.size());
         for (int series = 0; series < n; ++series)
@@ -85,38 +123,63 @@ QList<ChartPainter::LegendEntry> ChartPainter::legendEntries() const {
     return entries;
 }
 
+bool ChartPainter::legendBeside(const QRectF &rect) const {
+    // Beside the plot in a wide pane, below it in a tall or narrow one.
+    return rect.width() >= 300 && rect.width() >= rect.height() * 1.1;
+}
+
 ChartPainter::Layout ChartPainter::layout(const QRectF &rect) const {
     Layout result;
     if (isEmpty()) {
         result.plot = rect;
         return result;
     }
+    foldFor(rect);
     QRectF inner = rect.adjusted(Pad, Pad, -Pad, -Pad);
     if (!m_content.title.isEmpty()) {
         const QFontMetricsF fm(pixelFont(m_content.titleFont));
         result.title = QRectF(inner.left(), inner.top(), inner.width(), fm.height());
         inner.setTop(result.title.bottom() + Pad);
     }
-    // A legend beside a narrow chart would leave no room for the plot.
-    if (m_content.legendPlacement == Chart::LegendPlacement::Right && inner.width() >= 240) {
-        const QList<LegendEntry> entries = legendEntries();
+    const QList<LegendEntry> entries = m_content.legendPlacement == Chart::LegendPlacement::Right
+                                           ? legendEntries()
+                                           : QList<LegendEntry>();
+    if (!entries.isEmpty() && inner.width() > 60 && inner.height() > 60) {
+        const bool beside = legendBeside(rect);
         const QFontMetricsF fm(m_font);
         const double line = std::ceil(fm.height() + 4);
-        const int fit = std::max(1, int((inner.height() - 2 * Pad) / line));
+        // Below the plot the legend takes at most two fifths of the height.
+        const double room = beside ? inner.height() : inner.height() * 0.4;
+        const int fit = std::max(1, int((room - 2 * Pad) / line));
         const int shown = std::min<int>(fit, int(entries.size()));
-        if (shown > 0) {
-            double textWidth = 0;
-            for (int i = 0; i < shown; ++i)
-                textWidth = std::max(textWidth, fm.horizontalAdvance(entries[i].text));
-            if (shown < entries.size())
-                textWidth =
-                    std::max(textWidth, fm.horizontalAdvance(QStringLiteral("and 00,000 more")));
-            const double width =
-                std::clamp(textWidth + fm.height() + 6 + 2 * Pad, 90.0, inner.width() * 0.38);
-            const double height = shown * line + 2 * Pad;
+        double textWidth = 0;
+        for (int i = 0; i < shown; ++i)
+            textWidth = std::max(textWidth, fm.horizontalAdvance(entries[i].text));
+        if (shown < entries.size())
+            textWidth =
+                std::max(textWidth, fm.horizontalAdvance(QStringLiteral("and 00,000 more")));
+        const double natural = textWidth + fm.height() + 6 + 2 * Pad;
+        const double height = shown * line + 2 * Pad;
+        if (beside) {
+            const double width = std::clamp(natural, 90.0, inner.width() * 0.38);
             result.legend =
                 QRectF(inner.right() - width, inner.center().y() - height / 2, width, height);
             inner.setRight(result.legend.left() - Pad);
+        } else {
+            // Below the plot, in as many columns as the width holds and the entries need.
+            const double gap = 2 * Pad;
+            const double cell = std::min(natural - 2 * Pad, inner.width() - 2 * Pad);
+            const int maxColumns = std::max(1, int((inner.width() - 2 * Pad + gap) / (cell + gap)));
+            const int rows =
+                std::max(1, std::min(fit, int((entries.size() + maxColumns - 1) / maxColumns)));
+            const int columns =
+                std::max(1, std::min(maxColumns, int((entries.size() + rows - 1) / rows)));
+            const double width = columns * cell + (columns - 1) * gap + 2 * Pad;
+            const double tall = rows * line + 2 * Pad;
+            result.legend =
+                QRectF(inner.center().x() - width / 2, inner.bottom() - tall, width, tall);
+            result.legendColumns = columns;
+            inner.setBottom(result.legend.top() - Pad);
         }
     }
     result.plot = inner;
@@ -153,7 +216,7 @@ void ChartPainter::paint(QPainter &painter, const QRectF &rect) const {
         marks = barMarks(bars);
     }
     paintTitle(painter, parts.title);
-    paintLegend(painter, parts.legend);
+    paintLegend(painter, parts.legend, parts.legendColumns);
     paintLabels(painter, placeLabels(rect, parts, marks));
     if (m_content.borderShown) {
         painter.setPen(QPen(m_content.background.darker(170), 1));
@@ -170,6 +233,25 @@ int ChartPainter::seriesAt(const QRectF &rect, const QPointF &pos) const {
     return m_content.type == Chart::Type::Pie ? pieSeriesAt(plot, pos) : barSeriesAt(plot, pos);
 }
 
+QList<ChartPainter::Item> ChartPainter::items(const QRectF &rect) const {
+    QList<Item> result;
+    if (isEmpty())
+        return result;
+    const QRectF plot = layout(rect).plot;
+    if (m_content.type == Chart::Type::Pie) {
+        const PieGeometry pie = pieGeometry(plot);
+        for (const Slice &slice : pie.slices) {
+            if (slice.span > 0)
+                result.append({slice.series, sliceBounds(pie, slice)});
+        }
+    } else {
+        const BarGeometry g = barGeometry(plot);
+        for (int i = 0; i < g.rects.size(); ++i)
+            result.append({g.series[i], g.rects[i].adjusted(0, -g.dy, g.dx, 0)});
+    }
+    return result;
+}
+
 void ChartPainter::paintTitle(QPainter &painter, const QRectF &rect) const {
     if (rect.isEmpty())
         return;
@@ -184,73 +266,87 @@ void ChartPainter::paintTitle(QPainter &painter, const QRectF &rect) const {
 
 namespace {
 
-// How many entries the legend box shows; when not all fit, the last line says how many more.
-int shownEntries(const QRectF &box, double line, qsizetype entries) {
-    const int fit = int((box.height() - 2 * Pad + 0.5) / line);
-    return fit < entries ? std::max(fit - 1, 0) : int(entries);
-}
-
 QString moreLine(qsizetype count) {
     return QStringLiteral("and %1 more").arg(QLocale().toString(count));
 }
 
 } // namespace
 
+ChartPainter::LegendCells ChartPainter::legendCells(const QRectF &box, int columns,
+                                                    qsizetype entries) const {
+    // When not every entry fits, the last cell says how many more there are.
+    LegendCells result;
+    const QFontMetricsF fm(m_font);
+    const double line = std::ceil(fm.height() + 4);
+    const double gap = 2 * Pad;
+    columns = std::max(columns, 1);
+    const int rows = std::max(1, int((box.height() - 2 * Pad + 0.5) / line));
+    const int capacity = rows * columns;
+    result.shown = capacity < entries ? std::max(capacity - 1, 0) : int(entries);
+    const double width = (box.width() - 2 * Pad - (columns - 1) * gap) / columns;
+    result.textWidth = width - std::round(fm.height() * 0.7) - 6;
+    const int cells = std::min<qsizetype>(capacity, entries);
+    for (int i = 0; i < cells; ++i)
+        result.cells.append(QRectF(box.left() + Pad + (i / rows) * (width + gap),
+                                   box.top() + Pad + (i % rows) * line, width, line));
+    return result;
+}
+
 QStringList ChartPainter::legendLines(const QRectF &rect) const {
     QStringList lines;
-    const QRectF box = layout(rect).legend;
-    if (box.isEmpty())
+    const Layout parts = layout(rect);
+    if (parts.legend.isEmpty())
         return lines;
     const QList<LegendEntry> entries = legendEntries();
     const QFontMetricsF fm(m_font);
-    const double line = std::ceil(fm.height() + 4);
-    const double textWidth = box.width() - 2 * Pad - std::round(fm.height() * 0.7) - 6;
-    const int shown = shownEntries(box, line, entries.size());
-    for (int i = 0; i < shown; ++i)
-        lines.append(fm.elidedText(entries[i].text, Qt::ElideRight, textWidth));
-    if (shown < entries.size())
-        lines.append(fm.elidedText(moreLine(entries.size() - shown), Qt::ElideRight, textWidth));
+    const LegendCells cells = legendCells(parts.legend, parts.legendColumns, entries.size());
+    for (int i = 0; i < cells.shown; ++i)
+        lines.append(fm.elidedText(entries[i].text, Qt::ElideRight, cells.textWidth));
+    if (cells.shown < entries.size())
+        lines.append(
+            fm.elidedText(moreLine(entries.size() - cells.shown), Qt::ElideRight, cells.textWidth));
     return lines;
 }
 
-void ChartPainter::paintLegend(QPainter &painter, const QRectF &rect) const {
+void ChartPainter::paintLegend(QPainter &painter, const QRectF &rect, int columns) const {
     if (rect.isEmpty())
         return;
     const QList<LegendEntry> entries = legendEntries();
     const QFontMetricsF fm(m_font);
-    const double line = std::ceil(fm.height() + 4);
-    const int shown = shownEntries(rect, line, entries.size());
+    const LegendCells cells = legendCells(rect, columns, entries.size());
 
-    painter.setPen(QPen(QColor(0, 0, 0, 90), 1));
-    painter.setBrush(QColor(255, 255, 255, 225));
+    QColor frame = m_content.textColor;
+    frame.setAlpha(90);
+    painter.setPen(QPen(frame, 1));
+    painter.setBrush(m_content.legendBackground);
     painter.drawRoundedRect(rect.adjusted(0.5, 0.5, -0.5, -0.5), 3, 3);
 
     const double swatch = std::round(fm.height() * 0.7);
-    const double textLeft = rect.left() + Pad + swatch + 6;
-    const double textWidth = rect.right() - Pad - textLeft;
-    double y = rect.top() + Pad;
-    for (int i = 0; i < shown; ++i, y += line) {
+    for (int i = 0; i < cells.shown; ++i) {
         const LegendEntry &entry = entries[i];
-        const QRectF box(rect.left() + Pad, y + (line - swatch) / 2, swatch, swatch);
+        const QRectF &cell = cells.cells[i];
+        const QRectF box(cell.left(), cell.top() + (cell.height() - swatch) / 2, swatch, swatch);
         painter.setPen(QPen(entry.color.darker(150), 1));
         painter.setBrush(entry.color);
         painter.drawRect(box);
         if (entry.hatched)
             painter.fillRect(box, sliceBrush({GroupedSeries, 0, 0, 0}, entry.color));
-        painter.setPen(Qt::black);
-        painter.drawText(QRectF(textLeft, y, textWidth, line),
-                         Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                         fm.elidedText(entry.text, Qt::ElideRight, textWidth));
+        painter.setPen(m_content.textColor);
+        painter.drawText(
+            QRectF(cell.left() + swatch + 6, cell.top(), cells.textWidth, cell.height()),
+            Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+            fm.elidedText(entry.text, Qt::ElideRight, cells.textWidth));
     }
-    if (shown < entries.size()) {
+    if (cells.shown < entries.size() && cells.shown < cells.cells.size()) {
+        const QRectF &cell = cells.cells[cells.shown];
         QFont italic = m_font;
         italic.setItalic(true);
         painter.setFont(italic);
-        painter.setPen(QColor(60, 60, 60));
+        painter.setPen(m_content.textColor);
         painter.drawText(
-            QRectF(textLeft, y, textWidth, line),
+            QRectF(cell.left() + swatch + 6, cell.top(), cells.textWidth, cell.height()),
             Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-            fm.elidedText(moreLine(entries.size() - shown), Qt::ElideRight, textWidth));
+            fm.elidedText(moreLine(entries.size() - cells.shown), Qt::ElideRight, cells.textWidth));
         painter.setFont(m_font);
     }
 }

@@ -13,6 +13,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 class QPainter;
 class QPainterPath;
 
@@ -28,6 +30,7 @@ public:
         QRectF title;
         QRectF plot;
         QRectF legend;
+        int legendColumns = 1; ///< below the plot the legend may run in columns
         bool operator==(const Layout &) const = default;
     };
 
@@ -41,9 +44,10 @@ public:
 
     /// Series index seriesAt() gives for the grouped slice or bar.
     static constexpr int GroupedSeries = -2;
-    /// The narrowest a bar of a chart of one bar per series may get; beyond that many series,
-    /// the smallest fold into one grouped bar labelled like the grouped slice of a pie.
-    static constexpr double MinBarPitch = 3;
+    /// The most bars a chart of one bar per series shows of their own (fewer when its width
+    /// leaves no room for a readable label over each); the smallest of the rest fold into one
+    /// grouped bar, last, labelled like the grouped slice of a pie. Empty series get no bar.
+    static constexpr int MaxBars = 16;
 
     explicit ChartPainter(const Chart &chart, const QFont &font = QFont(), double dpi = 96);
 
@@ -58,6 +62,17 @@ public:
     /// The floating labels drawn in `rect`, with their boxes; labels that would overlap
     /// another label, the title or the legend are left out.
     QList<PlacedLabel> placedLabels(const QRectF &rect) const;
+
+    /// A slice or bar as drawn in `rect`: its series (or GroupedSeries) and the rectangle that
+    /// bounds it, in the order they are drawn.
+    struct Item {
+        int series = 0;
+        QRectF bounds;
+    };
+    QList<Item> items(const QRectF &rect) const;
+
+    /// Which series keep a slice or bar of their own in `rect` and which fold into the group.
+    PieFolding folding(const QRectF &rect) const;
 
     /// The picture at `size` pixels on a fresh image.
     QImage render(const QSize &size) const;
@@ -110,16 +125,29 @@ private:
     };
 
     QFont pixelFont(QFont font) const;
+    bool barsPerSeries() const;
+    bool legendBeside(const QRectF &rect) const;
+    void foldFor(const QRectF &rect) const;
     QColor seriesColor(int series) const;
     bool isEmpty() const;
     QList<LegendEntry> legendEntries() const;
     double seriesTotal(int series) const;
 
     void paintTitle(QPainter &painter, const QRectF &rect) const;
-    void paintLegend(QPainter &painter, const QRectF &rect) const;
+    void paintLegend(QPainter &painter, const QRectF &rect, int columns) const;
+    /// Where each legend line goes in `box`: its cell (entries column by column), how many
+    /// entries are shown, and the text width of a cell.
+    struct LegendCells {
+        QList<QRectF> cells;
+        int shown = 0;
+        double textWidth = 0;
+    };
+    LegendCells legendCells(const QRectF &box, int columns, qsizetype entries) const;
     QList<Mark> marks(const Layout &layout) const;
     QList<PlacedLabel> placeLabels(const QRectF &rect, const Layout &layout,
                                    const QList<Mark> &marks) const;
+    std::optional<QRectF> placeLabel(const QString &text, const Mark &mark, int offset,
+                                     const QRectF &bounds, const QList<QRectF> &taken) const;
     void paintLabels(QPainter &painter, const QList<PlacedLabel> &labels) const;
 
     PieGeometry pieGeometry(const QRectF &plot) const;
@@ -127,6 +155,7 @@ private:
     QList<Mark> pieMarks(const PieGeometry &pie) const;
     void paintPieWalls(QPainter &painter, const PieGeometry &pie) const;
     QRectF sliceTop(const PieGeometry &pie, const Slice &slice) const;
+    QRectF sliceBounds(const PieGeometry &pie, const Slice &slice) const;
     QBrush sliceBrush(const Slice &slice, const QColor &color) const;
     int pieSeriesAt(const QRectF &plot, const QPointF &pos) const;
 
@@ -141,5 +170,7 @@ private:
     QFont m_font;
     double m_dpi;
     QList<double> m_totals; // per series, the sum of its points
-    PieFolding m_folding;
+    // A pie folds the same at any size; bars fold to the width of the rectangle last laid out.
+    mutable PieFolding m_folding;
+    mutable QRectF m_foldedFor;
 };

@@ -45,32 +45,19 @@ ChartPainter::BarGeometry ChartPainter::barGeometry(const QRectF &plot) const {
                             std::any_of(m_content.pointLabels.begin(), m_content.pointLabels.end(),
                                         [](const QString &s) { return !s.isEmpty(); });
 
-    // The bars, in order. One bar per series (the node chart's case) uses the whole width;
-    // when that would make them thinner than MinBarPitch, the smallest fold into one grouped
-    // bar at the end, as the small slices of a pie do.
-    const double roughWidth =
-        plot.width() - (axisShown ? fm.horizontalAdvance(QStringLiteral("0000")) : 4);
-    const bool onePerSeries = groups <= 1 && series > 1;
-    QList<int> kept;
-    double otherValue = 0;
+    // The bars, in order. One bar per series (the node chart's case) uses the whole width,
+    // folded as layout() decided: the series that keep their own bar, then the grouped bar.
+    const bool onePerSeries = barsPerSeries();
     if (onePerSeries) {
-        const int capacity = std::max(2, int(roughWidth / MinBarPitch));
-        kept.resize(series);
-        std::iota(kept.begin(), kept.end(), 0);
-        if (series > capacity) {
-            std::stable_sort(kept.begin(), kept.end(),
-                             [&](int a, int b) { return seriesTotal(a) > seriesTotal(b); });
-            for (int i = capacity - 1; i < series; ++i)
-                otherValue += seriesTotal(kept[i]);
-            kept.resize(capacity - 1);
-            std::sort(kept.begin(), kept.end());
-        }
-        for (int s : kept) {
+        for (int s : m_folding.own) {
             g.series.append(s);
             g.points.append(0);
             g.values.append(values[s].isEmpty() ? 0.0 : values[s][0]);
         }
-        if (kept.size() < series) {
+        if (m_folding.otherCount > 0) {
+            double otherValue = 0;
+            for (int s : m_folding.grouped)
+                otherValue += values[s].isEmpty() ? 0.0 : std::max(values[s][0], 0.0);
             g.series.append(GroupedSeries);
             g.points.append(0);
             g.values.append(otherValue);
@@ -144,7 +131,8 @@ void ChartPainter::paintValueAxis(QPainter &painter, const BarGeometry &g) const
     const QFontMetricsF fm(m_font);
     const QLocale locale;
     const double scale = g.bars.height() / g.top;
-    const QColor grid(255, 255, 255, 110);
+    QColor grid = m_content.textColor;
+    grid.setAlpha(45);
     for (int i = 0; i * g.step <= g.top + g.step / 2; ++i) {
         const double v = i * g.step;
         const double y = g.bars.bottom() - v * scale;
@@ -157,20 +145,20 @@ void ChartPainter::paintValueAxis(QPainter &painter, const BarGeometry &g) const
             painter.drawLine(QPointF(g.bars.left(), y), QPointF(g.bars.right(), y));
         if (m_content.valueAxisDisplay == 0)
             continue;
-        painter.setPen(Qt::black);
+        painter.setPen(m_content.textColor);
         const QRectF cell(g.axisArea.left(), y - fm.height() / 2,
                           g.bars.left() - 6 - g.axisArea.left(), fm.height());
         painter.drawText(cell, Qt::AlignRight | Qt::AlignVCenter,
                          locale.toString(v, 'f', g.decimals));
     }
-    painter.setPen(QPen(QColor(40, 40, 40), 1));
+    painter.setPen(QPen(m_content.textColor, 1));
     painter.drawLine(QPointF(g.bars.left(), g.bars.top() - g.dy), g.bars.bottomLeft());
     if (m_content.categoryAxisDisplay != 0)
         painter.drawLine(g.bars.bottomLeft(), g.bars.bottomRight() + QPointF(g.dx, 0));
 
     if (m_content.valueAxisTitle.isEmpty() || m_content.valueAxisDisplay == 0)
         return;
-    painter.setPen(Qt::black);
+    painter.setPen(m_content.textColor);
     if (m_content.valueAxisDisplay == 2) {
         // Read bottom to top along the scale, as report charts usually do.
         painter.save();
@@ -223,7 +211,7 @@ void ChartPainter::paintCategoryLabels(QPainter &painter, const BarGeometry &g) 
         points = std::max(points, int(v.size()));
     const QFontMetricsF fm(m_font);
     const double group = g.bars.width() / std::max(points, 1);
-    painter.setPen(Qt::black);
+    painter.setPen(m_content.textColor);
     for (int p = 0; p < std::min(int(m_content.pointLabels.size()), points); ++p) {
         const QRectF cell(g.bars.left() + p * group, g.bars.bottom() + 3, group, fm.height());
         painter.drawText(cell, Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine,

@@ -53,7 +53,6 @@ QList<ChartPainter::PlacedLabel> ChartPainter::placeLabels(const QRectF &rect, c
     // title, the legend or the chart's edge.
     Q_UNUSED(rect);
     const QRectF bounds = layout.plot.adjusted(1, 1, -1, -1);
-    const double maxWidth = std::max(60.0, layout.plot.width() * 0.3);
     QList<QRectF> taken;
     if (!layout.title.isEmpty())
         taken.append(layout.title);
@@ -66,85 +65,104 @@ QList<ChartPainter::PlacedLabel> ChartPainter::placeLabels(const QRectF &rect, c
                 taken.append(mark.body);
         }
     }
+    // A label goes where it fits: whole, else shortened in the middle (the tooltip still gives
+    // the whole name), else it is left out.
+    const double fullWidth = std::max(60.0, layout.plot.width() * 0.45);
+    const double leastWidth = fm.horizontalAdvance(QStringLiteral("abcdef")) + 8;
     for (int m = 0; m < marks.size(); ++m) {
         const Mark &mark = marks[m];
         for (const auto &label : byMark[m]) {
-            const QString text = fm.elidedText(label.text, Qt::ElideRight, maxWidth);
-            if (text.isEmpty())
-                continue;
-            const QSizeF size(std::ceil(fm.horizontalAdvance(text) + 8),
-                              std::ceil(fm.height() + 4));
-            const QPointF base = mark.anchor + mark.direction * label.style.offset;
-            QRectF box(QPointF(), size);
-            if (mark.direction.x() < -0.25)
-                box.moveRight(base.x());
-            else if (mark.direction.x() > 0.25)
-                box.moveLeft(base.x());
-            else
-                box.moveLeft(base.x() - size.width() / 2);
-            if (mark.direction.y() < -0.6)
-                box.moveBottom(base.y());
-            else if (mark.direction.y() > 0.6)
-                box.moveTop(base.y());
-            else
-                box.moveTop(base.y() - size.height() / 2);
-
-            // Move a label that would cover another one further out, a line at a time, and a
-            // label above a bar sideways past what it covers; leave it out when it still
-            // collides.
-            const double step = (mark.direction.y() < 0 ? -1 : 1) * (size.height() + 2);
-            const auto collisions = [&](const QRectF &candidate) {
-                QList<QRectF> hits;
-                const QRectF spaced = candidate.adjusted(-2, -1, 2, 1);
-                for (const QRectF &r : taken) {
-                    if (r.intersects(spaced))
-                        hits.append(r);
-                }
-                return hits;
-            };
-            const auto inside = [&](QRectF candidate) {
-                candidate.moveLeft(
-                    std::clamp(candidate.left(), bounds.left(),
-                               std::max(bounds.left(), bounds.right() - size.width())));
-                return candidate;
-            };
-            bool placed = false;
-            for (int attempt = 0; attempt < 6 && !placed; ++attempt) {
-                const QRectF candidate = inside(box.translated(0, attempt * step));
-                if (candidate.top() < bounds.top() || candidate.bottom() > bounds.bottom())
+            const double whole = std::min(fm.horizontalAdvance(label.text) + 1, fullWidth);
+            QList<double> widths{whole};
+            for (const double part : {0.7, 0.5}) {
+                if (whole * part > leastWidth)
+                    widths.append(whole * part);
+            }
+            if (whole > leastWidth)
+                widths.append(leastWidth);
+            QString placedText;
+            QRectF box;
+            for (const double width : widths) {
+                const QString text = fm.elidedText(label.text, Qt::ElideMiddle, width);
+                if (text.isEmpty())
                     continue;
-                const QList<QRectF> hits = collisions(candidate);
-                if (hits.isEmpty()) {
-                    box = candidate;
-                    placed = true;
+                if (const auto found = placeLabel(text, mark, label.style.offset, bounds, taken)) {
+                    placedText = text;
+                    box = *found;
                     break;
                 }
-                // Only labels standing above their mark go sideways: a label beside a slice
-                // moved sideways would land on the pie.
-                if (std::abs(mark.direction.x()) >= 0.25)
-                    continue;
-                double right = hits.first().right(), left = hits.first().left();
-                for (const QRectF &r : hits) {
-                    right = std::max(right, r.right());
-                    left = std::min(left, r.left());
-                }
-                for (double dx : {right + 3 - candidate.left(), left - 3 - candidate.right()}) {
-                    const QRectF moved = inside(candidate.translated(dx, 0));
-                    if (std::abs(moved.center().x() - mark.anchor.x()) <= size.width() &&
-                        collisions(moved).isEmpty()) {
-                        box = moved;
-                        placed = true;
-                        break;
-                    }
-                }
             }
-            if (!placed)
+            if (placedText.isEmpty())
                 continue;
             taken.append(box);
-            result.append({text, box, mark.anchor, label});
+            result.append({placedText, box, mark.anchor, label});
         }
     }
     return result;
+}
+
+std::optional<QRectF> ChartPainter::placeLabel(const QString &text, const Mark &mark, int offset,
+                                               const QRectF &bounds,
+                                               const QList<QRectF> &taken) const {
+    const QFontMetricsF fm(m_font);
+    const QSizeF size(std::ceil(fm.horizontalAdvance(text) + 8), std::ceil(fm.height() + 4));
+    const QPointF base = mark.anchor + mark.direction * offset;
+    QRectF box(QPointF(), size);
+    if (mark.direction.x() < -0.25)
+        box.moveRight(base.x());
+    else if (mark.direction.x() > 0.25)
+        box.moveLeft(base.x());
+    else
+        box.moveLeft(base.x() - size.width() / 2);
+    if (mark.direction.y() < -0.6)
+        box.moveBottom(base.y());
+    else if (mark.direction.y() > 0.6)
+        box.moveTop(base.y());
+    else
+        box.moveTop(base.y() - size.height() / 2);
+
+    // Move a label that would cover another one further out, a line at a time, and a label
+    // above a bar sideways past what it covers; leave it out when it still collides.
+    const double step = (mark.direction.y() < 0 ? -1 : 1) * (size.height() + 2);
+    const auto collisions = [&](const QRectF &candidate) {
+        QList<QRectF> hits;
+        const QRectF spaced = candidate.adjusted(-2, -1, 2, 1);
+        for (const QRectF &r : taken) {
+            if (r.intersects(spaced))
+                hits.append(r);
+        }
+        return hits;
+    };
+    const auto inside = [&](QRectF candidate) {
+        candidate.moveLeft(std::clamp(candidate.left(), bounds.left(),
+                                      std::max(bounds.left(), bounds.right() - size.width())));
+        return candidate;
+    };
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const QRectF candidate = inside(box.translated(0, attempt * step));
+        if (candidate.top() < bounds.top() || candidate.bottom() > bounds.bottom() ||
+            candidate.width() > bounds.width())
+            continue;
+        const QList<QRectF> hits = collisions(candidate);
+        if (hits.isEmpty())
+            return candidate;
+        // Only labels standing above their mark go sideways: a label beside a slice moved
+        // sideways would land on the pie.
+        if (std::abs(mark.direction.x()) >= 0.25)
+            continue;
+        double right = hits.first().right(), left = hits.first().left();
+        for (const QRectF &r : hits) {
+            right = std::max(right, r.right());
+            left = std::min(left, r.left());
+        }
+        for (double dx : {right + 3 - candidate.left(), left - 3 - candidate.right()}) {
+            const QRectF moved = inside(candidate.translated(dx, 0));
+            if (std::abs(moved.center().x() - mark.anchor.x()) <= size.width() &&
+                collisions(moved).isEmpty())
+                return moved;
+        }
+    }
+    return std::nullopt;
 }
 
 void ChartPainter::paintLabels(QPainter &painter, const QList<PlacedLabel> &labels) const {
@@ -154,7 +172,7 @@ void ChartPainter::paintLabels(QPainter &painter, const QList<PlacedLabel> &labe
         if (style.leaderLine && style.offset > 0) {
             const QPointF end(std::clamp(placed.anchor.x(), box.left(), box.right()),
                               std::clamp(placed.anchor.y(), box.top(), box.bottom()));
-            painter.setPen(QPen(QColor(40, 40, 40), 1));
+            painter.setPen(QPen(m_content.textColor, 1)); // reads on the chart's background
             painter.drawLine(placed.anchor, end);
         }
         painter.setPen(QPen(QColor(0, 0, 0, 140), 1));

@@ -76,6 +76,17 @@ QRectF ChartPainter::sliceTop(const PieGeometry &pie, const Slice &slice) const 
     return pie.top.translated(out * std::sin(mid), -out * std::cos(mid) * pie.squash);
 }
 
+QRectF ChartPainter::sliceBounds(const PieGeometry &pie, const Slice &slice) const {
+    const QRectF top = sliceTop(pie, slice);
+    if (slice.span >= 359.99)
+        return top.adjusted(0, 0, 0, pie.wall);
+    QPainterPath path;
+    path.moveTo(top.center());
+    path.arcTo(top, qtAngle(slice.start), -slice.span);
+    path.closeSubpath();
+    return path.boundingRect();
+}
+
 QBrush ChartPainter::sliceBrush(const Slice &slice, const QColor &color) const {
     if (slice.series != GroupedSeries)
         return color;

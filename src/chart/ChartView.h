@@ -4,11 +4,15 @@
 #include "ChartPainter.h"
 #include "ChartPicture.h"
 
+#include <QAction>
 #include <QWidget>
 
 /// The widget that shows a Chart. It repaints once a batch ends or a value changes outside
 /// batch mode, and tells its owner when the pointer moves over it and when the chart has been
 /// laid out again (so the owner can place things over it, such as a close box).
+///
+/// It is also a way through what it shows: a click on a slice or bar reports that series, and
+/// Backspace or "Up" in its context menu asks for the level above.
 class ChartView : public QWidget {
     Q_OBJECT
 public:
@@ -28,6 +32,27 @@ public:
     /// devices of any resolution.
     void drawPicture(QPainter &painter, const QRect &target) const;
 
+    /// The series under `pos` (widget pixels), ChartPainter::GroupedSeries or -1.
+    int seriesAt(const QPointF &pos) const;
+    /// What the tooltip shows for a series: its own tooltip or legend text; for the grouped
+    /// slice or bar, the grouping text and the legend texts of what it holds.
+    QString toolTipText(int series) const;
+    /// The slices or bars as drawn, the grouped one included, for assistive technology: how
+    /// many, each one's series, name (its label), description (its figures), rectangle in
+    /// widget pixels, the one under a point (-1 for none), and a press that does what a click
+    /// does.
+    int itemCount() const;
+    int itemSeries(int index) const;
+    QString itemName(int index) const;
+    QString itemDescription(int index) const;
+    QRect itemRect(int index) const;
+    int itemAt(const QPoint &pos) const;
+    void pressItem(int index);
+
+    /// The context menu's "Up" command (Backspace); the owner enables it when there is a
+    /// level above.
+    QAction *upAction() const { return m_up; }
+
     QSize sizeHint() const override { return QSize(480, 360); }
     QSize minimumSizeHint() const override { return QSize(120, 90); }
 
@@ -35,18 +60,28 @@ signals:
     void pointerMoved(const QPoint &pos);
     /// The title, plot or legend moved: after a resize or a repaint with new content.
     void laidOut();
+    /// A slice or bar of a series was clicked (never the grouped one).
+    void seriesClicked(int series);
+    /// The user asked for the level above the one shown.
+    void upRequested();
+    /// The widget's palette changed (the desktop switched to a dark scheme, say).
+    void paletteChanged();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
     bool event(QEvent *event) override;
 
 private:
     QSize pictureSize() const;
+    QList<ChartPainter::Item> items() const;
+    void press(int series, const QPoint &globalPos);
     void scheduleLaidOut();
 
     Chart *m_chart;
+    QAction *m_up;
     ChartPainter::Layout m_layout;
     bool m_laidOutPending = false;
 };

@@ -54,11 +54,30 @@ PieFolding PieFolding::fold(const QList<double> &values, const Chart::PieGroupin
     for (int i = 0; i < folded; ++i)
         isFolded[order[i]] = true;
     result.own.reserve(n - folded);
-    for (int i = 0; i < n; ++i) {
-        if (!isFolded[i])
-            result.own.append(i);
-    }
+    result.grouped.reserve(folded);
+    for (int i = 0; i < n; ++i)
+        (isFolded[i] ? result.grouped : result.own).append(i);
     result.otherValue = group;
     result.otherCount = folded;
     return result;
+}
+
+PieFolding PieFolding::foldBars(const QList<double> &values, int maxBars) {
+    Chart::PieGrouping count;
+    count.mode = 2;
+    count.minSlices = std::max(maxBars / 2, 1);
+    return fold(values, count);
+}
+
+void PieFolding::dropEmpty(const QList<double> &values) {
+    const auto empty = [&](int series) { return series >= values.size() || values[series] <= 0; };
+    own.removeIf(empty);
+    grouped.removeIf(empty);
+    if (grouped.size() == 1) {
+        own.insert(std::lower_bound(own.begin(), own.end(), grouped.first()), grouped.first());
+        grouped.clear();
+    }
+    otherCount = int(grouped.size());
+    if (otherCount == 0)
+        otherValue = 0;
 }

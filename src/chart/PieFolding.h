@@ -19,6 +19,16 @@ struct PieFolding {
     QList<int> own;        ///< series that keep their own slice, in series order
     double otherValue = 0; ///< sum of the folded slices
     int otherCount = 0;    ///< number of folded series; 0 means there is no grouped slice
+    QList<int> grouped;    ///< the folded series, in series order
 
     static PieFolding fold(const QList<double> &values, const Chart::PieGrouping &grouping);
+
+    /// The folding of a chart of one bar per series with room for about `maxBars` bars: the
+    /// count rule alone, so the largest keep their own bar.
+    static PieFolding foldBars(const QList<double> &values, int maxBars);
+
+    /// Leaves out the series of value 0 or less, which have nothing to show: they get neither a
+    /// slice or bar of their own nor a place in the group. A group left with one series is
+    /// none: that series gets its own again.
+    void dropEmpty(const QList<double> &values);
 };

@@ -233,7 +233,7 @@ QString OutlineGridAccessible::columnDescription(int column) const {
     const int col = view->shownColumns().value(column, -1);
     if (col < 0 || view->model()->fixedRows() == 0 || view->model()->rows() == 0)
         return {};
-    return view->model()->text(0, col);
+    return view->headerText(col);
 }
 
 QString OutlineGridAccessible::rowDescription(int row) const {

@@ -29,7 +29,9 @@ QString OutlineGridAccessibleCell::text(QAccessible::Text t) const {
         return {};
     const OutlineGrid *grid = m_view->model();
     if (isHeader())
-        return grid->rows() > 0 ? grid->text(0, m_col) : QString();
+        return grid->rows() > 0 ? m_view->headerText(m_col) : QString();
+    if (m_col == m_view->shareColumn())
+        return m_view->shownText(m_row, m_col);
     return grid->displayText(m_row, m_col);
 }
 

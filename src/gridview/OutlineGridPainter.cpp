@@ -4,6 +4,7 @@
 
 #include "OutlineGrid.h"
 #include "OutlineGridView.h"
+#include "ReadableColor.h"
 #include "StoredColor.h"
 
 #include <QFontMetrics>
@@ -56,8 +57,12 @@ OutlineGridPainter::OutlineGridPainter(const OutlineGridView &view, QPainter &pa
     m_iconSize = view.style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, &view);
 }
 
-QColor OutlineGridPainter::color(quint32 stored, QColor fallback) const {
-    return stored ? StoredColor::toQColor(stored, m_palette) : fallback;
+QColor OutlineGridPainter::color(quint32 stored, QColor fallback, const QColor &under) const {
+    if (!stored)
+        return fallback;
+    if (!m_printing)
+        return m_view.shownColor(stored, under.isValid() ? under : m_palette.color(QPalette::Base));
+    return StoredColor::toQColor(stored, m_palette);
 }
 
 void OutlineGridPainter::paint(const QRect &region) {
@@ -215,17 +220,21 @@ void OutlineGridPainter::paintCell(const RowBand &band, int col, const QRect &ce
         }
     }
 
-    const QString text = m_view.shownText(row, col);
+    // The share column is the screen's own; paper keeps the grid's columns as they are.
+    const bool shareCell = col == m_view.shareColumn() && !fixedRow;
+    if (shareCell && !m_printing)
+        paintShareBar(row, cell, selected);
+    const QString text = shareCell && m_printing ? QString() : m_view.shownText(row, col);
     if (!text.isEmpty() && textRect.width() > 0) {
         const QFont font = m_view.fontOf(row, col);
         QColor fore;
         bool ownColor = false; // a colour the program or the user set stays as chosen
         if (selected) {
             const quint32 sel = m_grid.selectionForeColor();
-            fore = color(sel, m_palette.color(QPalette::HighlightedText));
+            fore = color(sel, m_palette.color(QPalette::HighlightedText), fill);
             ownColor = sel != 0 && !(sel & 0x80000000u);
         } else if (const quint32 own = m_grid.cellForeColor(row, col)) {
-            fore = color(own, {});
+            fore = color(own, {}, fill);
             ownColor = true;
         } else if (fixedCell) {
             fore = color(m_look.foreColorFixed, m_palette.color(QPalette::ButtonText));
@@ -235,12 +244,17 @@ void OutlineGridPainter::paintCell(const RowBand &band, int col, const QRect &ce
         }
         // A palette's text colour is made for the palette's own backgrounds; over a fill
         // colour of the user's or the program's (white on light green, light text on a light
-        // cell in a dark theme) it may vanish, so it then follows the fill's lightness.
-        if (ownFill != 0 && !ownColor && std::abs(fill.lightnessF() - fore.lightnessF()) < 0.45)
-            fore = fill.lightnessF() > 0.5 ? QColor(Qt::black) : QColor(Qt::white);
+        // cell in a dark theme) it may vanish, so below 4.5:1 it turns black or white,
+        // whichever reads better on the fill.
+        if (ownFill != 0 && !ownColor && ReadableColor::contrast(fore, fill) < 4.5)
+            fore =
+                ReadableColor::contrast(Qt::black, fill) > ReadableColor::contrast(Qt::white, fill)
+                    ? QColor(Qt::black)
+                    : QColor(Qt::white);
 
         const int code = m_grid.effectiveAlignment(row, col);
-        const bool isNumber = code == AlignGeneral && m_grid.number(row, col).has_value();
+        const bool isNumber =
+            shareCell || (code == AlignGeneral && m_grid.number(row, col).has_value());
         m_painter.setFont(font);
         m_painter.setPen(fore);
         const QString shown = QFontMetrics(font).elidedText(
@@ -248,6 +262,17 @@ void OutlineGridPainter::paintCell(const RowBand &band, int col, const QRect &ce
         m_painter.drawText(textRect, static_cast<int>(alignmentFor(code, isNumber)), shown);
     }
     m_painter.restore();
+}
+
+void OutlineGridPainter::paintShareBar(int row, const QRect &cell, bool selected) {
+    const double share = m_view.shareOf(row);
+    if (share <= 0)
+        return;
+    const QRect room = cell.adjusted(2, 3, -2, -3);
+    QColor bar = m_palette.color(selected ? QPalette::HighlightedText : QPalette::Highlight);
+    bar.setAlphaF(0.35f);
+    m_painter.fillRect(
+        QRectF(room.left(), room.top(), std::max(1.0, room.width() * share), room.height()), bar);
 }
 
 int OutlineGridPainter::paintOutline(int row, const QRect &cell) {
@@ -359,7 +384,7 @@ void OutlineGridPainter::paintBorder(const GridBorder &border) {
     const int top = topInSight ? first->y : first->y - border.top - 1;
     const int bottom = lastBand->y + lastBand->height;
     const QRect r(x, top, right - x, bottom - top);
-    const QColor c = StoredColor::toQColor(border.color, m_palette);
+    const QColor c = color(border.color, StoredColor::toQColor(border.color, m_palette));
 
     m_painter.fillRect(QRect(r.left(), r.top(), border.left, r.height()), c);
     m_painter.fillRect(QRect(r.right() - border.right + 1, r.top(), border.right, r.height()), c);

@@ -53,8 +53,10 @@ private:
     void paintRow(const RowBand &band);
     void paintCell(const RowBand &band, int col, const QRect &cell, bool selected);
     int paintOutline(int row, const QRect &cell);
+    void paintShareBar(int row, const QRect &cell, bool selected);
     void paintGridLines(int bottom);
     void paintBorder(const GridBorder &border);
     void paintFocus();
-    QColor color(quint32 stored, QColor fallback) const;
+    /// A stored colour as drawn over `under` (invalid: the palette's base); 0 gives `fallback`.
+    QColor color(quint32 stored, QColor fallback, const QColor &under = QColor()) const;
 };

@@ -212,7 +212,7 @@ void OutlineGridView::syncColumns() {
     std::vector<int> widths(static_cast<std::size_t>(cols), 0); // 0: hidden
     int others = 0; // shown width of the columns other than the stretching one
     for (int c = 0; c < cols; ++c) {
-        const QString text = hasHeader ? m_model->text(0, c) : QString();
+        const QString text = hasHeader ? headerText(c) : QString();
         if (m_headerModel.headerData(c, Qt::Horizontal).toString() != text)
             m_headerModel.setHeaderData(c, Qt::Horizontal, text);
         const int align = m_model->colAlignment(c);

@@ -115,6 +115,26 @@ public:
     void setToolTipSource(ToolTipSource source) { m_toolTipSource = std::move(source); }
     /// The tooltip a cell shows: its own, else its whole text when it is cut short, else none.
     QString toolTipFor(int row, int col) const;
+    /// A column the view fills itself, for the screen only, with each row's share of its
+    /// parent: a percentage over a bar as long as the share. `share` gives a fraction from 0
+    /// to 1, or less than 0 for a row without one. The grid's cells are never written, so
+    /// printouts and reports keep their columns; `label` heads the column while the grid's
+    /// header cell is empty. A column of -1 turns it off.
+    using ShareSource = std::function<double(int row)>;
+    void setShareColumn(int col, const QString &label, ShareSource share);
+    int shareColumn() const { return m_shareSource ? m_shareColumn : -1; }
+    /// A row's share in the share column, or a negative number when it has none.
+    double shareOf(int row) const;
+    /// The label of a column's header section.
+    QString headerText(int col) const;
+
+    /// A colour the screen shows in place of a stored one, given what it is drawn over (the
+    /// palette's base for fills and borders); an invalid colour keeps the stored one. Paper
+    /// always gets the stored colours.
+    using ColorSource = std::function<QColor(quint32 stored, const QColor &under)>;
+    void setColorSource(ColorSource source);
+    /// The colour the screen shows for a stored colour (system colours from the palette).
+    QColor shownColor(quint32 stored, const QColor &under) const;
     /// Selects the next shown row whose name starts with `text`, as typing in a list does.
     /// Returns whether a row was found.
     bool keyboardSearch(const QString &text);
@@ -170,6 +190,10 @@ private:
     int m_pressedRow = -1;
     int m_stretchColumn = -1;
     ToolTipSource m_toolTipSource;
+    ColorSource m_colorSource;
+    ShareSource m_shareSource;
+    QString m_shareLabel;
+    int m_shareColumn = -1;
     QString m_search;           // what was typed so far for the type-ahead search
     QElapsedTimer m_searchTime; // since the last key of it
     bool m_syncingColumns = false;

@@ -1,15 +1,19 @@
 // Cell texts of the outline grid view: where they go, how they are shown and shortened, the
-// tooltips of texts cut short, and finding a row by typing its name.
+// tooltips of texts cut short, finding a row by typing its name, and the colours the screen shows.
 #include "OutlineGridView.h"
 
 #include "ControlPictures.h"
+#include "StoredColor.h"
 
 #include <QApplication>
 #include <QHeaderView>
 #include <QHelpEvent>
+#include <QLocale>
 #include <QStyle>
 #include <QStyleOptionHeader>
 #include <QToolTip>
+
+#include <cmath>
 
 QRect OutlineGridView::textRect(int row, int col, const QRect &cell) const {
     const GridLook &look = m_model->look();
@@ -25,6 +29,10 @@ QRect OutlineGridView::textRect(int row, int col, const QRect &cell) const {
 }
 
 QString OutlineGridView::shownText(int row, int col) const {
+    if (col == shareColumn() && row >= m_model->fixedRows()) {
+        const double share = shareOf(row);
+        return share < 0 ? QString() : QLocale().toString(share * 100, 'f', 1) + u'%';
+    }
     return ControlPictures::shown(m_model->displayText(row, col));
 }
 
@@ -150,4 +158,39 @@ bool OutlineGridView::keyboardSearch(const QString &typed) {
         }
     }
     return false;
+}
+
+void OutlineGridView::setColorSource(ColorSource source) {
+    m_colorSource = std::move(source);
+    viewport()->update();
+}
+
+QColor OutlineGridView::shownColor(quint32 stored, const QColor &under) const {
+    if (m_colorSource) {
+        const QColor own = m_colorSource(stored, under);
+        if (own.isValid())
+            return own;
+    }
+    return StoredColor::toQColor(stored, palette());
+}
+
+void OutlineGridView::setShareColumn(int col, const QString &label, ShareSource share) {
+    m_shareColumn = col;
+    m_shareLabel = label;
+    m_shareSource = col >= 0 ? std::move(share) : ShareSource();
+    syncColumns();
+    viewport()->update();
+}
+
+double OutlineGridView::shareOf(int row) const {
+    if (!m_shareSource || row < m_model->fixedRows() || row >= m_model->rows())
+        return -1;
+    const double share = m_shareSource(row);
+    return std::isfinite(share) ? std::min(share, 1.0) : -1;
+}
+
+QString OutlineGridView::headerText(int col) const {
+    const QString text =
+        m_model->fixedRows() > 0 && m_model->rows() > 0 ? m_model->text(0, col) : QString();
+    return text.isEmpty() && col == shareColumn() ? m_shareLabel : text;
 }

@@ -4,12 +4,14 @@
 #include "Chart.h"
 #include "NumberFormat.h"
 #include "OutlineGrid.h"
+#include "ReadableColor.h"
 #include "ScanTree.h"
 #include "Settings.h"
 
 #include <QColor>
 #include <QFont>
 #include <QLocale>
+#include <QPalette>
 
 namespace {
 
@@ -91,9 +93,13 @@ bool NodeChart::fill(bool chartShown) {
     ChartBatch batch(m_chart);
 
     m_chart.clearLegendTexts();
+    m_chart.clearToolTips();
     m_chart.clearLabels();
     m_chart.clearPointLabels();
     m_chart.clearSeriesStyles();
+    m_row = row;
+    m_children.clear();
+    m_names.clear();
     m_chart.setSeriesCount(1);
     m_chart.setPointCount(0, 1);
     // The first child overwrites it; a node without children shows nothing to divide rather
@@ -130,7 +136,16 @@ void NodeChart::addChild(int k, int child, bool topRow, double rowBytes, bool ro
     if (!rowSizeZero && rowBytes != 0.0)
         share = static_cast<float>(bytes.toDouble() / rowBytes);
     const NumberFormat percent(QStringLiteral("Percent"), QLocale());
-    m_chart.addLegendText(percent.formatDouble(share) + u' ' + name);
+    const QString shareText = percent.formatDouble(share);
+    m_chart.addLegendText(shareText + u' ' + name);
+    m_children.append(child);
+    m_names.append(name);
+    // The figures as the grid shows them, in its unit and format.
+    const QString files = m_grid.text(child, TreeCol::Files);
+    m_chart.setToolTip(
+        series, name + QStringLiteral("\nSize: ") + m_grid.text(child, TreeCol::Size) + u' ' +
+                    m_grid.text(child, TreeCol::Unit) + QStringLiteral("\nShare: ") + shareText +
+                    QStringLiteral("\nFiles: ") + (files.isEmpty() ? QStringLiteral("0") : files));
 
     const int style = m_chart.addSeriesStyle();
     const int red = randomChannel();
@@ -156,13 +171,27 @@ void NodeChart::addChild(int k, int child, bool topRow, double rowBytes, bool ro
     m_chart.setValue(series, 0, value);
 }
 
+int NodeChart::childRow(int series) const {
+    if (series < 0 || series >= m_children.size())
+        return -1;
+    const int child = m_children[series];
+    if (child >= m_grid.rows() || m_grid.parentRow(child) != m_row ||
+        m_grid.text(child, TreeCol::Name) != m_names[series])
+        return -1;
+    return child;
+}
+
 void NodeChart::clear() {
+    m_row = -1;
+    m_children.clear();
+    m_names.clear();
     ChartBatch batch(m_chart);
     m_chart.setTitle(QString());
     // Every series goes, not only the first: a cleared chart draws nothing of the node before.
     m_chart.setSeriesCount(1);
     m_chart.setPointCount(0, 0);
     m_chart.clearLegendTexts();
+    m_chart.clearToolTips();
     m_chart.clearLabels();
     m_chart.clearPointLabels();
     m_chart.clearSeriesStyles();
@@ -187,6 +216,19 @@ void NodeChart::applyStartupAppearance() {
     font.setBold(true);
     m_chart.setTitleFont(font);
     m_chart.setTitleColor(TitleColour);
+}
+
+void NodeChart::applyPalette(const QPalette &palette) {
+    ChartBatch batch(m_chart);
+    const QColor base = palette.color(QPalette::Active, QPalette::Base);
+    m_chart.setBackgroundColor(base);
+    m_chart.setPlotBackgroundColor(base);
+    m_chart.setTextColor(
+        ReadableColor::readableOn(palette.color(QPalette::Active, QPalette::Text), base));
+    QColor legend = palette.color(QPalette::Active, QPalette::AlternateBase);
+    legend.setAlpha(235);
+    m_chart.setLegendBackground(legend);
+    m_chart.setTitleColor(ReadableColor::readableOn(TitleColour, base));
 }
 
 void NodeChart::applyChartSettings() {

@@ -1,12 +1,15 @@
 #pragma once
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <functional>
 #include <random>
 
 class Chart;
+class QPalette;
 class OutlineGrid;
 class ScanTree;
 struct Settings;
@@ -37,9 +40,20 @@ public:
     /// Empties the chart: no title, no data, no legend texts, labels or series styles.
     void clear();
 
+    /// The row the chart shows, or -1 after a clear.
+    int chartedRow() const { return m_row; }
+    /// The child row a series of the chart stands for, or -1 when the grid no longer holds it
+    /// where it was when the chart was filled.
+    int childRow(int series) const;
+
     /// The chart's look that never changes after start-up: backgrounds, legend, axes, title
     /// font and colour, the grouped slice's pull-out, and the grouped slice's first label.
     void applyStartupAppearance();
+
+    /// The chart's colours from a palette, so its texts read in a light or a dark one: the
+    /// background is the palette's base, the scale and legend texts its text colour, the title
+    /// keeps its blue in a shade that reads on that base. The series colours stay.
+    void applyPalette(const QPalette &palette);
 
     /// Chart type (`Chart_Type`: 1 bars, anything else a pie) and the 3D view
     /// (`3D_Effects`: depth, elevation and rotation all 15, or all 0).
@@ -55,6 +69,9 @@ private:
     const Settings &m_settings;
     StatusSink m_status;
     std::minstd_rand m_random{ColourSeed};
+    int m_row = -1;
+    QList<int> m_children; ///< the child row of each series
+    QStringList m_names;   ///< and its name, to notice a grid that changed since
 
     void setStatus(const QString &text);
     QString otherLabel() const;

@@ -335,3 +335,23 @@ TEST_F(NodeChartTest, ChartSettingsPickTypeAndThreeDView) {
 }
 
 } // namespace
+
+TEST_F(NodeChartTest, TooltipsGiveTheGridsFiguresAndSeriesLeadToTheirRows) {
+    scanData();
+    ASSERT_TRUE(fillRow(root));
+    EXPECT_EQ(chart.toolTip(0), "a\nSize: 1 KB\nShare: 33.33%\nFiles: 1");
+    EXPECT_EQ(chart.toolTip(1), "b\nSize: 2 KB\nShare: 66.67%\nFiles: 1");
+    EXPECT_EQ(node.chartedRow(), root);
+    EXPECT_EQ(node.childRow(1), rowNamed("b"));
+    EXPECT_EQ(node.childRow(3), -1);
+
+    // A grid that changed since the fill leads nowhere rather than to another row.
+    grid.setText(rowNamed("b"), 0, "renamed");
+    EXPECT_EQ(node.childRow(1), -1);
+
+    // A files row clears the chart, and with it what the series stood for.
+    ASSERT_FALSE(fillRow(rowNamed("<Files in a>")));
+    EXPECT_EQ(node.chartedRow(), -1);
+    EXPECT_EQ(node.childRow(0), -1);
+    EXPECT_EQ(chart.toolTip(0), QString());
+}
