@@ -88,10 +88,14 @@ int main(int argc, char **argv) {
     // turns is what a window would freeze for.
     auto last = start;
     double maxGapMs = 0;
-    const ScanFile::Pace pace{[&](std::uint64_t) {
+    long long maxGapAt = 0; // entries read when it ended; -1 for the end of the reading
+    const ScanFile::Pace pace{[&](std::uint64_t entries) {
         const auto now = std::chrono::steady_clock::now();
-        maxGapMs =
-            std::max(maxGapMs, std::chrono::duration<double, std::milli>(now - last).count());
+        const double gap = std::chrono::duration<double, std::milli>(now - last).count();
+        if (gap > maxGapMs) {
+            maxGapMs = gap;
+            maxGapAt = static_cast<long long>(entries);
+        }
         QCoreApplication::processEvents();
         last = std::chrono::steady_clock::now();
     }};
@@ -101,14 +105,19 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "%s\n", e.what());
         return 1;
     }
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const auto end = std::chrono::steady_clock::now();
+    const double seconds = std::chrono::duration<double>(end - start).count();
+    if (const double gap = std::chrono::duration<double, std::milli>(end - last).count();
+        gap > maxGapMs) {
+        maxGapMs = gap;
+        maxGapAt = -1;
+    }
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
-    const auto end = std::chrono::steady_clock::now();
-    maxGapMs = std::max(maxGapMs, std::chrono::duration<double, std::milli>(end - last).count());
-    std::printf("entries=%llu rows=%d open_s=%.3f max_gap_ms=%.1f peak_rss_mb=%.1f bytes=%s\n",
+    std::printf("entries=%llu rows=%d open_s=%.3f max_gap_ms=%.1f max_gap_at=%lld "
+                "peak_rss_mb=%.1f bytes=%s\n",
                 static_cast<unsigned long long>(info.entries), grid.rows(), seconds, maxGapMs,
-                usage.ru_maxrss / 1024.0, qPrintable(grid.text(ScanTree::TopRow, TreeCol::Bytes)));
+                maxGapAt, usage.ru_maxrss / 1024.0,
+                qPrintable(grid.text(ScanTree::TopRow, TreeCol::Bytes)));
     return 0;
 }
