@@ -4,6 +4,7 @@
 #include "Chart.h"
 #include "ColumnFit.h"
 #include "GridToPDF.h"
+#include "Interrupt.h"
 #include "NativePath.h"
 #include "NodeChart.h"
 #include "OutlineGridView.h"
@@ -167,13 +168,14 @@ int run(int &argc, char **argv, const CommandLine::Request &request) {
     for (int c = 0; c < Settings::ColumnCount; ++c)
         session.grid().setColWidth(c, settings.ColWidth[static_cast<std::size_t>(c)]);
 
-    // An interrupt stops the walk; the report is then not written.
-    TerminationSignals terminator;
-    bool interrupted = false;
-    QObject::connect(&terminator, &TerminationSignals::terminationRequested, &terminator, [&](int) {
-        interrupted = true;
-        session.requestAbort();
-    });
+    // An interrupt stops the run wherever it is (the walk, the scan file, the carry, the
+    // report's rows), even where the event loop does not turn; no report is then left.
+    Interrupt::clear();
+    TerminationSignals terminator(TerminationSignals::Mode::Interrupt);
+    QObject::connect(&terminator, &TerminationSignals::terminationRequested, &terminator,
+                     [&](int) { session.requestAbort(); });
+    const auto interrupted = [] { return Interrupt::requested(); };
+    const QString interruptedLine = QStringLiteral("interrupted; no report written");
 
     SessionOutcome scanned;
     const QString source = request.scanFile.isEmpty() ? request.scanPath : request.scanFile;
@@ -188,9 +190,9 @@ int run(int &argc, char **argv, const CommandLine::Request &request) {
         Progress progress(session.walker());
         scanned = session.scan(path);
     }
-    if (interrupted || !scanned.done()) {
-        say(interrupted ? QStringLiteral("interrupted; no report written")
-                        : source + QStringLiteral(": ") + scanned.error.description());
+    if (interrupted() || !scanned.done()) {
+        say(interrupted() ? interruptedLine
+                          : source + QStringLiteral(": ") + scanned.error.description());
         return 1;
     }
 
@@ -229,6 +231,10 @@ int run(int &argc, char **argv, const CommandLine::Request &request) {
     }
     const SessionOutcome written =
         session.writeReport(request.reportFormat, request.reportFile, geometry);
+    if (!written.done() && interrupted()) {
+        say(interruptedLine); // the interrupt stopped the writer before the file was put in place
+        return 1;
+    }
     if (!written.done()) {
         say(request.reportFile + QStringLiteral(": ") + written.error.description());
         return 1;

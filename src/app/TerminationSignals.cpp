@@ -1,7 +1,10 @@
 #include "TerminationSignals.h"
 
+#include "Interrupt.h"
+
 #include <QSocketNotifier>
 
+#include <atomic>
 #include <csignal>
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -10,17 +13,21 @@
 namespace {
 
 int signalPipe[2] = {-1, -1};
+std::atomic<bool> interrupting{false};
 
 extern "C" void onTerminationSignal(int number) {
     const unsigned char byte = static_cast<unsigned char>(number);
     const int saved = errno;
+    if (interrupting.load(std::memory_order_relaxed))
+        Interrupt::request();
     [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &byte, 1);
     errno = saved;
 }
 
 } // namespace
 
-TerminationSignals::TerminationSignals(QObject *parent) : QObject(parent) {
+TerminationSignals::TerminationSignals(Mode mode, QObject *parent) : QObject(parent) {
+    interrupting.store(mode == Mode::Interrupt, std::memory_order_relaxed);
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, signalPipe) != 0)
         return;
     m_notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
@@ -42,6 +49,7 @@ TerminationSignals::~TerminationSignals() {
     action.sa_handler = SIG_DFL;
     for (int number : {SIGTERM, SIGINT, SIGHUP})
         ::sigaction(number, &action, nullptr);
+    interrupting.store(false, std::memory_order_relaxed);
     delete m_notifier;
     ::close(signalPipe[0]);
     ::close(signalPipe[1]);

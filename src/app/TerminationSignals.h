@@ -10,7 +10,11 @@ class QSocketNotifier;
 class TerminationSignals : public QObject {
     Q_OBJECT
 public:
-    explicit TerminationSignals(QObject *parent = nullptr);
+    /// `Notify` only delivers the signal when the event loop turns (the window closes itself
+    /// then); `Interrupt` also sets the process's interrupt request at once (Interrupt.h), which
+    /// stops a command-line run wherever it is.
+    enum class Mode { Notify, Interrupt };
+    explicit TerminationSignals(Mode mode = Mode::Notify, QObject *parent = nullptr);
     ~TerminationSignals() override;
 
 Q_SIGNALS:

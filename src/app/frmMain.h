@@ -317,7 +317,8 @@ private:
     bool popupShowsFor(int row) const;
     QString droppablePath(const QStringList &paths) const;
     QByteArray selectedFolderPath() const;
-    void runOutlineCommand(const QString &title, const std::function<void(int &)> &body);
+    using OutlineBody = std::function<void(int &line, const std::function<bool()> &goOn)>;
+    void runOutlineCommand(const QString &title, const OutlineBody &body);
     void runShellCommand(const QString &title,
                          const std::function<void(const QByteArray &, int &)> &body);
     void Form_Unload();

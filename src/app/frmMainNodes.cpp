@@ -9,6 +9,7 @@
 #include "OutlineGridView.h"
 #include "ScanTree.h"
 #include "StoredColor.h"
+#include "mdlFileSearch.h"
 #include "mdlProperties.h"
 #include "yieldOnce.h"
 
@@ -16,6 +17,9 @@
 #include <QComboBox>
 #include <QMenu>
 #include <QPushButton>
+
+#include <chrono>
+#include <functional>
 
 namespace {
 
@@ -162,20 +166,33 @@ void frmMain::mnuClearRootNode_Click() {
 }
 
 // Collapsing or expanding under the window's busy state: pointer, controls and redraw are
-// set before `body` and given back on every way out.
-void frmMain::runOutlineCommand(const QString &title, const std::function<void(int &)> &body) {
+// set before `body` and given back on every way out. A million rows take a while: `body` asks
+// `goOn` now and then, which lets the event loop turn once 10 ms have passed since it last did
+// and is false once Abort was pressed (the rows done so far keep their new state).
+void frmMain::runOutlineCommand(const QString &title, const OutlineBody &body) {
+    if (m_scanning)
+        return;
+    m_scanning = true; // like a scan: the window waits for the command to end before closing
     HandlerTrap trap(m_prompts, this, title);
     BusyPointer busy(BusyPointer::Later);
+    auto last = std::chrono::steady_clock::now();
+    const std::function<bool()> goOn = [&] {
+        if (std::chrono::steady_clock::now() - last >= std::chrono::milliseconds(10)) {
+            yieldOnce();
+            last = std::chrono::steady_clock::now();
+        }
+        return !m_session.abortRequested();
+    };
     trap.run(
         [&] {
             trap.line = 1;
             busy.set();
             EnObjs(false);
-            cmdAbort->setEnabled(false); // nothing to abort here
+            m_search->AbortRequested = false;
             fgTree.setRedraw(GridRedraw::None);
             yieldOnce();
             trap.line = 2;
-            body(trap.line);
+            body(trap.line, goOn);
         },
         [&] {
             EnObjs(true);
@@ -183,30 +200,51 @@ void frmMain::runOutlineCommand(const QString &title, const std::function<void(i
             fgTree.refresh();
             busy.release();
         });
+    m_scanning = false;
+    if (m_closeAfterScan)
+        close();
 }
 
+namespace {
+
+// Rows between two looks at the clock.
+constexpr int OutlineStride = 4096;
+
+} // namespace
+
 void frmMain::mnuThisNode_Click(int Index) {
-    runOutlineCommand(QStringLiteral("Error in mnuThisNode_Click"), [&](int &line) {
-        const int node = selectedNode(fgTree);
-        const int last = node >= 0 ? fgTree.lastChild(node) : -1;
-        if (last < 0)
-            return;
-        line = 3;
-        // The range reaches two levels down the last branch, no further.
-        const int lastOfLast = fgTree.lastChild(last);
-        const int end = lastOfLast >= 0 ? lastOfLast : last;
-        const GridOutlineState state = Index == 0 ? OutlineCollapsed : OutlineExpanded;
-        for (int r = node; r <= end; ++r)
-            fgTree.setOutlineState(r, state);
-    });
+    runOutlineCommand(QStringLiteral("Error in mnuThisNode_Click"),
+                      [&](int &line, const std::function<bool()> &goOn) {
+                          const int node = selectedNode(fgTree);
+                          const int last = node >= 0 ? fgTree.lastChild(node) : -1;
+                          if (last < 0)
+                              return;
+                          line = 3;
+                          // The range reaches two levels down the last branch, no further.
+                          const int lastOfLast = fgTree.lastChild(last);
+                          const int end = lastOfLast >= 0 ? lastOfLast : last;
+                          const GridOutlineState state =
+                              Index == 0 ? OutlineCollapsed : OutlineExpanded;
+                          for (int r = node; r <= end; ++r) {
+                              if ((r - node) % OutlineStride == OutlineStride - 1 && !goOn())
+                                  return;
+                              fgTree.setOutlineState(r, state);
+                          }
+                      });
 }
 
 void frmMain::mnuAllNodes_Click(int Index) {
-    runOutlineCommand(QStringLiteral("Error in mnuAllNodes_Click"), [&](int &) {
-        const GridOutlineState state = Index == 0 ? OutlineCollapsed : OutlineExpanded;
-        for (int r = 2; r < fgTree.rows(); ++r) // the top row is never touched
-            fgTree.setOutlineState(r, state);
-    });
+    runOutlineCommand(QStringLiteral("Error in mnuAllNodes_Click"),
+                      [&](int &, const std::function<bool()> &goOn) {
+                          const GridOutlineState state =
+                              Index == 0 ? OutlineCollapsed : OutlineExpanded;
+                          // the top row is never touched
+                          for (int r = 2; r < fgTree.rows(); ++r) {
+                              if (r % OutlineStride == 0 && !goOn())
+                                  return;
+                              fgTree.setOutlineState(r, state);
+                          }
+                      });
 }
 
 // The one path of a drop that may be scanned: exactly one, and it exists.

@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QMenu>
+#include <QPushButton>
 
 namespace {
 
@@ -51,17 +52,32 @@ bool frmMain::OpenScanFile(const QString &fileName) {
     m_scanning = true; // like a scan: only one at a time, and the window waits for it to end
     HandlerTrap trap(m_prompts, this, QStringLiteral("Error in mnuOpenScan_Click"));
     BusyPointer busy(BusyPointer::Later);
+    bool aborted = false;
+    const bool panelShown = !sbrPanel3->isHidden();
+    const QString panelText = sbrPanel3->text();
     const bool opened = trap.run(
         [&] {
             trap.line = 1;
             EnObjs2(false);
+            cmdAbort->setEnabled(true);
             busy.set();
             setStatusText(2, QStringLiteral("Opening the scan..."));
             yieldOnce();
             trap.line = 3;
             const auto start = std::chrono::steady_clock::now();
             const std::uint64_t foldersBefore = m_tree->foldersAdded();
-            const SessionOutcome opened = m_session.openScanFile(fileName);
+            const QLocale locale;
+            const SessionOutcome opened =
+                m_session.openScanFile(fileName, [&](std::uint64_t entries) {
+                    sbrPanel3->setText(QStringLiteral("Reading the scan: ") +
+                                       locale.toString(static_cast<qulonglong>(entries)) +
+                                       QStringLiteral(" entries"));
+                    sbrPanel3->show();
+                });
+            if (opened.status == SessionOutcome::Status::Aborted) {
+                aborted = true; // the tree is as it was
+                return;
+            }
             if (!opened.done())
                 throw opened.error;
             m_scanFileFolder = QFileInfo(fileName).absolutePath();
@@ -81,15 +97,21 @@ bool frmMain::OpenScanFile(const QString &fileName) {
             setStatusText(2, QStringLiteral("Opened ") + QFileInfo(fileName).fileName());
         },
         [&] {
+            cmdAbort->setEnabled(false);
             EnObjs2(true);
             busy.release();
         });
     if (!opened)
         setStatusText(2, QStringLiteral("Error encountered."));
+    if (aborted) {
+        sbrPanel3->setText(panelText); // the figures of the scan shown before, if any
+        sbrPanel3->setVisible(panelShown);
+        setStatusText(2, QStringLiteral("Opening the scan was aborted."));
+    }
     m_scanning = false;
     if (m_closeAfterScan)
         close();
-    return opened;
+    return opened && !aborted;
 }
 
 void frmMain::mnuSaveScan_Click() {

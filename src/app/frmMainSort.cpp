@@ -4,6 +4,7 @@
 #include "BusyPointer.h"
 #include "HandlerTrap.h"
 #include "SortChoice.h"
+#include "mdlFileSearch.h"
 #include "yieldOnce.h"
 
 #include "OutlineGridView.h"
@@ -11,15 +12,41 @@
 #include <QAction>
 #include <QHeaderView>
 
+#include <array>
+#include <chrono>
+
 void frmMain::SetSortTags() {
     for (std::size_t i = 0; i < mnuSort.size(); ++i)
         mnuSort[i]->setData(QString::fromLatin1(SortChoice::all()[i].tag));
 }
 
 void frmMain::mnuSort_Click(int Index) {
+    if (m_scanning)
+        return;
+    m_scanning = true; // like a scan: the window waits for the sort to end before closing
     HandlerTrap trap(m_prompts, this, QStringLiteral("Error in mnuSort_Click"));
     BusyPointer busy;
     EnObjs(false);
+    m_search->AbortRequested = false;
+    // Abort leaves the order, the menu's check and the columns' sort settings as they were.
+    int checkedBefore = -1;
+    for (std::size_t i = 0; i < mnuSort.size(); ++i)
+        if (mnuSort[i]->isChecked())
+            checkedBefore = static_cast<int>(i);
+    std::array<GridSort, 4> sortBefore{};
+    constexpr std::array<int, 4> sortCols{TreeCol::Name, TreeCol::Size, TreeCol::Files,
+                                          TreeCol::Bytes};
+    for (std::size_t i = 0; i < sortCols.size(); ++i)
+        sortBefore[i] = fgTree.colSort(sortCols[i]);
+    // A million rows take seconds to order: the event loop turns every 10 ms meanwhile.
+    auto last = std::chrono::steady_clock::now();
+    const auto goOn = [&] {
+        if (std::chrono::steady_clock::now() - last >= std::chrono::milliseconds(10)) {
+            yieldOnce();
+            last = std::chrono::steady_clock::now();
+        }
+        return !m_session.abortRequested();
+    };
     trap.run(
         [&] {
             trap.line = 2;
@@ -43,7 +70,12 @@ void frmMain::mnuSort_Click(int Index) {
             trap.line = 8;
             // Every node's children in one pass: the same order as sorting row 1, 2, ... in
             // turn, without moving any row more than once.
-            fgTree.sortAllNodes();
+            if (!fgTree.sortAllNodes(goOn)) {
+                for (std::size_t i = 0; i < mnuSort.size(); ++i)
+                    mnuSort[i]->setChecked(static_cast<int>(i) == checkedBefore);
+                for (std::size_t i = 0; i < sortCols.size(); ++i)
+                    fgTree.setColSort(sortCols[i], sortBefore[i]);
+            }
             trap.line = 9;
             reselectRows();
         },
@@ -53,6 +85,9 @@ void frmMain::mnuSort_Click(int Index) {
             EnObjs(true);
             busy.release();
         });
+    m_scanning = false;
+    if (m_closeAfterScan)
+        close();
 }
 
 namespace {

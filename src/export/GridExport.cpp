@@ -1,6 +1,7 @@
 #include "GridExport.h"
 
 #include "ControlPictures.h"
+#include "Interrupt.h"
 #include "OutlineGrid.h"
 #include "ReportFile.h"
 #include "ReportStream.h"
@@ -21,7 +22,9 @@ void exportShownRows(const OutlineGrid &grid, QIODevice &device, const QString &
     ReportStream out(device, fileName);
     RowTexts texts;
     const int rows = grid.rows();
-    for (int r = 0; r < rows;) {
+    for (int r = 0, written = 0; r < rows;) {
+        if ((++written & 1023) == 0)
+            Interrupt::check();
         if (grid.rowHeight(r) != 0 && !grid.isRowHidden(r)) {
             const int indent = grid.isNode(r) ? std::max(grid.level(r), 0) : 0;
             for (std::size_t c = 0; c < texts.size(); ++c) {

@@ -1,6 +1,7 @@
 #include "GridToHTML.h"
 
 #include "GridExport.h"
+#include "Interrupt.h"
 #include "OutlineGrid.h"
 #include "ReportDate.h"
 #include "ReportFile.h"
@@ -213,7 +214,9 @@ bool GridToHTML(const OutlineGrid &grid, ReplacingFile &file, const HtmlOptions 
         singleWidths.push_back(widthOf(c, c));
 
     const QLatin1StringView crlf("\r\n");
-    for (int r = 0, next = 0; r < grid.rows(); r = next) {
+    for (int r = 0, next = 0, seen = 0; r < grid.rows(); r = next) {
+        if ((++seen & 1023) == 0)
+            Interrupt::check();
         // A collapsed node hides its whole subtree: the next row written is past it.
         next = r >= grid.fixedRows() && grid.isCollapsed(r) ? grid.subtreeEnd(r) : r + 1;
         if (grid.rowHeight(r) == 0 || grid.isRowHidden(r))

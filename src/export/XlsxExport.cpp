@@ -1,6 +1,7 @@
 #include "XlsxExport.h"
 
 #include "AppError.h"
+#include "Interrupt.h"
 #include "OutlineGrid.h"
 #include "ReportFile.h"
 #include "TreeCol.h"
@@ -55,11 +56,18 @@ public:
         return std::round(value * scale) == std::round(value) * scale ? WholeSize : Size;
     }
 
+    /// Null for a plain cell: a format equal to the library's default would cost a hash of
+    /// the whole format at every cell it is used for.
     lxw_format *get(Number number, bool bold, std::uint32_t color, int indent) {
+        if (number == General && !bold && color == 0 && indent <= 0)
+            return nullptr;
         const auto key = std::make_tuple(number, bold, color, indent);
         auto it = m_formats.find(key);
         if (it != m_formats.end())
             return it->second;
+        const std::optional<QColor> c = color != 0 ? colorOf(color) : std::nullopt;
+        if (number == General && !bold && !c && indent <= 0)
+            return m_formats.emplace(key, nullptr).first->second;
         lxw_format *f = workbook_add_format(m_book);
         if (number == Size && !m_sizeFormat.isEmpty())
             format_set_num_format(f, m_sizeFormat.constData());
@@ -69,11 +77,8 @@ public:
             format_set_num_format(f, "0");
         if (bold)
             format_set_bold(f);
-        if (color != 0) {
-            const std::optional<QColor> c = colorOf(color);
-            if (c)
-                format_set_font_color(f, static_cast<lxw_color_t>(c->rgb() & 0xffffff));
-        }
+        if (c)
+            format_set_font_color(f, static_cast<lxw_color_t>(c->rgb() & 0xffffff));
         if (indent > 0)
             format_set_indent(f, static_cast<uint8_t>(indent));
         m_formats.emplace(key, f);
@@ -252,6 +257,8 @@ bool GridToExcel(const OutlineGrid &grid, QIODevice &out, const QString &fileNam
         // One pass: a collapsed node hides its subtree, which is written hidden as a block.
         int hiddenUntil = -1;
         for (int r = 0; ok && r < grid.rows(); ++r) {
+            if ((r & 1023) == 0 && Interrupt::requested())
+                break; // the workbook must still be closed (and freed); the file step then stops
             const bool hidden = r < hiddenUntil || grid.rowHeight(r) == 0 || grid.isRowHidden(r);
             ok = writer.writeRow(r, hidden);
             if (r >= grid.fixedRows() && r >= hiddenUntil && grid.isCollapsed(r))

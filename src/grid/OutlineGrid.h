@@ -250,8 +250,11 @@ public:
     /// setting is the key; ties go to later columns, then keep their order). Each child moves
     /// with its subtree; selection, cursor, looks and borders follow the rows.
     void sortNode(int row);
-    /// Orders the children of every node in one pass.
-    void sortAllNodes();
+    /// Orders the children of every node in one pass. A million rows take a while: `goOn`, when
+    /// given, is called now and then while the new order is worked out (nothing has changed
+    /// yet, so it may let the event loop turn); when it returns false the sort stops there,
+    /// every row left where it was, and false is returned.
+    bool sortAllNodes(const std::function<bool()> &goOn = {});
 
     // Columns ------------------------------------------------------------------------------
     int colWidth(int col) const; ///< twips

@@ -289,11 +289,11 @@ void OutlineGrid::sortNode(int row) {
     relinkBlock(row, end);
 }
 
-void OutlineGrid::sortAllNodes() {
+bool OutlineGrid::sortAllNodes(const std::function<bool()> &goOn) {
     const auto keys = sortKeys();
     const int n = rows();
     if (keys.empty() || n - m_fixedRows < 3)
-        return;
+        return true;
     ensureIndexed(n);
     // Every node's children in their sorted order, side by side in one array (node r's list
     // is kids[begin[r] .. begin[r] + count[r])); then one depth-first pass gives the new order.
@@ -302,7 +302,13 @@ void OutlineGrid::sortAllNodes() {
     kids.reserve(static_cast<std::size_t>(n));
     std::vector<int> list;
     bool moved = false;
+    std::size_t ordered = 0; // children ordered since goOn was last asked
     for (int r = m_fixedRows; r < n; ++r) {
+        if (goOn && ordered >= 4096) {
+            ordered = 0;
+            if (!goOn())
+                return false;
+        }
         if (firstChild(r) < 0)
             continue;
         list.clear();
@@ -310,6 +316,7 @@ void OutlineGrid::sortAllNodes() {
             list.push_back(c);
         begin[r] = static_cast<int>(kids.size());
         count[r] = static_cast<int>(list.size());
+        ordered += list.size();
         if (list.size() > 1) {
             const std::vector<int> sorted = orderChildren(*this, list, keys);
             moved = moved || sorted != list;
@@ -319,7 +326,7 @@ void OutlineGrid::sortAllNodes() {
         }
     }
     if (!moved)
-        return;
+        return true;
     std::vector<int> order;
     order.reserve(static_cast<std::size_t>(n - m_fixedRows));
     std::vector<std::pair<int, int>> stack; // node, index of the next child to visit
@@ -339,6 +346,7 @@ void OutlineGrid::sortAllNodes() {
     }
     permuteBlock(m_fixedRows, order);
     invalidateIndex(m_fixedRows);
+    return true;
 }
 
 // Rebuilds the links of the rows in (row, end) after they were reordered among themselves;

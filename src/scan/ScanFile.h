@@ -3,8 +3,10 @@
 #include <QDateTime>
 #include <QString>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 
 class ScanTree;
 
@@ -21,6 +23,15 @@ namespace ScanFile {
 
 /// The deepest folder nesting a file may hold by default: the grid's deepest outline level.
 int maxDepth();
+
+/// What is called while a file is read: `call`, with the entries read so far, once `gap` has
+/// passed since it last returned (by elapsed time, so a busy machine does not stretch it); the
+/// totals shown are exact then. It may yield to the event loop, and throws (the abort error) to
+/// stop the reading, which then adds nothing.
+struct Pace {
+    std::function<void(std::uint64_t entries)> call;
+    std::chrono::steady_clock::duration gap = std::chrono::milliseconds(10);
+};
 
 /// What the file said about itself.
 struct Info {
@@ -41,10 +52,14 @@ void Save(const ScanTree &tree, int rootRow, const QString &fileName);
 /// folders nested deeper than the grid's outline, sizes out of range, names that no file
 /// system allows) nothing is added and AppError(AppError::InvalidScanFile) is thrown, whose
 /// description names the reason. `depthLimit` bounds how deep folders may nest.
-int Open(ScanTree &tree, const QString &fileName, Info *info = nullptr,
-         int depthLimit = maxDepth());
+///
+/// `pace` is called as reading goes on (see Pace); an interrupt of the process (Interrupt.h)
+/// stops the reading as an abort does.
+int Open(ScanTree &tree, const QString &fileName, Info *info = nullptr, int depthLimit = maxDepth(),
+         const Pace &pace = {});
 /// The same for a scan read from an open stream (from its current position to its end).
-int Read(ScanTree &tree, std::FILE *stream, Info *info = nullptr, int depthLimit = maxDepth());
+int Read(ScanTree &tree, std::FILE *stream, Info *info = nullptr, int depthLimit = maxDepth(),
+         const Pace &pace = {});
 
 /// The tip of a root opened from `fileName`: where it came from, and when and by what program
 /// it was saved.

@@ -2,6 +2,7 @@
 #include "ScanFile.h"
 
 #include "AppError.h"
+#include "Interrupt.h"
 #include "NativeText.h"
 #include "OutlineGrid.h"
 #include "ScanTree.h"
@@ -14,6 +15,7 @@
 #include <rapidjson/reader.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -107,9 +109,11 @@ private:
 // fault, whose reason is kept in `reason`.
 class Builder : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, Builder> {
 public:
-    Builder(ScanTree &tree, Input &input, Info &info, Sum roomBytes, Sum roomFiles, int depthLimit)
+    Builder(ScanTree &tree, Input &input, Info &info, Sum roomBytes, Sum roomFiles, int depthLimit,
+            const Pace &pace)
         : m_tree(tree), m_grid(tree.grid()), m_input(input), m_info(info), m_roomBytes(roomBytes),
-          m_roomFiles(roomFiles), m_depthLimit(static_cast<std::size_t>(std::max(1, depthLimit))) {}
+          m_roomFiles(roomFiles), m_depthLimit(static_cast<std::size_t>(std::max(1, depthLimit))),
+          m_pace(pace), m_lastPace(std::chrono::steady_clock::now()) {}
 
     QString reason;
     int rootRow = -1;
@@ -260,8 +264,25 @@ private:
     bool m_diskBasis = false; // the file says its sizes are the space used on disk
     Entry m_entry;
     std::vector<Dir> m_dirs;
+    const Pace &m_pace;
+    std::chrono::steady_clock::time_point m_lastPace;
+    unsigned m_events = 0;
 
-    void event() { m_input.sinceEvent = 0; }
+    void event() {
+        m_input.sinceEvent = 0;
+        if ((++m_events & 255) == 0)
+            paceCheck();
+    }
+    // By elapsed time, not by count: an entry costs microseconds, or far more on a busy machine.
+    void paceCheck() {
+        Interrupt::check();
+        const auto now = std::chrono::steady_clock::now();
+        if (!m_pace.call || now - m_lastPace < m_pace.gap)
+            return;
+        m_tree.flushCarry();
+        m_pace.call(m_info.entries);
+        m_lastPace = std::chrono::steady_clock::now();
+    }
     bool inTopArray() const { return m_inTop && m_dirs.empty() && !m_inMeta && !m_inEntry; }
     bool stop(const QString &why) {
         if (reason.isEmpty())
@@ -422,6 +443,7 @@ private:
     void finishFolder() {
         const Dir &dir = m_dirs.back();
         addFilesRow(dir);
+        m_tree.folderDone(dir.row);
         m_grid.sortNode(dir.row);
         m_grid.setOutlineState(dir.row, OutlineCollapsed);
     }
@@ -434,7 +456,7 @@ Sum roomLeft(const ScanTree &tree, int col) {
 
 } // namespace
 
-int Open(ScanTree &tree, const QString &fileName, Info *infoOut, int depthLimit) {
+int Open(ScanTree &tree, const QString &fileName, Info *infoOut, int depthLimit, const Pace &pace) {
     Info info;
     const QByteArray native = NativeText::encode(fileName);
     std::unique_ptr<std::FILE, int (*)(std::FILE *)> file(std::fopen(native.constData(), "rb"),
@@ -446,7 +468,7 @@ int Open(ScanTree &tree, const QString &fileName, Info *infoOut, int depthLimit)
                                                       QStringLiteral(": ") +
                                                       qt_error_string(error));
     }
-    const int root = Read(tree, file.get(), &info, depthLimit);
+    const int root = Read(tree, file.get(), &info, depthLimit, pace);
     if (infoOut) {
         *infoOut = info;
         if (!infoOut->written.isValid())
@@ -455,7 +477,7 @@ int Open(ScanTree &tree, const QString &fileName, Info *infoOut, int depthLimit)
     return root;
 }
 
-int Read(ScanTree &tree, std::FILE *stream, Info *infoOut, int depthLimit) {
+int Read(ScanTree &tree, std::FILE *stream, Info *infoOut, int depthLimit, const Pace &pace) {
     Info info;
     OutlineGrid &grid = tree.grid();
     const int rowsBefore = grid.rows();
@@ -463,8 +485,9 @@ int Read(ScanTree &tree, std::FILE *stream, Info *infoOut, int depthLimit) {
     grid.setRedraw(GridRedraw::None);
     Input input(stream);
     Builder builder(tree, input, info, roomLeft(tree, TreeCol::Bytes),
-                    roomLeft(tree, TreeCol::Files), depthLimit);
+                    roomLeft(tree, TreeCol::Files), depthLimit, pace);
     try {
+        tree.beginDeferredCarry();
         rapidjson::Reader reader;
         const rapidjson::ParseResult result =
             reader.Parse<rapidjson::kParseIterativeFlag>(input, builder);
@@ -481,7 +504,9 @@ int Read(ScanTree &tree, std::FILE *stream, Info *infoOut, int depthLimit) {
                          .arg(static_cast<qulonglong>(input.Tell())));
             fail(QString::fromLatin1(NotAScan));
         }
+        tree.endDeferredCarry();
     } catch (...) {
+        tree.dropDeferredCarry();
         grid.setRows(rowsBefore);
         tree.UpdateRoots();
         grid.setRedraw(redraw);

@@ -11,6 +11,7 @@
 
 #include <optional>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 ScanTree::ScanTree(OutlineGrid &grid, const Settings &settings, QObject *parent)
@@ -186,7 +187,19 @@ int ScanTree::AddTreeRow(const QString &Name, int Level, RowKind Kind, Fixed Byt
                     throw;
                 throw totalOverflowOf(m_grid.parentRow(r));
             }
-            carryNewRow(r, {size.value_or(Fixed()), FileCount, Bytes});
+            const std::array<Fixed, 3> values{size.value_or(Fixed()), FileCount, Bytes};
+            const int parent = m_deferred ? m_grid.parentRow(r) : -1;
+            if (parent > TopRow && fitsWhenCarried(values)) {
+                pendingFor(parent);
+                addToParent(r, parent, values, true, m_pending.back());
+                for (int k = 0; k < 3; ++k)
+                    m_uncarried[k] += values[k];
+            } else {
+                // Near the end of the range the row goes up at once, after everything gathered,
+                // so that a total it would take too far is found before any is changed.
+                flushCarry();
+                carryNewRow(r, values);
+            }
         } catch (const AppError &e) {
             // A total that cannot be held ends the command that adds to it: a row whose values
             // were left out of its parents' totals would make them disagree.
@@ -298,7 +311,7 @@ Fixed ScanTree::resumTopSize() {
 // those values, level by level, as long as anything changes. The top row has no parent, so its
 // size may simply be re-summed when UpdateRoots left it in the current unit. Every new total is
 // worked out before the first is written, so a total that cannot be held changes none.
-void ScanTree::carryNewRow(int row, std::array<Fixed, 3> values) {
+void ScanTree::carryNewRow(int row, std::array<Fixed, 3> values, bool newRow) {
     static constexpr int cols[3] = {TreeCol::Size, TreeCol::Files, TreeCol::Bytes};
     struct Write {
         int row, col;
@@ -310,14 +323,15 @@ void ScanTree::carryNewRow(int row, std::array<Fixed, 3> values) {
     int child = row;
     for (int parent = m_grid.parentRow(row); parent >= 0;
          child = parent, parent = m_grid.parentRow(parent)) {
-        const bool first = child == row;
+        const bool first = newRow && child == row;
         if (!first && delta[0] == Fixed() && delta[1] == Fixed() && delta[2] == Fixed())
             break;
         try {
             int from = 0;
             if (parent == TopRow && m_topSizeInUnit) {
-                // A root's own new size waits among the writes (unless it is the new row).
-                const Fixed sum = sumOfRootSizes() + (first ? Fixed() : delta[0]);
+                // A root's own new size waits among the writes (unless it is the row given,
+                // whose cell holds its value already).
+                const Fixed sum = sumOfRootSizes() + (child == row ? Fixed() : delta[0]);
                 writes.push_back({TopRow, TreeCol::Size, sum});
                 resumTop = true;
                 from = 1;
@@ -342,6 +356,136 @@ void ScanTree::carryNewRow(int row, std::array<Fixed, 3> values) {
         m_topSizeInUnit = false;
     for (const Write &w : writes)
         writeValue(w.row, w.col, w.value);
+}
+
+void ScanTree::beginDeferredCarry() {
+    m_pending.clear();
+    m_uncarried = {};
+    m_deferred = true;
+}
+
+void ScanTree::dropDeferredCarry() {
+    m_pending.clear();
+    m_uncarried = {};
+    m_deferred = false;
+}
+
+// Sizes and counts are never negative, so no total is larger than the top row's once all is
+// carried: when the top row, what was gathered since the last flush and `values` fit, every
+// total they add to fits. (What reached the top row already counts twice: that only makes the
+// test strict.)
+bool ScanTree::fitsWhenCarried(const std::array<Fixed, 3> &values) const {
+    static constexpr int cols[3] = {TreeCol::Size, TreeCol::Files, TreeCol::Bytes};
+    try {
+        for (int k = 0; k < 3; ++k)
+            [[maybe_unused]] const Fixed sum =
+                cellValue(TopRow, cols[k]) + m_uncarried[k] + values[k];
+        return true;
+    } catch (const AppError &e) {
+        if (e.number() != AppError::Overflow)
+            throw;
+        return false;
+    }
+}
+
+void ScanTree::endDeferredCarry() {
+    struct End {
+        ScanTree *self;
+        ~End() { self->dropDeferredCarry(); }
+    } end{this};
+    const QScopedValueRollback<bool> batch(m_batch, true);
+    while (!m_pending.empty())
+        popPending();
+}
+
+// Makes the top of the pending stack the folder `parent`. Depth first, it is the top already
+// or a child of it; folders that are neither (a folder left without folderDone) are carried
+// up and dropped first.
+void ScanTree::pendingFor(int parent) {
+    if (!m_pending.empty() && m_pending.back().row == parent)
+        return;
+    const int grand = m_grid.parentRow(parent);
+    while (!m_pending.empty() && m_pending.back().row != grand) {
+        popPending();
+        if (!m_pending.empty() && m_pending.back().row == parent)
+            return;
+    }
+    m_pending.push_back({parent, {}});
+}
+
+// The top folder's gathered change goes to its parent: into the parent's own gathered change
+// when the parent is open below it, else all the way up at once.
+void ScanTree::popPending() {
+    const Pending top = m_pending.back();
+    m_pending.pop_back();
+    if (top.delta[0] == Fixed() && top.delta[1] == Fixed() && top.delta[2] == Fixed())
+        return;
+    const int parent = m_grid.parentRow(top.row);
+    if (parent > TopRow && !m_pending.empty() && m_pending.back().row == parent)
+        addToParent(top.row, parent, top.delta, false, m_pending.back());
+    else
+        carryNewRow(top.row, top.delta, false);
+}
+
+// Adds a change of `row`'s cells to its parent's (a new row's values are such a change, its
+// cells having been empty) and gathers it in `gathered`, the parent's pending change. A new
+// only child sets its parent's values, as carryNewRow() does. All totals are worked out before
+// any is written, so an overflow changes none.
+void ScanTree::addToParent(int row, int parent, const std::array<Fixed, 3> &values, bool newRow,
+                           Pending &gathered) {
+    static constexpr int cols[3] = {TreeCol::Size, TreeCol::Files, TreeCol::Bytes};
+    const bool onlyChild =
+        newRow && m_grid.firstChild(parent) == row && m_grid.nextSibling(row) < 0;
+    std::array<Fixed, 3> target, delta;
+    try {
+        for (int k = 0; k < 3; ++k) {
+            const Fixed old = cellValue(parent, cols[k]);
+            target[k] = onlyChild ? values[k] : old + values[k];
+            delta[k] = target[k] - old;
+        }
+        for (int k = 0; k < 3; ++k)
+            gathered.delta[k] += delta[k];
+    } catch (const AppError &e) {
+        if (e.number() != AppError::Overflow)
+            throw;
+        throw totalOverflowOf(parent);
+    }
+    for (int k = 0; k < 3; ++k)
+        if (delta[k] != Fixed())
+            writeValue(parent, cols[k], target[k]);
+}
+
+void ScanTree::folderDone(int row) {
+    if (!m_deferred)
+        return;
+    const QScopedValueRollback<bool> batch(m_batch, true);
+    while (!m_pending.empty()) {
+        const bool last = m_pending.back().row == row;
+        popPending();
+        if (last)
+            break;
+    }
+}
+
+void ScanTree::flushCarry() {
+    if (m_pending.empty()) {
+        m_uncarried = {};
+        return;
+    }
+    const QScopedValueRollback<bool> batch(m_batch, true);
+    for (std::size_t i = m_pending.size(); i-- > 0;) {
+        Pending &p = m_pending[i];
+        if (p.delta[0] == Fixed() && p.delta[1] == Fixed() && p.delta[2] == Fixed())
+            continue;
+        const std::array<Fixed, 3> delta = std::exchange(p.delta, {});
+        const int row = p.row;
+        const int parent = m_grid.parentRow(row);
+        if (i > 0 && parent > TopRow && m_pending[i - 1].row == parent)
+            addToParent(row, parent, delta, false, m_pending[i - 1]);
+        else
+            carryNewRow(row, delta, false);
+    }
+    m_uncarried = {};
 }
 
 AppError ScanTree::totalOverflow(const QString &what) {

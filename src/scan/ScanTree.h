@@ -94,6 +94,23 @@ public:
     /// whose total it is (see totalOverflow) is raised; no total has been changed then.
     int AddTreeRow(const QString &Name, int Level, RowKind Kind, Fixed Bytes, bool IsRoot,
                    Fixed FileCount);
+    /// Gathers the totals a walk (or a scan file being read) adds per open folder instead of
+    /// carrying each new row through all its ancestors, which would cost the square of the
+    /// depth: a new row's values go to its parent at once, and each open folder's gathered
+    /// change goes one level up when the folder is done (folderDone) or at flushCarry().
+    /// Rows are added depth first, below the folder entered last. Between those points the
+    /// open folders' ancestors lag; after flushCarry() every total is exact.
+    void beginDeferredCarry();
+    /// A folder whose rows are all added: its gathered change goes to its parent.
+    void folderDone(int row);
+    /// Carries every gathered change up, so each total shown equals the sum of its children;
+    /// the open folders stay open. Costs the depth of the folder entered last.
+    void flushCarry();
+    /// Carries everything up and ends the gathering.
+    void endDeferredCarry();
+    /// Ends the gathering without carrying (the rows it was for are being removed).
+    void dropDeferredCarry();
+    bool carryDeferred() const { return m_deferred; }
     /// Writes the top row: the byte and file totals of all scan roots, the size in the current
     /// unit.
     void UpdateRoots();
@@ -173,10 +190,24 @@ private:
     std::vector<UnreadableFolder> m_unreadable;
     std::size_t m_unreadableCount = 0;
     bool m_batch = false; // AddTreeRow is writing and carrying a row itself
+    // The open folders of a deferred carry, outermost first, each with the change its cells
+    // took that its parent has not yet.
+    struct Pending {
+        int row;
+        std::array<Fixed, 3> delta;
+    };
+    std::vector<Pending> m_pending;
+    std::array<Fixed, 3> m_uncarried{}; // values of rows added since the last flushCarry()
+    bool m_deferred = false;
 
     void appendSizeText(QString &out, Fixed bytes, QChar dec) const;
     void carryUp(int row, int col);
-    void carryNewRow(int row, std::array<Fixed, 3> values);
+    void carryNewRow(int row, std::array<Fixed, 3> values, bool newRow = true);
+    void addToParent(int row, int parent, const std::array<Fixed, 3> &values, bool newRow,
+                     Pending &gathered);
+    void pendingFor(int parent);
+    void popPending();
+    bool fitsWhenCarried(const std::array<Fixed, 3> &values) const;
     AppError totalOverflowOf(int row) const;
     Fixed resumTopSize();
     Fixed sumOfRootSizes() const;

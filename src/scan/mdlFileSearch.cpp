@@ -1,6 +1,7 @@
 #include "mdlFileSearch.h"
 
 #include "AppError.h"
+#include "Interrupt.h"
 #include "MountTable.h"
 #include "NativeText.h"
 #include "OutlineGrid.h"
@@ -24,7 +25,7 @@
 #include <unistd.h>
 #include <unordered_map>
 
-mdlFileSearch::mdlFileSearch(ScanTree &tree) : m_tree(tree), m_yield([this] { processEvents(); }) {
+mdlFileSearch::mdlFileSearch(ScanTree &tree) : m_tree(tree) {
     m_reader.onProgress = [this] { yieldInFolder(); };
 }
 
@@ -36,6 +37,9 @@ void mdlFileSearch::processEvents() {
     const auto now = std::chrono::steady_clock::now();
     if (now - m_lastEvents < std::chrono::milliseconds(10) || !QCoreApplication::instance())
         return;
+    // What the window shows at a yield is exact: the totals gathered per open folder go up.
+    m_tree.flushCarry();
+    publishStatus();
     ::yieldOnce();
     m_lastEvents = std::chrono::steady_clock::now();
 }
@@ -64,9 +68,13 @@ void mdlFileSearch::publishStatus() {
 }
 
 void mdlFileSearch::yieldOnce() {
-    publishStatus();
-    if (m_yield)
+    if (m_yield) {
+        m_tree.flushCarry();
+        publishStatus();
         m_yield();
+    } else {
+        processEvents();
+    }
     m_lastYield = std::chrono::steady_clock::now();
 }
 
@@ -76,7 +84,7 @@ void mdlFileSearch::yieldInFolder() {
     if (std::chrono::steady_clock::now() - m_lastYield < m_inFolderGap)
         return;
     yieldOnce();
-    if (AbortRequested)
+    if (abortPending())
         throw AppError::scanAborted();
 }
 
@@ -157,8 +165,16 @@ void mdlFileSearch::walk(int startFd, int level, int folderRow, int openError) {
             self->endReadAhead(); // the workers stop before the folders they read go
             self->releaseAll();
             self->m_frames.clear();
+            if (self->m_tree.carryDeferred()) {
+                // The rows added so far stay: their totals go up, as far as they can.
+                try {
+                    self->m_tree.endDeferredCarry();
+                } catch (...) {
+                }
+            }
         }
     } unwind{this};
+    m_tree.beginDeferredCarry();
     m_frames.clear();
     m_held.clear();
     m_peakHeld = 0;
@@ -181,6 +197,7 @@ void mdlFileSearch::walk(int startFd, int level, int folderRow, int openError) {
         else
             finishFolder();
     }
+    m_tree.endDeferredCarry();
 }
 
 // Pushes a folder whose row exists; `fd` is its descriptor, or -1 when it could not be opened
@@ -199,7 +216,7 @@ void mdlFileSearch::enterFolder(int fd, int level, int folderRow, int openError)
     }
     const std::size_t index = m_frames.size() - 1;
     hold(index, fd);
-    if (AbortRequested)
+    if (abortPending())
         throw AppError::scanAborted();
     yieldOnce();
     FolderListing &listing = m_frames[index].listing;
@@ -259,7 +276,7 @@ void mdlFileSearch::enterListedFolder(FolderReadAhead::FolderPtr folder, int lev
     if (!opened)
         return;
     countLinked(top.listing);
-    if (AbortRequested)
+    if (abortPending())
         throw AppError::scanAborted();
     yieldOnce();
 }
@@ -329,6 +346,7 @@ void mdlFileSearch::finishFolder() {
     m_tree.AddTreeRow(QStringLiteral("<Files in ") + folderName(index) + u'>', f.level,
                       RowKind::Files, Fixed::fromInt(static_cast<FixedRaw>(f.listing.bytes)), false,
                       Fixed::fromInt(f.listing.files));
+    m_tree.folderDone(f.folderRow);
     OutlineGrid &grid = m_tree.grid();
     grid.sortNode(f.folderRow);
     grid.setOutlineState(f.folderRow, OutlineCollapsed);
@@ -362,7 +380,7 @@ void mdlFileSearch::countLinked(FolderListing &listing) {
 
 // Every entry paces the abort test: at each 50th one the flag is looked at.
 void mdlFileSearch::countEntries(std::uint32_t entries) {
-    if (!AbortRequested) {
+    if (!abortPending()) {
         searchParams.EntriesSeen += entries;
         return;
     }
@@ -377,4 +395,8 @@ QString mdlFileSearch::folderName(std::size_t frame) const {
         return m_startName;
     const qsizetype from = m_frames[frame - 1].pathLength;
     return QString::fromUtf8(m_path.constData() + from, m_frames[frame].pathLength - 1 - from);
+}
+
+bool mdlFileSearch::abortPending() const {
+    return AbortRequested || Interrupt::requested();
 }

@@ -49,6 +49,8 @@ public:
     SearchParams searchParams;
     /// Set by the Abort button; the walk stops with the abort error at its next check.
     bool AbortRequested = false;
+    /// The Abort button, or an interrupt of the process (Interrupt.h).
+    bool abortPending() const;
 
     void ResetSearchParams();
 
@@ -58,11 +60,12 @@ public:
     /// The same for a path given as the file system's bytes.
     void SearchFolder(const QByteArray &Path, int Level, int FolderRow);
 
-    /// Lets the event loop run; called once per folder opened. The default is processEvents().
+    /// Lets the event loop run; called once per folder opened, after the totals gathered so
+    /// far are carried up (ScanTree::flushCarry). Without one, processEvents() runs instead.
     using YieldFunction = std::function<void()>;
     void setYieldFunction(YieldFunction yield) { m_yield = std::move(yield); }
-    /// Processes the application's pending events, unless this walker did so less than 10
-    /// ms ago.
+    /// Carries the gathered totals up and processes the application's pending events, unless
+    /// this walker did so less than 10 ms ago.
     void processEvents();
     /// Inside a folder whose entries take long to read, the walk also yields, once this long
     /// has passed since its last yield, and stops there when an abort was requested.

@@ -26,7 +26,7 @@ void ScanSession::requestAbort() {
 }
 
 bool ScanSession::abortRequested() const {
-    return m_walker->AbortRequested;
+    return m_walker->abortPending();
 }
 
 int ScanSession::beginScan(const QByteArray &path) {
@@ -118,18 +118,27 @@ int ScanSession::rootOf(const OutlineGrid &grid, int row) {
     return row;
 }
 
-SessionOutcome ScanSession::openScanFile(const QString &fileName) {
+SessionOutcome ScanSession::openScanFile(const QString &fileName,
+                                         const std::function<void(std::uint64_t)> &progress) {
     SessionOutcome outcome;
     try {
         m_walker->AbortRequested = false;
         m_tree->SetSizeFactor();
         m_grid.setColFormat(TreeCol::Size, m_tree->SizeFormat());
-        if (m_settings.Collapse_Root_Nodes_B4_Scan)
-            m_grid.outline(0);
         m_tree->clearUnreadable();
         ScanFile::Info info;
-        const int root = ScanFile::Open(*m_tree, fileName, &info);
+        const int root = ScanFile::Open(*m_tree, fileName, &info, ScanFile::maxDepth(),
+                                        {[&](std::uint64_t entries) {
+                                            if (progress)
+                                                progress(entries);
+                                            yieldOnce();
+                                            if (abortRequested())
+                                                throw AppError::scanAborted();
+                                        }});
         outcome.root = root;
+        // Only now: an aborted or failed reading leaves the tree as it was.
+        if (m_settings.Collapse_Root_Nodes_B4_Scan)
+            m_grid.outline(0);
         m_grid.setCellNote(root, TreeCol::Name, ScanFile::openedNote(fileName, info));
         m_grid.setOutlineState(root, OutlineExpanded);
         m_grid.select(root, TreeCol::Name);

@@ -7,6 +7,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -53,8 +55,11 @@ public:
     void noteUnreadable(SessionOutcome &outcome) const;
 
     // Saved scans -------------------------------------------------------------------------
-    /// Opens a scan file as a new scan root (outcome.root); a fault adds nothing.
-    SessionOutcome openScanFile(const QString &fileName);
+    /// Opens a scan file as a new scan root (outcome.root); a fault adds nothing. The reading
+    /// yields to the event loop as a walk does, calling `progress` with the entries read so far
+    /// just before; requestAbort() (or an interrupt) stops it, which also adds nothing.
+    SessionOutcome openScanFile(const QString &fileName,
+                                const std::function<void(std::uint64_t entries)> &progress = {});
     /// Saves the scan root `root` and everything below it.
     SessionOutcome saveScanFile(int root, const QString &fileName);
     /// The scan root that holds a row, or -1 for the header and the top row.

@@ -8,6 +8,7 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -15,6 +16,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <memory>
 
 #include <fcntl.h>
@@ -362,4 +364,123 @@ TEST_F(HeadlessReport, AnUnreadableFolderIsNamedAndTheRunEndsIncomplete) {
                                "/shut/: Permission denied\n"))
         << r.err.data();
     EXPECT_TRUE(readAll(dir.filePath("out/r.csv")).contains("\" open\",\"0.01\",\"KB\",\"1\""));
+}
+
+namespace {
+
+// A chain of folders `depth` deep, each holding one small file, made relative to descriptors
+// (the paths pass PATH_MAX).
+void makeChain(const QString &top, int depth) {
+    QDir().mkpath(top);
+    int fd = ::open(QFile::encodeName(top).constData(), O_RDONLY | O_DIRECTORY);
+    for (int level = 0; level < depth && fd >= 0; ++level) {
+        const int file = ::openat(fd, "f", O_WRONLY | O_CREAT, 0644);
+        if (file >= 0)
+            ::close(file);
+        ::mkdirat(fd, "c", 0755);
+        const int next = ::openat(fd, "c", O_RDONLY | O_DIRECTORY);
+        ::close(fd);
+        fd = next;
+    }
+    if (fd >= 0)
+        ::close(fd);
+}
+
+// Removes such a chain from the top down, moving each folder's subfolder up beside it first:
+// every path stays short (rm -rf takes the square of the depth over it).
+void removeChain(const QString &top) {
+    QString folder = top;
+    for (int level = 0;; ++level) {
+        const QString next = top + QStringLiteral(".%1").arg(level);
+        QFile::remove(folder + "/f");
+        const bool deeper = QFile::rename(folder + "/c", next);
+        QDir().rmdir(folder);
+        if (!deeper)
+            return;
+        folder = next;
+    }
+}
+
+// Whether the process holds a descriptor of a file or folder at or below `path`.
+bool holdsBelow(qint64 pid, const QString &path) {
+    const QString fds = QStringLiteral("/proc/%1/fd").arg(pid);
+    for (const QString &fd :
+         QDir(fds).entryList(QDir::NoDotAndDotDot | QDir::System | QDir::AllEntries))
+        if (QFileInfo(fds + '/' + fd).symLinkTarget().startsWith(path))
+            return true;
+    return false;
+}
+
+} // namespace
+
+TEST_F(HeadlessReport, ATerminationSignalEndsTheRunWithStatusOneAndNoReport) {
+    // The two places a signal went unheard for a minute: a scan file read to its end (here from
+    // a pipe, so the signal surely comes while it is read: half the file before it, the rest
+    // after), and a deep walk.
+    constexpr int Depth = 3000;
+    const QString fifo = dir.filePath("scan.json");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString chain = dir.filePath("chain");
+    makeChain(chain, Depth);
+    std::signal(SIGPIPE, SIG_IGN); // the program may stop reading before the pipe is written
+
+    struct Case {
+        const char *name;
+        QStringList source;
+        bool fromPipe;
+    };
+    const Case cases[] = {{"scan file", {"/i", fifo}, true}, {"deep walk", {"/f", chain}, false}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString out = dir.filePath("cli/out.csv");
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("DISPLAY");
+        env.insert("XDG_CONFIG_HOME", config);
+        env.insert("XDG_RUNTIME_DIR", runtime);
+        p.setProcessEnvironment(env);
+        p.start(CAIRNMETER_BINARY, c.source + QStringList{"/r", "csv", "/o", out});
+        ASSERT_TRUE(p.waitForStarted());
+        QElapsedTimer waited;
+        waited.start();
+        if (c.fromPipe) {
+            int fd = -1; // the program opens its end once it has started
+            while (fd < 0 && waited.elapsed() < 10000 && p.state() == QProcess::Running)
+                fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
+            ASSERT_GE(fd, 0) << "the program did not open the scan file";
+            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+            QByteArray head = "[1,0,{\"progname\":\"test\"},[{\"name\":\"/deep\"}";
+            for (int level = 0; level < Depth; ++level)
+                head += ",{\"name\":\"f\",\"asize\":10},[{\"name\":\"c\"}";
+            const QByteArray tail = QByteArray(Depth, ']') + "]]";
+            const auto put = [fd](const QByteArray &bytes) {
+                for (qsizetype at = 0; at < bytes.size();) {
+                    const ssize_t n = ::write(fd, bytes.constData() + at,
+                                              static_cast<std::size_t>(bytes.size() - at));
+                    if (n <= 0)
+                        return;
+                    at += n;
+                }
+            };
+            put(head);
+            ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
+            put(tail);
+            ::close(fd);
+        } else {
+            // Polled, not slept: the signal goes as soon as the walk holds a folder of the chain.
+            while (!holdsBelow(p.processId(), chain) && waited.elapsed() < 10000 &&
+                   p.state() == QProcess::Running) {
+            }
+            ASSERT_TRUE(holdsBelow(p.processId(), chain)) << "the walk was not seen";
+            ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
+        }
+        ASSERT_TRUE(p.waitForFinished(10000)) << "the signal was not heard";
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p.exitCode(), 1);
+        EXPECT_TRUE(p.readAllStandardError().contains("interrupted; no report written"));
+        EXPECT_EQ(QDir(dir.filePath("cli"))
+                      .entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden),
+                  QStringList()); // no report, and no part of one
+    }
+    removeChain(chain); // deeper than QTemporaryDir can remove
 }

@@ -338,6 +338,23 @@ TEST(OutlineGridSort, SortingAllAtOnceEqualsSortingNodeByNode) {
     expectLinksMatchNaive(b.g);
 }
 
+TEST(OutlineGridSort, ASortItsCallerStopsMovesNoRow) {
+    TreeFixture f;
+    f.build(12000); // the caller is asked every few thousand children
+    std::vector<QString> before;
+    for (int r = 0; r < f.g.rows(); ++r)
+        before.push_back(f.g.rowData(r));
+    f.g.setColSort(4, GridSort::NumericDescending);
+    int asked = 0;
+    EXPECT_FALSE(f.g.sortAllNodes([&] { return ++asked < 2; }));
+    EXPECT_EQ(asked, 2);
+    for (int r = 0; r < f.g.rows(); ++r)
+        ASSERT_EQ(f.g.rowData(r), before[static_cast<std::size_t>(r)]) << r;
+    EXPECT_TRUE(f.g.sortAllNodes([&] { return ++asked > 0; }));
+    EXPECT_GT(asked, 3);
+    expectChildrenOrdered(f.g, 4, GridSort::NumericDescending);
+}
+
 TEST(OutlineGridSort, GenericOrderReadsNumbersAsNumbersAndIgnoresCase) {
     OutlineGrid g;
     g.setCols(1);
