@@ -168,3 +168,18 @@ TEST_F(ScanFileMenu, AScanFileOnTheCommandLineOpensAtStart) {
     form.reset();
     qunsetenv("XDG_CONFIG_HOME");
 }
+
+TEST_F(ScanFileMenu, TheThirdPanelTellsTheOpenedScansFigures) {
+    scan(root + "/sub");
+    form->grid().select(rowNamed(root + "/sub/"), 0);
+    const QString saved = dir.path() + "/sub.json";
+    prompts.saveNames << saved;
+    form->mnuSaveScan_Click();
+    scan(root);
+    EXPECT_TRUE(form->statusText(3).startsWith("4 folders, 3 files, "))
+        << form->statusText(3).toStdString();
+    prompts.openNames << saved;
+    fileItem(*form, "Open Scan...")->trigger();
+    EXPECT_TRUE(form->statusText(3).startsWith("2 folders, 2 files, "))
+        << form->statusText(3).toStdString();
+}
