@@ -48,24 +48,19 @@ void say(const QString &line) {
     std::fflush(stderr);
 }
 
-// Chooses the offscreen platform when none is set and there is no display to show on, and
-// keeps Qt's own notes off standard error, which carries the run's outcome.
-void prepareGui() {
+// Keeps Qt's own notes off standard error, which carries the run's outcome, and chooses the
+// offscreen platform when one is needed and there is no display to show on.
+std::unique_ptr<QCoreApplication> makeApplication(Needs needs, int &argc, char **argv) {
     if (qEnvironmentVariableIsEmpty("CAIRNMETER_DEBUG"))
         qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &text) {
             if (type == QtCriticalMsg || type == QtFatalMsg)
                 say(text);
         });
+    if (needs == Needs::Core)
+        return std::make_unique<QCoreApplication>(argc, argv);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
         qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-}
-
-std::unique_ptr<QCoreApplication> makeApplication(Needs needs, int &argc, char **argv) {
-    if (needs != Needs::Core)
-        prepareGui();
-    if (needs == Needs::Core)
-        return std::make_unique<QCoreApplication>(argc, argv);
     return std::make_unique<QApplication>(argc, argv);
 }
 

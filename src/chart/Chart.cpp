@@ -94,12 +94,7 @@ void Chart::clearToolTips() {
 }
 
 void Chart::setToolTip(int series, const QString &text) {
-    if (series < 0)
-        return;
-    if (series >= m_live.toolTips.size())
-        m_live.toolTips.resize(series + 1);
-    m_live.toolTips[series] = text;
-    touched();
+    setTextAt(m_live.toolTips, series, text);
 }
 
 QString Chart::toolTip(int series) const {
@@ -136,11 +131,17 @@ void Chart::clearPointLabels() {
 }
 
 void Chart::setPointLabel(int point, const QString &text) {
-    if (point < 0)
+    setTextAt(m_live.pointLabels, point, text);
+}
+
+// Texts by series or point: a text for one past the end grows the list; a negative index is
+// ignored.
+void Chart::setTextAt(QStringList &texts, int index, const QString &text) {
+    if (index < 0)
         return;
-    if (point >= m_live.pointLabels.size())
-        m_live.pointLabels.resize(point + 1);
-    m_live.pointLabels[point] = text;
+    if (index >= texts.size())
+        texts.resize(index + 1);
+    texts[index] = text;
     touched();
 }
 

@@ -208,6 +208,7 @@ private:
     bool batched() const { return m_batch || m_dataBatch; }
     void setBatchFlag(bool &flag, bool on);
     void touched();
+    void setTextAt(QStringList &texts, int index, const QString &text);
     FloatingLabel *labelAt(int index);
 
     Content m_live;
