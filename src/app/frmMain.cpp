@@ -15,6 +15,7 @@
 #include "mdlFileSearch.h"
 #include "mdlHelp.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
@@ -262,6 +263,8 @@ void frmMain::buildTopBand(QWidget *band) {
     folders->setCompletionMode(QCompleter::PopupCompletion);
     folders->setCaseSensitivity(Qt::CaseSensitive);
     cboStartPath->setCompleter(folders);
+    // Enter while the pop-up shows scans what was typed, unless a folder was picked in it.
+    folders->popup()->installEventFilter(this);
     cmdBrowse = new QPushButton(QStringLiteral("&..."), band);
     cmdBrowse->setObjectName(QStringLiteral("cmdBrowse"));
     cmdBrowse->setToolTip(QStringLiteral("Browse for a folder"));

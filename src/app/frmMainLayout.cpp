@@ -7,8 +7,10 @@
 #include "mdlFileSearch.h"
 #include "yieldOnce.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
+#include <QCompleter>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -143,10 +145,16 @@ void frmMain::setCloseBoxLook(int look) {
 }
 
 bool frmMain::eventFilter(QObject *watched, QEvent *event) {
-    if ((watched == cboStartPath || watched == cboStartPath->lineEdit()) &&
-        event->type() == QEvent::KeyPress) {
+    const QAbstractItemView *folders =
+        cboStartPath->completer() ? cboStartPath->completer()->popup() : nullptr;
+    const bool inPathBox = watched == cboStartPath || watched == cboStartPath->lineEdit();
+    if ((inPathBox || watched == folders) && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        // In the folder pop-up, Enter on a picked folder takes it into the box first.
+        const bool picked = watched == folders && folders->currentIndex().isValid();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && !picked) {
+            if (watched == folders)
+                cboStartPath->completer()->popup()->hide();
             cmdBeginScan_Click();
             return true;
         }

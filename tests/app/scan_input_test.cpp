@@ -9,10 +9,13 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
+#include <QCompleter>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
 
@@ -236,4 +239,28 @@ TEST_F(ScanInputFixture, ALongStatusPathIsElidedAndLeavesTheOtherPanelsInPlace) 
     EXPECT_EQ(panel2->geometry(), panel2Before);
     EXPECT_EQ(panel3->geometry(), panel3Before);
     EXPECT_LT(panel1->geometry().right(), panel2->geometry().left());
+}
+
+// Typing a folder's path opens the pop-up of folders; Enter then scans what was typed at once,
+// rather than only closing the pop-up.
+TEST_F(ScanInputFixture, EnterWhileTheFolderPopUpShowsScansTheTypedPath) {
+    QComboBox *box = form->startPathBox();
+    QAbstractItemView *popup = box->completer()->popup();
+    box->setFocus();
+    box->lineEdit()->selectAll();
+    // The folder model lists in the background; the pop-up shows once it knows the folder.
+    auto *model = qobject_cast<QFileSystemModel *>(box->completer()->model());
+    ASSERT_NE(model, nullptr);
+    QSignalSpy loaded(model, &QFileSystemModel::directoryLoaded);
+    model->fetchMore(model->index(root));
+    while (!loaded.contains(QVariantList{root}))
+        ASSERT_TRUE(loaded.wait(10000));
+    QTest::keyClicks(box, root + "/su");
+    ASSERT_TRUE(popup->isVisible());
+    QTest::keyClicks(popup, "b");
+    EXPECT_EQ(box->currentText(), root + "/sub");
+    QTest::keyClick(popup, Qt::Key_Return);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(popup->isVisible());
+    EXPECT_EQ(findRow(root + "/sub/"), 2) << "scanned with one Enter";
 }
