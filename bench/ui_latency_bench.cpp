@@ -3,10 +3,12 @@
 // loop during the walk, and, with --abort-at, how long the walk takes to end after the Abort
 // button is clicked.
 //
-//   ui_latency_bench [--redraw LIST] [--rounds N] [--abort-at MS] TREE
+//   ui_latency_bench [--redraw LIST] [--rounds N] [--abort-at MS] [--load N] TREE
 //
 // LIST holds the redraw modes to compare, comma-separated (0 none, 1 direct, 2 buffered;
 // default 0); the modes take turns round by round, so their times compare within one run.
+// --load N keeps N other processes busy on the processors for the whole run (one per core
+// shows how the window fares on a machine busy with other work).
 // Prints one line per round and, per mode, the medians with min-max.
 #include "OutlineGrid.h"
 #include "RecordingPrompts.h"
@@ -27,6 +29,10 @@
 #include <map>
 #include <optional>
 #include <vector>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -133,6 +139,34 @@ QString median(std::vector<double> v, const char *format) {
            QString::asprintf(format, v.front()) + u'-' + QString::asprintf(format, v.back()) + u')';
 }
 
+// Processes that do nothing but use a processor, until the object ends them.
+class ProcessorLoad {
+public:
+    explicit ProcessorLoad(int count) {
+        for (int i = 0; i < count; ++i) {
+            const pid_t pid = ::fork();
+            if (pid == 0) {
+                volatile unsigned long spin = 0;
+                for (;;)
+                    spin = spin + 1;
+            }
+            if (pid > 0)
+                m_children.push_back(pid);
+        }
+    }
+    ~ProcessorLoad() {
+        for (pid_t pid : m_children)
+            ::kill(pid, SIGKILL);
+        for (pid_t pid : m_children)
+            ::waitpid(pid, nullptr, 0);
+    }
+    ProcessorLoad(const ProcessorLoad &) = delete;
+    ProcessorLoad &operator=(const ProcessorLoad &) = delete;
+
+private:
+    std::vector<pid_t> m_children;
+};
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -142,6 +176,7 @@ int main(int argc, char **argv) {
     std::vector<int> modes{0};
     int rounds = 3;
     int abortAt = -1;
+    int load = 0;
     QString tree;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--redraw") == 0 && i + 1 < argc) {
@@ -152,13 +187,17 @@ int main(int argc, char **argv) {
             rounds = std::max(1, std::atoi(argv[++i]));
         } else if (std::strcmp(argv[i], "--abort-at") == 0 && i + 1 < argc) {
             abortAt = std::atoi(argv[++i]);
+        } else if (std::strcmp(argv[i], "--load") == 0 && i + 1 < argc) {
+            load = std::max(0, std::atoi(argv[++i]));
         } else {
             tree = QString::fromLocal8Bit(argv[i]);
         }
     }
     if (tree.isEmpty()) {
-        std::fprintf(stderr,
-                     "usage: ui_latency_bench [--redraw LIST] [--rounds N] [--abort-at MS] TREE\n");
+        std::fprintf(
+            stderr,
+            "usage: ui_latency_bench [--redraw LIST] [--rounds N] [--abort-at MS] [--load N] "
+            "TREE\n");
         return 2;
     }
 
@@ -168,6 +207,7 @@ int main(int argc, char **argv) {
     form.show();
     QApplication::processEvents();
 
+    const ProcessorLoad busy(load);
     std::map<int, std::vector<Round>> byMode;
     for (int r = 0; r < rounds; ++r) {
         for (int mode : modes) {

@@ -4,6 +4,7 @@
 #include "AppError.h"
 #include "BusyPointer.h"
 #include "DesktopShellLauncher.h"
+#include "EventPace.h"
 #include "HandlerTrap.h"
 #include "NativePath.h"
 #include "OutlineGridView.h"
@@ -167,20 +168,18 @@ void frmMain::mnuClearRootNode_Click() {
 
 // Collapsing or expanding under the window's busy state: pointer, controls and redraw are
 // set before `body` and given back on every way out. A million rows take a while: `body` asks
-// `goOn` now and then, which lets the event loop turn once 10 ms have passed since it last did
-// and is false once Abort was pressed (the rows done so far keep their new state).
+// `goOn` now and then, which lets the event loop turn after each slice of a few milliseconds
+// (see EventPace) and is false once Abort was pressed (the rows done so far keep their new
+// state).
 void frmMain::runOutlineCommand(const QString &title, const OutlineBody &body) {
     if (m_scanning)
         return;
     m_scanning = true; // like a scan: the window waits for the command to end before closing
     HandlerTrap trap(m_prompts, this, title);
     BusyPointer busy(BusyPointer::Later);
-    auto last = std::chrono::steady_clock::now();
+    EventPace pace;
     const std::function<bool()> goOn = [&] {
-        if (std::chrono::steady_clock::now() - last >= std::chrono::milliseconds(10)) {
-            yieldOnce();
-            last = std::chrono::steady_clock::now();
-        }
+        pace.turnIfDue(yieldOnce);
         return !m_session.abortRequested();
     };
     trap.run(

@@ -2,6 +2,7 @@
 #include "frmMain.h"
 
 #include "BusyPointer.h"
+#include "EventPace.h"
 #include "HandlerTrap.h"
 #include "SortChoice.h"
 #include "mdlFileSearch.h"
@@ -38,13 +39,10 @@ void frmMain::mnuSort_Click(int Index) {
                                           TreeCol::Bytes};
     for (std::size_t i = 0; i < sortCols.size(); ++i)
         sortBefore[i] = fgTree.colSort(sortCols[i]);
-    // A million rows take seconds to order: the event loop turns every 10 ms meanwhile.
-    auto last = std::chrono::steady_clock::now();
+    // A million rows take seconds to order: the event loop turns every few milliseconds meanwhile.
+    EventPace pace;
     const auto goOn = [&] {
-        if (std::chrono::steady_clock::now() - last >= std::chrono::milliseconds(10)) {
-            yieldOnce();
-            last = std::chrono::steady_clock::now();
-        }
+        pace.turnIfDue(yieldOnce);
         return !m_session.abortRequested();
     };
     trap.run(

@@ -1,9 +1,10 @@
 #pragma once
 
+#include "EventPace.h"
+
 #include <QDateTime>
 #include <QString>
 
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -24,13 +25,14 @@ namespace ScanFile {
 /// The deepest folder nesting a file may hold by default: the grid's deepest outline level.
 int maxDepth();
 
-/// What is called while a file is read: `call`, with the entries read so far, once `gap` has
-/// passed since it last returned (by elapsed time, so a busy machine does not stretch it); the
-/// totals shown are exact then. It may yield to the event loop, and throws (the abort error) to
-/// stop the reading, which then adds nothing.
+/// What is called while a file is read: `call`, with the entries read so far, once a slice of at
+/// most `gap` has passed since it last returned (by elapsed time, so a busy machine does not
+/// stretch it; shorter when the calls themselves take long, see EventPace); the totals shown
+/// are exact then. It may yield to the event loop, and throws (the abort error) to stop the
+/// reading, which then adds nothing.
 struct Pace {
     std::function<void(std::uint64_t entries)> call;
-    std::chrono::steady_clock::duration gap = std::chrono::milliseconds(10);
+    std::chrono::steady_clock::duration gap = EventPace::LongestSlice;
 };
 
 /// What the file said about itself.

@@ -113,7 +113,7 @@ public:
             const Pace &pace)
         : m_tree(tree), m_grid(tree.grid()), m_input(input), m_info(info), m_roomBytes(roomBytes),
           m_roomFiles(roomFiles), m_depthLimit(static_cast<std::size_t>(std::max(1, depthLimit))),
-          m_pace(pace), m_lastPace(std::chrono::steady_clock::now()) {}
+          m_pace(pace), m_turns(pace.gap) {}
 
     QString reason;
     int rootRow = -1;
@@ -265,7 +265,7 @@ private:
     Entry m_entry;
     std::vector<Dir> m_dirs;
     const Pace &m_pace;
-    std::chrono::steady_clock::time_point m_lastPace;
+    EventPace m_turns; // when m_pace.call is due
     unsigned m_events = 0;
 
     void event() {
@@ -276,12 +276,12 @@ private:
     // By elapsed time, not by count: an entry costs microseconds, or far more on a busy machine.
     void paceCheck() {
         Interrupt::check();
-        const auto now = std::chrono::steady_clock::now();
-        if (!m_pace.call || now - m_lastPace < m_pace.gap)
+        if (!m_pace.call)
             return;
-        m_tree.flushCarry();
-        m_pace.call(m_info.entries);
-        m_lastPace = std::chrono::steady_clock::now();
+        m_turns.turnIfDue([this] {
+            m_tree.flushCarry();
+            m_pace.call(m_info.entries);
+        });
     }
     bool inTopArray() const { return m_inTop && m_dirs.empty() && !m_inMeta && !m_inEntry; }
     bool stop(const QString &why) {

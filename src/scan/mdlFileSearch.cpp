@@ -32,16 +32,16 @@ mdlFileSearch::mdlFileSearch(ScanTree &tree) : m_tree(tree) {
 mdlFileSearch::~mdlFileSearch() = default;
 
 void mdlFileSearch::processEvents() {
-    // A folder takes microseconds to walk, an event loop turn about as long again; turning it at
-    // most every few milliseconds keeps repaints and the Abort button just as prompt.
-    const auto now = std::chrono::steady_clock::now();
-    if (now - m_lastEvents < std::chrono::milliseconds(10) || !QCoreApplication::instance())
+    // A folder takes microseconds to walk, an event loop turn about as long again; turning it
+    // once per slice of a few milliseconds keeps repaints and the Abort button just as prompt.
+    if (!QCoreApplication::instance())
         return;
-    // What the window shows at a yield is exact: the totals gathered per open folder go up.
-    m_tree.flushCarry();
-    publishStatus();
-    ::yieldOnce();
-    m_lastEvents = std::chrono::steady_clock::now();
+    m_pace.turnIfDue([this] {
+        // What the window shows at a yield is exact: the totals gathered per open folder go up.
+        m_tree.flushCarry();
+        publishStatus();
+        ::yieldOnce();
+    });
 }
 
 void mdlFileSearch::ResetSearchParams() {

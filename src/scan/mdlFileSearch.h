@@ -1,5 +1,6 @@
 #pragma once
 
+#include "EventPace.h"
 #include "FilePattern.h"
 #include "Fixed.h"
 #include "FolderListing.h"
@@ -152,7 +153,7 @@ private:
     bool m_mountsGiven = false;
     QSet<QByteArray> m_pseudoBelow; // pseudo mount points, relative to the start, ending in "/"
     qsizetype m_startLength = 0;    // length of the start path within m_path
-    std::chrono::steady_clock::time_point m_lastEvents;
+    EventPace m_pace;               // of the event loop's turns in processEvents()
     std::chrono::steady_clock::time_point m_lastYield; // of any kind, by this walker
     std::chrono::steady_clock::duration m_inFolderGap = std::chrono::milliseconds(10);
     QByteArray m_path;             // the folder being walked, ending in "/"
