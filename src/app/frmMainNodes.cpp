@@ -55,6 +55,8 @@ void frmMain::buildPopupMenu() {
     connect(mnuPopUp1->addAction(QStringLiteral("Properties")), &QAction::triggered, this,
             &frmMain::mnuProps_Click);
 
+    buildItemActions();
+
     connect(fgTreeView, &OutlineGridView::beforeMouseDown, this,
             [this](Qt::MouseButton button, Qt::KeyboardModifiers, QPoint pos) {
                 fgTree_BeforeMouseDown(button, pos);
@@ -115,6 +117,7 @@ void frmMain::fgTree_MouseDown(Qt::MouseButton button, QPoint pos) {
 void frmMain::fgTree_AfterSelChange(int oldRow, int newRow) {
     HandlerTrap trap(m_prompts, this, QStringLiteral("Error in fgTree_AfterSelChange"));
     trap.run([&] {
+        updateItemActions();
         const int lastCol = fgTree.cols() - 1;
         if (oldRow >= 0 && oldRow < fgTree.rows() && oldRow != newRow)
             fgTree.setCellBorder({{oldRow, 0, oldRow, lastCol}, 0, 0, 0, 0, 0, 0, 0});
