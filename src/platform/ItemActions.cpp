@@ -93,6 +93,27 @@ QByteArray homeDataFolder() {
     return NativePath::clean(qgetenv("HOME") + "/.local/share");
 }
 
+// The device of a folder, or of the nearest folder above it that exists (the home trash is
+// made when it is missing).
+bool deviceOf(QByteArray path, dev_t &dev) {
+    struct stat st;
+    while (::stat(path.constData(), &st) != 0) {
+        if (errno != ENOENT || path == "/")
+            return false;
+        path = NativePath::parentOf(path);
+    }
+    dev = st.st_dev;
+    return true;
+}
+
+// Makes the missing folders of `path`, each for the user alone.
+bool makePath(const QByteArray &path) {
+    if (path == "/" || ::mkdir(path.constData(), 0700) == 0 || errno == EEXIST)
+        return true;
+    return errno == ENOENT && makePath(NativePath::parentOf(path)) &&
+           (::mkdir(path.constData(), 0700) == 0 || errno == EEXIST);
+}
+
 // The top folder of the file system that holds `path` (whose device is `dev`).
 QByteArray topFolderOf(QByteArray path, dev_t dev) {
     while (path != "/") {
@@ -113,11 +134,12 @@ struct TrashPlace {
 // The trash an item of device `dev` at `path` goes to, as the trash specification says.
 bool trashFor(const QByteArray &path, dev_t dev, TrashPlace &place) {
     const QByteArray data = homeDataFolder();
-    struct stat st;
-    if (::stat(data.constData(), &st) == 0 && st.st_dev == dev) {
+    dev_t homeDev = 0;
+    if (deviceOf(data, homeDev) && homeDev == dev) {
         place = {data + "/Trash", {}};
-        return ensurePrivateFolder(place.folder);
+        return makePath(data) && ensurePrivateFolder(place.folder);
     }
+    struct stat st;
     const QByteArray top = topFolderOf(path, dev);
     const QByteArray uid = QByteArray::number(static_cast<qulonglong>(::getuid()));
     const QByteArray shared = (top == "/" ? QByteArray() : top) + "/.Trash";

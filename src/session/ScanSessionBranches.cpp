@@ -68,10 +68,14 @@ SessionOutcome ScanSession::rescan(int row, const std::function<void(int)> &walk
     struct Ending {
         ScanSession *self;
         const std::function<void(int)> &walking;
+        bool walked = false;
+        void walkEnded() {
+            if (walking && !std::exchange(walked, true))
+                walking(-1);
+        }
         ~Ending() {
             self->m_tree->SetSizeFactor();
-            if (walking)
-                walking(-1);
+            walkEnded();
         }
     } ending{this, walking};
     try {
@@ -80,7 +84,9 @@ SessionOutcome ScanSession::rescan(int row, const std::function<void(int)> &walk
         m_grid.setRedraw(static_cast<GridRedraw>(m_settings.Redraw_Scan_Progress));
         yieldOnce();
         m_walker->SearchFolder(path, level + 1, scratch);
+        ending.walkEnded();
     } catch (...) {
+        ending.walkEnded();
         outcome = SessionOutcome::of(std::current_exception());
         m_grid.setRedraw(GridRedraw::Buffered);
         m_grid.removeRows(scratch, m_grid.rows() - scratch);

@@ -3,7 +3,7 @@
 #include "NativePath.h"
 
 bool RecordingShellLauncher::startDetached(const QString &program, const QStringList &arguments) {
-    requests.push_back({QStringLiteral("start"), program, arguments});
+    requests.push_back({QStringLiteral("start"), program, arguments, {}});
     return programsStart;
 }
 
@@ -14,7 +14,7 @@ bool RecordingShellLauncher::startDetachedIn(const QString &program, const QStri
 }
 
 bool RecordingShellLauncher::callFileManager(const QString &method, const QStringList &uris) {
-    requests.push_back({QStringLiteral("dbus"), method, uris});
+    requests.push_back({QStringLiteral("dbus"), method, uris, {}});
     return fileManagerAnswers;
 }
 
