@@ -336,6 +336,8 @@ private:
     void watchRootToolTips();
     void buildPopupMenu();
     void buildItemActions();
+    /// The row a command acts on: the last of the grid's selected rows, or -1.
+    static int selectedNode(const OutlineGrid &grid);
     QString itemSummary(int row) const;
     bool confirmRemoval(const QString &text, const QString &title);
     void removeItemRow(int row, const QString &status);

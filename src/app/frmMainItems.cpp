@@ -8,23 +8,11 @@
 #include "NativePath.h"
 #include "OutlineGridView.h"
 #include "ScanTree.h"
-#include "mdlFileSearch.h"
-#include "yieldOnce.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QClipboard>
 #include <QMenu>
 #include <QPushButton>
-
-namespace {
-
-int selectedNode(const OutlineGrid &grid) {
-    const int n = grid.selectedRowCount();
-    return n > 0 ? grid.selectedRow(n - 1) : -1;
-}
-
-} // namespace
 
 void frmMain::buildItemActions() {
     mnuPopUp1->addSeparator();

@@ -21,15 +21,10 @@
 #include <chrono>
 #include <functional>
 
-namespace {
-
-// The row a command acts on: the last of the grid's selected rows, or -1.
-int selectedNode(const OutlineGrid &grid) {
+int frmMain::selectedNode(const OutlineGrid &grid) {
     const int n = grid.selectedRowCount();
     return n > 0 ? grid.selectedRow(n - 1) : -1;
 }
-
-} // namespace
 
 void frmMain::buildPopupMenu() {
     mnuPopUp1 = new QMenu(this);

@@ -62,7 +62,11 @@ SessionOutcome ScanSession::rescan(int row, const std::function<void(int)> &walk
     const int scratch = m_tree->AddTreeRow(m_grid.text(row, TreeCol::Name), -1, RowKind::Folder,
                                            Fixed(), false, Fixed());
     m_grid.setRowDataBytes(scratch, path);
-    m_grid.setCellPicture(scratch, TreeCol::Name, m_grid.cellPicture(row, TreeCol::Name));
+    // A folder that could not be read before and can now loses its warning badge.
+    m_grid.setCellPicture(scratch, TreeCol::Name,
+                          ScanTree::isScanRoot(m_grid, row)
+                              ? m_grid.cellPicture(row, TreeCol::Name)
+                              : m_tree->pictureId(TreePicture::Folder));
     m_grid.setOutlineState(scratch, OutlineCollapsed);
     m_grid.setRowHidden(scratch, true);
     struct Ending {
