@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QPushButton>
 

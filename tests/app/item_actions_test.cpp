@@ -14,6 +14,7 @@
 #include <QStorageInfo>
 #include <QTest>
 
+#include <sys/mount.h>
 #include <unistd.h>
 
 namespace {
@@ -203,4 +204,32 @@ TEST_F(ItemFixture, TerminalCopyAndWhenTheCommandsAreOff) {
     g.select(rowNamed("sub"), 0);
     EXPECT_TRUE(form->rescanAction()->isEnabled());
     ::rmdir(odd.constData()); // QTemporaryDir cannot remove a name that is not UTF-8
+}
+
+TEST(ItemActionsMounts, AnotherFileSystemHasItsOwnTrashAndStopsADeletion) {
+    QTemporaryDir dir;
+    const QString mnt = dir.path() + "/a/mnt";
+    QDir().mkpath(mnt);
+    makeFile(dir.path() + "/a/x", 10);
+    if (::mount("none", QFile::encodeName(mnt).constData(), "tmpfs", 0, nullptr) != 0)
+        GTEST_SKIP() << "no tmpfs can be mounted here";
+    struct Unmount {
+        QByteArray path;
+        ~Unmount() { ::umount2(path.constData(), MNT_DETACH); }
+    } unmount{QFile::encodeName(mnt)};
+    makeFile(mnt + "/keep", 5);
+    makeFile(mnt + "/old", 5);
+    const QByteArray top = QFile::encodeName(dir.path());
+    const ItemActions::Result refused = ItemActions::deletePermanently(top + "/a", top);
+    EXPECT_TRUE(refused.reason.contains("another file system is mounted"));
+    EXPECT_FALSE(refused.partly);
+    EXPECT_TRUE(QFileInfo::exists(dir.path() + "/a/x"));
+    EXPECT_TRUE(QFileInfo::exists(mnt + "/keep"));
+    // An item on the mounted file system goes to the trash at its top, renamed, never copied.
+    EXPECT_TRUE(ItemActions::moveToTrash(QFile::encodeName(mnt + "/old"), top).ok());
+    const QString trash = mnt + "/.Trash-" + QString::number(::getuid());
+    EXPECT_TRUE(QFileInfo::exists(trash + "/files/old"));
+    QFile info(trash + "/info/old.trashinfo");
+    ASSERT_TRUE(info.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(info.readAll().startsWith("[Trash Info]\nPath=old\n"));
 }
