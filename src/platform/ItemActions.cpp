@@ -209,6 +209,9 @@ Result moveToTrash(const QByteArray &path, const QByteArray &within) {
         return refused(NativePath::display(t.path) +
                        QStringLiteral(": there is no trash for it (") + qt_error_string(errno) +
                        QStringLiteral(")."));
+    if (place.folder.startsWith(t.path + '/'))
+        return refused(NativePath::display(t.path) +
+                       QStringLiteral(": it holds the trash folder itself."));
     for (const char *sub : {"/files", "/info"})
         if (!ensurePrivateFolder(place.folder + sub))
             return refused(place.folder + sub, errno);
