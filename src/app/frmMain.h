@@ -100,6 +100,17 @@ public:
     void mnuAllNodes_Click(int Index);
     void mnuOpenFold_Click(int Index);
     void mnuProps_Click();
+    /// Walks the selected folder again and puts what it finds in place of its rows (F5).
+    void mnuRescan_Click();
+    /// Moves the selected folder or file to the trash, after asking (Delete).
+    void mnuTrash_Click();
+    /// Deletes the selected folder or file for good, after asking twice (Shift+Delete).
+    void mnuDeleteItem_Click();
+    void mnuTerminal_Click();
+    void mnuCopyPath_Click();
+    /// Enables the rescan, trash, delete, terminal and copy commands for the selected row, with
+    /// a tip that says why when they are not.
+    void updateItemActions();
     void mnuSort_Click(int Index);
     void fgTree_HeaderClick(int col);
     void mnuHelp_Click(int Index);
@@ -155,6 +166,11 @@ public:
     ShellLauncher &shellLauncher();
     void setShellLauncher(std::unique_ptr<ShellLauncher> launcher);
     QAction *clearRootAction() const { return mnuClearRootNode; }
+    QAction *rescanAction() const { return mnuRescan; }
+    QAction *trashAction() const { return mnuTrash; }
+    QAction *deleteItemAction() const { return mnuDeleteItem; }
+    QAction *terminalAction() const { return mnuTerminal; }
+    QAction *copyPathAction() const { return mnuCopyPath; }
     QAction *sortAction(int index) const { return mnuSort[static_cast<std::size_t>(index)]; }
     QMenu *helpMenu() const { return mnuHelpMain; }
     QMenu *toolsMenu() const { return mnuTools; }
@@ -241,6 +257,11 @@ private:
     QAction *mnuClearRootNode = nullptr;
     QAction *mnuUpdateNode = nullptr;
     QAction *mnuSep3 = nullptr;
+    QAction *mnuRescan = nullptr;
+    QAction *mnuTrash = nullptr;
+    QAction *mnuDeleteItem = nullptr;
+    QAction *mnuTerminal = nullptr;
+    QAction *mnuCopyPath = nullptr;
     std::array<QAction *, 10> mnuSort{};
     QMenu *mnuHelpMain = nullptr;
     std::array<QAction *, 3> mnuHelp{};
@@ -314,6 +335,14 @@ private:
     void checkSizeBasisMenu();
     void watchRootToolTips();
     void buildPopupMenu();
+    void buildItemActions();
+    /// The row a command acts on: the last of the grid's selected rows, or -1.
+    static int selectedNode(const OutlineGrid &grid);
+    QString itemSummary(int row) const;
+    bool confirmRemoval(const QString &text, const QString &title);
+    void removeItemRow(int row, const QString &status);
+    /// Panel 2's text for a walk that took `ms` milliseconds.
+    static QString doneText(qint64 ms);
     bool popupShowsFor(int row) const;
     QString droppablePath(const QStringList &paths) const;
     QByteArray selectedFolderPath() const;

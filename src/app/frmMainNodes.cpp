@@ -22,15 +22,10 @@
 #include <chrono>
 #include <functional>
 
-namespace {
-
-// The row a command acts on: the last of the grid's selected rows, or -1.
-int selectedNode(const OutlineGrid &grid) {
+int frmMain::selectedNode(const OutlineGrid &grid) {
     const int n = grid.selectedRowCount();
     return n > 0 ? grid.selectedRow(n - 1) : -1;
 }
-
-} // namespace
 
 void frmMain::buildPopupMenu() {
     mnuPopUp1 = new QMenu(this);
@@ -55,6 +50,8 @@ void frmMain::buildPopupMenu() {
     mnuPopUp1->addSeparator();
     connect(mnuPopUp1->addAction(QStringLiteral("Properties")), &QAction::triggered, this,
             &frmMain::mnuProps_Click);
+
+    buildItemActions();
 
     connect(fgTreeView, &OutlineGridView::beforeMouseDown, this,
             [this](Qt::MouseButton button, Qt::KeyboardModifiers, QPoint pos) {
@@ -116,6 +113,7 @@ void frmMain::fgTree_MouseDown(Qt::MouseButton button, QPoint pos) {
 void frmMain::fgTree_AfterSelChange(int oldRow, int newRow) {
     HandlerTrap trap(m_prompts, this, QStringLiteral("Error in fgTree_AfterSelChange"));
     trap.run([&] {
+        updateItemActions();
         const int lastCol = fgTree.cols() - 1;
         if (oldRow >= 0 && oldRow < fgTree.rows() && oldRow != newRow)
             fgTree.setCellBorder({{oldRow, 0, oldRow, lastCol}, 0, 0, 0, 0, 0, 0, 0});

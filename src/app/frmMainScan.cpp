@@ -30,6 +30,7 @@ void frmMain::EnObjs2(bool enable) {
     fgTree.setEnabled(enable);
     for (QAction *menu : menuBar()->actions())
         menu->setEnabled(enable);
+    updateItemActions();
 }
 
 void frmMain::cmdAbort_Click() {
@@ -97,10 +98,9 @@ void frmMain::cmdBeginScan_Click() {
         reselectRows();
         trap.line = 22;
         m_tree->UpdateRoots();
-        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(end - start).count();
-        const float seconds = static_cast<float>(ms) / 1000.0f;
-        setStatusText(2, QStringLiteral("Done in ") + QLocale().toString(seconds, 'f', 2) +
-                             QStringLiteral("  seconds"));
+        setStatusText(
+            2,
+            doneText(std::chrono::duration_cast<std::chrono::milliseconds>(end - start).count()));
         completed = true;
     } catch (...) {
         failure = std::current_exception();
@@ -139,6 +139,12 @@ void frmMain::cmdBeginScan_Click() {
     }
     if (m_closeAfterScan)
         close();
+}
+
+QString frmMain::doneText(qint64 ms) {
+    const float seconds = static_cast<float>(ms) / 1000.0f;
+    return QStringLiteral("Done in ") + QLocale().toString(seconds, 'f', 2) +
+           QStringLiteral("  seconds");
 }
 
 void frmMain::beginWalkFigures(int root, std::chrono::steady_clock::time_point start) {

@@ -125,6 +125,9 @@ public:
     int addRow();
     /// Removes `count` rows starting at `first`; later rows move up.
     void removeRows(int first, int count);
+    /// Moves the `count` rows from `first` on up to `to` (not below `first`): the rows between
+    /// move down behind them. Looks, selection and cursor follow their rows.
+    void moveRowsUp(int first, int count, int to);
 
     // Cells --------------------------------------------------------------------------------
     QString text(int row, int col) const;

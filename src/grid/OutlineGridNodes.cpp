@@ -349,6 +349,21 @@ bool OutlineGrid::sortAllNodes(const std::function<bool()> &goOn) {
     return true;
 }
 
+void OutlineGrid::moveRowsUp(int first, int count, int to) {
+    if (count <= 0 || to >= first)
+        return;
+    checkRow(to);
+    checkRow(first + count - 1);
+    std::vector<int> order;
+    order.reserve(static_cast<std::size_t>(first + count - to));
+    for (int r = first; r < first + count; ++r)
+        order.push_back(r);
+    for (int r = to; r < first; ++r)
+        order.push_back(r);
+    permuteBlock(to, order);
+    invalidateIndex(to);
+}
+
 // Rebuilds the links of the rows in (row, end) after they were reordered among themselves;
 // every one of them descends from `row`, so nothing outside the block changes but row's last
 // child and, when the block reaches the end, the chain of open ancestors.

@@ -8,6 +8,9 @@
 #include <QDBusReply>
 #include <QProcess>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace {
 
 const char FileManagerService[] = "org.freedesktop.FileManager1";
@@ -31,6 +34,23 @@ bool fileManagerAvailable(QDBusConnection &bus) {
 
 bool DesktopShellLauncher::startDetached(const QString &program, const QStringList &arguments) {
     return QProcess::startDetached(program, arguments);
+}
+
+bool DesktopShellLauncher::startDetachedIn(const QString &program, const QStringList &arguments,
+                                           const QByteArray &folder) {
+    // QProcess takes its working folder as text, which cannot carry a name that is not UTF-8;
+    // the child inherits ours instead, changed for the moment of the start (no walk runs then,
+    // and everything else of ours uses absolute paths or folder descriptors).
+    const int here = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (here < 0 || ::chdir(folder.constData()) != 0) {
+        if (here >= 0)
+            ::close(here);
+        return false;
+    }
+    const bool started = QProcess::startDetached(program, arguments);
+    const int back = ::fchdir(here);
+    ::close(here);
+    return started && back == 0;
 }
 
 bool DesktopShellLauncher::callFileManager(const QString &method, const QStringList &uris) {

@@ -8,6 +8,8 @@
 class DesktopShellLauncher : public ShellLauncher {
 public:
     bool startDetached(const QString &program, const QStringList &arguments) override;
+    bool startDetachedIn(const QString &program, const QStringList &arguments,
+                         const QByteArray &folder) override;
     bool callFileManager(const QString &method, const QStringList &uris) override;
     bool mayAccess(const QByteArray &path, bool isFolder) override;
     bool hasDefaultApplication(const QString &mimeType) override;

@@ -16,6 +16,10 @@ public:
     /// started at all.
     virtual bool startDetached(const QString &program, const QStringList &arguments) = 0;
 
+    /// The same, the program running in the folder `folder` (the file system's bytes).
+    virtual bool startDetachedIn(const QString &program, const QStringList &arguments,
+                                 const QByteArray &folder) = 0;
+
     /// Calls `method` ("ShowFolders", "ShowItems" or "ShowItemProperties") of the desktop's
     /// file manager with `uris` (file:// URIs); true only when a file manager answered without
     /// an error.

@@ -80,6 +80,17 @@ void ScanTree::SetSizeFactor() {
     m_sizeUnit = Settings::sizeUnitOf(m_settings.Object_Size);
 }
 
+bool ScanTree::SetSizeFactorOf(int row) {
+    const QString unit = m_grid.text(row, TreeCol::Unit);
+    for (int size = 0; size <= 3; ++size)
+        if (unit == Settings::sizeUnitOf(size)) {
+            m_sizeFactor = Settings::sizeFactorOf(size);
+            m_sizeUnit = unit;
+            return true;
+        }
+    return false;
+}
+
 void ScanTree::SetSizeFormat() {
     m_sizeFormat = m_settings.Object_Size_Format.trimmed();
     if (m_sizeFormat.isEmpty())

@@ -86,6 +86,10 @@ public:
     void InitTreeGrid();
     /// Takes `SizeFactor` and `SizeUnit` from `Object_Size`.
     void SetSizeFactor();
+    /// Takes `SizeFactor` and `SizeUnit` from the unit text of a row (column 2), so that rows
+    /// added below it read in its unit; false, with nothing changed, for a text that names no
+    /// unit.
+    bool SetSizeFactorOf(int row);
     /// Takes `SizeFormat` from `Object_Size_Format` (trimmed; empty gives "#,##0.##") and
     /// gives it to the Size column.
     void SetSizeFormat();

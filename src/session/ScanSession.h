@@ -54,6 +54,19 @@ public:
     /// The folders the walks since beginScan() could not read.
     void noteUnreadable(SessionOutcome &outcome) const;
 
+    // Branches ----------------------------------------------------------------------------
+    /// Walks the folder of a root or folder row again and puts its new rows in place of the
+    /// row's old children; the row's totals, and those of every row above it, change by the
+    /// difference. The walk uses the current filter and recursion, the unit of the row and the
+    /// size basis of its scan. Rows of the branch that still exist keep their expanded state
+    /// and selection; the row's ancestors are sorted again. Until the walk is complete nothing
+    /// in the tree changes: an abort or an error leaves the branch as it was. `walking` is
+    /// called with the row the walk fills (outside the tree) as it starts, and with -1 as it
+    /// ends.
+    SessionOutcome rescan(int row, const std::function<void(int walkRow)> &walking = {});
+    /// Takes a row and its subtree out of the tree, its values off every total above it.
+    void removeBranch(int row);
+
     // Saved scans -------------------------------------------------------------------------
     /// Opens a scan file as a new scan root (outcome.root); a fault adds nothing. The reading
     /// yields to the event loop as a walk does, calling `progress` with the entries read so far

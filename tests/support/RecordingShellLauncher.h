@@ -13,6 +13,7 @@ public:
         QString kind;          ///< "start" or "dbus"
         QString name;          ///< the program, or the file manager's method
         QStringList arguments; ///< the program's arguments, or the URIs
+        QByteArray folder;     ///< the folder a program starts in, when one was given
     };
     std::vector<Request> requests;
 
@@ -23,6 +24,8 @@ public:
     QStringList mimeTypesAsked;      ///< every hasDefaultApplication() question, in order
 
     bool startDetached(const QString &program, const QStringList &arguments) override;
+    bool startDetachedIn(const QString &program, const QStringList &arguments,
+                         const QByteArray &folder) override;
     bool callFileManager(const QString &method, const QStringList &uris) override;
     bool mayAccess(const QByteArray &path, bool isFolder) override;
     bool hasDefaultApplication(const QString &mimeType) override;

@@ -1,0 +1,130 @@
+// Acting on one branch of the tree after a scan: walking its folder again in place, and taking
+// it out once its folder has gone from the disk.
+#include "ScanSession.h"
+
+#include "NativePath.h"
+#include "ScanTree.h"
+#include "Settings.h"
+#include "TreeCol.h"
+#include "mdlFileSearch.h"
+#include "yieldOnce.h"
+
+#include <QSet>
+
+#include <array>
+
+namespace {
+
+constexpr std::array<int, 3> Counted{TreeCol::Size, TreeCol::Files, TreeCol::Bytes};
+
+// Writes a row's counted cells; each write carries its change up through the totals above.
+void writeCounted(OutlineGrid &grid, int row, const std::array<FixedRaw, 3> &values) {
+    for (std::size_t k = 0; k < Counted.size(); ++k)
+        grid.setFixedValue(row, Counted[k], values[k]);
+}
+
+} // namespace
+
+void ScanSession::removeBranch(int row) {
+    writeCounted(m_grid, row, {0, 0, 0});
+    m_grid.removeRows(row, m_grid.subtreeEnd(row) - row);
+    m_tree->UpdateRoots();
+}
+
+SessionOutcome ScanSession::rescan(int row, const std::function<void(int)> &walking) {
+    SessionOutcome outcome;
+    const QByteArray path = m_grid.rowDataBytes(row);
+    const int level = m_grid.level(row);
+    // What the user had open and selected in the branch, by path.
+    QSet<QByteArray> expanded, selected;
+    const int oldEnd = m_grid.subtreeEnd(row);
+    for (int r = row + 1; r < oldEnd; ++r) {
+        const QByteArray data = m_grid.rowDataBytes(r);
+        if (data.isEmpty())
+            continue;
+        if (m_grid.hasChildren(r) && !m_grid.isCollapsed(r))
+            expanded.insert(data);
+        if (m_grid.isRowSelected(r))
+            selected.insert(data);
+    }
+
+    m_walker->AbortRequested = false;
+    m_walker->ResetSearchParams();
+    m_walker->searchParams.Recurse = m_settings.Recurse_Subfolders;
+    m_walker->searchParams.StartPath = NativePath::display(path);
+    m_walker->searchParams.Pattern = m_settings.Match_Parameters;
+    m_walker->searchParams.SizeBasis = ScanTree::basisOfRoot(m_grid, rootOf(m_grid, row));
+    m_tree->clearUnreadable();
+    if (!m_tree->SetSizeFactorOf(row))
+        m_tree->SetSizeFactor();
+    // The walk fills a row of its own at the end of the grid, at the top level and hidden, so
+    // that its totals reach no row of the tree while it runs.
+    const int scratch = m_tree->AddTreeRow(m_grid.text(row, TreeCol::Name), -1, RowKind::Folder,
+                                           Fixed(), false, Fixed());
+    m_grid.setRowDataBytes(scratch, path);
+    // A folder that could not be read before and can now loses its warning badge.
+    m_grid.setCellPicture(scratch, TreeCol::Name,
+                          ScanTree::isScanRoot(m_grid, row)
+                              ? m_grid.cellPicture(row, TreeCol::Name)
+                              : m_tree->pictureId(TreePicture::Folder));
+    m_grid.setOutlineState(scratch, OutlineCollapsed);
+    m_grid.setRowHidden(scratch, true);
+    struct Ending {
+        ScanSession *self;
+        const std::function<void(int)> &walking;
+        bool walked = false;
+        void walkEnded() {
+            if (walking && !std::exchange(walked, true))
+                walking(-1);
+        }
+        ~Ending() {
+            self->m_tree->SetSizeFactor();
+            walkEnded();
+        }
+    } ending{this, walking};
+    try {
+        if (walking)
+            walking(scratch);
+        m_grid.setRedraw(static_cast<GridRedraw>(m_settings.Redraw_Scan_Progress));
+        yieldOnce();
+        m_walker->SearchFolder(path, level + 1, scratch);
+        ending.walkEnded();
+    } catch (...) {
+        ending.walkEnded();
+        outcome = SessionOutcome::of(std::current_exception());
+        m_grid.setRedraw(GridRedraw::Buffered);
+        m_grid.removeRows(scratch, m_grid.rows() - scratch);
+        noteUnreadable(outcome);
+        return outcome;
+    }
+    m_grid.setRedraw(GridRedraw::Buffered);
+    noteUnreadable(outcome);
+
+    std::array<FixedRaw, 3> fresh{};
+    for (std::size_t k = 0; k < Counted.size(); ++k)
+        fresh[k] = m_tree->cellValue(scratch, Counted[k]).raw();
+    // The old children go, the new ones move up into their place; the scratch row is last.
+    const int removed = oldEnd - row - 1;
+    m_grid.removeRows(row + 1, removed);
+    const int walked = scratch - removed;
+    m_grid.moveRowsUp(walked + 1, m_grid.rows() - walked - 1, row + 1);
+    const int last = m_grid.rows() - 1;
+    m_grid.setCellPicture(row, TreeCol::Name, m_grid.cellPicture(last, TreeCol::Name));
+    m_grid.setCellNote(row, TreeCol::Name, m_grid.cellNote(last, TreeCol::Name));
+    m_grid.removeRows(last, 1);
+    writeCounted(m_grid, row, fresh);
+
+    const int newEnd = m_grid.subtreeEnd(row);
+    for (int r = row + 1; r < newEnd; ++r) {
+        const QByteArray data = m_grid.rowDataBytes(r);
+        if (expanded.contains(data))
+            m_grid.setOutlineState(r, OutlineExpanded);
+        if (selected.contains(data))
+            m_grid.setRowSelected(r, true);
+    }
+    // New totals may change the row's place among its siblings, and theirs; no ancestor moves.
+    for (int up = m_grid.parentRow(row); up >= ScanTree::TopRow; up = m_grid.parentRow(up))
+        m_grid.sortNode(up);
+    m_tree->UpdateRoots();
+    return outcome;
+}

@@ -1,0 +1,235 @@
+#include "MainFixture.h"
+
+#include "ItemActions.h"
+#include "NativePath.h"
+#include "OutlineGridView.h"
+#include "RecordingShellLauncher.h"
+#include "ScanTree.h"
+#include "mdlFileSearch.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QStorageInfo>
+#include <QTest>
+
+#include <sys/mount.h>
+#include <unistd.h>
+
+namespace {
+
+// The window of MainFixture with a trash of the test's own.
+struct ItemFixture : MainFixture {
+    QString trash;
+    void SetUp() override {
+        MainFixture::SetUp();
+        qputenv("XDG_DATA_HOME", (dir.path() + "/data").toUtf8());
+        trash = dir.path() + "/data/Trash";
+        // The test's trash is on the file system of its files; a real trash is never used.
+        ASSERT_EQ(QStorageInfo(dir.path()).rootPath(), QStorageInfo(root).rootPath());
+        form->settings().Collapse_Root_Nodes_B4_Scan = false;
+        form->settings().Clear_Nodes_B4_Scan = true;
+        form->mnuSort_Click(4); // by size, descending: a rescan must keep it
+    }
+    void TearDown() override { qunsetenv("XDG_DATA_HOME"); }
+    // Level, name and figures of every row of a scan root's subtree.
+    QStringList rowsOf(int top) const {
+        const OutlineGrid &g = form->grid();
+        QStringList out;
+        for (int r = top; r < g.subtreeEnd(top); ++r)
+            out << QString::number(g.level(r)) + ' ' + g.text(r, 0) + ' ' + g.text(r, 1) + ' ' +
+                       g.text(r, 3) + ' ' + g.text(r, 4);
+        return out;
+    }
+    void pressOn(int row, QKeySequence key) {
+        form->grid().select(row, 0);
+        form->gridView()->setFocus();
+        QTest::keySequence(form->gridView(), key);
+    }
+};
+
+} // namespace
+
+TEST_F(ItemFixture, RescanGivesWhatAFreshScanGivesAndKeepsTheView) {
+    scan(root);
+    OutlineGrid &g = form->grid();
+    g.setOutlineState(rowNamed("sub"), OutlineExpanded);
+    // The disk changes: files come and go, a folder goes, another comes.
+    makeFile(root + "/sub/new.bin", 5000);
+    QFile::remove(root + "/sub/b.bin");
+    QDir(root + "/sub/deep").removeRecursively();
+    QDir().mkpath(root + "/sub/more");
+    makeFile(root + "/sub/more/m", 70);
+    pressOn(rowNamed("sub"), QKeySequence(Qt::Key_F5));
+    const int sub = rowNamed("sub");
+    EXPECT_TRUE(g.isRowSelected(sub));
+    EXPECT_EQ(g.outlineState(sub), OutlineExpanded);
+    EXPECT_EQ(g.text(1, 4), "5170");
+    EXPECT_TRUE(form->statusText(3).startsWith("2 folders, 2 files, 5070 B"))
+        << form->statusText(3).toStdString();
+    // A folder that grows past its siblings moves ahead of them.
+    makeFile(root + "/empty/big", 9000);
+    g.select(rowNamed("empty"), 0);
+    form->mnuRescan_Click();
+    EXPECT_EQ(g.firstChild(2), rowNamed("empty"));
+    EXPECT_EQ(g.text(1, 4), "14170");
+    const QStringList rescanned = rowsOf(2);
+    const int rows = g.rows();
+    scan(root); // the fresh scan replaces the old one
+    EXPECT_EQ(rowsOf(2), rescanned);
+    EXPECT_EQ(g.rows(), rows);
+    EXPECT_EQ(g.text(1, 4), "14170");
+
+    // An aborted rescan leaves the branch as it was.
+    makeFile(root + "/sub/more/late", 9);
+    form->fileSearch().setYieldFunction([&] { form->cmdAbort_Click(); });
+    g.select(rowNamed("sub"), 0);
+    form->mnuRescan_Click();
+    EXPECT_EQ(rowsOf(2), rescanned);
+    EXPECT_EQ(prompts.shown.back().title, "Warning in Scan");
+}
+
+TEST_F(ItemFixture, TrashMovesAFolderAwayAfterAskingAndTheTotalsFall) {
+    scan(root);
+    OutlineGrid &g = form->grid();
+    // No changes nothing.
+    prompts.answers = {Prompts::No};
+    pressOn(rowNamed("sub"), QKeySequence(Qt::Key_Delete));
+    ASSERT_EQ(prompts.shown.back().title, "Move to Trash");
+    EXPECT_TRUE(prompts.shown.back().text.contains(" in 2 files"));
+    EXPECT_TRUE(QFileInfo::exists(root + "/sub/b.bin"));
+    EXPECT_EQ(g.text(1, 4), "2130");
+
+    prompts.answers = {Prompts::Yes};
+    form->mnuTrash_Click();
+    EXPECT_FALSE(QFileInfo::exists(root + "/sub"));
+    EXPECT_TRUE(QFileInfo::exists(trash + "/files/sub/deep/c"));
+    QFile info(trash + "/info/sub.trashinfo");
+    ASSERT_TRUE(info.open(QIODevice::ReadOnly));
+    const QByteArray text = info.readAll();
+    EXPECT_TRUE(text.startsWith("[Trash Info]\nPath=" + QFile::encodeName(root) + "/sub\n"));
+    EXPECT_TRUE(text.contains("\nDeletionDate=20"));
+    EXPECT_EQ(findRow("sub"), -1);
+    EXPECT_EQ(g.text(2, 4), "100");
+    EXPECT_EQ(g.text(1, 4), "100");
+
+    // A trash that cannot be used refuses and changes nothing.
+    QDir(trash).removeRecursively();
+    makeFile(trash, 1);
+    prompts.answers = {Prompts::Yes};
+    g.select(rowNamed("empty"), 0);
+    form->mnuTrash_Click();
+    EXPECT_TRUE(QFileInfo(root + "/empty").isDir());
+    EXPECT_EQ(prompts.shown.back().icon, Prompts::Icon::Critical);
+    EXPECT_TRUE(prompts.shown.back().text.endsWith("Nothing was changed."));
+    EXPECT_GE(findRow("empty"), 0);
+}
+
+TEST_F(ItemFixture, LinksGoAsLinksAndDeletingAsksTwiceAndStaysInside) {
+    // A link to a folder outside the scan goes to the trash as the link.
+    QDir().mkpath(dir.path() + "/outside");
+    makeFile(dir.path() + "/outside/keep", 5);
+    ASSERT_EQ(::symlink(QFile::encodeName(dir.path() + "/outside"),
+                        QFile::encodeName(root + "/sub/link")),
+              0);
+    const QByteArray r = QFile::encodeName(root);
+    EXPECT_TRUE(ItemActions::moveToTrash(r + "/sub/link/", r).ok());
+    EXPECT_TRUE(QFileInfo(trash + "/files/link").isSymLink());
+    EXPECT_TRUE(QFileInfo::exists(dir.path() + "/outside/keep"));
+    // Nothing outside the scanned folder is touched.
+    EXPECT_FALSE(
+        ItemActions::deletePermanently(QFile::encodeName(dir.path() + "/outside"), r).ok());
+    EXPECT_FALSE(ItemActions::moveToTrash(r + "/../outside", r).ok());
+    EXPECT_TRUE(QFileInfo::exists(dir.path() + "/outside/keep"));
+
+    ASSERT_EQ(::symlink(QFile::encodeName(dir.path() + "/outside"),
+                        QFile::encodeName(root + "/sub/deep/inner")),
+              0);
+    scan(root);
+    OutlineGrid &g = form->grid();
+    g.select(rowNamed(root + "/"), 0);
+    EXPECT_FALSE(form->deleteItemAction()->isEnabled()); // never a scan's own folder
+    prompts.answers = {Prompts::Yes, Prompts::No};
+    pressOn(rowNamed("sub"), QKeySequence(Qt::SHIFT | Qt::Key_Delete));
+    EXPECT_TRUE(QFileInfo::exists(root + "/sub/deep/c"));
+    prompts.answers = {Prompts::Yes, Prompts::Yes};
+    form->mnuDeleteItem_Click();
+    EXPECT_FALSE(QFileInfo::exists(root + "/sub"));
+    EXPECT_TRUE(QFileInfo::exists(dir.path() + "/outside/keep")); // the inner link went alone
+    EXPECT_EQ(g.text(1, 4), "100");
+}
+
+TEST_F(ItemFixture, TerminalCopyAndWhenTheCommandsAreOff) {
+    auto launcher = std::make_unique<RecordingShellLauncher>();
+    RecordingShellLauncher &shell = *launcher;
+    form->setShellLauncher(std::move(launcher));
+    const QByteArray odd = QFile::encodeName(root) + "/caf\xe9";
+    ASSERT_EQ(::mkdir(odd.constData(), 0755), 0);
+    scan(root);
+    OutlineGrid &g = form->grid();
+    int row = -1;
+    for (int r = 2; r < g.rows(); ++r)
+        row = g.rowDataBytes(r) == odd + '/' ? r : row;
+    ASSERT_GE(row, 0);
+    g.select(row, 0);
+    form->mnuTerminal_Click();
+    ASSERT_EQ(shell.requests.size(), 1u);
+    EXPECT_EQ(shell.requests[0].folder, odd + '/');
+    form->mnuCopyPath_Click();
+    const QMimeData *copied = QGuiApplication::clipboard()->mimeData();
+    ASSERT_TRUE(copied);
+    EXPECT_EQ(NativePath::fromFileUri(copied->data("text/uri-list").trimmed()), odd);
+
+    g.select(ScanTree::TopRow, 0);
+    EXPECT_FALSE(form->trashAction()->isEnabled());
+    // A saved scan describes a disk that may be another's.
+    const QString saved = dir.path() + "/saved.cairnscan";
+    ASSERT_TRUE(form->session().saveScanFile(2, saved).done());
+    ASSERT_TRUE(form->OpenScanFile(saved));
+    g.select(ScanSession::rootOf(g, g.rows() - 1), 0);
+    EXPECT_FALSE(form->trashAction()->isEnabled());
+    EXPECT_TRUE(form->trashAction()->toolTip().contains("opened from a file"));
+    EXPECT_FALSE(form->copyPathAction()->isEnabled());
+    // During a scan every command is off, and says why.
+    bool checked = false;
+    form->fileSearch().setYieldFunction([&] {
+        form->updateItemActions();
+        checked = true;
+        EXPECT_FALSE(form->rescanAction()->isEnabled());
+        EXPECT_EQ(form->rescanAction()->toolTip(), "Not while a scan runs.");
+    });
+    scan(root);
+    EXPECT_TRUE(checked);
+    g.select(rowNamed("sub"), 0);
+    EXPECT_TRUE(form->rescanAction()->isEnabled());
+    ::rmdir(odd.constData()); // QTemporaryDir cannot remove a name that is not UTF-8
+}
+
+TEST(ItemActionsMounts, AnotherFileSystemHasItsOwnTrashAndStopsADeletion) {
+    QTemporaryDir dir;
+    const QString mnt = dir.path() + "/a/mnt";
+    QDir().mkpath(mnt);
+    makeFile(dir.path() + "/a/x", 10);
+    if (::mount("none", QFile::encodeName(mnt).constData(), "tmpfs", 0, nullptr) != 0)
+        GTEST_SKIP() << "no tmpfs can be mounted here";
+    struct Unmount {
+        QByteArray path;
+        ~Unmount() { ::umount2(path.constData(), MNT_DETACH); }
+    } unmount{QFile::encodeName(mnt)};
+    makeFile(mnt + "/keep", 5);
+    makeFile(mnt + "/old", 5);
+    const QByteArray top = QFile::encodeName(dir.path());
+    const ItemActions::Result refused = ItemActions::deletePermanently(top + "/a", top);
+    EXPECT_TRUE(refused.reason.contains("another file system is mounted"));
+    EXPECT_FALSE(refused.partly);
+    EXPECT_TRUE(QFileInfo::exists(dir.path() + "/a/x"));
+    EXPECT_TRUE(QFileInfo::exists(mnt + "/keep"));
+    // An item on the mounted file system goes to the trash at its top, renamed, never copied.
+    EXPECT_TRUE(ItemActions::moveToTrash(QFile::encodeName(mnt + "/old"), top).ok());
+    const QString trash = mnt + "/.Trash-" + QString::number(::getuid());
+    EXPECT_TRUE(QFileInfo::exists(trash + "/files/old"));
+    QFile info(trash + "/info/old.trashinfo");
+    ASSERT_TRUE(info.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(info.readAll().startsWith("[Trash Info]\nPath=old\n"));
+}
