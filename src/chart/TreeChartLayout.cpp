@@ -59,11 +59,12 @@ public:
             values[k] = std::max(items[k].value, 0.0);
         const std::vector<QRectF> rects = TreemapLayout::squarify(values, inner);
         bool any = false;
+        std::vector<TreemapLayout::Own> folded;
         for (std::size_t k = 0; k < items.size(); ++k) {
             const QRectF &r = rects[k];
             if (values[k] <= 0 || !visible(r)) {
-                if (!r.isEmpty())
-                    m_out.own.push_back({r, index});
+                if (r.width() > 1e-9 && r.height() > 1e-9)
+                    folded.push_back({r, index});
                 continue;
             }
             any = true;
@@ -85,6 +86,7 @@ public:
             // Nothing drawn inside: the whole tile shows itself.
             m_out.own.push_back({tile.rect, index});
         } else {
+            m_out.own.insert(m_out.own.end(), folded.begin(), folded.end());
             // The frame and header around the children.
             const QRectF &o = tile.rect;
             const QRectF parts[] = {
@@ -94,7 +96,7 @@ public:
                 QRectF(inner.right(), inner.top(), o.right() - inner.right(), inner.height()),
             };
             for (const QRectF &p : parts)
-                if (p.width() > 0 && p.height() > 0)
+                if (p.width() > 1e-9 && p.height() > 1e-9) // not a rounding sliver
                     m_out.own.push_back({p, index});
         }
         m_out.tiles[std::size_t(index)].end = int(m_out.tiles.size());
