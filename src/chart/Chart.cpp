@@ -47,6 +47,8 @@ void Chart::setChartType(Type type) {
 
 void Chart::setSubtree(std::shared_ptr<const TreeChartSource> subtree) {
     m_live.subtree = std::move(subtree);
+    // A new source may sit where the old one did: the layouts cached for that one must go.
+    m_live.treeCache = std::make_shared<TreeChartCache>();
     touched();
 }
 

@@ -184,6 +184,7 @@ private:
     const TreemapLayout *treemapFor(const QRectF &plot) const;
     const RingsLayout *ringsFor(const QRectF &plot) const;
     double headerHeight() const;
+    static QRectF treemapBounds(const QRectF &plot);
     QColor tileColor(int series, int kindCode, bool inner) const;
     void paintTreemap(QPainter &painter, const QRectF &plot) const;
     const QImage &cushionImage(const TreemapLayout &map, const QRectF &plot, double scale) const;

@@ -37,6 +37,12 @@ bool ChartPainter::drawsSubtree() const {
     return Chart::drawsSubtree(m_content.type);
 }
 
+QRectF ChartPainter::treemapBounds(const QRectF &plot) {
+    return QRectF(
+        QRect(QPoint(int(std::ceil(plot.left())), int(std::ceil(plot.top()))),
+              QPoint(int(std::floor(plot.right())) - 1, int(std::floor(plot.bottom())) - 1)));
+}
+
 double ChartPainter::headerHeight() const {
     return std::ceil(QFontMetricsF(m_font).height() + 2);
 }
@@ -101,14 +107,14 @@ const QImage &ChartPainter::cushionImage(const TreemapLayout &map, const QRectF 
     QImage image(width, height, QImage::Format_RGB32);
     image.fill(m_content.plotBackground);
     // Light from the upper left, a little in front (the paper's choice).
-    const double len = std::sqrt(1.0 + 4.0 + 100.0);
-    const double lx = -1.0 / len, ly = -2.0 / len, lz = 10.0 / len;
-    constexpr double Ambient = 40.0 / 255.0, Diffuse = 215.0 / 255.0;
+    const float len = std::sqrt(1.0f + 4.0f + 100.0f);
+    const float lx = -1.0f / len, ly = -2.0f / len, lz = 10.0f / len;
+    constexpr float Ambient = 40.0f / 255.0f, Diffuse = 215.0f / 255.0f;
     for (const TreemapLayout::Own &own : map.own) {
         const TreemapLayout::Tile &t = map.tiles[std::size_t(own.tile)];
         const bool inner = t.end > own.tile + 1;
         const QColor c = tileColor(t.series, int(t.kind), inner);
-        const double red = c.red(), green = c.green(), blue = c.blue();
+        const float red = float(c.red()), green = float(c.green()), blue = float(c.blue());
         // Pixels whose centres fall in the rectangle: tiles share no pixel and leave none out.
         const auto first = [&](double v, double origin) {
             return int(std::ceil((v - origin) * scale - 0.5));
@@ -117,15 +123,17 @@ const QImage &ChartPainter::cushionImage(const TreemapLayout &map, const QRectF 
         const int x1 = std::clamp(first(own.rect.right(), plot.left()), 0, width);
         const int y0 = std::clamp(first(own.rect.top(), plot.top()), 0, height);
         const int y1 = std::clamp(first(own.rect.bottom(), plot.top()), 0, height);
+        const double step = 1 / scale;
+        const float dnx = float(-2 * t.ax * step);
         for (int py = y0; py < y1; ++py) {
-            const double y = plot.top() + (py + 0.5) / scale;
-            const double ny = -(2 * t.ay * y + t.by);
+            const double y = plot.top() + (py + 0.5) * step;
+            const float ny = float(-(2 * t.ay * y + t.by));
+            const float nyy = ny * ny + 1, lighty = ny * ly + lz;
+            float nx = float(-(2 * t.ax * (plot.left() + (x0 + 0.5) * step) + t.bx));
             auto *line = reinterpret_cast<QRgb *>(image.scanLine(py));
-            for (int px = x0; px < x1; ++px) {
-                const double x = plot.left() + (px + 0.5) / scale;
-                const double nx = -(2 * t.ax * x + t.bx);
-                const double cosine = (nx * lx + ny * ly + lz) / std::sqrt(nx * nx + ny * ny + 1);
-                const double light = Ambient + Diffuse * std::max(cosine, 0.0);
+            for (int px = x0; px < x1; ++px, nx += dnx) {
+                const float cosine = (nx * lx + lighty) / std::sqrt(nx * nx + nyy);
+                const float light = Ambient + Diffuse * std::max(cosine, 0.0f);
                 line[px] = qRgb(std::min(255, int(red * light)), std::min(255, int(green * light)),
                                 std::min(255, int(blue * light)));
             }
@@ -137,7 +145,9 @@ const QImage &ChartPainter::cushionImage(const TreemapLayout &map, const QRectF 
     return cache.cushions;
 }
 
-void ChartPainter::paintTreemap(QPainter &painter, const QRectF &plot) const {
+void ChartPainter::paintTreemap(QPainter &painter, const QRectF &area) const {
+    // On whole pixels, so the cushion picture is copied rather than resampled.
+    const QRectF plot = treemapBounds(area);
     const TreemapLayout *map = treemapFor(plot);
     if (!map || map->tiles.empty())
         return;
@@ -322,7 +332,7 @@ ChartPainter::TreeHit ChartPainter::treeItemAt(const QRectF &rect, const QPointF
         return hit;
     const QRectF plot = layout(rect).plot;
     if (m_content.type == Chart::Type::Treemap) {
-        const TreemapLayout *map = treemapFor(plot);
+        const TreemapLayout *map = treemapFor(treemapBounds(plot));
         const int at = map ? map->tileAt(pos) : -1;
         if (at < 0)
             return hit;
@@ -358,7 +368,7 @@ QPainterPath ChartPainter::treeItemShape(const QRectF &rect, int id) const {
     const QRectF plot =
         rect.isNull() && m_content.treeCache ? m_content.treeCache->bounds : layout(rect).plot;
     if (m_content.type == Chart::Type::Treemap) {
-        const TreemapLayout *map = treemapFor(plot);
+        const TreemapLayout *map = treemapFor(treemapBounds(plot));
         const int at = map ? map->tileOf(id) : -1;
         if (at >= 0)
             shape.addRect(map->tiles[std::size_t(at)].rect);
@@ -381,7 +391,7 @@ QList<ChartPainter::Item> ChartPainter::treeItems(const QRectF &plot) const {
     // The centre's children as drawn: what a screen reader lists.
     QList<Item> result;
     if (m_content.type == Chart::Type::Treemap) {
-        const TreemapLayout *map = treemapFor(plot);
+        const TreemapLayout *map = treemapFor(treemapBounds(plot));
         if (!map || map->tiles.empty())
             return result;
         for (int k = 1; k < int(map->tiles.size()); k = map->tiles[std::size_t(k)].end)
