@@ -27,6 +27,12 @@ QColor textOn(const QColor &fill) {
     return lightness(fill) > 0.5 ? QColor(Qt::black) : QColor(Qt::white);
 }
 
+// The name elided to `width`, or nothing when too little of it would be left to read.
+QString readableName(const QFontMetricsF &fm, const QString &name, double width) {
+    const QString text = fm.elidedText(name, Qt::ElideMiddle, width);
+    return text == name || text.size() >= 9 ? text : QString();
+}
+
 double qtAngle(double clockwiseFromTop) {
     return 90.0 - clockwiseFromTop;
 }
@@ -204,9 +210,8 @@ void ChartPainter::paintTreemapTexts(QPainter &painter, const TreemapLayout &map
             box = t.rect.adjusted(3, 2, -3, -2);
         else
             continue;
-        const QString text =
-            fm.elidedText(m_content.subtree->name(t.id), Qt::ElideMiddle, box.width());
-        if (text.isEmpty() || text == QStringLiteral("…"))
+        const QString text = readableName(fm, m_content.subtree->name(t.id), box.width());
+        if (text.isEmpty())
             continue;
         painter.setPen(textOn(tileColor(t.series, int(t.kind), !leaf)));
         painter.drawText(box,
@@ -305,8 +310,8 @@ void ChartPainter::paintRings(QPainter &painter, const QRectF &plot) const {
             const double room = std::min(arc, rings->ringWidth * 1.9) - 6;
             if (room < fm.horizontalAdvance(QStringLiteral("Abc")))
                 continue;
-            const QString text = fm.elidedText(name, Qt::ElideMiddle, room);
-            if (text.isEmpty() || text == QStringLiteral("…"))
+            const QString text = readableName(fm, name, room);
+            if (text.isEmpty())
                 continue;
             const double angle = (seg.start + seg.span / 2) * std::numbers::pi / 180.0;
             const QPointF at(rings->centre.x() + mid * std::sin(angle),

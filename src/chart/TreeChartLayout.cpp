@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <numbers>
+#include <numeric>
 
 namespace {
 
@@ -57,7 +58,20 @@ public:
         std::vector<double> values(items.size());
         for (std::size_t k = 0; k < items.size(); ++k)
             values[k] = std::max(items[k].value, 0.0);
-        const std::vector<QRectF> rects = TreemapLayout::squarify(values, inner);
+        // Squarifying needs the largest first: in any other order (by name, say) small tiles
+        // ahead of big ones come out as slivers. The items keep their order otherwise, so the
+        // top-level ones keep their colours.
+        std::vector<std::size_t> order(items.size());
+        std::iota(order.begin(), order.end(), std::size_t(0));
+        std::stable_sort(order.begin(), order.end(),
+                         [&](std::size_t a, std::size_t b) { return values[a] > values[b]; });
+        std::vector<double> sorted(items.size());
+        for (std::size_t k = 0; k < order.size(); ++k)
+            sorted[k] = values[order[k]];
+        const std::vector<QRectF> placed = TreemapLayout::squarify(sorted, inner);
+        std::vector<QRectF> rects(items.size());
+        for (std::size_t k = 0; k < order.size(); ++k)
+            rects[order[k]] = placed[k];
         bool any = false;
         std::vector<TreemapLayout::Own> folded;
         for (std::size_t k = 0; k < items.size(); ++k) {
