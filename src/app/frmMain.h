@@ -328,6 +328,9 @@ private:
     void connectShareColumn();
     /// Fits the window, with its title bar and frame, into the screen's available area.
     void keepOnScreen();
+    /// Selects `row` as a click on it would and scrolls to it, expanding what holds it; false
+    /// for a row that is not in the tree.
+    bool selectAndShow(int row);
     /// Selects `row` as a click on it would, shows it and charts it.
     void selectAndChart(int row);
     void lblBar_MouseMove(int xInBar);

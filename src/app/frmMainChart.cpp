@@ -31,9 +31,9 @@ void frmMain::connectChartNavigation() {
     connect(chMain, &ChartView::itemActivated, this, &frmMain::chMain_ItemActivate);
 }
 
-void frmMain::selectAndChart(int row) {
+bool frmMain::selectAndShow(int row) {
     if (row < ScanTree::TopRow || row >= fgTree.rows())
-        return;
+        return false;
     for (int above = fgTree.parentRow(row); above >= ScanTree::TopRow;
          above = fgTree.parentRow(above)) {
         if (fgTree.isCollapsed(above))
@@ -41,7 +41,12 @@ void frmMain::selectAndChart(int row) {
     }
     fgTree.select(row, TreeCol::Name, row, TreeCol::Bytes);
     fgTree.showCell(row, TreeCol::Name);
-    fgTree_Click();
+    return true;
+}
+
+void frmMain::selectAndChart(int row) {
+    if (selectAndShow(row))
+        fgTree_Click();
 }
 
 void frmMain::chMain_SeriesClick(int series) {
@@ -88,16 +93,8 @@ void frmMain::mnuDispChart_Click() {
 }
 
 void frmMain::chMain_ItemClick(int row) {
-    if (m_scanning || row < ScanTree::TopRow || row >= fgTree.rows())
-        return;
-    for (int above = fgTree.parentRow(row); above >= ScanTree::TopRow;
-         above = fgTree.parentRow(above)) {
-        if (fgTree.isCollapsed(above))
-            fgTree.setOutlineState(above, OutlineExpanded);
-    }
-    fgTree.select(row, TreeCol::Name, row, TreeCol::Bytes);
-    fgTree.showCell(row, TreeCol::Name);
-    m_nodeChart->showItem(row);
+    if (!m_scanning && selectAndShow(row))
+        m_nodeChart->showItem(row);
 }
 
 void frmMain::chMain_ItemActivate(int row) {
