@@ -140,6 +140,8 @@ std::vector<QRectF> TreemapLayout::squarify(const std::vector<double> &values, c
     while (i < n && rest[i] > 0) {
         const bool wide = r.width() >= r.height();
         const double side = wide ? r.height() : r.width();
+        if (side <= 0)
+            break; // rounding used up the room: the rest get empty tiles
         // Grow the row while its worst aspect ratio improves.
         double sum = 0, least = std::numeric_limits<double>::infinity(), most = 0;
         double worst = std::numeric_limits<double>::infinity();
