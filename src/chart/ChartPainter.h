@@ -186,6 +186,7 @@ private:
     double headerHeight() const;
     static QRectF treemapBounds(const QRectF &plot);
     QColor tileColor(int series, int kindCode, bool inner) const;
+    class TileColors;
     void paintTreemap(QPainter &painter, const QRectF &plot) const;
     const QImage &cushionImage(const TreemapLayout &map, const QRectF &plot, double scale) const;
     void paintTreemapTexts(QPainter &painter, const TreemapLayout &map) const;

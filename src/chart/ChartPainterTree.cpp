@@ -99,6 +99,25 @@ QColor ChartPainter::tileColor(int series, int kindCode, bool inner) const {
 
 // Treemap -------------------------------------------------------------------------------------
 
+// The colours of tiles by series, kind and role, each worked out once per picture: tens of
+// thousands of tiles share a handful of colours.
+class ChartPainter::TileColors {
+public:
+    explicit TileColors(const ChartPainter &painter) : m_painter(painter) {}
+    QColor of(int series, int kind, bool inner) {
+        const std::size_t key = std::size_t(series + 1) * 8 + std::size_t(kind) * 2 + inner;
+        if (key >= m_colors.size())
+            m_colors.resize(key + 1);
+        if (!m_colors[key].isValid())
+            m_colors[key] = m_painter.tileColor(series, kind, inner);
+        return m_colors[key];
+    }
+
+private:
+    const ChartPainter &m_painter;
+    std::vector<QColor> m_colors;
+};
+
 const QImage &ChartPainter::cushionImage(const TreemapLayout &map, const QRectF &plot,
                                          double scale) const {
     TreeChartCache &cache = *m_content.treeCache;
@@ -116,10 +135,11 @@ const QImage &ChartPainter::cushionImage(const TreemapLayout &map, const QRectF 
     const float len = std::sqrt(1.0f + 4.0f + 100.0f);
     const float lx = -1.0f / len, ly = -2.0f / len, lz = 10.0f / len;
     constexpr float Ambient = 40.0f / 255.0f, Diffuse = 215.0f / 255.0f;
+    TileColors tileColors(*this);
     for (const TreemapLayout::Own &own : map.own) {
         const TreemapLayout::Tile &t = map.tiles[std::size_t(own.tile)];
         const bool inner = t.end > own.tile + 1;
-        const QColor c = tileColor(t.series, int(t.kind), inner);
+        const QColor c = tileColors.of(t.series, int(t.kind), inner);
         const float red = float(c.red()), green = float(c.green()), blue = float(c.blue());
         // Pixels whose centres fall in the rectangle: tiles share no pixel and leave none out.
         const auto first = [&](double v, double origin) {
@@ -164,9 +184,10 @@ void ChartPainter::paintTreemap(QPainter &painter, const QRectF &area) const {
         const double scale = std::clamp(painter.deviceTransform().m11(), 1.0, 3.0);
         painter.drawImage(plot, cushionImage(*map, plot, scale));
     } else {
+        TileColors tileColors(*this);
         for (std::size_t k = 0; k < map->tiles.size(); ++k) {
             const TreemapLayout::Tile &t = map->tiles[k];
-            painter.fillRect(t.rect, tileColor(t.series, int(t.kind), t.end > int(k) + 1));
+            painter.fillRect(t.rect, tileColors.of(t.series, int(t.kind), t.end > int(k) + 1));
         }
     }
     // A thin frame round every folder, and in the flat style round every tile, so tiles of one
