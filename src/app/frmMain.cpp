@@ -382,6 +382,7 @@ void frmMain::buildMenus() {
         mnuDispChart->setChecked(!mnuDispChart->isChecked());
         mnuDispChart_Click();
     });
+    buildChartTypeMenu();
     mnuView->addSeparator();
     mnuOnTop = mnuView->addAction(QStringLiteral("Always On Top"));
     mnuOnTop->setCheckable(true);

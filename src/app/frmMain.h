@@ -74,6 +74,16 @@ public:
     void chMain_SeriesClick(int series);
     /// The chart's "Up" (Backspace): selects the parent of the charted node and charts it.
     void chMain_Up();
+    /// A click on a treemap tile or ring segment: selects that row in the tree, the chart
+    /// keeps its centre.
+    void chMain_ItemClick(int row);
+    /// A double-click on a treemap tile or ring segment: a folder becomes the chart's centre;
+    /// the centre itself leads up a level.
+    void chMain_ItemActivate(int row);
+    /// The View menu's chart types, by `Chart_Type` value: 0 pie, 1 bars, 2 treemap, 3 rings.
+    void mnuChartType_Click(int Index);
+    /// The View menu's "Cushion Shading" for treemaps.
+    void mnuCushions_Click();
     void Form_Resize();
     void mnuOnTop_Click();
     void mnuSetOpacity_Click(int index);
@@ -161,6 +171,10 @@ public:
     /// The tooltip of a scan root: which basis its sizes were counted in; empty for other rows.
     QString rootToolTip(int row) const;
     QAction *dispChartAction() const { return mnuDispChart; }
+    QAction *chartTypeAction(int index) const {
+        return mnuChartType[static_cast<std::size_t>(index)];
+    }
+    QAction *cushionsAction() const { return mnuCushions; }
     QMenu *popupMenu() const { return mnuPopUp1; }
     /// What opens items with the desktop (a recording one in tests).
     ShellLauncher &shellLauncher();
@@ -246,6 +260,8 @@ private:
     QMenu *mnuView = nullptr;
     QAction *mnuExit = nullptr;
     QAction *mnuDispChart = nullptr;
+    std::array<QAction *, 4> mnuChartType{};
+    QAction *mnuCushions = nullptr;
     QAction *mnuOnTop = nullptr;
     QMenu *mnuSetOpacityMain = nullptr;
     std::array<QAction *, 10> mnuSetOpacity{};
@@ -319,12 +335,23 @@ private:
     void setCloseBoxLook(int look); // 0 normal, 1 hover, 2 pressed
     void placeCloseBox();
     void connectChartNavigation();
+    void buildChartTypeMenu();
+    /// Checks the View menu's chart type and shading items that the settings name.
+    void checkChartTypeMenu();
+    /// While a walk runs, redraws a treemap or rings chart that it has grown, at the pace of
+    /// `Redraw_Scan_Progress` (none: not until the end).
+    void followChartGrowth();
+    qint64 m_chartGrowthAt = 0;   ///< ms into the walk when the chart last followed it
+    qint64 m_chartGrowthCost = 0; ///< ms that took
     /// Colours left at their factory values follow the palette (root rows, selection, chart).
     void connectPaletteColours();
     /// The grid's spare column shows each row's share of its parent, on the screen only.
     void connectShareColumn();
     /// Fits the window, with its title bar and frame, into the screen's available area.
     void keepOnScreen();
+    /// Selects `row` as a click on it would and scrolls to it, expanding what holds it; false
+    /// for a row that is not in the tree.
+    bool selectAndShow(int row);
     /// Selects `row` as a click on it would, shows it and charts it.
     void selectAndChart(int row);
     void lblBar_MouseMove(int xInBar);

@@ -65,5 +65,6 @@ void frmMain::mnuOptions_Click() {
         frmOptions dialog(link, m_prompts, this);
         dialog.exec();
         checkSizeBasisMenu(); // OK or Apply may have chosen the other basis
+        checkChartTypeMenu();
     });
 }

@@ -150,6 +150,7 @@ QString frmMain::doneText(qint64 ms) {
 void frmMain::beginWalkFigures(int root, std::chrono::steady_clock::time_point start) {
     m_walkRoot = root;
     m_walkStart = start;
+    m_chartGrowthAt = 0;
     m_foldersBefore = m_tree->foldersAdded();
     m_walking = true;
     sbrPanel3->show();
@@ -190,6 +191,7 @@ void frmMain::showWalkFigures() {
         text += QStringLiteral(", ") + locale.toString(static_cast<qulonglong>(unreadable)) +
                 QStringLiteral(" unreadable");
     sbrPanel3->setText(text);
+    followChartGrowth();
 }
 
 // The outcome box's second line, when folders of the walk could not be read.

@@ -76,6 +76,7 @@ void frmMain::LoadINI() {
 
     applyTreeLook();
     m_nodeChart->applyChartSettings();
+    checkChartTypeMenu();
 }
 
 // The first "Set Opacity" item whose caption is the stored value followed by "%" runs.

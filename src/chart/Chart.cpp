@@ -1,8 +1,11 @@
 #include "Chart.h"
 
+#include "TreeChartLayout.h"
+
 #include <cmath>
 
 Chart::Chart(QObject *parent) : QObject(parent) {
+    m_live.treeCache = std::make_shared<TreeChartCache>();
     m_live.titleFont.setPointSize(10);
     m_live.titleFont.setBold(true);
 }
@@ -39,6 +42,37 @@ void Chart::touched() {
 
 void Chart::setChartType(Type type) {
     m_live.type = type;
+    touched();
+}
+
+void Chart::setSubtree(std::shared_ptr<const TreeChartSource> subtree) {
+    m_live.subtree = std::move(subtree);
+    // A new source may sit where the old one did: the layouts cached for that one must go.
+    m_live.treeCache = std::make_shared<TreeChartCache>();
+    touched();
+}
+
+bool Chart::refreshSubtree() {
+    const Content &shown = shownContent();
+    if (!drawsSubtree(shown.type) || !shown.subtree)
+        return false;
+    const TreeChartCache &cache = *shown.treeCache;
+    if (cache.source == shown.subtree.get() && cache.stamp == shown.subtree->stamp())
+        return false;
+    if (!batched())
+        emit changed();
+    return true;
+}
+
+void Chart::setHighlightedItem(int id) {
+    if (m_live.highlighted == id)
+        return;
+    m_live.highlighted = id;
+    touched();
+}
+
+void Chart::setCushions(bool on) {
+    m_live.cushions = on;
     touched();
 }
 

@@ -7,10 +7,14 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
 
-/// The content and appearance of a pie or bar chart: series of real values, legend texts,
-/// series styles, floating labels, title, axes, pie grouping and 3D view. ChartPainter draws
+class TreeChartSource;
+struct TreeChartCache;
+
+/// The content and appearance of a pie, bar, treemap or rings chart: series of real values, legend
+/// texts, series styles, floating labels, title, axes, pie grouping and 3D view. ChartPainter draws
 /// it and ChartView shows it. Series, points, styles and labels are counted from 0.
 ///
 /// Every change is announced by changed(), except while batch mode (for the chart or for its
@@ -19,7 +23,9 @@
 class Chart : public QObject {
     Q_OBJECT
 public:
-    enum class Type { Pie, Bar };
+    /// A pie or bars show the series; a treemap or rings show the subtree, coloured by the
+    /// series each child of the centre stands for.
+    enum class Type { Pie, Bar, Treemap, Rings };
     /// Right: beside the plot in a wide chart, below it in a tall or narrow one.
     enum class LegendPlacement { Hidden, Right };
 
@@ -91,6 +97,11 @@ public:
         int plotMargin = 40;
         int plotFrameWidth = 0;
         bool borderShown = false;
+        /// What a treemap or rings chart draws; its top-level children are the series.
+        std::shared_ptr<const TreeChartSource> subtree;
+        int highlighted = -1;                      ///< the subtree item drawn as selected
+        bool cushions = true;                      ///< treemap tiles shaded as cushions, or flat
+        std::shared_ptr<TreeChartCache> treeCache; ///< shared by every copy of the content
     };
 
     explicit Chart(QObject *parent = nullptr);
@@ -105,6 +116,18 @@ public:
 
     void setChartType(Type type);
     Type chartType() const { return m_live.type; }
+    static bool drawsSubtree(Type type) { return type == Type::Treemap || type == Type::Rings; }
+
+    /// The subtree a treemap or rings chart draws (none: they draw nothing).
+    void setSubtree(std::shared_ptr<const TreeChartSource> subtree);
+    const TreeChartSource *subtree() const { return m_live.subtree.get(); }
+    /// Redraws a treemap or rings chart when its subtree has changed since it was laid out
+    /// (a scan that is still growing it); returns whether it did.
+    bool refreshSubtree();
+    void setHighlightedItem(int id);
+    int highlightedItem() const { return m_live.highlighted; }
+    void setCushions(bool on);
+    bool cushions() const { return m_live.cushions; }
 
     /// New series take the point count of the last series before them (1 for the first).
     void setSeriesCount(int count);

@@ -1,5 +1,7 @@
 #include "ChartPainter.h"
 
+#include "TreeChartSource.h"
+
 #include <QFontMetricsF>
 #include <QLocale>
 #include <QPainter>
@@ -31,7 +33,8 @@ ChartPainter::ChartPainter(const Chart &chart, const QFont &font, double dpi)
             sum += std::max(v, 0.0);
         m_totals.append(sum);
     }
-    if (m_content.type == Chart::Type::Pie) {
+    if (m_content.type != Chart::Type::Bar) {
+        // A treemap's or rings' legend names the centre's children as a pie's does.
         m_folding = PieFolding::fold(m_totals, m_content.grouping);
         m_folding.dropEmpty(m_totals);
     }
@@ -93,6 +96,8 @@ double ChartPainter::seriesTotal(int series) const {
 }
 
 bool ChartPainter::isEmpty() const {
+    if (drawsSubtree())
+        return !m_content.subtree || m_content.subtree->rootId() < 0;
     return std::all_of(m_content.values.begin(), m_content.values.end(),
                        [](const QList<double> &points) { return points.isEmpty(); });
 }
@@ -100,7 +105,7 @@ bool ChartPainter::isEmpty() const {
 QList<ChartPainter::LegendEntry> ChartPainter::legendEntries() const {
     QList<LegendEntry> entries;
     const auto &texts = m_content.legendTexts;
-    if (m_content.type == Chart::Type::Pie) {
+    if (m_content.type != Chart::Type::Bar) {
         for (int series : m_folding.own) {
             if (series < texts.size())
                 entries.append({seriesColor(series), texts[series], false});
@@ -206,7 +211,11 @@ void ChartPainter::paint(QPainter &painter, const QRectF &rect) const {
     }
     painter.setFont(m_font);
     QList<Mark> marks;
-    if (m_content.type == Chart::Type::Pie) {
+    if (m_content.type == Chart::Type::Treemap) {
+        paintTreemap(painter, parts.plot);
+    } else if (m_content.type == Chart::Type::Rings) {
+        paintRings(painter, parts.plot);
+    } else if (m_content.type == Chart::Type::Pie) {
         const PieGeometry pie = pieGeometry(parts.plot);
         paintPie(painter, pie);
         marks = pieMarks(pie);
@@ -227,7 +236,7 @@ void ChartPainter::paint(QPainter &painter, const QRectF &rect) const {
 }
 
 int ChartPainter::seriesAt(const QRectF &rect, const QPointF &pos) const {
-    if (isEmpty())
+    if (isEmpty() || drawsSubtree())
         return -1;
     const QRectF plot = layout(rect).plot;
     return m_content.type == Chart::Type::Pie ? pieSeriesAt(plot, pos) : barSeriesAt(plot, pos);
@@ -238,6 +247,8 @@ QList<ChartPainter::Item> ChartPainter::items(const QRectF &rect) const {
     if (isEmpty())
         return result;
     const QRectF plot = layout(rect).plot;
+    if (drawsSubtree())
+        return treeItems(plot);
     if (m_content.type == Chart::Type::Pie) {
         const PieGeometry pie = pieGeometry(plot);
         for (const Slice &slice : pie.slices) {

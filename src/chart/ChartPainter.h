@@ -8,6 +8,7 @@
 #include <QIODevice>
 #include <QImage>
 #include <QList>
+#include <QPainterPath>
 #include <QPointF>
 #include <QRectF>
 #include <QString>
@@ -16,13 +17,14 @@
 #include <optional>
 
 class QPainter;
-class QPainterPath;
+struct RingsLayout;
+struct TreemapLayout;
 
 /// Draws the shown content of a Chart onto any QPainter (a widget, an image, a PDF page):
-/// title at the top, legend at the right, the pie or the bars in the rest, floating labels by
-/// their slices or bars. Lengths are in the painter's logical pixels; point-sized fonts are
-/// turned into pixel sizes at `dpi`, so a picture drawn into a scaled painter keeps its
-/// proportions on any device.
+/// title at the top, legend at the right, the pie, the bars, the treemap or the rings in the
+/// rest, floating labels by the slices or bars. Lengths are in the painter's logical pixels;
+/// point-sized fonts are turned into pixel sizes at `dpi`, so a picture drawn into a scaled painter
+/// keeps its proportions on any device.
 class ChartPainter {
 public:
     /// Where the parts of the chart go; the view compares it to notice a new layout.
@@ -70,6 +72,19 @@ public:
         QRectF bounds;
     };
     QList<Item> items(const QRectF &rect) const;
+
+    /// What lies under a point of a treemap or rings chart.
+    struct TreeHit {
+        int id = -1;         ///< the subtree item, -1 for none or for a folded group
+        bool centre = false; ///< the item in the centre: the chart's own node
+        int foldedCount = 0; ///< for a folded group of rings, how many items it holds
+        double value = 0;
+        QPainterPath shape; ///< its tile or segment as drawn
+    };
+    TreeHit treeItemAt(const QRectF &rect, const QPointF &pos) const;
+    /// The tile or segment of a subtree item as drawn in `rect`; empty when it has none.
+    QPainterPath treeItemShape(const QRectF &rect, int id) const;
+    bool drawsSubtree() const;
 
     /// Which series keep a slice or bar of their own in `rect` and which fold into the group.
     PieFolding folding(const QRectF &rect) const;
@@ -165,6 +180,20 @@ private:
     void paintValueAxis(QPainter &painter, const BarGeometry &bars) const;
     void paintCategoryLabels(QPainter &painter, const BarGeometry &bars) const;
     int barSeriesAt(const QRectF &plot, const QPointF &pos) const;
+
+    const TreemapLayout *treemapFor(const QRectF &plot) const;
+    const RingsLayout *ringsFor(const QRectF &plot) const;
+    double headerHeight() const;
+    static QRectF treemapBounds(const QRectF &plot);
+    QColor tileColor(int series, int kindCode, bool inner) const;
+    class TileColors;
+    void paintTreemap(QPainter &painter, const QRectF &plot) const;
+    const QImage &cushionImage(const TreemapLayout &map, const QRectF &plot, double scale) const;
+    void paintTreemapTexts(QPainter &painter, const TreemapLayout &map) const;
+    void paintRings(QPainter &painter, const QRectF &plot) const;
+    QPainterPath segmentPath(const RingsLayout &rings, int index) const;
+    void paintHighlight(QPainter &painter, const QPainterPath &shape) const;
+    QList<Item> treeItems(const QRectF &plot) const;
 
     const Chart::Content &m_content;
     QFont m_font;

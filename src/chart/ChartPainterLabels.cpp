@@ -10,6 +10,8 @@
 #include <cmath>
 
 QList<ChartPainter::Mark> ChartPainter::marks(const Layout &layout) const {
+    if (drawsSubtree())
+        return {}; // a treemap or rings name their items inside them
     if (m_content.type == Chart::Type::Pie)
         return pieMarks(pieGeometry(layout.plot));
     return barMarks(barGeometry(layout.plot));

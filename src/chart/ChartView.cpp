@@ -1,6 +1,7 @@
 #include "ChartView.h"
 
 #include "ChartAccessible.h"
+#include "TreeChartSource.h"
 
 #include <QAccessible>
 #include <QHelpEvent>
@@ -20,6 +21,8 @@ ChartView::ChartView(QWidget *parent)
     // through the tree itself, so the chart takes no Tab stop.
     setFocusPolicy(Qt::ClickFocus);
     connect(m_chart, &Chart::changed, this, [this] {
+        m_pictureValid = false;
+        m_hover = QPainterPath();
         update();
         if (QAccessible::isActive()) { // a new title and new slices for a screen reader
             QAccessibleEvent named(this, QAccessible::NameChanged);
@@ -61,19 +64,70 @@ void ChartView::drawPicture(QPainter &painter, const QRect &target) const {
 }
 
 void ChartView::paintEvent(QPaintEvent *) {
+    const qreal ratio = devicePixelRatioF();
+    if (!m_pictureValid || m_picture.size() != size() * ratio) {
+        m_picture = QPixmap(size() * ratio);
+        m_picture.setDevicePixelRatio(ratio);
+        QPainter painter(&m_picture);
+        const ChartPainter chartPainter(*m_chart, font(), logicalDpiY());
+        chartPainter.paint(painter, rect());
+        m_pictureValid = true;
+        const ChartPainter::Layout layout = chartPainter.layout(rect());
+        if (layout != m_layout) {
+            m_layout = layout;
+            scheduleLaidOut();
+        }
+    }
     QPainter painter(this);
-    const ChartPainter chartPainter(*m_chart, font(), logicalDpiY());
-    chartPainter.paint(painter, rect());
-    const ChartPainter::Layout layout = chartPainter.layout(rect());
-    if (layout != m_layout) {
-        m_layout = layout;
-        scheduleLaidOut();
+    painter.drawPixmap(0, 0, m_picture);
+    if (!m_hover.isEmpty()) {
+        painter.setRenderHint(QPainter::Antialiasing, true);
+        QColor mark = palette().color(QPalette::Highlight);
+        painter.setPen(QPen(mark, 2));
+        mark.setAlpha(50);
+        painter.setBrush(mark);
+        painter.drawPath(m_hover);
     }
 }
 
 void ChartView::resizeEvent(QResizeEvent *event) {
     QWidget::resizeEvent(event);
+    m_pictureValid = false;
+    m_hover = QPainterPath();
     scheduleLaidOut();
+}
+
+void ChartView::setHover(const QPainterPath &shape) {
+    if (shape == m_hover)
+        return;
+    update(m_hover.boundingRect().toAlignedRect().adjusted(-2, -2, 2, 2));
+    m_hover = shape;
+    update(m_hover.boundingRect().toAlignedRect().adjusted(-2, -2, 2, 2));
+}
+
+void ChartView::leaveEvent(QEvent *event) {
+    setHover(QPainterPath());
+    QWidget::leaveEvent(event);
+}
+
+ChartPainter::TreeHit ChartView::treeItemAt(const QPointF &pos) const {
+    return ChartPainter(*m_chart, font(), logicalDpiY()).treeItemAt(rect(), pos);
+}
+
+QString ChartView::treeToolTipText(const QPointF &pos) const {
+    const ChartPainter::TreeHit hit = treeItemAt(pos);
+    const Chart::Content &content = m_chart->shownContent();
+    if (hit.id >= 0 && content.subtree)
+        return content.subtree->toolTip(hit.id);
+    if (hit.foldedCount > 0 && content.subtree) {
+        // A ring's folded group: how many items, and their share of the centre.
+        const double centre = content.subtree->value(content.subtree->rootId());
+        return content.grouping.shownLabel() +
+               QStringLiteral(" (%1 items)\nShare: %2%")
+                   .arg(QLocale().toString(hit.foldedCount))
+                   .arg(QLocale().toString(centre > 0 ? 100 * hit.value / centre : 0.0, 'f', 2));
+    }
+    return {};
 }
 
 void ChartView::scheduleLaidOut() {
@@ -89,6 +143,16 @@ void ChartView::scheduleLaidOut() {
 
 void ChartView::mouseMoveEvent(QMouseEvent *event) {
     emit pointerMoved(event->position().toPoint());
+    if (Chart::drawsSubtree(m_chart->shownContent().type)) {
+        ChartPainter::TreeHit hit = treeItemAt(event->position());
+        setCursor(hit.id >= 0 ? Qt::PointingHandCursor : Qt::ArrowCursor);
+        setHover(hit.centre ? QPainterPath() : hit.shape);
+        if (QToolTip::isVisible())
+            QToolTip::showText(event->globalPosition().toPoint(),
+                               treeToolTipText(event->position()), this);
+        QWidget::mouseMoveEvent(event);
+        return;
+    }
     const int series = seriesAt(event->position());
     setCursor(series >= 0 ? Qt::PointingHandCursor : Qt::ArrowCursor);
     QWidget::mouseMoveEvent(event);
@@ -98,7 +162,25 @@ void ChartView::mouseReleaseEvent(QMouseEvent *event) {
     QWidget::mouseReleaseEvent(event);
     if (event->button() != Qt::LeftButton)
         return;
+    if (Chart::drawsSubtree(m_chart->shownContent().type)) {
+        const ChartPainter::TreeHit hit = treeItemAt(event->position());
+        if (hit.id >= 0)
+            emit itemClicked(hit.id);
+        else if (hit.foldedCount > 0)
+            QToolTip::showText(event->globalPosition().toPoint(),
+                               treeToolTipText(event->position()), this);
+        return;
+    }
     press(seriesAt(event->position()), event->globalPosition().toPoint());
+}
+
+void ChartView::mouseDoubleClickEvent(QMouseEvent *event) {
+    QWidget::mouseDoubleClickEvent(event);
+    if (event->button() != Qt::LeftButton || !Chart::drawsSubtree(m_chart->shownContent().type))
+        return;
+    const ChartPainter::TreeHit hit = treeItemAt(event->position());
+    if (hit.id >= 0)
+        emit itemActivated(hit.id);
 }
 
 void ChartView::press(int series, const QPoint &globalPos) {
@@ -195,6 +277,8 @@ QString ChartView::toolTipText(int series) const {
 }
 
 bool ChartView::event(QEvent *event) {
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::FontChange)
+        m_pictureValid = false;
     if (event->type() == QEvent::PaletteChange) {
         const bool done = QWidget::event(event);
         emit paletteChanged();
@@ -204,7 +288,9 @@ bool ChartView::event(QEvent *event) {
         return QWidget::event(event);
     // The tooltip names the slice or bar under the pointer, useful where labels were left out.
     const auto *help = static_cast<QHelpEvent *>(event);
-    const QString text = toolTipText(seriesAt(help->pos()));
+    const QString text = Chart::drawsSubtree(m_chart->shownContent().type)
+                             ? treeToolTipText(help->pos())
+                             : toolTipText(seriesAt(help->pos()));
     if (text.isEmpty())
         QToolTip::hideText();
     else

@@ -5,6 +5,7 @@
 #include "ChartPicture.h"
 
 #include <QAction>
+#include <QPixmap>
 #include <QWidget>
 
 /// The widget that shows a Chart. It repaints once a batch ends or a value changes outside
@@ -34,6 +35,10 @@ public:
 
     /// The series under `pos` (widget pixels), ChartPainter::GroupedSeries or -1.
     int seriesAt(const QPointF &pos) const;
+    /// What a treemap or rings chart shows under `pos` (widget pixels).
+    ChartPainter::TreeHit treeItemAt(const QPointF &pos) const;
+    /// What the tooltip shows over a treemap or rings chart at `pos`.
+    QString treeToolTipText(const QPointF &pos) const;
     /// What the tooltip shows for a series: its own tooltip or legend text; for the grouped
     /// slice or bar, the grouping text and the legend texts of what it holds.
     QString toolTipText(int series) const;
@@ -62,6 +67,10 @@ signals:
     void laidOut();
     /// A slice or bar of a series was clicked (never the grouped one).
     void seriesClicked(int series);
+    /// An item of a treemap or rings chart was clicked: its subtree id.
+    void itemClicked(int id);
+    /// An item of a treemap or rings chart was double-clicked.
+    void itemActivated(int id);
     /// The user asked for the level above the one shown.
     void upRequested();
     /// The widget's palette changed (the desktop switched to a dark scheme, say).
@@ -72,6 +81,8 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void leaveEvent(QEvent *event) override;
     bool event(QEvent *event) override;
 
 private:
@@ -83,5 +94,10 @@ private:
     Chart *m_chart;
     QAction *m_up;
     ChartPainter::Layout m_layout;
+    // The picture as last painted, reused while only the hover mark changes.
+    QPixmap m_picture;
+    bool m_pictureValid = false;
+    QPainterPath m_hover; ///< the treemap tile or ring segment under the pointer
+    void setHover(const QPainterPath &shape);
     bool m_laidOutPending = false;
 };

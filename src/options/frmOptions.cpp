@@ -26,6 +26,8 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include <algorithm>
+
 const std::array<frmOptions::Preset, 8> frmOptions::Presets{{
     {"MPEG Audio (MP3)", "*.mp3;*.mp2;*.mp1"},
     {"Other Audio", "*.wav;*.wma;*.au;*.ra;*.aif;*.m3u"},
@@ -89,7 +91,7 @@ frmOptions::~frmOptions() {
 
 void frmOptions::connectEdits() {
     for (QCheckBox *box : {chkSearchSubFolders, chkCollRoots, chkClearObj, chkImmScan, chkWallpaper,
-                           chkGrids, chkChart3D, chkChInHTML, chkChInPDF})
+                           chkGrids, chkChart3D, chkCushions, chkChInHTML, chkChInPDF})
         connect(box, &QCheckBox::toggled, this, &frmOptions::EnApp);
     connect(chkHighlightFillTransp, &QCheckBox::toggled, this,
             &frmOptions::chkHighlightFillTransp_Click);
@@ -164,6 +166,7 @@ void frmOptions::setControlsFrom(const Settings &s) {
     if (QAbstractButton *option = grpChrtTyp->button(s.Chart_Type))
         option->setChecked(true);
     chkChart3D->setChecked(s.ThreeD_Effects);
+    chkCushions->setChecked(s.Treemap_Cushions);
     chkChInHTML->setChecked(s.Chart_In_HTML_Output);
     chkChInPDF->setChecked(s.Chart_In_PDF_Output);
     txtOther->setText(s.Other_Label);
@@ -287,9 +290,10 @@ bool frmOptions::SaveTheSettings() {
         trap.line = 7;
         s.HighLight_Fill_Transparent = chkHighlightFillTransp->isChecked();
         trap.line = 8;
-        s.Chart_Type = optChrtTyp[0]->isChecked() ? 0 : 1;
+        s.Chart_Type = static_cast<std::int16_t>(std::max(grpChrtTyp->checkedId(), 0));
         trap.line = 9;
         s.ThreeD_Effects = chkChart3D->isChecked();
+        s.Treemap_Cushions = chkCushions->isChecked();
         s.Chart_In_PDF_Output = chkChInPDF->isChecked();
         s.Chart_In_HTML_Output = chkChInHTML->isChecked();
         trap.line = 10;

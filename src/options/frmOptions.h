@@ -125,8 +125,9 @@ private:
 
     // Chart
     QButtonGroup *grpChrtTyp = nullptr;
-    std::array<QRadioButton *, 2> optChrtTyp{};
+    std::array<QRadioButton *, 4> optChrtTyp{};
     QCheckBox *chkChart3D = nullptr;
+    QCheckBox *chkCushions = nullptr;
     QCheckBox *chkChInHTML = nullptr;
     QCheckBox *chkChInPDF = nullptr;
     QLineEdit *txtOther = nullptr;

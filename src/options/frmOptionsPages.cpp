@@ -230,22 +230,25 @@ QGroupBox *frmOptions::buildChartPage() {
     const int indent = indentOf(this);
 
     grpChrtTyp = new QButtonGroup(this);
-    static const char *const types[] = {"Pie chart", "Bar chart"};
-    auto *typeRow = new QHBoxLayout;
+    // One level (pie, bars) in the first row, the whole subtree (treemap, rings) in the second.
+    static const char *const types[] = {"Pie chart", "Bar chart", "Treemap", "Rings"};
+    auto *typeRow = new QGridLayout;
     typeRow->setContentsMargins(indent, 0, 0, 0);
-    for (int i = 0; i < 2; ++i) {
+    for (int i = 0; i < 4; ++i) {
         auto *option = new QRadioButton(QString::fromLatin1(types[i]));
         option->setObjectName(QStringLiteral("optChrtTyp%1").arg(i));
         optChrtTyp[static_cast<std::size_t>(i)] = option;
         grpChrtTyp->addButton(option, i);
-        typeRow->addWidget(option);
+        typeRow->addWidget(option, i / 2, i % 2);
     }
-    typeRow->addStretch(1);
+    typeRow->setColumnStretch(2, 1);
     column->addWidget(label(QStringLiteral("Display chart as:"), "Label7", optChrtTyp[0]));
     column->addLayout(typeRow);
 
     chkChart3D = checkBox("Display 3D effects", "chkChart3D");
     column->addWidget(chkChart3D);
+    chkCushions = checkBox("Shade treemap tiles as cushions", "chkCushions");
+    column->addWidget(chkCushions);
     column->addSpacing(fontMetrics().height() / 2);
 
     column->addWidget(label(QStringLiteral("If chart is visible:"), "Label10"));

@@ -40,8 +40,9 @@ struct Settings {
     bool HighLight_Fill_Transparent = false;
 
     // [Chart]
-    std::int16_t Chart_Type = 0; ///< 0 pie, 1 bar
-    bool ThreeD_Effects = false; ///< key "3D_Effects"
+    std::int16_t Chart_Type = 0;  ///< 0 pie, 1 bar, 2 treemap, 3 rings
+    bool Treemap_Cushions = true; ///< treemap tiles shaded as cushions, or flat
+    bool ThreeD_Effects = false;  ///< key "3D_Effects"
     bool Chart_In_PDF_Output = true;
     bool Chart_In_HTML_Output = true;
     QString Other_Label = DefaultOtherLabel;

@@ -22,7 +22,7 @@ const char *const StartPathSection = "Start_Path_Items";
 const char *const CurrentKey = "Current";
 
 // In the order they are written; `readFirst` picks the view settings that are read first.
-const std::array<Setting, 33> table{{
+const std::array<Setting, 34> table{{
     {"Scan", "Match_Parameters", Form::Text, Rule::DefaultIfEmpty, &S::Match_Parameters},
     {"Scan", "Recurse_Subfolders", Form::Bool, Rule::None, &S::Recurse_Subfolders},
     {"Scan", "Collapse_Root_Nodes_B4_Scan", Form::Bool, Rule::None,
@@ -42,11 +42,12 @@ const std::array<Setting, 33> table{{
     {"Appearance", "HighLight_Fill_Transparent", Form::Bool, Rule::None,
      &S::HighLight_Fill_Transparent},
 
-    {"Chart", "Chart_Type", Form::Int16, Rule::ZeroOutside, &S::Chart_Type, 1},
+    {"Chart", "Chart_Type", Form::Int16, Rule::ZeroOutside, &S::Chart_Type, 3},
     {"Chart", "3D_Effects", Form::Bool, Rule::None, &S::ThreeD_Effects},
     {"Chart", "Chart_In_PDF_Output", Form::Bool, Rule::None, &S::Chart_In_PDF_Output},
     {"Chart", "Chart_In_HTML_Output", Form::Bool, Rule::None, &S::Chart_In_HTML_Output},
     {"Chart", "Other_Label", Form::Text, Rule::DefaultIfEmpty, &S::Other_Label, 0, true},
+    {"Chart", "Treemap_Cushions", Form::Bool, Rule::None, &S::Treemap_Cushions},
 
     {"Main", "Col0Width", Form::ColumnWidth, Rule::DefaultOutside, 0, MaxColumnWidth},
     {"Main", "Col1Width", Form::ColumnWidth, Rule::DefaultOutside, 1, MaxColumnWidth},

@@ -2,6 +2,7 @@
 
 #include "BusyPointer.h"
 #include "Chart.h"
+#include "GridSubtree.h"
 #include "NumberFormat.h"
 #include "OutlineGrid.h"
 #include "ReadableColor.h"
@@ -111,6 +112,8 @@ bool NodeChart::fill(bool chartShown) {
     m_chart.setGroupingMaxShare(50.0);
     m_chart.setGroupedStyle(11);
 
+    m_chart.setSubtree(std::make_shared<GridSubtree>(m_grid, row, m_fileItems));
+    m_chart.setHighlightedItem(-1);
     m_chart.setTitle(name);
     m_chart.setValueAxisTitle(QStringLiteral("Size (") + unit + u')');
 
@@ -181,12 +184,37 @@ int NodeChart::childRow(int series) const {
     return child;
 }
 
+Chart::Type NodeChart::chartTypeOf(int chartType) {
+    switch (chartType) {
+    case 1:
+        return Chart::Type::Bar;
+    case 2:
+        return Chart::Type::Treemap;
+    case 3:
+        return Chart::Type::Rings;
+    default:
+        return Chart::Type::Pie;
+    }
+}
+
+void NodeChart::showItem(int row) {
+    if (row < 1 || row >= m_grid.rows())
+        return;
+    const int parent = m_grid.parentRow(row);
+    setStatus(GridSubtree::isFilesRow(m_grid.text(row, TreeCol::Name))
+                  ? (parent >= 0 ? m_grid.rowData(parent) : QString())
+                  : m_grid.rowData(row));
+    m_chart.setHighlightedItem(row == m_row ? -1 : row);
+}
+
 void NodeChart::clear() {
     m_row = -1;
     m_children.clear();
     m_names.clear();
     ChartBatch batch(m_chart);
     m_chart.setTitle(QString());
+    m_chart.setSubtree(nullptr);
+    m_chart.setHighlightedItem(-1);
     // Every series goes, not only the first: a cleared chart draws nothing of the node before.
     m_chart.setSeriesCount(1);
     m_chart.setPointCount(0, 0);
@@ -233,7 +261,8 @@ void NodeChart::applyPalette(const QPalette &palette) {
 
 void NodeChart::applyChartSettings() {
     ChartBatch batch(m_chart);
-    m_chart.setChartType(m_settings.Chart_Type == 1 ? Chart::Type::Bar : Chart::Type::Pie);
+    m_chart.setChartType(chartTypeOf(m_settings.Chart_Type));
+    m_chart.setCushions(m_settings.Treemap_Cushions);
     const int view3D = m_settings.ThreeD_Effects ? 15 : 0;
     m_chart.setDepth3D(view3D);
     m_chart.setElevation3D(view3D);

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "Chart.h"
+#include "GridSubtree.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -8,7 +11,6 @@
 #include <functional>
 #include <random>
 
-class Chart;
 class QPalette;
 class OutlineGrid;
 class ScanTree;
@@ -16,7 +18,8 @@ struct Settings;
 
 /// Fills the chart `chMain` with how the selected node of the scan tree divides among its
 /// direct children: one pie slice or bar per child row, in grid order, each with its legend
-/// text ("12.50% name"), its own fill colour and a floating label carrying the child's name.
+/// text ("12.50% name"), its own fill colour and a floating label carrying the child's name;
+/// and with the node's whole subtree, which a treemap or rings chart draws in those colours.
 ///
 /// Colours come from a generator with a fixed seed that the object owns, so every run of the
 /// program gives the same colours to the same sequence of fills; the sequence runs on from one
@@ -55,9 +58,18 @@ public:
     /// keeps its blue in a shade that reads on that base. The series colours stay.
     void applyPalette(const QPalette &palette);
 
-    /// Chart type (`Chart_Type`: 1 bars, anything else a pie) and the 3D view
-    /// (`3D_Effects`: depth, elevation and rotation all 15, or all 0).
+    /// Chart type (`Chart_Type`: 1 bars, 2 treemap, 3 rings, anything else a pie), the
+    /// treemap's shading (`Treemap_Cushions`) and the 3D view (`3D_Effects`: depth, elevation
+    /// and rotation all 15, or all 0).
     void applyChartSettings();
+    static Chart::Type chartTypeOf(int chartType);
+
+    /// A row picked on a treemap or rings chart without making it the centre: the status bar
+    /// shows its path and the chart marks it.
+    void showItem(int row);
+
+    /// Single files to show inside the tiles of files rows (none until set).
+    void setFileItems(GridSubtree::FileItems items) { m_fileItems = std::move(items); }
 
     /// The seed of the colour generator; fixed so that runs repeat their colours.
     static constexpr std::uint32_t ColourSeed = 20240607u;
@@ -70,6 +82,7 @@ private:
     StatusSink m_status;
     std::minstd_rand m_random{ColourSeed};
     int m_row = -1;
+    GridSubtree::FileItems m_fileItems;
     QList<int> m_children; ///< the child row of each series
     QStringList m_names;   ///< and its name, to notice a grid that changed since
 

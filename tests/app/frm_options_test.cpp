@@ -195,7 +195,10 @@ TEST_F(OptionsTest, EveryControlCarriesItsCaption) {
             {"Label7", "Display chart as:"},
             {"optChrtTyp0", "Pie chart"},
             {"optChrtTyp1", "Bar chart"},
+            {"optChrtTyp2", "Treemap"},
+            {"optChrtTyp3", "Rings"},
             {"chkChart3D", "Display 3D effects"},
+            {"chkCushions", "Shade treemap tiles as cushions"},
             {"Label10", "If chart is visible:"},
             {"chkChInHTML", "Include in HTML export"},
             {"chkChInPDF", "Include in PDF export"},
@@ -489,6 +492,19 @@ TEST_F(OptionsTest, BarChartWithOkRedrawsTheSelectedNodesChartAsBars) {
     EXPECT_EQ(form->chart().chartType(), Chart::Type::Pie);
     EXPECT_EQ(form->chart().title(), "sub");
     EXPECT_TRUE(form->settings().ThreeD_Effects);
+
+    // Rings, flat treemaps: the setting, the chart and the View menu follow.
+    withOptions([&](frmOptions &d) {
+        showPage(d, 2);
+        press(child<QRadioButton>(d, "optChrtTyp3"));
+        press(child<QCheckBox>(d, "chkCushions"));
+        click(child<QPushButton>(d, "cmdOK"));
+    });
+    EXPECT_EQ(form->settings().Chart_Type, 3);
+    EXPECT_EQ(form->chart().chartType(), Chart::Type::Rings);
+    EXPECT_TRUE(form->chartTypeAction(3)->isChecked());
+    EXPECT_FALSE(form->settings().Treemap_Cushions);
+    EXPECT_FALSE(form->cushionsAction()->isChecked());
 }
 
 TEST_F(OptionsTest, ColourButtonsShowTheirColourAndFeedTheExample) {
