@@ -55,7 +55,10 @@ constexpr std::size_t FolderCost = sizeof(FolderReadAhead::Folder) + 64; // with
 std::size_t listingCost(const FolderListing &listing) {
     return static_cast<std::size_t>(listing.names.capacity()) +
            listing.subfolders.capacity() * sizeof(FolderListing::Subfolder) +
-           listing.linked.capacity() * sizeof(FolderListing::LinkedFile);
+           listing.linked.capacity() * sizeof(FolderListing::LinkedFile) +
+           listing.big.capacity() * sizeof(FolderListing::BigFile) +
+           static_cast<std::size_t>(listing.bigNames.capacity()) +
+           listing.types.capacity() * (sizeof(FolderListing::TypeTotal) + 16);
 }
 
 bool outOfDescriptors(int error) {

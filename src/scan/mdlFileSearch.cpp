@@ -126,6 +126,7 @@ void mdlFileSearch::SearchFolder(const QString &Path, int Level, int FolderRow) 
 void mdlFileSearch::SearchFolder(const QByteArray &Path, int Level, int FolderRow) {
     m_reader.pattern = FilePattern(searchParams.Pattern);
     m_reader.diskUsage = searchParams.SizeBasis == SizeBasis::DiskUsage;
+    m_reader.keepAtLeast = m_kept ? m_kept->sharedThreshold() : nullptr;
     m_linkedSeen.clear();
     m_path = Path;
     if (!m_path.endsWith('/'))
@@ -139,6 +140,8 @@ void mdlFileSearch::SearchFolder(const QByteArray &Path, int Level, int FolderRo
             self->m_linkedSeenCount = self->m_linkedSeen.size();
             self->m_linkedPeakBytes = self->m_linkedSeen.peakBytes();
             self->m_linkedSeen.clear();
+            if (self->m_kept)
+                self->m_kept->finish();
             self->truncatePath(0); // the next walk reuses the path
             self->publishStatus();
         }
@@ -232,6 +235,7 @@ void mdlFileSearch::enterFolder(int fd, int level, int folderRow, int openError)
     if (listing.error != 0)
         noteUnreadable(m_frames[index].folderRow, listing.error);
     countLinked(listing);
+    keepFiles(listing);
     if (!searchParams.Recurse || listing.subfolders.empty())
         release(index);
 }
@@ -276,6 +280,7 @@ void mdlFileSearch::enterListedFolder(FolderReadAhead::FolderPtr folder, int lev
     if (!opened)
         return;
     countLinked(top.listing);
+    keepFiles(top.listing);
     if (abortPending())
         throw AppError::scanAborted();
     yieldOnce();
@@ -368,14 +373,40 @@ void mdlFileSearch::truncatePath(qsizetype length) {
 }
 
 // A file with several names counts where the walk meets it first, in the walk's own order (a
-// folder's files before its subfolders'), and with 0 bytes wherever it meets it again.
+// folder's files before its subfolders'), and with 0 bytes wherever it meets it again; it is a
+// large file and adds to its type only there.
 void mdlFileSearch::countLinked(FolderListing &listing) {
     if (listing.linked.empty())
         return;
-    for (const FolderListing::LinkedFile &file : listing.linked)
-        if (m_linkedSeen.insert(file.device, file.inode))
-            listing.bytes += file.bytes;
+    std::vector<char> counted(listing.linked.size());
+    for (std::size_t i = 0; i < listing.linked.size(); ++i) {
+        const FolderListing::LinkedFile &file = listing.linked[i];
+        if (!m_linkedSeen.insert(file.device, file.inode))
+            continue;
+        counted[i] = 1;
+        listing.bytes += file.bytes;
+        if (file.type < listing.types.size())
+            listing.types[file.type].bytes += file.bytes;
+    }
+    std::erase_if(listing.big, [&counted](const FolderListing::BigFile &big) {
+        return big.linked != FolderListing::NotLinked && !counted[big.linked];
+    });
     std::vector<FolderListing::LinkedFile>().swap(listing.linked);
+}
+
+// The large files and type totals a folder's listing gathered go to the scan's record of them.
+void mdlFileSearch::keepFiles(FolderListing &listing) {
+    if (!m_kept)
+        return;
+    for (const FolderListing::TypeTotal &type : listing.types)
+        m_kept->addType(type.extension.constData(), static_cast<std::size_t>(type.extension.size()),
+                        type.files, type.bytes);
+    for (const FolderListing::BigFile &big : listing.big)
+        m_kept->add(m_path, listing.bigNames.constData() + big.nameAt, big.nameLength, big.bytes,
+                    big.mtime);
+    std::vector<FolderListing::TypeTotal>().swap(listing.types);
+    std::vector<FolderListing::BigFile>().swap(listing.big);
+    QByteArray().swap(listing.bigNames);
 }
 
 // Every entry paces the abort test: at each 50th one the flag is looked at.

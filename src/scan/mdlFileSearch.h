@@ -5,6 +5,7 @@
 #include "FolderListing.h"
 #include "FolderReadAhead.h"
 #include "InodeSet.h"
+#include "KeptFiles.h"
 #include "SizeBasis.h"
 
 #include <QByteArray>
@@ -121,6 +122,11 @@ public:
     /// the start of every walk.
     void setMountTable(std::shared_ptr<const MountTable> mounts);
 
+    /// Where the walk keeps the scan's large files and type totals; none by default. Its
+    /// threshold is read by the worker threads while the walk raises it.
+    void setKeptFiles(KeptFilesPtr kept) { m_kept = std::move(kept); }
+    const KeptFilesPtr &keptFiles() const { return m_kept; }
+
     static bool MatchesSpec(const QString &name, const QString &pattern);
     /// The size of a file (not following a final link); 0 when it cannot be looked up.
     static Fixed FileSizeOf(const QString &path);
@@ -171,6 +177,7 @@ private:
     std::size_t m_readAheadCap = FolderReadAhead::Options().memoryCap;
     std::size_t m_peakReadAhead = 0;
     std::unique_ptr<FolderReadAhead> m_readAhead; // during a walk with workers
+    KeptFilesPtr m_kept;
 
     void walk(int startFd, int level, int folderRow, int openError);
     void enterFolder(int fd, int level, int folderRow, int openError);
@@ -182,6 +189,7 @@ private:
     void finishFolder();
     void countEntries(std::uint32_t entries);
     void countLinked(FolderListing &listing);
+    void keepFiles(FolderListing &listing);
     void truncatePath(qsizetype length);
     QString folderName(std::size_t frame) const;
     bool preparePseudoMounts(int startFd, const QByteArray &startPath);

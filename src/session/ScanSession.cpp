@@ -6,6 +6,7 @@
 #include "ReportFile.h"
 #include "ScanFile.h"
 #include "ScanTree.h"
+#include "KeptFiles.h"
 #include "Settings.h"
 #include "StoredColor.h"
 #include "TreeCol.h"
@@ -71,7 +72,11 @@ int ScanSession::beginScan(const QByteArray &path) {
 void ScanSession::walk(int root) {
     m_grid.setRedraw(static_cast<GridRedraw>(m_settings.Redraw_Scan_Progress));
     yieldOnce();
-    m_walker->SearchFolder(m_grid.rowDataBytes(root), 1, root);
+    const QByteArray start = m_grid.rowDataBytes(root);
+    auto kept = std::make_shared<KeptFiles>(start, m_settings.Kept_Files);
+    m_tree->addKeptFiles(kept);
+    m_walker->setKeptFiles(kept);
+    m_walker->SearchFolder(start, 1, root);
 }
 
 void ScanSession::addAbortedRow() {
