@@ -38,10 +38,18 @@ void KeptFiles::add(const QByteArray &folderPath, const char *name, std::size_t 
     f.folder = folderIndex(folderPath);
     f.nameAt = static_cast<std::uint32_t>(m_names.size());
     m_names.append(name, static_cast<qsizetype>(nameLength)).append('\0');
-    // The vector grows by doubling, but never past the room the cap and its slack need.
-    const std::size_t limit = m_cap + m_cap / 4 + 1;
-    if (m_files.size() == m_files.capacity())
-        m_files.reserve(std::min(limit, std::max<std::size_t>(256, m_files.size() * 2)));
+    // Once a scan has many large files it takes the room of the cap and its slack in one step,
+    // rather than hold the old and the new copy of a vector grown by doubling.
+    const std::size_t limit = m_cap + m_cap / 16 + 1;
+    if (m_files.size() == m_files.capacity()) {
+        if (m_files.size() < 4096) {
+            m_files.reserve(std::min(limit, std::max<std::size_t>(256, m_files.size() * 2)));
+        } else {
+            const std::size_t perName = static_cast<std::size_t>(m_names.size()) / m_files.size();
+            m_files.reserve(limit);
+            m_names.reserve(static_cast<qsizetype>((perName + 1) * limit));
+        }
+    }
     m_files.push_back(f);
     if (m_files.size() >= limit)
         trim(m_cap);
@@ -67,29 +75,35 @@ void KeptFiles::trim(std::size_t keep) {
     const std::uint64_t threshold = cut == UINT64_MAX ? UINT64_MAX : cut + 1;
     m_threshold.store(threshold, std::memory_order_relaxed);
 
-    QByteArray names, folderPaths;
-    std::vector<std::uint32_t> folderAt;
-    std::vector<std::uint32_t> newFolder(m_folderAt.size(), UINT32_MAX);
-    std::size_t out = 0;
+    // Packed in place: files, names and folders are in the order they came, so every one
+    // moves towards the front, and no second copy of the pools is needed.
+    char *names = m_names.data();
+    char *folderPaths = m_folderPaths.data();
+    std::size_t namesEnd = 0, foldersEnd = 0, filesEnd = 0, folderCount = 0;
+    std::uint32_t lastOld = UINT32_MAX;
     for (const File &f : m_files) {
         if (f.bytes < threshold)
             continue;
         File g = f;
-        g.nameAt = static_cast<std::uint32_t>(names.size());
-        names.append(m_names.constData() + f.nameAt).append('\0');
-        std::uint32_t &folder = newFolder[f.folder];
-        if (folder == UINT32_MAX) {
-            folder = static_cast<std::uint32_t>(folderAt.size());
-            folderAt.push_back(static_cast<std::uint32_t>(folderPaths.size()));
-            folderPaths.append(m_folderPaths.constData() + m_folderAt[f.folder]).append('\0');
+        const std::size_t nameSize = std::strlen(names + f.nameAt) + 1;
+        std::memmove(names + namesEnd, names + f.nameAt, nameSize);
+        g.nameAt = static_cast<std::uint32_t>(namesEnd);
+        namesEnd += nameSize;
+        if (f.folder != lastOld) {
+            const std::uint32_t at = m_folderAt[f.folder];
+            const std::size_t pathSize = std::strlen(folderPaths + at) + 1;
+            std::memmove(folderPaths + foldersEnd, folderPaths + at, pathSize);
+            m_folderAt[folderCount++] = static_cast<std::uint32_t>(foldersEnd);
+            foldersEnd += pathSize;
+            lastOld = f.folder;
         }
-        g.folder = folder;
-        m_files[out++] = g;
+        g.folder = static_cast<std::uint32_t>(folderCount - 1);
+        m_files[filesEnd++] = g;
     }
-    m_files.resize(out);
-    m_names = std::move(names);
-    m_folderPaths = std::move(folderPaths);
-    m_folderAt = std::move(folderAt);
+    m_files.resize(filesEnd);
+    m_names.truncate(static_cast<qsizetype>(namesEnd));
+    m_folderPaths.truncate(static_cast<qsizetype>(foldersEnd));
+    m_folderAt.resize(folderCount);
     m_lastFolder.clear(); // its index is gone
 }
 
