@@ -59,6 +59,11 @@ public:
     std::size_t size() const { return m_files.size(); }
     const File &file(std::size_t i) const { return m_files[i]; }
     QByteArray name(const File &f) const;
+    /// The name, and the folder's path below the root, as NUL-ended bytes in the store.
+    const char *nameData(const File &f) const { return m_names.constData() + f.nameAt; }
+    const char *relativeFolder(const File &f) const {
+        return m_folderPaths.constData() + m_folderAt[f.folder];
+    }
     /// The folder's path as bytes, ending in "/".
     QByteArray folderPath(const File &f) const;
     QByteArray filePath(const File &f) const { return folderPath(f) + name(f); }
