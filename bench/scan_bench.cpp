@@ -2,16 +2,17 @@
 // sort, redraw off) and prints the totals, the wall time of the walk and the peak memory; with
 // --du, times `du -s --apparent-size -B1 PATH` in the same rounds and prints the ratio.
 //
-//   scan_bench [--pattern PATTERN] [--disk] [--workers N] [--rounds N] [--kept N] [--du] [--cold] PATH
+//   scan_bench [--pattern PATTERN] [--disk] [--workers N] [--rounds N] [--kept N] [--du] [--cold]
+//   PATH
 //
 // --disk counts the space used on disk, to compare with `du -s -B1 PATH` (and --du then times
 // that). --workers: threads that list folders ahead of the walk (0 chooses by the cores, the
 // default; -1: the walk makes every system call itself). --cold drops the page cache before
 // every timed walk (and du), which needs root; the last line says whether it could.
+#include "KeptFiles.h"
 #include "MountTable.h"
 #include "OutlineGrid.h"
 #include "ScanTree.h"
-#include "KeptFiles.h"
 #include "SettingsCatalogue.h"
 #include "mdlDrives.h"
 #include "mdlFileSearch.h"

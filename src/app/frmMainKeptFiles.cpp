@@ -2,9 +2,9 @@
 // file types.
 #include "frmMain.h"
 
+#include "AppError.h"
 #include "ChartView.h"
 #include "FileTypesView.h"
-#include "AppError.h"
 #include "HandlerTrap.h"
 #include "KeptFilesModel.h"
 #include "LargestFilesView.h"

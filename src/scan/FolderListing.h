@@ -47,7 +47,7 @@ struct FolderListing {
     struct BigFile {
         std::uint64_t bytes = 0;
         std::int64_t mtime = 0;
-        std::uint32_t nameAt = 0;       ///< offset of the name in `bigNames`
+        std::uint32_t nameAt = 0; ///< offset of the name in `bigNames`
         std::uint32_t nameLength = 0;
         std::uint32_t linked = NotLinked; ///< its entry in `linked`, in the disk basis
     };

@@ -21,9 +21,8 @@ std::uint32_t KeptFiles::folderIndex(const QByteArray &folderPath) {
     m_lastFolder = folderPath;
     m_lastFolderIndex = static_cast<std::uint32_t>(m_folderAt.size());
     m_folderAt.push_back(static_cast<std::uint32_t>(m_folderPaths.size()));
-    const QByteArray relative = folderPath.startsWith(m_rootPath)
-                                    ? folderPath.sliced(m_rootPath.size())
-                                    : folderPath;
+    const QByteArray relative =
+        folderPath.startsWith(m_rootPath) ? folderPath.sliced(m_rootPath.size()) : folderPath;
     m_folderPaths.append(relative).append('\0');
     return m_lastFolderIndex;
 }
@@ -69,8 +68,8 @@ void KeptFiles::trim(std::size_t keep) {
     std::vector<std::uint64_t> sizes(m_files.size());
     std::transform(m_files.begin(), m_files.end(), sizes.begin(),
                    [](const File &f) { return f.bytes; });
-    std::nth_element(sizes.begin(), sizes.begin() + static_cast<std::ptrdiff_t>(keep),
-                     sizes.end(), std::greater<>());
+    std::nth_element(sizes.begin(), sizes.begin() + static_cast<std::ptrdiff_t>(keep), sizes.end(),
+                     std::greater<>());
     const std::uint64_t cut = sizes[keep];
     const std::uint64_t threshold = cut == UINT64_MAX ? UINT64_MAX : cut + 1;
     m_threshold.store(threshold, std::memory_order_relaxed);

@@ -23,9 +23,9 @@ class KeptFiles {
 public:
     struct File {
         std::uint64_t bytes = 0;
-        std::int64_t mtime = 0;      ///< seconds since the epoch
-        std::uint32_t folder = 0;    ///< index of the folder's path
-        std::uint32_t nameAt = 0;    ///< offset of the name, ending in a NUL, in the name pool
+        std::int64_t mtime = 0;   ///< seconds since the epoch
+        std::uint32_t folder = 0; ///< index of the folder's path
+        std::uint32_t nameAt = 0; ///< offset of the name, ending in a NUL, in the name pool
     };
     static_assert(sizeof(File) == 24, "kept files must stay small");
 

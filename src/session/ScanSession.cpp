@@ -1,12 +1,12 @@
 #include "ScanSession.h"
 
+#include "KeptFiles.h"
 #include "MountTable.h"
 #include "NativePath.h"
 #include "ReplacingFile.h"
 #include "ReportFile.h"
 #include "ScanFile.h"
 #include "ScanTree.h"
-#include "KeptFiles.h"
 #include "Settings.h"
 #include "StoredColor.h"
 #include "TreeCol.h"

@@ -189,8 +189,9 @@ void setFromText(const Setting &setting, Settings &values, const QString &text) 
     case Form::Count: {
         const double n = std::nearbyint(IniValue::Val(text));
         member<std::uint32_t>(setting, values) =
-            n >= 0 && n <= setting.max ? static_cast<std::uint32_t>(n)
-                                       : defaults().*std::get<std::uint32_t Settings::*>(setting.field);
+            n >= 0 && n <= setting.max
+                ? static_cast<std::uint32_t>(n)
+                : defaults().*std::get<std::uint32_t Settings::*>(setting.field);
         break;
     }
     case Form::Text:

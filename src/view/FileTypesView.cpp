@@ -100,8 +100,8 @@ void FileTypesView::refill() {
         auto *item = new QTreeWidgetItem;
         item->setText(Type, typeCaption(t.extension));
         item->setData(Type, TypeRole, t.extension);
-        item->setText(Size, m_format.formatDouble(static_cast<double>(t.bytes) / m_factor) +
-                                u' ' + m_unit);
+        item->setText(Size, m_format.formatDouble(static_cast<double>(t.bytes) / m_factor) + u' ' +
+                                m_unit);
         item->setTextAlignment(Size, Qt::AlignRight | Qt::AlignVCenter);
         item->setText(Files, locale.toString(static_cast<qulonglong>(t.files)));
         item->setTextAlignment(Files, Qt::AlignRight | Qt::AlignVCenter);

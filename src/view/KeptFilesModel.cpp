@@ -48,7 +48,7 @@ QString KeptFilesModel::typeOfName(const QByteArray &name) {
 
 std::int64_t KeptFilesModel::fileAt(int row) const {
     return row >= 0 && static_cast<std::size_t>(row) < m_rows.size() ? m_rows[std::size_t(row)]
-                                                                    : -1;
+                                                                     : -1;
 }
 
 QByteArray KeptFilesModel::filePath(int row) const {

@@ -104,10 +104,9 @@ void LargestFilesView::updateCaption() {
                                           "folder to list them."));
         return;
     }
-    QString text = kept->threshold() == 0
-                       ? QStringLiteral("Every file is listed")
-                       : QStringLiteral("Files of %1 and larger are listed")
-                             .arg(m_model->sizeText(kept->threshold()));
+    QString text = kept->threshold() == 0 ? QStringLiteral("Every file is listed")
+                                          : QStringLiteral("Files of %1 and larger are listed")
+                                                .arg(m_model->sizeText(kept->threshold()));
     if (m_model->type())
         text += m_model->type()->isEmpty()
                     ? QStringLiteral(", those without an extension")

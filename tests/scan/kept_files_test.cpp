@@ -69,9 +69,9 @@ TEST(KeptFiles, WalkKeepsExactlyTheFilesAtOrAboveTheThresholdWithinTheCap) {
             const std::uint64_t t = kept->threshold();
             std::set<QByteArray> expected;
             const QStringList atLeast =
-                t == 0 ? findLines(root, {})
-                       : findLines(root, {QStringLiteral("-size"),
-                                          QStringLiteral("+%1c").arg(t - 1)});
+                t == 0
+                    ? findLines(root, {})
+                    : findLines(root, {QStringLiteral("-size"), QStringLiteral("+%1c").arg(t - 1)});
             for (const QString &line : atLeast)
                 expected.insert(QFile::encodeName(line));
             EXPECT_EQ(got, expected);
@@ -82,9 +82,9 @@ TEST(KeptFiles, WalkKeepsExactlyTheFilesAtOrAboveTheThresholdWithinTheCap) {
                 // The cap holds with the largest: nothing left out is larger than what is kept,
                 // and ties at the cut are all left out rather than some of them.
                 EXPECT_GT(kept->size(), 0u);
-                EXPECT_FALSE(findLines(root, {QStringLiteral("-size"),
-                                              QStringLiteral("+%1c").arg(t - 2)})
-                                 .size() <= static_cast<qsizetype>(cap));
+                EXPECT_FALSE(
+                    findLines(root, {QStringLiteral("-size"), QStringLiteral("+%1c").arg(t - 2)})
+                        .size() <= static_cast<qsizetype>(cap));
             }
             EXPECT_TRUE(got.count(root + "c/huge.img"));
             EXPECT_LT(kept->memoryBytes(), std::size_t(1) << 20);
@@ -110,8 +110,9 @@ TEST(KeptFiles, WalkKeepsExactlyTheFilesAtOrAboveTheThresholdWithinTheCap) {
             }
             EXPECT_EQ(bytes.size(), 5u); // and "", which holds "noext" and ".bashrc"
             EXPECT_EQ(files[QString()], std::uint64_t(total) - typedFiles);
-            EXPECT_EQ(bytes[QString()] + typedBytes,
-                      static_cast<std::uint64_t>(f.tree.cellValue(rootRow, TreeCol::Bytes).whole()));
+            EXPECT_EQ(
+                bytes[QString()] + typedBytes,
+                static_cast<std::uint64_t>(f.tree.cellValue(rootRow, TreeCol::Bytes).whole()));
         }
     }
 }
@@ -127,7 +128,7 @@ TEST(KeptFiles, FolderQueriesAndTypesOfOddNames) {
     EXPECT_EQ(kept.folderPath(kept.file(2)), "/r/a/deep/");
 
     const std::pair<const char *, const char *> cases[] = {
-        {"a.TXT", "txt"}, {".bashrc", ""},      {"trailing.", ""},          {"a.b.C", "c"},
+        {"a.TXT", "txt"}, {".bashrc", ""},      {"trailing.", ""},           {"a.b.C", "c"},
         {"noext", ""},    {"x.with space", ""}, {"x.verylongextension", ""}, {"é.ÄB", "Äb"},
     };
     for (const auto &[name, ext] : cases) {
