@@ -248,6 +248,11 @@ void ScanTree::MarkUnreadable(int row, int error) {
     m_grid.setCellPicture(row, TreeCol::Name, it->second);
 }
 
+void ScanTree::MarkNotEntered(int row, const QString &why) {
+    m_grid.setCellNote(row, TreeCol::Name, why);
+    m_grid.setCellItalic(row, TreeCol::Name, row, TreeCol::Name, true);
+}
+
 void ScanTree::UpdateRoots() {
     Fixed bytes, files;
     for (int c = m_grid.firstChild(TopRow); c >= 0; c = m_grid.nextSibling(c)) {

@@ -118,6 +118,9 @@ public:
     /// Marks a folder's row as one that could not be listed: a warning badge on its picture and
     /// the system's reason for `error` (an errno value) as the note of its name.
     void MarkUnreadable(int row, int error);
+    /// Marks a folder's row as one the walk left out on purpose: its name in italics, with
+    /// `why` as the note.
+    void MarkNotEntered(int row, const QString &why);
     /// A folder marked by MarkUnreadable: its path's bytes and the errno value.
     struct UnreadableFolder {
         QByteArray path;

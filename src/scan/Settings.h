@@ -30,6 +30,8 @@ struct Settings {
     std::int16_t Size_Basis = 0;           ///< the number of a SizeBasis
     static constexpr int MaxKeptFiles = 10'000'000;
     std::uint32_t Kept_Files = 100'000; ///< the most large files a scan keeps by name
+    bool Stay_On_File_System = false;   ///< other mounted file systems are not entered
+    QString Exclude_Folders;            ///< folder patterns not entered, ";"-separated
 
     // [Appearance]
     std::int16_t Object_Size = 2; ///< 0 B, 1 KB, 2 MB, 3 GB

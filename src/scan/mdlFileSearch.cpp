@@ -49,6 +49,8 @@ void mdlFileSearch::ResetSearchParams() {
     searchParams.Pattern = FilePattern::AllFiles;
     searchParams.StartPath.clear();
     searchParams.SizeBasis = SizeBasis::FileSize;
+    searchParams.StayOnFileSystem = false;
+    searchParams.ExcludeFolders.clear();
 }
 
 void mdlFileSearch::setMountTable(std::shared_ptr<const MountTable> mounts) {
@@ -89,9 +91,12 @@ void mdlFileSearch::yieldInFolder() {
 }
 
 // Kernel pseudo file systems hold no disk space and must not be walked (/proc alone would add
-// terabytes). They are found by mount point, once per walk: the start folder by its device,
-// the folders below it by their path, so the walk needs no stat of its own per folder.
-bool mdlFileSearch::preparePseudoMounts(int startFd, const QByteArray &startPath) {
+// terabytes); other file systems are not walked either when the walk stays on the start's. They
+// are found by mount point, once per walk: the start folder by its device, the folders below it
+// by their path, so the walk needs no stat of its own per folder. Excluded folders are found by
+// their name or path.
+bool mdlFileSearch::prepareLimits(int startFd, const QByteArray &startPath) {
+    m_limits.setExcluded(searchParams.ExcludeFolders);
     if (!m_mountsGiven)
         m_mounts = std::make_shared<const MountTable>(MountTable::current());
     struct stat st;
@@ -114,8 +119,10 @@ bool mdlFileSearch::preparePseudoMounts(int startFd, const QByteArray &startPath
             pseudoAt[(e.mountPoint.sliced(start.size()) + '/').toStdString()] =
                 mdlDrives::isPseudoFs(e.fsType);
     for (const auto &[relative, pseudo] : pseudoAt)
-        if (pseudo)
-            m_pseudoBelow.insert(QByteArray::fromStdString(relative));
+        if (pseudo || searchParams.StayOnFileSystem)
+            m_limits.addMount(QByteArray::fromStdString(relative),
+                              pseudo ? WalkLimits::Skip::PseudoFileSystem
+                                     : WalkLimits::Skip::OtherFileSystem);
     return true;
 }
 
@@ -132,7 +139,7 @@ void mdlFileSearch::SearchFolder(const QByteArray &Path, int Level, int FolderRo
     if (!m_path.endsWith('/'))
         m_path.append('/');
     m_startLength = m_path.size();
-    m_pseudoBelow.clear();
+    m_limits.reset(m_path);
     m_lastYield = std::chrono::steady_clock::now(); // the scan command has just yielded
     struct StatusOnExit {
         mdlFileSearch *self;
@@ -149,7 +156,7 @@ void mdlFileSearch::SearchFolder(const QByteArray &Path, int Level, int FolderRo
     // With its trailing "/" the start path is opened even when it names a link to a folder.
     int fd = m_reader.openDir(AT_FDCWD, m_path.constData());
     const int openError = fd < 0 ? errno : 0;
-    if (fd >= 0 && !preparePseudoMounts(fd, Path)) {
+    if (fd >= 0 && !prepareLimits(fd, Path)) {
         ::close(fd);
         fd = -1;
     }
@@ -246,7 +253,7 @@ void mdlFileSearch::startReadAhead() {
     options.memoryCap = m_readAheadCap;
     options.recurse = searchParams.Recurse;
     options.maxHeldDescriptors = m_heldCap;
-    m_readAhead = std::make_unique<FolderReadAhead>(m_reader, m_pseudoBelow, options);
+    m_readAhead = std::make_unique<FolderReadAhead>(m_reader, m_limits, options);
     m_peakReadAhead = 0;
 }
 
@@ -312,7 +319,13 @@ void mdlFileSearch::enterNextSubfolder() {
         countEntries(1);
         return;
     }
-    if (m_readAhead) { // the workers open it, or learn that it is a pseudo file system
+    // A folder not entered keeps its row, with a files row of zeros; one the user left out says
+    // why, a pseudo file system is shown like a folder that cannot be read.
+    const WalkLimits::Skip skip =
+        m_limits.isEmpty() ? WalkLimits::Skip::None : m_limits.skipOf(m_path.sliced(m_startLength));
+    if (skip != WalkLimits::Skip::None && skip != WalkLimits::Skip::PseudoFileSystem)
+        m_tree.MarkNotEntered(row, WalkLimits::noteOf(skip));
+    if (m_readAhead) { // the workers open it, or learn that it is not entered
         FolderReadAhead::FolderPtr sub = FolderReadAhead::subfolder(f.folder, f.next - 1);
         if (f.next == f.listing.subfolders.size()) {
             f.listing.releaseSubfolders();
@@ -321,11 +334,9 @@ void mdlFileSearch::enterNextSubfolder() {
         enterListedFolder(std::move(sub), level + 1, row);
         return;
     }
-    // A pseudo file system below is treated like a folder that cannot be read.
-    const bool pseudo =
-        !m_pseudoBelow.isEmpty() && m_pseudoBelow.contains(m_path.sliced(m_startLength));
-    const int fd = pseudo ? -1 : openSubfolder(index, name);
-    const int openError = fd < 0 && !pseudo ? (errno != 0 ? errno : ENOENT) : 0;
+    const bool skipped = skip != WalkLimits::Skip::None;
+    const int fd = skipped ? -1 : openSubfolder(index, name);
+    const int openError = fd < 0 && !skipped ? (errno != 0 ? errno : ENOENT) : 0;
     if (f.next == f.listing.subfolders.size()) { // the folder's descriptor has done its work
         release(index);
         f.listing.releaseSubfolders();

@@ -30,6 +30,11 @@ struct SearchParams {
     QString StartPath;
     /// What a file counts with.
     ::SizeBasis SizeBasis = ::SizeBasis::FileSize;
+    /// Other file systems mounted below the start are not entered (like du -x).
+    bool StayOnFileSystem = false;
+    /// Folders not entered: ";"-separated patterns of names, or of full paths when they hold
+    /// a "/".
+    QString ExcludeFolders;
 };
 
 /// The folder walker: walks one start folder and everything below it into rows of the scan
@@ -156,8 +161,8 @@ private:
     FolderReader m_reader;
     std::shared_ptr<const MountTable> m_mounts;
     bool m_mountsGiven = false;
-    QSet<QByteArray> m_pseudoBelow; // pseudo mount points, relative to the start, ending in "/"
-    qsizetype m_startLength = 0;    // length of the start path within m_path
+    WalkLimits m_limits;         // folders below the start not entered
+    qsizetype m_startLength = 0; // length of the start path within m_path
     std::chrono::steady_clock::time_point m_lastEvents;
     std::chrono::steady_clock::time_point m_lastYield; // of any kind, by this walker
     std::chrono::steady_clock::duration m_inFolderGap = std::chrono::milliseconds(10);
@@ -192,7 +197,7 @@ private:
     void keepFiles(FolderListing &listing);
     void truncatePath(qsizetype length);
     QString folderName(std::size_t frame) const;
-    bool preparePseudoMounts(int startFd, const QByteArray &startPath);
+    bool prepareLimits(int startFd, const QByteArray &startPath);
     void yieldOnce();
     void yieldInFolder();
     void publishStatus();

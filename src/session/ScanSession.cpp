@@ -46,6 +46,8 @@ int ScanSession::beginScan(const QByteArray &path) {
     walker.searchParams.StartPath = startText;
     walker.searchParams.Pattern = m_settings.Match_Parameters;
     walker.searchParams.SizeBasis = m_settings.sizeBasis();
+    walker.searchParams.StayOnFileSystem = m_settings.Stay_On_File_System;
+    walker.searchParams.ExcludeFolders = m_settings.Exclude_Folders;
 
     const int driveType = mdlDrives::GetDriveType(start, MountTable::current());
     const RowKind kind = driveType < 0 ? RowKind::Folder : ScanTree::rowKindOfDriveType(driveType);

@@ -22,7 +22,7 @@ const char *const StartPathSection = "Start_Path_Items";
 const char *const CurrentKey = "Current";
 
 // In the order they are written; `readFirst` picks the view settings that are read first.
-const std::array<Setting, 34> table{{
+const std::array<Setting, 36> table{{
     {"Scan", "Match_Parameters", Form::Text, Rule::DefaultIfEmpty, &S::Match_Parameters},
     {"Scan", "Recurse_Subfolders", Form::Bool, Rule::None, &S::Recurse_Subfolders},
     {"Scan", "Collapse_Root_Nodes_B4_Scan", Form::Bool, Rule::None,
@@ -32,6 +32,8 @@ const std::array<Setting, 34> table{{
     {"Scan", "Redraw_Scan_Progress", Form::Int16, Rule::ZeroOutside, &S::Redraw_Scan_Progress, 2},
     {"Scan", "Size_Basis", Form::Int16, Rule::ZeroOutside, &S::Size_Basis, 1},
     {"Scan", "Kept_Files", Form::Count, Rule::None, &S::Kept_Files, Settings::MaxKeptFiles},
+    {"Scan", "Stay_On_File_System", Form::Bool, Rule::None, &S::Stay_On_File_System},
+    {"Scan", "Exclude_Folders", Form::Text, Rule::Trimmed, &S::Exclude_Folders},
 
     {"Appearance", "Object_Size", Form::Int16, Rule::ZeroOutside, &S::Object_Size, 3},
     {"Appearance", "Object_Size_Format", Form::Text, Rule::DefaultIfEmpty, &S::Object_Size_Format},
