@@ -172,6 +172,11 @@ std::vector<KeptFiles::TypeTotal> KeptFiles::types() const {
     return out;
 }
 
+void KeptFiles::raiseThreshold(std::uint64_t bytes) {
+    if (bytes > threshold())
+        m_threshold.store(bytes, std::memory_order_relaxed);
+}
+
 void KeptFiles::removeFile(std::size_t i) {
     if (i < m_files.size())
         m_files.erase(m_files.begin() + static_cast<std::ptrdiff_t>(i));

@@ -72,6 +72,10 @@ public:
     std::vector<std::uint32_t> filesUnder(const QByteArray &folderPath) const;
     /// The totals by type, largest first.
     std::vector<TypeTotal> types() const;
+    /// Keeps no file below `bytes` from now on (a scan read back keeps the saved threshold).
+    void raiseThreshold(std::uint64_t bytes);
+    /// Forgets the type totals (a scan read back whose files were not all listed by name).
+    void clearTypes() { m_types.clear(); }
     /// Forgets a kept file (its file is gone); the totals are not changed.
     void removeFile(std::size_t i);
 

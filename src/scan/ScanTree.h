@@ -82,6 +82,7 @@ public:
     void setErrorSink(ErrorSink sink) { m_errorSink = std::move(sink); }
 
     OutlineGrid &grid() const { return m_grid; }
+    const Settings &settings() const { return m_settings; }
 
     /// Prepares the grid: columns, header row, the "Scans" top row, unit and size format.
     void InitTreeGrid();

@@ -90,6 +90,11 @@ void FileTypesView::refill() {
         return;
     }
     const std::vector<KeptFiles::TypeTotal> types = m_kept->types();
+    if (types.empty()) {
+        m_caption->setText(QStringLiteral("The types of this scan's files are not known: it was "
+                                          "opened from a file that names only its largest files."));
+        return;
+    }
     unsigned __int128 total = 0;
     for (const KeptFiles::TypeTotal &t : types)
         total += t.bytes;
