@@ -13,18 +13,44 @@ KeptFiles::KeptFiles(QByteArray rootPath, std::size_t cap)
         m_rootPath.append('/');
     if (m_cap == 0)
         m_threshold.store(UINT64_MAX, std::memory_order_relaxed);
+    resetFolders();
+}
+
+void KeptFiles::resetFolders() {
+    m_folders.assign(1, FolderNode{UINT32_MAX, 0});
+    m_folderNames = QByteArray(1, '\0');
+    m_chainPath.clear();
+    m_chain.assign(1, 0);
 }
 
 std::uint32_t KeptFiles::folderIndex(const QByteArray &folderPath) {
-    if (!m_folderAt.empty() && folderPath == m_lastFolder)
-        return m_lastFolderIndex;
-    m_lastFolder = folderPath;
-    m_lastFolderIndex = static_cast<std::uint32_t>(m_folderAt.size());
-    m_folderAt.push_back(static_cast<std::uint32_t>(m_folderPaths.size()));
-    const QByteArray relative =
+    QByteArray relative =
         folderPath.startsWith(m_rootPath) ? folderPath.sliced(m_rootPath.size()) : folderPath;
-    m_folderPaths.append(relative).append('\0');
-    return m_lastFolderIndex;
+    if (!relative.isEmpty() && !relative.endsWith('/'))
+        relative.append('/');
+    if (relative == m_chainPath)
+        return m_chain.back();
+    // The names the new path shares with the last one are the same folders.
+    qsizetype common = 0;
+    std::size_t depth = 0;
+    for (qsizetype i = 0; i < relative.size() && i < m_chainPath.size(); ++i) {
+        if (relative[i] != m_chainPath[i])
+            break;
+        if (relative[i] == '/') {
+            common = i + 1;
+            ++depth;
+        }
+    }
+    m_chain.resize(std::min(m_chain.size(), depth + 1));
+    for (qsizetype from = common; from < relative.size();) {
+        const qsizetype slash = relative.indexOf('/', from);
+        m_folders.push_back({m_chain.back(), static_cast<std::uint32_t>(m_folderNames.size())});
+        m_folderNames.append(relative.constData() + from, slash - from).append('\0');
+        m_chain.push_back(static_cast<std::uint32_t>(m_folders.size() - 1));
+        from = slash + 1;
+    }
+    m_chainPath = relative;
+    return m_chain.back();
 }
 
 void KeptFiles::add(const QByteArray &folderPath, const char *name, std::size_t nameLength,
@@ -57,7 +83,6 @@ void KeptFiles::add(const QByteArray &folderPath, const char *name, std::size_t 
 void KeptFiles::finish() {
     if (m_files.size() > m_cap)
         trim(m_cap);
-    m_lastFolder.clear();
 }
 
 // Keeps the files at or above the size of the `keep`-th largest plus one byte, so that no more
@@ -74,12 +99,34 @@ void KeptFiles::trim(std::size_t keep) {
     const std::uint64_t threshold = cut == UINT64_MAX ? UINT64_MAX : cut + 1;
     m_threshold.store(threshold, std::memory_order_relaxed);
 
-    // Packed in place: files, names and folders are in the order they came, so every one
-    // moves towards the front, and no second copy of the pools is needed.
+    // Packed in place: files, names and folders are in the order they came (a folder after its
+    // parent), so every one moves towards the front, and no second copy is needed.
+    std::vector<std::uint32_t> newIndex(m_folders.size(), 0);
+    std::vector<char> used(m_folders.size());
+    used[0] = 1;
+    for (const File &f : m_files)
+        if (f.bytes >= threshold)
+            used[f.folder] = 1;
+    for (std::size_t i = m_folders.size(); i-- > 1;)
+        if (used[i])
+            used[m_folders[i].parent] = 1;
+    char *folderNames = m_folderNames.data();
+    std::size_t folderCount = 1, folderNamesEnd = 1;
+    for (std::size_t i = 1; i < m_folders.size(); ++i) {
+        if (!used[i])
+            continue;
+        const FolderNode node = m_folders[i];
+        const std::size_t size = std::strlen(folderNames + node.nameAt) + 1;
+        std::memmove(folderNames + folderNamesEnd, folderNames + node.nameAt, size);
+        m_folders[folderCount] = {newIndex[node.parent],
+                                  static_cast<std::uint32_t>(folderNamesEnd)};
+        newIndex[i] = static_cast<std::uint32_t>(folderCount++);
+        folderNamesEnd += size;
+    }
+    m_folders.resize(folderCount);
+    m_folderNames.truncate(static_cast<qsizetype>(folderNamesEnd));
     char *names = m_names.data();
-    char *folderPaths = m_folderPaths.data();
-    std::size_t namesEnd = 0, foldersEnd = 0, filesEnd = 0, folderCount = 0;
-    std::uint32_t lastOld = UINT32_MAX;
+    std::size_t namesEnd = 0, filesEnd = 0;
     for (const File &f : m_files) {
         if (f.bytes < threshold)
             continue;
@@ -87,23 +134,16 @@ void KeptFiles::trim(std::size_t keep) {
         const std::size_t nameSize = std::strlen(names + f.nameAt) + 1;
         std::memmove(names + namesEnd, names + f.nameAt, nameSize);
         g.nameAt = static_cast<std::uint32_t>(namesEnd);
+        g.folder = newIndex[f.folder];
         namesEnd += nameSize;
-        if (f.folder != lastOld) {
-            const std::uint32_t at = m_folderAt[f.folder];
-            const std::size_t pathSize = std::strlen(folderPaths + at) + 1;
-            std::memmove(folderPaths + foldersEnd, folderPaths + at, pathSize);
-            m_folderAt[folderCount++] = static_cast<std::uint32_t>(foldersEnd);
-            foldersEnd += pathSize;
-            lastOld = f.folder;
-        }
-        g.folder = static_cast<std::uint32_t>(folderCount - 1);
         m_files[filesEnd++] = g;
     }
     m_files.resize(filesEnd);
     m_names.truncate(static_cast<qsizetype>(namesEnd));
-    m_folderPaths.truncate(static_cast<qsizetype>(foldersEnd));
-    m_folderAt.resize(folderCount);
-    m_lastFolder.clear(); // its index is gone
+    // The chain's folders may be gone: the next folder starts a chain of its own (a folder met
+    // again then has a second entry, which names the same path).
+    m_chainPath.clear();
+    m_chain.assign(1, 0);
 }
 
 std::size_t KeptFiles::extensionOf(const char *name, std::size_t length, char *out) {
@@ -134,22 +174,58 @@ QByteArray KeptFiles::name(const File &f) const {
     return QByteArray(m_names.constData() + f.nameAt);
 }
 
-QByteArray KeptFiles::folderPath(const File &f) const {
-    return m_rootPath + QByteArray(m_folderPaths.constData() + m_folderAt[f.folder]);
+QByteArray KeptFiles::relativeFolder(const File &f) const {
+    QByteArray path;
+    for (std::uint32_t i = f.folder; i != 0; i = m_folders[i].parent)
+        path.prepend('/').prepend(m_folderNames.constData() + m_folders[i].nameAt);
+    return path;
 }
 
+QByteArray KeptFiles::folderPath(const File &f) const {
+    return m_rootPath + relativeFolder(f);
+}
+
+std::vector<std::uint32_t> KeptFiles::folderRanks() const {
+    std::vector<QByteArray> paths(m_folders.size());
+    for (std::size_t i = 1; i < m_folders.size(); ++i)
+        paths[i] =
+            paths[m_folders[i].parent] + (m_folderNames.constData() + m_folders[i].nameAt) + '/';
+    std::vector<std::uint32_t> order(m_folders.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = static_cast<std::uint32_t>(i);
+    std::sort(order.begin(), order.end(),
+              [&paths](std::uint32_t a, std::uint32_t b) { return paths[a] < paths[b]; });
+    std::vector<std::uint32_t> rank(m_folders.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        rank[order[i]] = static_cast<std::uint32_t>(i);
+    return rank;
+}
+
+// A folder is below the one asked for when its parent is, or when it is the folder itself: the
+// names of the path are matched one level at a time, parents before children.
 std::vector<std::uint32_t> KeptFiles::filesUnder(const QByteArray &folderPath) const {
     std::vector<std::uint32_t> out;
     if (!folderPath.startsWith(m_rootPath))
         return out;
-    const QByteArray relative = folderPath.sliced(m_rootPath.size());
-    std::vector<char> under(m_folderAt.size());
-    for (std::size_t i = 0; i < m_folderAt.size(); ++i)
-        under[i] = std::strncmp(m_folderPaths.constData() + m_folderAt[i], relative.constData(),
-                                static_cast<std::size_t>(relative.size())) == 0;
+    QList<QByteArray> names = folderPath.sliced(m_rootPath.size()).split('/');
+    while (!names.isEmpty() && names.last().isEmpty())
+        names.removeLast();
+    const int whole = static_cast<int>(names.size());
+    std::vector<int> matched(m_folders.size(), -1); // names matched so far, `whole` when below
+    std::vector<int> depth(m_folders.size(), 0);
+    matched[0] = 0;
+    for (std::size_t i = 1; i < m_folders.size(); ++i) {
+        const std::uint32_t p = m_folders[i].parent;
+        depth[i] = depth[p] + 1;
+        if (matched[p] == whole)
+            matched[i] = whole;
+        else if (matched[p] == depth[i] - 1 &&
+                 names[depth[i] - 1] == m_folderNames.constData() + m_folders[i].nameAt)
+            matched[i] = depth[i];
+    }
     out.reserve(m_files.size());
     for (std::size_t i = 0; i < m_files.size(); ++i)
-        if (under[m_files[i].folder])
+        if (matched[m_files[i].folder] == whole)
             out.push_back(static_cast<std::uint32_t>(i));
     return out;
 }
@@ -187,6 +263,6 @@ std::size_t KeptFiles::memoryBytes() const {
     for (const auto &entry : m_types)
         types += sizeof(entry) + entry.first.capacity() + 2 * sizeof(void *);
     return m_files.capacity() * sizeof(File) + static_cast<std::size_t>(m_names.capacity()) +
-           static_cast<std::size_t>(m_folderPaths.capacity()) +
-           m_folderAt.capacity() * sizeof(std::uint32_t) + types;
+           static_cast<std::size_t>(m_folderNames.capacity()) +
+           m_folders.capacity() * sizeof(FolderNode) + types;
 }

@@ -59,11 +59,12 @@ public:
     std::size_t size() const { return m_files.size(); }
     const File &file(std::size_t i) const { return m_files[i]; }
     QByteArray name(const File &f) const;
-    /// The name, and the folder's path below the root, as NUL-ended bytes in the store.
+    /// The name as NUL-ended bytes in the store.
     const char *nameData(const File &f) const { return m_names.constData() + f.nameAt; }
-    const char *relativeFolder(const File &f) const {
-        return m_folderPaths.constData() + m_folderAt[f.folder];
-    }
+    /// The folder's path below the root ("a/b/", empty for the root itself).
+    QByteArray relativeFolder(const File &f) const;
+    /// For each folder index (File::folder), its place among the folders ordered by path.
+    std::vector<std::uint32_t> folderRanks() const;
     /// The folder's path as bytes, ending in "/".
     QByteArray folderPath(const File &f) const;
     QByteArray filePath(const File &f) const { return folderPath(f) + name(f); }
@@ -95,10 +96,17 @@ private:
     std::atomic<std::uint64_t> m_threshold{0};
     std::vector<File> m_files;
     QByteArray m_names;
-    QByteArray m_folderPaths; // relative to the root, each ending in a NUL
-    std::vector<std::uint32_t> m_folderAt;
-    QByteArray m_lastFolder; // the folder of the last file kept, and its index
-    std::uint32_t m_lastFolderIndex = 0;
+    // Folders as a tree of names, the root first and every folder after its parent: a path
+    // costs its last name only. Folders come depth first (as a walk and a scan file give
+    // them), so a new one's ancestors are found on the chain of the last one.
+    struct FolderNode {
+        std::uint32_t parent = 0;
+        std::uint32_t nameAt = 0; ///< in m_folderNames, ending in a NUL
+    };
+    std::vector<FolderNode> m_folders;
+    QByteArray m_folderNames;
+    QByteArray m_chainPath;             // the last folder's path below the root
+    std::vector<std::uint32_t> m_chain; // its ancestors' indexes and its own, the root first
     struct Sums {
         std::uint64_t files = 0;
         unsigned __int128 bytes = 0;
@@ -106,6 +114,7 @@ private:
     std::unordered_map<std::string, Sums> m_types;
 
     std::uint32_t folderIndex(const QByteArray &folderPath);
+    void resetFolders();
     void trim(std::size_t keep);
 };
 

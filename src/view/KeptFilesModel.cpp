@@ -128,10 +128,11 @@ void KeptFilesModel::sortRows() {
     if (!m_kept)
         return;
     const KeptFiles &k = *m_kept;
-    auto byName = [&k](std::uint32_t a, std::uint32_t b) {
+    const std::vector<std::uint32_t> folderRank = k.folderRanks();
+    auto byName = [&k, &folderRank](std::uint32_t a, std::uint32_t b) {
         const KeptFiles::File &fa = k.file(a), &fb = k.file(b);
         const int c = ::strcasecmp(k.nameData(fa), k.nameData(fb));
-        return c != 0 ? c < 0 : std::strcmp(k.relativeFolder(fa), k.relativeFolder(fb)) < 0;
+        return c != 0 ? c < 0 : folderRank[fa.folder] < folderRank[fb.folder];
     };
     auto less = [&](std::uint32_t a, std::uint32_t b) {
         const KeptFiles::File &fa = k.file(a), &fb = k.file(b);
@@ -145,8 +146,8 @@ void KeptFilesModel::sortRows() {
                 return fa.mtime < fb.mtime;
             break;
         case Folder:
-            if (const int c = std::strcmp(k.relativeFolder(fa), k.relativeFolder(fb)); c != 0)
-                return c < 0;
+            if (folderRank[fa.folder] != folderRank[fb.folder])
+                return folderRank[fa.folder] < folderRank[fb.folder];
             break;
         default:
             break;
