@@ -24,6 +24,12 @@ void KeptFiles::resetFolders() {
 }
 
 std::uint32_t KeptFiles::folderIndex(const QByteArray &folderPath) {
+    // The files of one folder come together: most calls ask for the last folder again.
+    if (folderPath.size() == m_rootPath.size() + m_chainPath.size() &&
+        std::memcmp(folderPath.constData() + m_rootPath.size(), m_chainPath.constData(),
+                    static_cast<std::size_t>(m_chainPath.size())) == 0 &&
+        folderPath.startsWith(m_rootPath))
+        return m_chain.back();
     QByteArray relative =
         folderPath.startsWith(m_rootPath) ? folderPath.sliced(m_rootPath.size()) : folderPath;
     if (!relative.isEmpty() && !relative.endsWith('/'))
