@@ -2,12 +2,14 @@
 // sort, redraw off) and prints the totals, the wall time of the walk and the peak memory; with
 // --du, times `du -s --apparent-size -B1 PATH` in the same rounds and prints the ratio.
 //
-//   scan_bench [--pattern PATTERN] [--disk] [--workers N] [--rounds N] [--du] [--cold] PATH
+//   scan_bench [--pattern PATTERN] [--disk] [--workers N] [--rounds N] [--kept N] [--du] [--cold]
+//   PATH
 //
 // --disk counts the space used on disk, to compare with `du -s -B1 PATH` (and --du then times
 // that). --workers: threads that list folders ahead of the walk (0 chooses by the cores, the
 // default; -1: the walk makes every system call itself). --cold drops the page cache before
 // every timed walk (and du), which needs root; the last line says whether it could.
+#include "KeptFiles.h"
 #include "MountTable.h"
 #include "OutlineGrid.h"
 #include "ScanTree.h"
@@ -39,9 +41,13 @@ struct ScanResult {
     QString files, bytes;
     std::size_t readAhead = 0;
     std::size_t linkedFiles = 0, linkedPeak = 0;
+    std::size_t keptFiles = 0, keptBytes = 0;
+    std::uint64_t keptThreshold = 0;
+    double listSeconds = 0; // the root's kept files, sorted largest first, as the list shows them
 };
 
-ScanResult scanOnce(const QString &path, const QString &pattern, bool disk, int workers) {
+ScanResult scanOnce(const QString &path, const QString &pattern, bool disk, int workers,
+                    std::size_t keptCap) {
     Settings settings; // Object_Size 2 (MB), no sort
     settings.Match_Parameters = pattern;
     SettingsCatalogue::repair(settings);
@@ -64,8 +70,21 @@ ScanResult scanOnce(const QString &path, const QString &pattern, bool disk, int 
     const int root = tree.AddTreeRow(start, 0, mdlDrives::rootRowKind(start, MountTable::current()),
                                      Fixed(), true, Fixed());
     grid.setRowData(root, start);
+    if (keptCap > 0)
+        search.setKeptFiles(std::make_shared<KeptFiles>(grid.rowDataBytes(root), keptCap));
     search.SearchFolder(start, 1, root);
     result.seconds = std::chrono::duration<double>(Clock::now() - t0).count();
+    if (const KeptFilesPtr &kept = search.keptFiles()) {
+        result.keptFiles = kept->size();
+        result.keptBytes = kept->memoryBytes();
+        result.keptThreshold = kept->threshold();
+        const auto l0 = Clock::now();
+        std::vector<std::uint32_t> list = kept->filesUnder(kept->rootPath());
+        std::sort(list.begin(), list.end(), [&kept](std::uint32_t a, std::uint32_t b) {
+            return kept->file(a).bytes > kept->file(b).bytes;
+        });
+        result.listSeconds = std::chrono::duration<double>(Clock::now() - l0).count();
+    }
     tree.UpdateRoots();
     // Every row below the root but the files rows is a folder. (Reading back every folder's
     // path would cost the square of the depth on a deep chain.)
@@ -121,6 +140,7 @@ int main(int argc, char **argv) {
     QString pattern = QStringLiteral("*.*");
     QString path;
     int workers = 0, rounds = 1;
+    std::size_t keptCap = Settings().Kept_Files;
     bool withDu = false, cold = false, disk = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--disk") == 0)
@@ -131,6 +151,8 @@ int main(int argc, char **argv) {
             workers = std::atoi(argv[++i]);
         else if (std::strcmp(argv[i], "--rounds") == 0 && i + 1 < argc)
             rounds = std::max(1, std::atoi(argv[++i]));
+        else if (std::strcmp(argv[i], "--kept") == 0 && i + 1 < argc)
+            keptCap = static_cast<std::size_t>(std::max(0, std::atoi(argv[++i])));
         else if (std::strcmp(argv[i], "--du") == 0)
             withDu = true;
         else if (std::strcmp(argv[i], "--cold") == 0)
@@ -141,7 +163,7 @@ int main(int argc, char **argv) {
     if (path.isEmpty()) {
         std::fprintf(stderr,
                      "usage: scan_bench [--pattern PATTERN] [--disk] [--workers N] [--rounds N] "
-                     "[--du] [--cold] PATH\n");
+                     "[--kept N] [--du] [--cold] PATH\n");
         return 2;
     }
 
@@ -156,7 +178,7 @@ int main(int argc, char **argv) {
         }
         if (cold)
             dropped = dropCaches() && dropped;
-        last = scanOnce(path, pattern, disk, workers);
+        last = scanOnce(path, pattern, disk, workers, keptCap);
         scans.push_back(last.seconds);
         if (withDu)
             ratios.push_back(last.seconds / dus.back());
@@ -179,6 +201,10 @@ int main(int argc, char **argv) {
                 withDu ? qPrintable(QStringLiteral(" du_s=") + summary(dus) +
                                     QStringLiteral(" scan/du=") + summary(ratios))
                        : "");
+    std::printf("scan_bench: kept_cap=%zu kept_files=%zu kept_kb=%zu kept_threshold=%llu "
+                "largest_list_ms=%.1f\n",
+                keptCap, last.keptFiles, last.keptBytes / 1024,
+                static_cast<unsigned long long>(last.keptThreshold), last.listSeconds * 1000);
     if (cold)
         std::printf(dropped ? "scan_bench: cold: the page cache was dropped before every walk\n"
                             : "scan_bench: cold: the page cache could NOT be dropped (needs root "

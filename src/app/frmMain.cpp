@@ -356,6 +356,7 @@ void frmMain::buildWorkArea() {
     connect(chMain, &ChartView::laidOut, this, &frmMain::placeCloseBox);
     connectChartNavigation();
     connect(chMain, &ChartView::pointerMoved, this, [this] { setCloseBoxLook(0); });
+    buildChartPages();
 
     picClose = new QLabel(workArea);
     picClose->setObjectName(QStringLiteral("picClose"));

@@ -19,10 +19,14 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class BusyPointer;
 class ChartView;
+class FileTypesView;
+class LargestFilesView;
+class QTabBar;
 class Chart;
 class NodeChart;
 class OutlineGridView;
@@ -175,6 +179,13 @@ public:
         return mnuChartType[static_cast<std::size_t>(index)];
     }
     QAction *cushionsAction() const { return mnuCushions; }
+    /// The chart pane's tabs: 0 the chart, 1 "Largest files", 2 "File types".
+    QTabBar *chartTabs() const { return tabChartPane; }
+    LargestFilesView *largestFilesView() const { return lvwLargest; }
+    FileTypesView *fileTypesView() const { return lvwTypes; }
+    /// The row of the folder (or scan root) whose path's bytes are `folderPath`, in the scan
+    /// that holds the selected node; -1 when there is none.
+    int rowOfFolder(const QByteArray &folderPath) const;
     QMenu *popupMenu() const { return mnuPopUp1; }
     /// What opens items with the desktop (a recording one in tests).
     ShellLauncher &shellLauncher();
@@ -332,6 +343,18 @@ private:
     ReportGeometry reportGeometry() const;
     void fillDriveList();
     void layoutWorkArea();
+    // The chart pane's tabs and the pages of kept files (frmMainKeptFiles.cpp).
+    void buildChartPages();
+    void setChartPaneGeometry(const QRect &pane);
+    void showChartPage();
+    void fillChartPage();
+    void lvwLargest_FolderWanted(const QByteArray &folderPath);
+    void lvwTypes_TypeChosen(const QString &type);
+    QTabBar *tabChartPane = nullptr;
+    LargestFilesView *lvwLargest = nullptr;
+    FileTypesView *lvwTypes = nullptr;
+    std::optional<QString> m_typeShown; ///< the type whose files the list shows, if one
+    bool m_choosingType = false;
     void setCloseBoxLook(int look); // 0 normal, 1 hover, 2 pressed
     void placeCloseBox();
     void connectChartNavigation();

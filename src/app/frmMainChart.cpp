@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QMenu>
+#include <QTabBar>
 
 #include <algorithm>
 #include <chrono>
@@ -18,6 +19,9 @@
 void frmMain::fgTree_Click() {
     HandlerTrap trap(m_prompts, this, QStringLiteral("Error in fgTree_Click"));
     trap.run([&] { m_nodeChart->fill(m_chartShown); });
+    if (!m_choosingType)
+        m_typeShown.reset(); // another node: all its large files again
+    fillChartPage();
     // Up leads somewhere from any node but the top row, and from a files row to its folder.
     const int charted = m_nodeChart->chartedRow();
     chMain->upAction()->setEnabled(charted >= 0 ? charted > ScanTree::TopRow
@@ -68,12 +72,15 @@ void frmMain::chMain_Up() {
 
 void frmMain::ClearTheChart() {
     m_nodeChart->clear();
+    m_typeShown.reset();
+    fillChartPage();
 }
 
 void frmMain::ShowTheChart(bool show) {
     m_chartShown = show;
     picClose->setVisible(show);
-    chMain->setVisible(show);
+    tabChartPane->setVisible(show);
+    showChartPage();
     lblBar->setVisible(show);
     mnuDispChart->setChecked(show);
     Form_Resize();

@@ -119,7 +119,7 @@ void frmMain::layoutWorkArea() {
         fgTreeView->setGeometry(gridLeft, top, gridWidth, height);
         const int chartLeft = gridLeft + gridWidth + barWidth;
         const int chartWidth = std::max(0, workArea->width() - gridWidth - barWidth - px(100));
-        chMain->setGeometry(chartLeft, top, chartWidth, height);
+        setChartPaneGeometry({chartLeft, top, chartWidth, height});
         placeCloseBox();
     } else {
         const double p = W - chMain->width() * tpp - barWidth * tpp;
@@ -212,10 +212,10 @@ void frmMain::lblBar_MouseMove(int xInBar) {
     lblBar->move(m_splitterWanted, lblBar->y());
     const int gridWidth = lblBar->x();
     fgTreeView->setGeometry(0, fgTreeView->y(), gridWidth, fgTreeView->height());
-    chMain->setGeometry(gridWidth + lblBar->width(), chMain->y(),
-                        std::max(0, workArea->width() - gridWidth - lblBar->width() -
-                                        static_cast<int>(std::lround(100 / tpp))),
-                        chMain->height());
+    setChartPaneGeometry({gridWidth + lblBar->width(), fgTreeView->y(),
+                          std::max(0, workArea->width() - gridWidth - lblBar->width() -
+                                          static_cast<int>(std::lround(100 / tpp))),
+                          fgTreeView->height()});
 }
 
 void frmMain::imgX_Click() {

@@ -102,6 +102,8 @@ void frmOptions::connectEdits() {
         });
     connect(cboMatchParams, &QComboBox::editTextChanged, this, &frmOptions::EnApp);
     connect(txtObjSizeFmt, &QLineEdit::textChanged, this, &frmOptions::EnApp);
+    connect(chkStayOnFs, &QCheckBox::toggled, this, &frmOptions::EnApp);
+    connect(txtExclude, &QLineEdit::textChanged, this, &frmOptions::EnApp);
     connect(txtOther, &QLineEdit::textChanged, this, &frmOptions::EnApp);
     connect(cboObjSize, &QComboBox::currentIndexChanged, this, &frmOptions::EnApp);
     for (ColorButton *button : {cmdRootColor, cmdHighlightBorderColor, cmdHighlightFillColor})
@@ -150,6 +152,8 @@ void frmOptions::setControlsFrom(const Settings &s) {
     chkCollRoots->setChecked(s.Collapse_Root_Nodes_B4_Scan);
     chkClearObj->setChecked(s.Clear_Nodes_B4_Scan);
     chkImmScan->setChecked(s.Imm_Scan_On_Path_Selection);
+    chkStayOnFs->setChecked(s.Stay_On_File_System);
+    txtExclude->setText(s.Exclude_Folders);
     if (QAbstractButton *option = grpDispProg->button(s.Redraw_Scan_Progress))
         option->setChecked(true);
     if (QAbstractButton *option = grpSizeBasis->button(s.Size_Basis))
@@ -272,6 +276,8 @@ bool frmOptions::SaveTheSettings() {
         s.Collapse_Root_Nodes_B4_Scan = chkCollRoots->isChecked();
         s.Clear_Nodes_B4_Scan = chkClearObj->isChecked();
         s.Imm_Scan_On_Path_Selection = chkImmScan->isChecked();
+        s.Stay_On_File_System = chkStayOnFs->isChecked();
+        s.Exclude_Folders = txtExclude->text().trimmed();
         trap.line = 3;
         s.Redraw_Scan_Progress = optDispProg[2]->isChecked()   ? 2
                                  : optDispProg[1]->isChecked() ? 1

@@ -102,6 +102,8 @@ private:
     QCheckBox *chkCollRoots = nullptr;
     QCheckBox *chkClearObj = nullptr;
     QCheckBox *chkImmScan = nullptr;
+    QCheckBox *chkStayOnFs = nullptr;
+    QLineEdit *txtExclude = nullptr;
     QButtonGroup *grpDispProg = nullptr;
     std::array<QRadioButton *, 3> optDispProg{};
     QToolButton *cmdDispProgHelp = nullptr;

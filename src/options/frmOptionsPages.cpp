@@ -155,6 +155,19 @@ QGroupBox *frmOptions::buildScanPage() {
     basisRow->addStretch(1);
     column->addWidget(label(QStringLiteral("Count sizes as:"), "lblSizeBasis", optSizeBasis[0]));
     column->addLayout(basisRow);
+    column->addSpacing(fontMetrics().height() / 2);
+
+    chkStayOnFs = checkBox("Stay on the start path's file system", "chkStayOnFs");
+    chkStayOnFs->setToolTip(
+        QStringLiteral("Folders where another file system is mounted are listed but not scanned"));
+    column->addWidget(chkStayOnFs);
+    txtExclude = named(new QLineEdit, "txtExclude");
+    txtExclude->setPlaceholderText(QStringLiteral("for example  .cache;node_modules;/home/*/tmp"));
+    txtExclude->setToolTip(QStringLiteral(
+        "Folder names or full paths (with a \"/\"), separated by \";\"; * and ? as wildcards. "
+        "An excluded folder is listed with a size of zero."));
+    column->addWidget(label(QStringLiteral("Folders to exclude:"), "lblExclude", txtExclude));
+    column->addWidget(txtExclude);
     // Further scan choices go here, above the stretch.
     column->addStretch(1);
     return fraScan;

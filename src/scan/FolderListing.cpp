@@ -1,5 +1,10 @@
 #include "FolderListing.h"
 
+#include "KeptFiles.h"
+
+#include <string>
+#include <string_view>
+
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
@@ -56,6 +61,32 @@ void FolderReader::readAs(const FolderReader &other) {
     statAt = other.statAt;
     pattern = other.pattern;
     diskUsage = other.diskUsage;
+    keepAtLeast = other.keepAtLeast;
+}
+
+// A folder has few types as a rule, looked up in a row; one of many gets an index.
+std::uint32_t FolderReader::typeOf(FolderListing &out, const char *name, std::size_t length) {
+    char ext[KeptFiles::MaxExtension];
+    const std::size_t extLength = KeptFiles::extensionOf(name, length, ext);
+    const std::string_view key(ext, extLength);
+    auto &types = out.types;
+    if (types.size() <= 16) {
+        for (std::size_t i = 0; i < types.size(); ++i)
+            if (std::string_view(types[i].extension.constData(),
+                                 static_cast<std::size_t>(types[i].extension.size())) == key)
+                return static_cast<std::uint32_t>(i);
+        if (types.size() == 16)
+            for (std::size_t i = 0; i < types.size(); ++i)
+                m_typeIndex.emplace(types[i].extension.toStdString(),
+                                    static_cast<std::uint32_t>(i));
+    } else if (auto it = m_typeIndex.find(std::string(key)); it != m_typeIndex.end()) {
+        return it->second;
+    }
+    const auto index = static_cast<std::uint32_t>(types.size());
+    types.push_back({QByteArray(ext, static_cast<qsizetype>(extLength)), 0, 0});
+    if (types.size() > 16)
+        m_typeIndex.emplace(std::string(key), index);
+    return index;
 }
 
 int FolderReader::failureOfCurrentException() {
@@ -100,6 +131,9 @@ void FolderReader::read(int fd, FolderListing &out) {
             noteStatFailure(out);
     }
     std::uint32_t untilProgress = ProgressEntries;
+    const bool keep = keepAtLeast != nullptr;
+    const std::uint64_t keepAtLeastNow = keep ? keepAtLeast->load(std::memory_order_relaxed) : 0;
+    m_typeIndex.clear();
     for (;;) {
         const long got = readDir(fd, buf, BufferSize);
         if (got <= 0) { // end, or the folder vanished or turned unreadable
@@ -142,17 +176,35 @@ void FolderReader::read(int fd, FolderListing &out) {
                 }
             } else if (all || pattern.matches(name, std::strlen(name))) {
                 ++out.files;
+                const std::size_t nameLength = keep ? std::strlen(name) : 0;
+                const std::uint32_t type = keep ? typeOf(out, name, nameLength) : 0;
+                if (keep)
+                    ++out.types[type].files;
                 // A file that vanished since it was listed counts with size 0.
                 if (statted || statAt(fd, name, &st) == 0) {
+                    std::uint64_t size = 0;
+                    std::uint32_t linked = FolderListing::NotLinked;
                     if (!diskUsage) {
-                        if (st.st_size > 0)
-                            out.bytes += static_cast<unsigned __int128>(st.st_size);
+                        size = st.st_size > 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+                        out.bytes += size;
                     } else if (st.st_nlink > 1) {
+                        size = allocatedBytes(st);
+                        linked = static_cast<std::uint32_t>(out.linked.size());
                         out.linked.push_back({static_cast<std::uint64_t>(st.st_dev),
-                                              static_cast<std::uint64_t>(st.st_ino),
-                                              allocatedBytes(st)});
+                                              static_cast<std::uint64_t>(st.st_ino), size, type});
                     } else {
-                        out.bytes += allocatedBytes(st);
+                        size = allocatedBytes(st);
+                        out.bytes += size;
+                    }
+                    if (keep) {
+                        if (linked == FolderListing::NotLinked)
+                            out.types[type].bytes += size;
+                        if (size >= keepAtLeastNow) {
+                            out.big.push_back({size, static_cast<std::int64_t>(st.st_mtime),
+                                               static_cast<std::uint32_t>(out.bigNames.size()),
+                                               static_cast<std::uint32_t>(nameLength), linked});
+                            out.bigNames.append(name, static_cast<qsizetype>(nameLength));
+                        }
                     }
                 } else {
                     noteStatFailure(out);

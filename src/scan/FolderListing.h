@@ -4,10 +4,13 @@
 
 #include <QByteArray>
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 struct stat;
@@ -36,8 +39,30 @@ struct FolderListing {
     struct LinkedFile {
         std::uint64_t device = 0, inode = 0;
         std::uint64_t bytes = 0; ///< allocated
+        std::uint32_t type = 0;  ///< its entry in `types`
     };
     std::vector<LinkedFile> linked;
+
+    /// Matching files at or above FolderReader::keepAtLeast, for the scan's list of large files.
+    struct BigFile {
+        std::uint64_t bytes = 0;
+        std::int64_t mtime = 0;
+        std::uint32_t nameAt = 0; ///< offset of the name in `bigNames`
+        std::uint32_t nameLength = 0;
+        std::uint32_t linked = NotLinked; ///< its entry in `linked`, in the disk basis
+    };
+    static constexpr std::uint32_t NotLinked = UINT32_MAX;
+    std::vector<BigFile> big;
+    QByteArray bigNames;
+
+    /// The matching files by type (KeptFiles::extensionOf); a multiply-linked file's bytes are
+    /// in its `linked` entry, since only the walk knows whether they count.
+    struct TypeTotal {
+        QByteArray extension;
+        std::uint64_t files = 0;
+        unsigned __int128 bytes = 0;
+    };
+    std::vector<TypeTotal> types;
 
     const char *name(const Subfolder &sub) const { return names.constData() + sub.nameAt; }
     /// Frees the names and subfolder records once every subfolder has been entered.
@@ -81,6 +106,9 @@ public:
     /// the folder's own blocks with its files, and list multiply-linked files in `linked`
     /// instead of adding them to `bytes`; set before each walk.
     bool diskUsage = false;
+    /// When set, files of at least this size go to FolderListing::big, and every matching file
+    /// to FolderListing::types; the walk raises it while workers read.
+    const std::atomic<std::uint64_t> *keepAtLeast = nullptr;
     /// Called after every ProgressEntries entries of a folder, so that a caller reading a big
     /// folder can let its window run; it may throw to stop the reading.
     std::function<void()> onProgress;
@@ -96,6 +124,8 @@ public:
     static int failureOfCurrentException();
 
 private:
+    std::uint32_t typeOf(FolderListing &out, const char *name, std::size_t length);
     static constexpr std::size_t BufferSize = 32768;
     std::unique_ptr<char[]> m_buffer;
+    std::unordered_map<std::string, std::uint32_t> m_typeIndex; // of a folder of many types
 };

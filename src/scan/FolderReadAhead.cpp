@@ -55,7 +55,10 @@ constexpr std::size_t FolderCost = sizeof(FolderReadAhead::Folder) + 64; // with
 std::size_t listingCost(const FolderListing &listing) {
     return static_cast<std::size_t>(listing.names.capacity()) +
            listing.subfolders.capacity() * sizeof(FolderListing::Subfolder) +
-           listing.linked.capacity() * sizeof(FolderListing::LinkedFile);
+           listing.linked.capacity() * sizeof(FolderListing::LinkedFile) +
+           listing.big.capacity() * sizeof(FolderListing::BigFile) +
+           static_cast<std::size_t>(listing.bigNames.capacity()) +
+           listing.types.capacity() * (sizeof(FolderListing::TypeTotal) + 16);
 }
 
 bool outOfDescriptors(int error) {
@@ -96,10 +99,8 @@ struct ThreadUsage {
 
 } // namespace
 
-FolderReadAhead::FolderReadAhead(const FolderReader &calls, QSet<QByteArray> pseudoBelow,
-                                 Options options)
-    : m_pseudoBelow(std::move(pseudoBelow)), m_options(options),
-      m_heldCap(options.maxHeldDescriptors) {
+FolderReadAhead::FolderReadAhead(const FolderReader &calls, WalkLimits limits, Options options)
+    : m_limits(std::move(limits)), m_options(options), m_heldCap(options.maxHeldDescriptors) {
     m_calls.readAs(calls);
     const int cores = static_cast<int>(std::thread::hardware_concurrency());
     if (m_options.workers > 0) {
@@ -342,7 +343,7 @@ void FolderReadAhead::readFolder(const FolderPtr &folderPtr, FolderReader &reade
     int fd = -1;
     std::vector<FolderPtr> subs;
     try {
-        if (isPseudo(folder)) { // shown like a folder that cannot be read, and not opened
+        if (isSkipped(folder)) { // not opened: the walk marks its row
             std::lock_guard lock(m_mutex);
             if (folder.parent->fd >= 0)
                 doneWithParent(*folder.parent, true);
@@ -527,13 +528,13 @@ void FolderReadAhead::markFailed(Folder &folder, std::exception_ptr failure) {
         m_folderDone.notify_one();
 }
 
-bool FolderReadAhead::isPseudo(const Folder &folder) const {
-    if (m_pseudoBelow.isEmpty() || !folder.parent)
+bool FolderReadAhead::isSkipped(const Folder &folder) const {
+    if (m_limits.isEmpty() || !folder.parent)
         return false;
     QByteArray relative;
     for (const Folder *f = &folder; f->parent; f = f->parent)
         relative.prepend('/').prepend(f->name);
-    return m_pseudoBelow.contains(relative);
+    return m_limits.skipOf(relative) != WalkLimits::Skip::None;
 }
 
 // When the folders read spend much more time asleep, waiting on the disk, than on the processor,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FolderListing.h"
+#include "WalkLimits.h"
 
 #include <QByteArray>
 #include <QSet>
@@ -47,10 +48,9 @@ public:
         std::size_t maxHeldDescriptors = 64;
     };
 
-    /// `calls` gives the system calls and the pattern of the files counted; `pseudoBelow` the
-    /// paths, relative to the start and ending in "/", of kernel pseudo file systems, which are
-    /// not entered.
-    FolderReadAhead(const FolderReader &calls, QSet<QByteArray> pseudoBelow, Options options);
+    /// `calls` gives the system calls and the pattern of the files counted; `limits` the folders
+    /// below the start that are not entered (kernel pseudo file systems, excluded folders).
+    FolderReadAhead(const FolderReader &calls, WalkLimits limits, Options options);
     /// Stops the workers and closes every descriptor held.
     ~FolderReadAhead();
     FolderReadAhead(const FolderReadAhead &) = delete;
@@ -88,7 +88,7 @@ private:
     struct Stopped {};
 
     FolderReader m_calls;
-    QSet<QByteArray> m_pseudoBelow;
+    WalkLimits m_limits;
     Options m_options;
     int m_baseFd = -1; // a copy of the start folder's descriptor, held to the end
 
@@ -120,7 +120,7 @@ private:
     void doneWithParent(Folder &parent, bool counted);
     bool releaseHeld();
     void markFailed(Folder &folder, std::exception_ptr failure);
-    bool isPseudo(const Folder &folder) const;
+    bool isSkipped(const Folder &folder) const;
     void adaptWorkers(double waitedSeconds, double cpuSeconds);
     void closeHeld(Folder &folder);
 };

@@ -16,10 +16,12 @@ class ScanTree;
 /// folder is an array of its own info object followed by its children (arrays for folders,
 /// objects for everything else). Names are kept as the file system's bytes.
 ///
-/// The scan tree keeps no single files, only each folder's files row, so a saved folder lists
-/// its subfolders and one entry standing for its files row: named "<Files>", with the row's
-/// byte count as its size and its file count under the key "cairnmeter_files". Such an entry
-/// opens as the files row it came from; in ncdu it shows as one file of that size.
+/// The scan tree keeps only the large files by name (KeptFiles), so a saved folder lists its
+/// subfolders, its kept files as file entries, and one entry standing for the rest of its files
+/// row: named "<Files>", with their byte count as its size and their number under the key
+/// "cairnmeter_files". Such an entry opens as the files row it came from (with the kept files
+/// added back); in ncdu it shows as one file of that size. File entries read are kept files of
+/// the scan opened.
 namespace ScanFile {
 
 /// The deepest folder nesting a file may hold by default: the grid's deepest outline level.
@@ -72,6 +74,9 @@ inline constexpr char FilesKey[] = "cairnmeter_files";
 /// The metadata key that says a scan counted the space used on disk (value "disk"); its sizes
 /// are then written as "dsize", ncdu's key for that space, rather than "asize".
 inline constexpr char BasisKey[] = "cairnmeter_size_basis";
+/// The metadata key of the size from which on the scan kept single files: a saved folder lists
+/// its kept files as file entries and the rest of its files in its "<Files>" entry.
+inline constexpr char ThresholdKey[] = "cairnmeter_kept_from";
 /// The name of a saved files row's entry.
 inline constexpr char FilesEntryName[] = "<Files>";
 

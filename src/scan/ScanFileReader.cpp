@@ -1,6 +1,8 @@
 // Opening a scan saved in ncdu's JSON export format, read as a stream of parser events.
 #include "ScanFile.h"
 
+#include "KeptFiles.h"
+
 #include "AppError.h"
 #include "Interrupt.h"
 #include "NativeText.h"
@@ -117,6 +119,8 @@ public:
 
     QString reason;
     int rootRow = -1;
+    KeptFilesPtr kept; ///< the single files the file lists, when it lists any
+    bool typesWhole = true;
     bool complete() const { return m_finished; }
 
     bool Null() { return scalar(Kind::Other); }
@@ -141,12 +145,14 @@ public:
                          : key == (m_diskBasis ? "dsize" : "asize") ? EntryKey::Size
                          : key == "excluded"                        ? EntryKey::Excluded
                          : key == FilesKey                          ? EntryKey::Files
+                         : key == "mtime"                           ? EntryKey::Mtime
                                                                     : EntryKey::Other;
         } else {
-            m_metaKey = key == "progname"    ? MetaKey::Program
-                        : key == "timestamp" ? MetaKey::Time
-                        : key == BasisKey    ? MetaKey::Basis
-                                             : MetaKey::Other;
+            m_metaKey = key == "progname"     ? MetaKey::Program
+                        : key == "timestamp"  ? MetaKey::Time
+                        : key == BasisKey     ? MetaKey::Basis
+                        : key == ThresholdKey ? MetaKey::Threshold
+                                              : MetaKey::Other;
         }
         return true;
     }
@@ -232,20 +238,22 @@ public:
 
 private:
     enum class Kind { Unsigned, Negative, Fraction, Text, Other };
-    enum class EntryKey { Name, Size, Excluded, Files, Other };
-    enum class MetaKey { Program, Time, Basis, Other };
+    enum class EntryKey { Name, Size, Excluded, Files, Mtime, Other };
+    enum class MetaKey { Program, Time, Basis, Threshold, Other };
 
     struct Dir {
         int row = -1;
         int level = 0; ///< the outline level of its children
         bool headRead = false;
         Sum bytes = 0, files = 0;
+        QByteArray path; ///< its path's bytes, once a single file in it is kept
     };
     struct Entry {
         bool head = false; ///< the info object that opens a folder's array
         bool named = false, sized = false, counted = false;
         QByteArray name, excluded;
         Sum size = 0, files = 0;
+        std::int64_t mtime = 0;
     };
 
     ScanTree &m_tree;
@@ -261,7 +269,8 @@ private:
     int m_skip = 0;
     EntryKey m_entryKey = EntryKey::Other;
     MetaKey m_metaKey = MetaKey::Other;
-    bool m_diskBasis = false; // the file says its sizes are the space used on disk
+    bool m_diskBasis = false;      // the file says its sizes are the space used on disk
+    std::uint64_t m_threshold = 0; // the size from which on the saving scan kept files
     Entry m_entry;
     std::vector<Dir> m_dirs;
     const Pace &m_pace;
@@ -323,6 +332,8 @@ private:
                 m_info.program = QString::fromUtf8(text);
             else if (m_metaKey == MetaKey::Basis)
                 m_diskBasis = kind == Kind::Text && text == "disk";
+            else if (m_metaKey == MetaKey::Threshold && kind == Kind::Unsigned)
+                m_threshold = static_cast<std::uint64_t>(std::min<Sum>(number, UINT64_MAX));
             else if (m_metaKey == MetaKey::Time && kind == Kind::Unsigned &&
                      number < (Sum(1) << 40))
                 m_info.written = QDateTime::fromSecsSinceEpoch(static_cast<qint64>(number));
@@ -353,6 +364,10 @@ private:
         case EntryKey::Excluded:
             if (kind == Kind::Text)
                 m_entry.excluded = text;
+            return true;
+        case EntryKey::Mtime:
+            if (kind == Kind::Unsigned && number < (Sum(1) << 62))
+                m_entry.mtime = static_cast<std::int64_t>(number);
             return true;
         case EntryKey::Other:
             return true;
@@ -437,7 +452,30 @@ private:
         const Sum files = e.counted ? e.files : 1;
         dir.bytes += e.size;
         dir.files += files;
+        keepFile(e, dir);
         return addTotals(e.size, files);
+    }
+
+    // A single file (not a saved files row) is one of the scan's kept files, and adds to its
+    // type; a saved files row stands for files whose types are not known.
+    void keepFile(const Entry &e, Dir &dir) {
+        if (e.counted) {
+            typesWhole = typesWhole && e.files == 0;
+            return;
+        }
+        if (!kept) {
+            kept = std::make_shared<KeptFiles>(m_grid.rowDataBytes(rootRow),
+                                               m_tree.settings().Kept_Files);
+            kept->raiseThreshold(m_threshold);
+        }
+        if (dir.path.isEmpty())
+            dir.path = m_grid.rowDataBytes(dir.row);
+        char ext[KeptFiles::MaxExtension];
+        const std::size_t n = KeptFiles::extensionOf(e.name.constData(),
+                                                     static_cast<std::size_t>(e.name.size()), ext);
+        kept->addType(ext, n, 1, e.size);
+        kept->add(dir.path, e.name.constData(), static_cast<std::size_t>(e.name.size()),
+                  static_cast<std::uint64_t>(e.size), e.mtime);
     }
 
     void finishFolder() {
@@ -505,6 +543,12 @@ int Read(ScanTree &tree, std::FILE *stream, Info *infoOut, int depthLimit, const
             fail(QString::fromLatin1(NotAScan));
         }
         tree.endDeferredCarry();
+        if (builder.kept) {
+            if (!builder.typesWhole)
+                builder.kept->clearTypes();
+            builder.kept->finish();
+            tree.addKeptFiles(builder.kept);
+        }
     } catch (...) {
         tree.dropDeferredCarry();
         grid.setRows(rowsBefore);

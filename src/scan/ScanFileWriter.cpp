@@ -1,6 +1,10 @@
 // Saving a scan root in ncdu's JSON export format.
 #include "ScanFile.h"
 
+#include "KeptFiles.h"
+
+#include <QHash>
+
 #include "AppError.h"
 #include "OutlineGrid.h"
 #include "ReplacingFile.h"
@@ -96,6 +100,11 @@ public:
         m_sizeKey = disk ? "dsize" : "asize";
         if (disk)
             m_out.append(",\"").append(BasisKey).append("\":\"disk\"");
+        indexKeptFiles(rootRow);
+        if (m_kept) {
+            m_out.append(",\"").append(ThresholdKey).append("\":");
+            appendNumber(m_out, static_cast<FixedRaw>(m_kept->threshold()));
+        }
         m_out.append("},\n");
         folderHead(rootRow, true);
         // The walk keeps its own stack: the next child to write at each open folder.
@@ -138,15 +147,47 @@ private:
     std::unique_ptr<ReplacingFile> m_file;
     QByteArray m_out;
     const char *m_sizeKey = "asize";
+    KeptFilesPtr m_kept;
+    QHash<QByteArray, std::vector<std::uint32_t>> m_keptIn;
 
     void folderHead(int row, bool root) {
         m_out.append("[{\"name\":");
         appendName(m_out, folderName(m_grid, row, root));
         m_out.append('}');
     }
+    // The kept files by their folder's path below the root.
+    void indexKeptFiles(int rootRow) {
+        m_kept = m_tree.keptFilesOf(rootRow);
+        if (!m_kept || m_kept->size() == 0) {
+            m_kept.reset();
+            return;
+        }
+        for (std::size_t i = 0; i < m_kept->size(); ++i)
+            m_keptIn[QByteArray(m_kept->relativeFolder(m_kept->file(i)))].push_back(
+                static_cast<std::uint32_t>(i));
+    }
     void filesEntry(int row) {
-        const auto bytes = m_tree.cellValue(row, TreeCol::Bytes).whole();
-        const auto files = m_tree.cellValue(row, TreeCol::Files).whole();
+        auto bytes = m_tree.cellValue(row, TreeCol::Bytes).whole();
+        auto files = m_tree.cellValue(row, TreeCol::Files).whole();
+        if (m_kept) {
+            // Its folder's kept files as file entries of their own, the rest in "<Files>"; files
+            // that no longer fit the row (it changed since they were kept) are left to it.
+            const QByteArray folder = m_grid.rowDataBytes(m_grid.parentRow(row));
+            const auto it = m_keptIn.constFind(folder.startsWith(m_kept->rootPath())
+                                                   ? folder.sliced(m_kept->rootPath().size())
+                                                   : QByteArray("\0", 1));
+            if (it != m_keptIn.cend()) {
+                std::int64_t keptBytes = 0;
+                for (std::uint32_t i : *it)
+                    keptBytes += static_cast<std::int64_t>(m_kept->file(i).bytes);
+                if (keptBytes <= bytes && static_cast<std::int64_t>(it->size()) <= files) {
+                    for (std::uint32_t i : *it)
+                        fileEntry(m_kept->file(i));
+                    bytes -= keptBytes;
+                    files -= static_cast<std::int64_t>(it->size());
+                }
+            }
+        }
         if (bytes == 0 && files == 0)
             return; // every folder gets its files row back when opened
         m_out.append(",\n{\"name\":\"").append(FilesEntryName).append("\",\"");
@@ -154,6 +195,17 @@ private:
         appendNumber(m_out, bytes);
         m_out.append(",\"").append(FilesKey).append("\":");
         appendNumber(m_out, files);
+        m_out.append('}');
+    }
+    void fileEntry(const KeptFiles::File &f) {
+        m_out.append(",\n{\"name\":");
+        appendName(m_out, QByteArray(m_kept->nameData(f)));
+        m_out.append(",\"").append(m_sizeKey).append("\":");
+        appendNumber(m_out, static_cast<FixedRaw>(f.bytes));
+        if (f.mtime >= 0) {
+            m_out.append(",\"mtime\":");
+            appendNumber(m_out, f.mtime);
+        }
         m_out.append('}');
     }
     void flush() {

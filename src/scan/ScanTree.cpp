@@ -1,5 +1,7 @@
 #include "ScanTree.h"
 
+#include <QSet>
+
 #include "AppError.h"
 #include "BadgedIcon.h"
 #include "NativeText.h"
@@ -255,6 +257,11 @@ void ScanTree::MarkUnreadable(int row, int error) {
                  .first;
     }
     m_grid.setCellPicture(row, TreeCol::Name, it->second);
+}
+
+void ScanTree::MarkNotEntered(int row, const QString &why) {
+    m_grid.setCellNote(row, TreeCol::Name, why);
+    m_grid.setCellItalic(row, TreeCol::Name, row, TreeCol::Name, true);
 }
 
 void ScanTree::UpdateRoots() {
@@ -604,4 +611,36 @@ QString ScanTree::basisHeading(const OutlineGrid &grid) {
     return QStringLiteral("Sizes: ") + disk + QStringLiteral(" in the scans of ") +
            onDisk.join(QStringLiteral(", ")) + QStringLiteral("; ") +
            sizeBasisText(SizeBasis::FileSize) + QStringLiteral(" in the others");
+}
+
+KeptFilesPtr ScanTree::keptFilesOf(int row) const {
+    if (row <= TopRow || row >= m_grid.rows())
+        return nullptr;
+    int root = row;
+    while (root > TopRow && !isScanRoot(m_grid, root))
+        root = m_grid.parentRow(root);
+    if (root <= TopRow)
+        return nullptr;
+    QByteArray path = m_grid.rowDataBytes(root);
+    if (!path.endsWith('/'))
+        path.append('/');
+    for (auto it = m_kept.rbegin(); it != m_kept.rend(); ++it)
+        if ((*it)->rootPath() == path)
+            return *it;
+    return nullptr;
+}
+
+void ScanTree::addKeptFiles(KeptFilesPtr kept) {
+    QSet<QByteArray> roots;
+    for (int r = m_grid.rows() > TopRow ? m_grid.firstChild(TopRow) : -1; r >= 0;
+         r = m_grid.nextSibling(r)) {
+        QByteArray path = m_grid.rowDataBytes(r);
+        if (!path.endsWith('/'))
+            path.append('/');
+        roots.insert(path);
+    }
+    std::erase_if(m_kept, [&](const KeptFilesPtr &k) {
+        return k->rootPath() == kept->rootPath() || !roots.contains(k->rootPath());
+    });
+    m_kept.push_back(std::move(kept));
 }

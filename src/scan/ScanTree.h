@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Fixed.h"
+#include "KeptFiles.h"
 #include "Settings.h"
 #include "TreeCol.h"
 
@@ -81,6 +82,7 @@ public:
     void setErrorSink(ErrorSink sink) { m_errorSink = std::move(sink); }
 
     OutlineGrid &grid() const { return m_grid; }
+    const Settings &settings() const { return m_settings; }
 
     /// Prepares the grid: columns, header row, the "Scans" top row, unit and size format.
     void InitTreeGrid();
@@ -121,6 +123,9 @@ public:
     /// Marks a folder's row as one that could not be listed: a warning badge on its picture and
     /// the system's reason for `error` (an errno value) as the note of its name.
     void MarkUnreadable(int row, int error);
+    /// Marks a folder's row as one the walk left out on purpose: its name in italics, with
+    /// `why` as the note.
+    void MarkNotEntered(int row, const QString &why);
     /// A folder marked by MarkUnreadable: its path's bytes and the errno value.
     struct UnreadableFolder {
         QByteArray path;
@@ -172,6 +177,14 @@ public:
     /// the space used on disk; empty when all of them counted the size of the files.
     static QString basisHeading(const OutlineGrid &grid);
 
+    /// The large files and type totals of the scan that holds a row; null when that scan kept
+    /// none (a scan file without them, or a row outside every scan). A later scan of the same
+    /// folder takes the place of an earlier one's.
+    KeptFilesPtr keptFilesOf(int row) const;
+    /// Records a scan's kept files under its start folder; forgets those of folders no scan
+    /// root holds any more.
+    void addKeptFiles(KeptFilesPtr kept);
+
 private:
     OutlineGrid &m_grid;
     QPointer<OutlineGrid> m_gridAlive; // to let go of the grid's handler only while it exists
@@ -192,6 +205,7 @@ private:
     } m_lastWrite; // the cell writeValue() is writing, while its notification runs
 
     std::vector<UnreadableFolder> m_unreadable;
+    std::vector<KeptFilesPtr> m_kept;
     std::size_t m_unreadableCount = 0;
     bool m_batch = false; // AddTreeRow is writing and carrying a row itself
     // The open folders of a deferred carry, outermost first, each with the change its cells

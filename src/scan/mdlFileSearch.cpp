@@ -49,6 +49,8 @@ void mdlFileSearch::ResetSearchParams() {
     searchParams.Pattern = FilePattern::AllFiles;
     searchParams.StartPath.clear();
     searchParams.SizeBasis = SizeBasis::FileSize;
+    searchParams.StayOnFileSystem = false;
+    searchParams.ExcludeFolders.clear();
 }
 
 void mdlFileSearch::setMountTable(std::shared_ptr<const MountTable> mounts) {
@@ -89,9 +91,12 @@ void mdlFileSearch::yieldInFolder() {
 }
 
 // Kernel pseudo file systems hold no disk space and must not be walked (/proc alone would add
-// terabytes). They are found by mount point, once per walk: the start folder by its device,
-// the folders below it by their path, so the walk needs no stat of its own per folder.
-bool mdlFileSearch::preparePseudoMounts(int startFd, const QByteArray &startPath) {
+// terabytes); other file systems are not walked either when the walk stays on the start's. They
+// are found by mount point, once per walk: the start folder by its device, the folders below it
+// by their path, so the walk needs no stat of its own per folder. Excluded folders are found by
+// their name or path.
+bool mdlFileSearch::prepareLimits(int startFd, const QByteArray &startPath) {
+    m_limits.setExcluded(searchParams.ExcludeFolders);
     if (!m_mountsGiven)
         m_mounts = std::make_shared<const MountTable>(MountTable::current());
     struct stat st;
@@ -114,8 +119,10 @@ bool mdlFileSearch::preparePseudoMounts(int startFd, const QByteArray &startPath
             pseudoAt[(e.mountPoint.sliced(start.size()) + '/').toStdString()] =
                 mdlDrives::isPseudoFs(e.fsType);
     for (const auto &[relative, pseudo] : pseudoAt)
-        if (pseudo)
-            m_pseudoBelow.insert(QByteArray::fromStdString(relative));
+        if (pseudo || searchParams.StayOnFileSystem)
+            m_limits.addMount(QByteArray::fromStdString(relative),
+                              pseudo ? WalkLimits::Skip::PseudoFileSystem
+                                     : WalkLimits::Skip::OtherFileSystem);
     return true;
 }
 
@@ -126,12 +133,13 @@ void mdlFileSearch::SearchFolder(const QString &Path, int Level, int FolderRow) 
 void mdlFileSearch::SearchFolder(const QByteArray &Path, int Level, int FolderRow) {
     m_reader.pattern = FilePattern(searchParams.Pattern);
     m_reader.diskUsage = searchParams.SizeBasis == SizeBasis::DiskUsage;
+    m_reader.keepAtLeast = m_kept ? m_kept->sharedThreshold() : nullptr;
     m_linkedSeen.clear();
     m_path = Path;
     if (!m_path.endsWith('/'))
         m_path.append('/');
     m_startLength = m_path.size();
-    m_pseudoBelow.clear();
+    m_limits.reset(m_path);
     m_lastYield = std::chrono::steady_clock::now(); // the scan command has just yielded
     struct StatusOnExit {
         mdlFileSearch *self;
@@ -139,6 +147,8 @@ void mdlFileSearch::SearchFolder(const QByteArray &Path, int Level, int FolderRo
             self->m_linkedSeenCount = self->m_linkedSeen.size();
             self->m_linkedPeakBytes = self->m_linkedSeen.peakBytes();
             self->m_linkedSeen.clear();
+            if (self->m_kept)
+                self->m_kept->finish();
             self->truncatePath(0); // the next walk reuses the path
             self->publishStatus();
         }
@@ -146,7 +156,7 @@ void mdlFileSearch::SearchFolder(const QByteArray &Path, int Level, int FolderRo
     // With its trailing "/" the start path is opened even when it names a link to a folder.
     int fd = m_reader.openDir(AT_FDCWD, m_path.constData());
     const int openError = fd < 0 ? errno : 0;
-    if (fd >= 0 && !preparePseudoMounts(fd, Path)) {
+    if (fd >= 0 && !prepareLimits(fd, Path)) {
         ::close(fd);
         fd = -1;
     }
@@ -232,6 +242,7 @@ void mdlFileSearch::enterFolder(int fd, int level, int folderRow, int openError)
     if (listing.error != 0)
         noteUnreadable(m_frames[index].folderRow, listing.error);
     countLinked(listing);
+    keepFiles(listing);
     if (!searchParams.Recurse || listing.subfolders.empty())
         release(index);
 }
@@ -242,7 +253,7 @@ void mdlFileSearch::startReadAhead() {
     options.memoryCap = m_readAheadCap;
     options.recurse = searchParams.Recurse;
     options.maxHeldDescriptors = m_heldCap;
-    m_readAhead = std::make_unique<FolderReadAhead>(m_reader, m_pseudoBelow, options);
+    m_readAhead = std::make_unique<FolderReadAhead>(m_reader, m_limits, options);
     m_peakReadAhead = 0;
 }
 
@@ -276,6 +287,7 @@ void mdlFileSearch::enterListedFolder(FolderReadAhead::FolderPtr folder, int lev
     if (!opened)
         return;
     countLinked(top.listing);
+    keepFiles(top.listing);
     if (abortPending())
         throw AppError::scanAborted();
     yieldOnce();
@@ -307,7 +319,13 @@ void mdlFileSearch::enterNextSubfolder() {
         countEntries(1);
         return;
     }
-    if (m_readAhead) { // the workers open it, or learn that it is a pseudo file system
+    // A folder not entered keeps its row, with a files row of zeros; one the user left out says
+    // why, a pseudo file system is shown like a folder that cannot be read.
+    const WalkLimits::Skip skip =
+        m_limits.isEmpty() ? WalkLimits::Skip::None : m_limits.skipOf(m_path.sliced(m_startLength));
+    if (skip != WalkLimits::Skip::None && skip != WalkLimits::Skip::PseudoFileSystem)
+        m_tree.MarkNotEntered(row, WalkLimits::noteOf(skip));
+    if (m_readAhead) { // the workers open it, or learn that it is not entered
         FolderReadAhead::FolderPtr sub = FolderReadAhead::subfolder(f.folder, f.next - 1);
         if (f.next == f.listing.subfolders.size()) {
             f.listing.releaseSubfolders();
@@ -316,11 +334,9 @@ void mdlFileSearch::enterNextSubfolder() {
         enterListedFolder(std::move(sub), level + 1, row);
         return;
     }
-    // A pseudo file system below is treated like a folder that cannot be read.
-    const bool pseudo =
-        !m_pseudoBelow.isEmpty() && m_pseudoBelow.contains(m_path.sliced(m_startLength));
-    const int fd = pseudo ? -1 : openSubfolder(index, name);
-    const int openError = fd < 0 && !pseudo ? (errno != 0 ? errno : ENOENT) : 0;
+    const bool skipped = skip != WalkLimits::Skip::None;
+    const int fd = skipped ? -1 : openSubfolder(index, name);
+    const int openError = fd < 0 && !skipped ? (errno != 0 ? errno : ENOENT) : 0;
     if (f.next == f.listing.subfolders.size()) { // the folder's descriptor has done its work
         release(index);
         f.listing.releaseSubfolders();
@@ -368,14 +384,40 @@ void mdlFileSearch::truncatePath(qsizetype length) {
 }
 
 // A file with several names counts where the walk meets it first, in the walk's own order (a
-// folder's files before its subfolders'), and with 0 bytes wherever it meets it again.
+// folder's files before its subfolders'), and with 0 bytes wherever it meets it again; it is a
+// large file and adds to its type only there.
 void mdlFileSearch::countLinked(FolderListing &listing) {
     if (listing.linked.empty())
         return;
-    for (const FolderListing::LinkedFile &file : listing.linked)
-        if (m_linkedSeen.insert(file.device, file.inode))
-            listing.bytes += file.bytes;
+    std::vector<char> counted(listing.linked.size());
+    for (std::size_t i = 0; i < listing.linked.size(); ++i) {
+        const FolderListing::LinkedFile &file = listing.linked[i];
+        if (!m_linkedSeen.insert(file.device, file.inode))
+            continue;
+        counted[i] = 1;
+        listing.bytes += file.bytes;
+        if (file.type < listing.types.size())
+            listing.types[file.type].bytes += file.bytes;
+    }
+    std::erase_if(listing.big, [&counted](const FolderListing::BigFile &big) {
+        return big.linked != FolderListing::NotLinked && !counted[big.linked];
+    });
     std::vector<FolderListing::LinkedFile>().swap(listing.linked);
+}
+
+// The large files and type totals a folder's listing gathered go to the scan's record of them.
+void mdlFileSearch::keepFiles(FolderListing &listing) {
+    if (!m_kept)
+        return;
+    for (const FolderListing::TypeTotal &type : listing.types)
+        m_kept->addType(type.extension.constData(), static_cast<std::size_t>(type.extension.size()),
+                        type.files, type.bytes);
+    for (const FolderListing::BigFile &big : listing.big)
+        m_kept->add(m_path, listing.bigNames.constData() + big.nameAt, big.nameLength, big.bytes,
+                    big.mtime);
+    std::vector<FolderListing::TypeTotal>().swap(listing.types);
+    std::vector<FolderListing::BigFile>().swap(listing.big);
+    QByteArray().swap(listing.bigNames);
 }
 
 // Every entry paces the abort test: at each 50th one the flag is looked at.

@@ -6,6 +6,7 @@
 #include "FolderListing.h"
 #include "FolderReadAhead.h"
 #include "InodeSet.h"
+#include "KeptFiles.h"
 #include "SizeBasis.h"
 
 #include <QByteArray>
@@ -30,6 +31,11 @@ struct SearchParams {
     QString StartPath;
     /// What a file counts with.
     ::SizeBasis SizeBasis = ::SizeBasis::FileSize;
+    /// Other file systems mounted below the start are not entered (like du -x).
+    bool StayOnFileSystem = false;
+    /// Folders not entered: ";"-separated patterns of names, or of full paths when they hold
+    /// a "/".
+    QString ExcludeFolders;
 };
 
 /// The folder walker: walks one start folder and everything below it into rows of the scan
@@ -122,6 +128,11 @@ public:
     /// the start of every walk.
     void setMountTable(std::shared_ptr<const MountTable> mounts);
 
+    /// Where the walk keeps the scan's large files and type totals; none by default. Its
+    /// threshold is read by the worker threads while the walk raises it.
+    void setKeptFiles(KeptFilesPtr kept) { m_kept = std::move(kept); }
+    const KeptFilesPtr &keptFiles() const { return m_kept; }
+
     static bool MatchesSpec(const QString &name, const QString &pattern);
     /// The size of a file (not following a final link); 0 when it cannot be looked up.
     static Fixed FileSizeOf(const QString &path);
@@ -151,9 +162,9 @@ private:
     FolderReader m_reader;
     std::shared_ptr<const MountTable> m_mounts;
     bool m_mountsGiven = false;
-    QSet<QByteArray> m_pseudoBelow; // pseudo mount points, relative to the start, ending in "/"
-    qsizetype m_startLength = 0;    // length of the start path within m_path
-    EventPace m_pace;               // of the event loop's turns in processEvents()
+    WalkLimits m_limits;         // folders below the start not entered
+    qsizetype m_startLength = 0; // length of the start path within m_path
+    EventPace m_pace;            // of the event loop's turns in processEvents()
     std::chrono::steady_clock::time_point m_lastYield; // of any kind, by this walker
     std::chrono::steady_clock::duration m_inFolderGap = std::chrono::milliseconds(10);
     QByteArray m_path;             // the folder being walked, ending in "/"
@@ -172,6 +183,7 @@ private:
     std::size_t m_readAheadCap = FolderReadAhead::Options().memoryCap;
     std::size_t m_peakReadAhead = 0;
     std::unique_ptr<FolderReadAhead> m_readAhead; // during a walk with workers
+    KeptFilesPtr m_kept;
 
     void walk(int startFd, int level, int folderRow, int openError);
     void enterFolder(int fd, int level, int folderRow, int openError);
@@ -183,9 +195,10 @@ private:
     void finishFolder();
     void countEntries(std::uint32_t entries);
     void countLinked(FolderListing &listing);
+    void keepFiles(FolderListing &listing);
     void truncatePath(qsizetype length);
     QString folderName(std::size_t frame) const;
-    bool preparePseudoMounts(int startFd, const QByteArray &startPath);
+    bool prepareLimits(int startFd, const QByteArray &startPath);
     void yieldOnce();
     void yieldInFolder();
     void publishStatus();

@@ -1,5 +1,6 @@
 #include "ScanSession.h"
 
+#include "KeptFiles.h"
 #include "MountTable.h"
 #include "NativePath.h"
 #include "ReplacingFile.h"
@@ -45,6 +46,8 @@ int ScanSession::beginScan(const QByteArray &path) {
     walker.searchParams.StartPath = startText;
     walker.searchParams.Pattern = m_settings.Match_Parameters;
     walker.searchParams.SizeBasis = m_settings.sizeBasis();
+    walker.searchParams.StayOnFileSystem = m_settings.Stay_On_File_System;
+    walker.searchParams.ExcludeFolders = m_settings.Exclude_Folders;
 
     const int driveType = mdlDrives::GetDriveType(start, MountTable::current());
     const RowKind kind = driveType < 0 ? RowKind::Folder : ScanTree::rowKindOfDriveType(driveType);
@@ -71,7 +74,11 @@ int ScanSession::beginScan(const QByteArray &path) {
 void ScanSession::walk(int root) {
     m_grid.setRedraw(static_cast<GridRedraw>(m_settings.Redraw_Scan_Progress));
     yieldOnce();
-    m_walker->SearchFolder(m_grid.rowDataBytes(root), 1, root);
+    const QByteArray start = m_grid.rowDataBytes(root);
+    auto kept = std::make_shared<KeptFiles>(start, m_settings.Kept_Files);
+    m_tree->addKeptFiles(kept);
+    m_walker->setKeptFiles(kept);
+    m_walker->SearchFolder(start, 1, root);
 }
 
 void ScanSession::addAbortedRow() {

@@ -22,7 +22,7 @@ const char *const StartPathSection = "Start_Path_Items";
 const char *const CurrentKey = "Current";
 
 // In the order they are written; `readFirst` picks the view settings that are read first.
-const std::array<Setting, 34> table{{
+const std::array<Setting, 37> table{{
     {"Scan", "Match_Parameters", Form::Text, Rule::DefaultIfEmpty, &S::Match_Parameters},
     {"Scan", "Recurse_Subfolders", Form::Bool, Rule::None, &S::Recurse_Subfolders},
     {"Scan", "Collapse_Root_Nodes_B4_Scan", Form::Bool, Rule::None,
@@ -31,6 +31,9 @@ const std::array<Setting, 34> table{{
     {"Scan", "Imm_Scan_On_Path_Selection", Form::Bool, Rule::None, &S::Imm_Scan_On_Path_Selection},
     {"Scan", "Redraw_Scan_Progress", Form::Int16, Rule::ZeroOutside, &S::Redraw_Scan_Progress, 2},
     {"Scan", "Size_Basis", Form::Int16, Rule::ZeroOutside, &S::Size_Basis, 1},
+    {"Scan", "Kept_Files", Form::Count, Rule::None, &S::Kept_Files, Settings::MaxKeptFiles},
+    {"Scan", "Stay_On_File_System", Form::Bool, Rule::None, &S::Stay_On_File_System},
+    {"Scan", "Exclude_Folders", Form::Text, Rule::Trimmed, &S::Exclude_Folders},
 
     {"Appearance", "Object_Size", Form::Int16, Rule::ZeroOutside, &S::Object_Size, 3},
     {"Appearance", "Object_Size_Format", Form::Text, Rule::DefaultIfEmpty, &S::Object_Size_Format},
@@ -153,6 +156,7 @@ QString storedText(const Setting &setting, const Settings &values) {
     case Form::Int16Strict:
         return QString::number(member<std::int16_t>(setting, v));
     case Form::Color:
+    case Form::Count:
         return QString::number(member<std::uint32_t>(setting, v));
     case Form::Text: {
         const QString &t = member<QString>(setting, v);
@@ -185,6 +189,14 @@ void setFromText(const Setting &setting, Settings &values, const QString &text) 
     case Form::Color:
         member<std::uint32_t>(setting, values) = IniValue::ToColor(text);
         break;
+    case Form::Count: {
+        const double n = std::nearbyint(IniValue::Val(text));
+        member<std::uint32_t>(setting, values) =
+            n >= 0 && n <= setting.max
+                ? static_cast<std::uint32_t>(n)
+                : defaults().*std::get<std::uint32_t Settings::*>(setting.field);
+        break;
+    }
     case Form::Text:
         member<QString>(setting, values) = text;
         break;

@@ -25,6 +25,7 @@ enum class Form {
     Length,      ///< the lenient numeric value, in twips, single precision
     WholeLength, ///< a strict 32-bit integer, in twips, held in single precision
     ColumnWidth, ///< the lenient numeric value, rounded to whole twips
+    Count,       ///< the lenient numeric value, rounded; outside 0 to `max` the default
 };
 
 /// What happens to a value outside its range.

@@ -84,6 +84,8 @@ TEST_F(StartupFixture, FirstStartUsesEveryDefaultAndTheFirstExitWritesEveryKey) 
         {"Scan", "Imm_Scan_On_Path_Selection"},
         {"Scan", "Redraw_Scan_Progress"},
         {"Scan", "Size_Basis"},
+        {"Scan", "Kept_Files"},
+        {"Scan", "Stay_On_File_System"},
         {"Appearance", "Object_Size"},
         {"Appearance", "Object_Size_Format"},
         {"Appearance", "Display_Wallpaper"},
@@ -296,6 +298,9 @@ constexpr StoredSetting everySetting[] = {
     {"Scan", "Imm_Scan_On_Path_Selection", "0"},
     {"Scan", "Redraw_Scan_Progress", "2"},
     {"Scan", "Size_Basis", "1"},
+    {"Scan", "Kept_Files", "5000"},
+    {"Scan", "Stay_On_File_System", "1"},
+    {"Scan", "Exclude_Folders", ".cache;/srv/*/tmp"},
     {"Appearance", "Object_Size", "1"},
     {"Appearance", "Object_Size_Format", "#,##0.0"},
     {"Appearance", "Display_Wallpaper", "0"},
@@ -349,6 +354,8 @@ TEST_F(StartupFixture, EverySettingSurvivesARestartUnderItsOwnKey) {
     EXPECT_EQ(checked(&frmMain::opacityAction), 3);
     EXPECT_EQ(checked(&frmMain::sortAction), 4);
     EXPECT_EQ(form->settings().Other_Label, "The rest");
+    EXPECT_EQ(form->settings().Kept_Files, 5000u);
+    EXPECT_EQ(form->settings().Exclude_Folders, ".cache;/srv/*/tmp");
     EXPECT_TRUE(form->sizeBasisAction(1)->isChecked());
     EXPECT_FALSE(form->sizeBasisAction(0)->isChecked());
     EXPECT_EQ(form->settings().Root_Font_Color, 255u);

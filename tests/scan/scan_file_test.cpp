@@ -2,6 +2,7 @@
 #include "ScanFixture.h"
 
 #include "AppError.h"
+#include "KeptFiles.h"
 #include "ScanFile.h"
 
 #include <QDir>
@@ -11,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <set>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -379,4 +381,40 @@ TEST_F(ScanFileTest, FoldersNestedExactlyAsDeepAsTheLimitOpenOneLevelMoreDoesNot
             EXPECT_EQ(s.grid.rows(), rows);
         }
     }
+}
+
+TEST_F(ScanFileTest, KeptFilesAreSavedAsFileEntriesAndOpenAsKeptFilesAgain) {
+    makeHostileTree(false);
+    auto kept = std::make_shared<KeptFiles>(base(), 2);
+    s.search.setKeptFiles(kept);
+    const int scanned = s.scan(base());
+    s.tree.addKeptFiles(kept);
+    ASSERT_EQ(kept->size(), 2u);
+    ScanFile::Save(s.tree, scanned, file("kept.json"));
+    const QByteArray saved = readAll(file("kept.json"));
+    for (std::size_t i = 0; i < kept->size(); ++i)
+        EXPECT_TRUE(saved.contains("{\"name\":\"" + kept->name(kept->file(i)) + "\",\"asize\":"))
+            << kept->name(kept->file(i)).constData();
+
+    // Opened, the tree is the same and so are the kept files, from the same size on; the types
+    // are not known, since the other files were saved as their folders' "<Files>".
+    const int opened = ScanFile::Open(s.tree, file("kept.json"));
+    EXPECT_EQ(totals(opened), totals(scanned));
+    EXPECT_EQ(rowsBelow(opened), rowsBelow(scanned));
+    const KeptFilesPtr back = s.tree.keptFilesOf(opened);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->threshold(), kept->threshold());
+    std::set<std::pair<QByteArray, std::uint64_t>> before, after;
+    for (std::size_t i = 0; i < kept->size(); ++i)
+        before.insert({kept->filePath(kept->file(i)), kept->file(i).bytes});
+    for (std::size_t i = 0; i < back->size(); ++i) {
+        after.insert({back->filePath(back->file(i)), back->file(i).bytes});
+        EXPECT_EQ(back->file(i).mtime, kept->file(i).mtime);
+    }
+    EXPECT_EQ(after, before);
+    EXPECT_TRUE(back->types().empty());
+    // Saved again, the opened root writes the same tree.
+    ScanFile::Save(s.tree, opened, file("kept-again.json"));
+    auto body = [](QByteArray text) { return text.mid(text.indexOf("\n")); };
+    EXPECT_EQ(body(readAll(file("kept-again.json"))), body(saved));
 }

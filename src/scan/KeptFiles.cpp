@@ -1,0 +1,274 @@
+#include "KeptFiles.h"
+
+#include "NativeText.h"
+
+#include <QHash>
+
+#include <algorithm>
+#include <cstring>
+
+KeptFiles::KeptFiles(QByteArray rootPath, std::size_t cap)
+    : m_rootPath(std::move(rootPath)), m_cap(cap) {
+    if (!m_rootPath.endsWith('/'))
+        m_rootPath.append('/');
+    if (m_cap == 0)
+        m_threshold.store(UINT64_MAX, std::memory_order_relaxed);
+    resetFolders();
+}
+
+void KeptFiles::resetFolders() {
+    m_folders.assign(1, FolderNode{UINT32_MAX, 0});
+    m_folderNames = QByteArray(1, '\0');
+    m_chainPath.clear();
+    m_chain.assign(1, 0);
+}
+
+std::uint32_t KeptFiles::folderIndex(const QByteArray &folderPath) {
+    // The files of one folder come together: most calls ask for the last folder again.
+    if (folderPath.size() == m_rootPath.size() + m_chainPath.size() &&
+        std::memcmp(folderPath.constData() + m_rootPath.size(), m_chainPath.constData(),
+                    static_cast<std::size_t>(m_chainPath.size())) == 0 &&
+        folderPath.startsWith(m_rootPath))
+        return m_chain.back();
+    QByteArray relative =
+        folderPath.startsWith(m_rootPath) ? folderPath.sliced(m_rootPath.size()) : folderPath;
+    if (!relative.isEmpty() && !relative.endsWith('/'))
+        relative.append('/');
+    if (relative == m_chainPath)
+        return m_chain.back();
+    // The names the new path shares with the last one are the same folders.
+    qsizetype common = 0;
+    std::size_t depth = 0;
+    for (qsizetype i = 0; i < relative.size() && i < m_chainPath.size(); ++i) {
+        if (relative[i] != m_chainPath[i])
+            break;
+        if (relative[i] == '/') {
+            common = i + 1;
+            ++depth;
+        }
+    }
+    m_chain.resize(std::min(m_chain.size(), depth + 1));
+    for (qsizetype from = common; from < relative.size();) {
+        const qsizetype slash = relative.indexOf('/', from);
+        m_folders.push_back({m_chain.back(), static_cast<std::uint32_t>(m_folderNames.size())});
+        m_folderNames.append(relative.constData() + from, slash - from).append('\0');
+        m_chain.push_back(static_cast<std::uint32_t>(m_folders.size() - 1));
+        from = slash + 1;
+    }
+    m_chainPath = relative;
+    return m_chain.back();
+}
+
+void KeptFiles::add(const QByteArray &folderPath, const char *name, std::size_t nameLength,
+                    std::uint64_t bytes, std::int64_t mtime) {
+    if (bytes < threshold())
+        return;
+    File f;
+    f.bytes = bytes;
+    f.mtime = mtime;
+    f.folder = folderIndex(folderPath);
+    f.nameAt = static_cast<std::uint32_t>(m_names.size());
+    m_names.append(name, static_cast<qsizetype>(nameLength)).append('\0');
+    // Once a scan has many large files it takes the room of the cap and its slack in one step,
+    // rather than hold the old and the new copy of a vector grown by doubling.
+    const std::size_t limit = m_cap + m_cap / 16 + 1;
+    if (m_files.size() == m_files.capacity()) {
+        if (m_files.size() < 4096) {
+            m_files.reserve(std::min(limit, std::max<std::size_t>(256, m_files.size() * 2)));
+        } else {
+            const std::size_t perName = static_cast<std::size_t>(m_names.size()) / m_files.size();
+            m_files.reserve(limit);
+            m_names.reserve(static_cast<qsizetype>((perName + 1) * limit));
+        }
+    }
+    m_files.push_back(f);
+    if (m_files.size() >= limit)
+        trim(m_cap);
+}
+
+void KeptFiles::finish() {
+    if (m_files.size() > m_cap)
+        trim(m_cap);
+}
+
+// Keeps the files at or above the size of the `keep`-th largest plus one byte, so that no more
+// than `keep` remain, and packs the names and folders they still use.
+void KeptFiles::trim(std::size_t keep) {
+    if (m_files.size() <= keep)
+        return;
+    std::vector<std::uint64_t> sizes(m_files.size());
+    std::transform(m_files.begin(), m_files.end(), sizes.begin(),
+                   [](const File &f) { return f.bytes; });
+    std::nth_element(sizes.begin(), sizes.begin() + static_cast<std::ptrdiff_t>(keep), sizes.end(),
+                     std::greater<>());
+    const std::uint64_t cut = sizes[keep];
+    const std::uint64_t threshold = cut == UINT64_MAX ? UINT64_MAX : cut + 1;
+    m_threshold.store(threshold, std::memory_order_relaxed);
+
+    // Packed in place: files, names and folders are in the order they came (a folder after its
+    // parent), so every one moves towards the front, and no second copy is needed.
+    std::vector<std::uint32_t> newIndex(m_folders.size(), 0);
+    std::vector<char> used(m_folders.size());
+    used[0] = 1;
+    for (const File &f : m_files)
+        if (f.bytes >= threshold)
+            used[f.folder] = 1;
+    for (std::size_t i = m_folders.size(); i-- > 1;)
+        if (used[i])
+            used[m_folders[i].parent] = 1;
+    char *folderNames = m_folderNames.data();
+    std::size_t folderCount = 1, folderNamesEnd = 1;
+    for (std::size_t i = 1; i < m_folders.size(); ++i) {
+        if (!used[i])
+            continue;
+        const FolderNode node = m_folders[i];
+        const std::size_t size = std::strlen(folderNames + node.nameAt) + 1;
+        std::memmove(folderNames + folderNamesEnd, folderNames + node.nameAt, size);
+        m_folders[folderCount] = {newIndex[node.parent],
+                                  static_cast<std::uint32_t>(folderNamesEnd)};
+        newIndex[i] = static_cast<std::uint32_t>(folderCount++);
+        folderNamesEnd += size;
+    }
+    m_folders.resize(folderCount);
+    m_folderNames.truncate(static_cast<qsizetype>(folderNamesEnd));
+    char *names = m_names.data();
+    std::size_t namesEnd = 0, filesEnd = 0;
+    for (const File &f : m_files) {
+        if (f.bytes < threshold)
+            continue;
+        File g = f;
+        const std::size_t nameSize = std::strlen(names + f.nameAt) + 1;
+        std::memmove(names + namesEnd, names + f.nameAt, nameSize);
+        g.nameAt = static_cast<std::uint32_t>(namesEnd);
+        g.folder = newIndex[f.folder];
+        namesEnd += nameSize;
+        m_files[filesEnd++] = g;
+    }
+    m_files.resize(filesEnd);
+    m_names.truncate(static_cast<qsizetype>(namesEnd));
+    // The chain's folders may be gone: the next folder starts a chain of its own (a folder met
+    // again then has a second entry, which names the same path).
+    m_chainPath.clear();
+    m_chain.assign(1, 0);
+}
+
+std::size_t KeptFiles::extensionOf(const char *name, std::size_t length, char *out) {
+    const void *dot = ::memrchr(name, '.', length);
+    if (!dot)
+        return 0;
+    const std::size_t at = static_cast<std::size_t>(static_cast<const char *>(dot) - name);
+    const std::size_t extLength = length - at - 1;
+    if (at == 0 || extLength > MaxExtension)
+        return 0;
+    for (std::size_t i = 0; i < extLength; ++i) {
+        const char c = name[at + 1 + i];
+        if (c == ' ')
+            return 0;
+        out[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    return extLength; // beyond ASCII, the case is folded when the totals are shown
+}
+
+void KeptFiles::addType(const char *extension, std::size_t length, std::uint64_t files,
+                        unsigned __int128 bytes) {
+    Sums &sums = m_types[std::string(extension, length)];
+    sums.files += files;
+    sums.bytes += bytes;
+}
+
+QByteArray KeptFiles::name(const File &f) const {
+    return QByteArray(m_names.constData() + f.nameAt);
+}
+
+QByteArray KeptFiles::relativeFolder(const File &f) const {
+    QByteArray path;
+    for (std::uint32_t i = f.folder; i != 0; i = m_folders[i].parent)
+        path.prepend('/').prepend(m_folderNames.constData() + m_folders[i].nameAt);
+    return path;
+}
+
+QByteArray KeptFiles::folderPath(const File &f) const {
+    return m_rootPath + relativeFolder(f);
+}
+
+std::vector<std::uint32_t> KeptFiles::folderRanks() const {
+    std::vector<QByteArray> paths(m_folders.size());
+    for (std::size_t i = 1; i < m_folders.size(); ++i)
+        paths[i] =
+            paths[m_folders[i].parent] + (m_folderNames.constData() + m_folders[i].nameAt) + '/';
+    std::vector<std::uint32_t> order(m_folders.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = static_cast<std::uint32_t>(i);
+    std::sort(order.begin(), order.end(),
+              [&paths](std::uint32_t a, std::uint32_t b) { return paths[a] < paths[b]; });
+    std::vector<std::uint32_t> rank(m_folders.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        rank[order[i]] = static_cast<std::uint32_t>(i);
+    return rank;
+}
+
+// A folder is below the one asked for when its parent is, or when it is the folder itself: the
+// names of the path are matched one level at a time, parents before children.
+std::vector<std::uint32_t> KeptFiles::filesUnder(const QByteArray &folderPath) const {
+    std::vector<std::uint32_t> out;
+    if (!folderPath.startsWith(m_rootPath))
+        return out;
+    QList<QByteArray> names = folderPath.sliced(m_rootPath.size()).split('/');
+    while (!names.isEmpty() && names.last().isEmpty())
+        names.removeLast();
+    const int whole = static_cast<int>(names.size());
+    std::vector<int> matched(m_folders.size(), -1); // names matched so far, `whole` when below
+    std::vector<int> depth(m_folders.size(), 0);
+    matched[0] = 0;
+    for (std::size_t i = 1; i < m_folders.size(); ++i) {
+        const std::uint32_t p = m_folders[i].parent;
+        depth[i] = depth[p] + 1;
+        if (matched[p] == whole)
+            matched[i] = whole;
+        else if (matched[p] == depth[i] - 1 &&
+                 names[depth[i] - 1] == m_folderNames.constData() + m_folders[i].nameAt)
+            matched[i] = depth[i];
+    }
+    out.reserve(m_files.size());
+    for (std::size_t i = 0; i < m_files.size(); ++i)
+        if (matched[m_files[i].folder] == whole)
+            out.push_back(static_cast<std::uint32_t>(i));
+    return out;
+}
+
+std::vector<KeptFiles::TypeTotal> KeptFiles::types() const {
+    // Names that differ only beyond ASCII in case fold together here.
+    QHash<QString, Sums> folded;
+    for (const auto &[ext, sums] : m_types) {
+        Sums &s = folded[NativeText::decode(QByteArray::fromStdString(ext)).toCaseFolded()];
+        s.files += sums.files;
+        s.bytes += sums.bytes;
+    }
+    std::vector<TypeTotal> out;
+    out.reserve(folded.size());
+    for (auto it = folded.cbegin(); it != folded.cend(); ++it)
+        out.push_back({it.key(), it->files, it->bytes});
+    std::sort(out.begin(), out.end(), [](const TypeTotal &a, const TypeTotal &b) {
+        return a.bytes != b.bytes ? a.bytes > b.bytes : a.extension < b.extension;
+    });
+    return out;
+}
+
+void KeptFiles::raiseThreshold(std::uint64_t bytes) {
+    if (bytes > threshold())
+        m_threshold.store(bytes, std::memory_order_relaxed);
+}
+
+void KeptFiles::removeFile(std::size_t i) {
+    if (i < m_files.size())
+        m_files.erase(m_files.begin() + static_cast<std::ptrdiff_t>(i));
+}
+
+std::size_t KeptFiles::memoryBytes() const {
+    std::size_t types = 0;
+    for (const auto &entry : m_types)
+        types += sizeof(entry) + entry.first.capacity() + 2 * sizeof(void *);
+    return m_files.capacity() * sizeof(File) + static_cast<std::size_t>(m_names.capacity()) +
+           static_cast<std::size_t>(m_folderNames.capacity()) +
+           m_folders.capacity() * sizeof(FolderNode) + types;
+}

@@ -1,0 +1,122 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+/// The large files of one scan and the totals of every file by type.
+///
+/// A scan keeps each file at or above a threshold with its name, size (in the scan's basis),
+/// modification time and folder. The threshold starts at 0 and rises as files come in, so that
+/// at most `cap` files are kept: the largest ones. Files at exactly the threshold stay kept
+/// only while there is room for all of them, so "kept" always means "at or above threshold()".
+///
+/// Every counted file, kept or not, adds to the total of its type (its extension, case folded;
+/// "" for none), which costs one small map entry per type.
+class KeptFiles {
+public:
+    struct File {
+        std::uint64_t bytes = 0;
+        std::int64_t mtime = 0;   ///< seconds since the epoch
+        std::uint32_t folder = 0; ///< index of the folder's path
+        std::uint32_t nameAt = 0; ///< offset of the name, ending in a NUL, in the name pool
+    };
+    static_assert(sizeof(File) == 24, "kept files must stay small");
+
+    struct TypeTotal {
+        QString extension; ///< case folded, without the dot; empty for files without one
+        std::uint64_t files = 0;
+        unsigned __int128 bytes = 0;
+    };
+
+    /// `rootPath` is the scan's start folder (bytes, ending in "/"); `cap` the most files kept.
+    KeptFiles(QByteArray rootPath, std::size_t cap);
+
+    const QByteArray &rootPath() const { return m_rootPath; }
+    std::size_t cap() const { return m_cap; }
+    /// Files of this size and larger are kept.
+    std::uint64_t threshold() const { return m_threshold.load(std::memory_order_relaxed); }
+    /// The threshold as the workers that list folders read it (they may read it late, which
+    /// only sends a few more candidates).
+    const std::atomic<std::uint64_t> *sharedThreshold() const { return &m_threshold; }
+
+    /// Keeps a file of the folder `folderPath` (bytes, ending in "/") when it is large enough.
+    void add(const QByteArray &folderPath, const char *name, std::size_t nameLength,
+             std::uint64_t bytes, std::int64_t mtime);
+    /// Lets go of the files beyond the cap once the walk is done (it keeps a few more while it
+    /// runs, so as to raise the threshold less often).
+    void finish();
+    /// Adds files to a type's total; `extension` as the file system's bytes, ASCII lower-cased.
+    void addType(const char *extension, std::size_t length, std::uint64_t files,
+                 unsigned __int128 bytes);
+
+    std::size_t size() const { return m_files.size(); }
+    const File &file(std::size_t i) const { return m_files[i]; }
+    QByteArray name(const File &f) const;
+    /// The name as NUL-ended bytes in the store.
+    const char *nameData(const File &f) const { return m_names.constData() + f.nameAt; }
+    /// The folder's path below the root ("a/b/", empty for the root itself).
+    QByteArray relativeFolder(const File &f) const;
+    /// For each folder index (File::folder), its place among the folders ordered by path.
+    std::vector<std::uint32_t> folderRanks() const;
+    /// The folder's path as bytes, ending in "/".
+    QByteArray folderPath(const File &f) const;
+    QByteArray filePath(const File &f) const { return folderPath(f) + name(f); }
+    /// The kept files below a folder (its path's bytes, ending in "/"), all of them for the
+    /// root; in no order.
+    std::vector<std::uint32_t> filesUnder(const QByteArray &folderPath) const;
+    /// The totals by type, largest first.
+    std::vector<TypeTotal> types() const;
+    /// Keeps no file below `bytes` from now on (a scan read back keeps the saved threshold).
+    void raiseThreshold(std::uint64_t bytes);
+    /// Forgets the type totals (a scan read back whose files were not all listed by name).
+    void clearTypes() { m_types.clear(); }
+    /// Forgets a kept file (its file is gone); the totals are not changed.
+    void removeFile(std::size_t i);
+
+    /// The memory the kept files and the type totals take.
+    std::size_t memoryBytes() const;
+
+    /// The type of a file name: the bytes after its last dot, unless the dot begins the name or
+    /// ends it, or the part is long or holds a blank (then the name has no type).
+    /// Writes it, ASCII lower-cased, to `out` (room for MaxExtension bytes) and returns its
+    /// length, 0 for none.
+    static std::size_t extensionOf(const char *name, std::size_t length, char *out);
+    static constexpr std::size_t MaxExtension = 15;
+
+private:
+    QByteArray m_rootPath;
+    std::size_t m_cap;
+    std::atomic<std::uint64_t> m_threshold{0};
+    std::vector<File> m_files;
+    QByteArray m_names;
+    // Folders as a tree of names, the root first and every folder after its parent: a path
+    // costs its last name only. Folders come depth first (as a walk and a scan file give
+    // them), so a new one's ancestors are found on the chain of the last one.
+    struct FolderNode {
+        std::uint32_t parent = 0;
+        std::uint32_t nameAt = 0; ///< in m_folderNames, ending in a NUL
+    };
+    std::vector<FolderNode> m_folders;
+    QByteArray m_folderNames;
+    QByteArray m_chainPath;             // the last folder's path below the root
+    std::vector<std::uint32_t> m_chain; // its ancestors' indexes and its own, the root first
+    struct Sums {
+        std::uint64_t files = 0;
+        unsigned __int128 bytes = 0;
+    };
+    std::unordered_map<std::string, Sums> m_types;
+
+    std::uint32_t folderIndex(const QByteArray &folderPath);
+    void resetFolders();
+    void trim(std::size_t keep);
+};
+
+/// The kept files of every scan in the tree, by its start folder.
+using KeptFilesPtr = std::shared_ptr<KeptFiles>;

@@ -1,0 +1,139 @@
+// The large files a walk keeps and its totals by type, checked against find(1) on the same tree.
+#include "ScanFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <QProcess>
+
+#include <map>
+#include <random>
+#include <set>
+
+namespace {
+
+QStringList findLines(const QByteArray &root, const QStringList &tests) {
+    QProcess find;
+    find.start(QStringLiteral("find"),
+               QStringList{QFile::decodeName(root), QStringLiteral("-type"), QStringLiteral("f")} +
+                   tests);
+    find.waitForFinished();
+    return QString::fromUtf8(find.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+}
+
+// A tree of files of many sizes, some of them equal, in a few folders, with types in mixed case.
+QByteArray makeTree(const QTemporaryDir &dir) {
+    const QByteArray root = tempPath(dir) + "/t/";
+    makeDir(root);
+    const char *folders[] = {"", "a/", "a/b/", "c/"};
+    const char *names[] = {"x.txt", "Y.TXT", "z.tar.gz", "p.JPG", "noext", ".bashrc", "w.jpg"};
+    std::mt19937 random(7);
+    int n = 0;
+    for (const char *folder : folders) {
+        makeDir(root + folder);
+        for (int i = 0; i < 40; ++i) {
+            const qint64 size = i % 9 == 0 ? 5000 : qint64(random() % 100000);
+            const char *name = names[i % 7];
+            const QByteArray number = QByteArray::number(n++);
+            makeFile(root + folder + (*name == '.' ? name + number : number + name), size);
+        }
+    }
+    makeFile(root + "c/huge.img", qint64(5) << 32); // beyond 4 GiB, sparse
+    return root;
+}
+
+} // namespace
+
+TEST(KeptFiles, WalkKeepsExactlyTheFilesAtOrAboveTheThresholdWithinTheCap) {
+    QTemporaryDir dir;
+    const QByteArray root = makeTree(dir);
+    const int total = static_cast<int>(findLines(root, {}).size());
+    ASSERT_EQ(total, 161);
+    for (int workers : {-1, 2}) {
+        for (std::size_t cap : {std::size_t(1000), std::size_t(30), std::size_t(1)}) {
+            SCOPED_TRACE(std::to_string(workers) + " workers, cap " + std::to_string(cap));
+            ScanFixture f;
+            f.search.setWorkers(workers);
+            auto kept = std::make_shared<KeptFiles>(root, cap);
+            f.search.setKeptFiles(kept);
+            const int rootRow = f.scan(root);
+
+            std::set<QByteArray> got;
+            for (std::size_t i = 0; i < kept->size(); ++i) {
+                const KeptFiles::File &file = kept->file(i);
+                got.insert(kept->filePath(file));
+                struct stat st;
+                ASSERT_EQ(::stat(kept->filePath(file).constData(), &st), 0);
+                EXPECT_EQ(file.bytes, static_cast<std::uint64_t>(st.st_size));
+                EXPECT_EQ(file.mtime, st.st_mtime);
+            }
+            const std::uint64_t t = kept->threshold();
+            std::set<QByteArray> expected;
+            const QStringList atLeast =
+                t == 0
+                    ? findLines(root, {})
+                    : findLines(root, {QStringLiteral("-size"), QStringLiteral("+%1c").arg(t - 1)});
+            for (const QString &line : atLeast)
+                expected.insert(QFile::encodeName(line));
+            EXPECT_EQ(got, expected);
+            EXPECT_LE(kept->size(), cap);
+            if (cap >= std::size_t(total)) {
+                EXPECT_EQ(kept->size(), std::size_t(total));
+            } else {
+                // The cap holds with the largest: nothing left out is larger than what is kept,
+                // and ties at the cut are all left out rather than some of them.
+                EXPECT_GT(kept->size(), 0u);
+                EXPECT_FALSE(
+                    findLines(root, {QStringLiteral("-size"), QStringLiteral("+%1c").arg(t - 2)})
+                        .size() <= static_cast<qsizetype>(cap));
+            }
+            EXPECT_TRUE(got.count(root + "c/huge.img"));
+            EXPECT_LT(kept->memoryBytes(), std::size_t(1) << 20);
+
+            // The types count every file, kept or not.
+            std::map<QString, std::uint64_t> bytes, files;
+            for (const KeptFiles::TypeTotal &type : kept->types()) {
+                bytes[type.extension] = static_cast<std::uint64_t>(type.bytes);
+                files[type.extension] = type.files;
+            }
+            std::uint64_t typedBytes = 0, typedFiles = 0;
+            for (const QString ext : {"txt", "gz", "jpg", "img"}) {
+                std::uint64_t sum = 0;
+                const QStringList sizes =
+                    findLines(root, {QStringLiteral("-iname"), QStringLiteral("*.") + ext,
+                                     QStringLiteral("-printf"), QStringLiteral("%s\\n")});
+                for (const QString &size : sizes)
+                    sum += size.toULongLong();
+                EXPECT_EQ(bytes[ext], sum) << ext.toStdString();
+                EXPECT_EQ(files[ext], std::uint64_t(sizes.size())) << ext.toStdString();
+                typedBytes += sum;
+                typedFiles += std::uint64_t(sizes.size());
+            }
+            EXPECT_EQ(bytes.size(), 5u); // and "", which holds "noext" and ".bashrc"
+            EXPECT_EQ(files[QString()], std::uint64_t(total) - typedFiles);
+            EXPECT_EQ(
+                bytes[QString()] + typedBytes,
+                static_cast<std::uint64_t>(f.tree.cellValue(rootRow, TreeCol::Bytes).whole()));
+        }
+    }
+}
+
+TEST(KeptFiles, FolderQueriesAndTypesOfOddNames) {
+    KeptFiles kept("/r/", 10);
+    kept.add("/r/a/", "big", 3, 100, 1);
+    kept.add("/r/ab/", "other", 5, 200, 2);
+    kept.add("/r/a/deep/", "x", 1, 300, 3);
+    EXPECT_EQ(kept.filesUnder("/r/a/").size(), 2u);
+    EXPECT_EQ(kept.filesUnder("/r/").size(), 3u);
+    EXPECT_EQ(kept.filesUnder("/elsewhere/").size(), 0u);
+    EXPECT_EQ(kept.folderPath(kept.file(2)), "/r/a/deep/");
+
+    const std::pair<const char *, const char *> cases[] = {
+        {"a.TXT", "txt"}, {".bashrc", ""},      {"trailing.", ""},           {"a.b.C", "c"},
+        {"noext", ""},    {"x.with space", ""}, {"x.verylongextension", ""}, {"é.ÄB", "Äb"},
+    };
+    for (const auto &[name, ext] : cases) {
+        char out[KeptFiles::MaxExtension];
+        const std::size_t n = KeptFiles::extensionOf(name, std::strlen(name), out);
+        EXPECT_EQ(std::string(out, n), std::string(ext)) << name;
+    }
+}
