@@ -241,7 +241,7 @@ private:
     QAction *mnuClearRootNode = nullptr;
     QAction *mnuUpdateNode = nullptr;
     QAction *mnuSep3 = nullptr;
-    std::array<QAction *, 10> mnuSort{};
+    std::array<QAction *, 12> mnuSort{};
     QMenu *mnuHelpMain = nullptr;
     std::array<QAction *, 3> mnuHelp{};
     QAction *mnuVLM_URL = nullptr;

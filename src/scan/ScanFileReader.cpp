@@ -2,12 +2,14 @@
 #include "ScanFile.h"
 
 #include "AppError.h"
+#include "Gzip.h"
 #include "Interrupt.h"
 #include "NativeText.h"
 #include "OutlineGrid.h"
 #include "ScanTree.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 
@@ -48,6 +50,9 @@ constexpr Sum MaxWhole = maxWholeOf<Fixed>();
 // The longest text one value may have: far beyond any path, so that a file of garbage cannot
 // make the parser gather gigabytes into one string.
 constexpr std::size_t MaxTokenBytes = 1 << 20;
+// The most a compressed scan may unpack to: far beyond a scan of millions of folders, and a
+// bound on what a crafted file can make the reader allocate.
+constexpr qsizetype MaxUnpackedBytes = qsizetype(1) << 30;
 // How deep values the reader does not use may nest (inside the metadata or an entry).
 constexpr int MaxSkipDepth = 64;
 
@@ -467,6 +472,27 @@ int Open(ScanTree &tree, const QString &fileName, Info *infoOut, int depthLimit,
         throw AppError(AppError::InvalidScanFile, QStringLiteral("Could not open ") + fileName +
                                                       QStringLiteral(": ") +
                                                       qt_error_string(error));
+    }
+    // A gzipped scan (as the history keeps them) is read from its text in memory.
+    unsigned char magic[2] = {};
+    const bool gzipped = std::fread(magic, 1, 2, file.get()) == 2 && magic[0] == 0x1f &&
+                         magic[1] == 0x8b;
+    std::rewind(file.get());
+    QByteArray text;
+    if (gzipped) {
+        QByteArray packed;
+        {
+            QFile in;
+            if (!in.open(file.get(), QIODevice::ReadOnly))
+                fail(QStringLiteral("Could not read ") + fileName);
+            packed = in.readAll();
+        }
+        text = Gzip::uncompress(packed, MaxUnpackedBytes);
+        if (text.isNull())
+            fail(QStringLiteral("The compressed scan is damaged or too large."));
+        file.reset(fmemopen(text.data(), static_cast<std::size_t>(text.size()), "rb"));
+        if (!file)
+            fail(QStringLiteral("Could not read ") + fileName);
     }
     const int root = Read(tree, file.get(), &info, depthLimit, pace);
     if (infoOut) {
