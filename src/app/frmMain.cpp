@@ -7,6 +7,7 @@
 #include "OutlineGridView.h"
 #include "QtPrompts.h"
 #include "ScanTree.h"
+#include "ScanHistory.h"
 #include "SettingsCatalogue.h"
 #include "ShellLauncher.h"
 #include "SortChoice.h"

@@ -6,6 +6,7 @@
 #include "DesktopShellLauncher.h"
 #include "HandlerTrap.h"
 #include "NativePath.h"
+#include "ScanCompare.h"
 #include "OutlineGridView.h"
 #include "ScanTree.h"
 #include "StoredColor.h"
@@ -39,6 +40,7 @@ void frmMain::buildPopupMenu() {
     mnuUpdateNode = mnuPopUp1->addAction(QStringLiteral("Update This Node"));
     mnuUpdateNode->setVisible(false); // there is no command behind it
     mnuSep3 = mnuPopUp1->addSeparator();
+    buildCompareItems();
     // A pair of items that share one handler, told apart by the item's index.
     auto addPair = [this](const char *first, const char *second, void (frmMain::*handler)(int)) {
         const char *captions[] = {first, second};
@@ -108,6 +110,8 @@ void frmMain::fgTree_MouseDown(Qt::MouseButton button, QPoint pos) {
         const bool root = fgTree.level(row) == 0;
         mnuClearRootNode->setVisible(root);
         mnuSep3->setVisible(root);
+        mnuCompareMain->menuAction()->setVisible(root);
+        mnuStopComparing->setVisible(ScanCompare::active(fgTree));
         mnuPopUp1->popup(fgTreeView->viewport()->mapToGlobal(pos));
     });
 }

@@ -12,6 +12,7 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QSpinBox>
 #include <QComboBox>
 #include <QCursor>
 #include <QGridLayout>
@@ -89,8 +90,10 @@ frmOptions::~frmOptions() {
 
 void frmOptions::connectEdits() {
     for (QCheckBox *box : {chkSearchSubFolders, chkCollRoots, chkClearObj, chkImmScan, chkWallpaper,
-                           chkGrids, chkChart3D, chkChInHTML, chkChInPDF})
+                           chkGrids, chkChart3D, chkChInHTML, chkChInPDF, chkKeepHistory})
         connect(box, &QCheckBox::toggled, this, &frmOptions::EnApp);
+    for (QSpinBox *box : {txtHistoryCount, txtHistoryMaxMB})
+        connect(box, &QSpinBox::valueChanged, this, &frmOptions::EnApp);
     connect(chkHighlightFillTransp, &QCheckBox::toggled, this,
             &frmOptions::chkHighlightFillTransp_Click);
     for (QButtonGroup *group : {grpDispProg, grpSizeBasis, grpChrtTyp})
@@ -148,6 +151,11 @@ void frmOptions::setControlsFrom(const Settings &s) {
     chkCollRoots->setChecked(s.Collapse_Root_Nodes_B4_Scan);
     chkClearObj->setChecked(s.Clear_Nodes_B4_Scan);
     chkImmScan->setChecked(s.Imm_Scan_On_Path_Selection);
+    chkKeepHistory->setChecked(s.Keep_History);
+    txtHistoryCount->setValue(s.History_Count);
+    txtHistoryMaxMB->setValue(s.History_Max_MB);
+    txtHistoryCount->setEnabled(s.Keep_History);
+    txtHistoryMaxMB->setEnabled(s.Keep_History);
     if (QAbstractButton *option = grpDispProg->button(s.Redraw_Scan_Progress))
         option->setChecked(true);
     if (QAbstractButton *option = grpSizeBasis->button(s.Size_Basis))
@@ -269,6 +277,9 @@ bool frmOptions::SaveTheSettings() {
         s.Collapse_Root_Nodes_B4_Scan = chkCollRoots->isChecked();
         s.Clear_Nodes_B4_Scan = chkClearObj->isChecked();
         s.Imm_Scan_On_Path_Selection = chkImmScan->isChecked();
+        s.Keep_History = chkKeepHistory->isChecked();
+        s.History_Count = static_cast<std::int16_t>(txtHistoryCount->value());
+        s.History_Max_MB = static_cast<std::int16_t>(txtHistoryMaxMB->value());
         trap.line = 3;
         s.Redraw_Scan_Progress = optDispProg[2]->isChecked()   ? 2
                                  : optDispProg[1]->isChecked() ? 1

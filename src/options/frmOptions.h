@@ -18,6 +18,7 @@ class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
+class QSpinBox;
 class QLayout;
 class QLineEdit;
 class QMenu;
@@ -102,6 +103,9 @@ private:
     QCheckBox *chkCollRoots = nullptr;
     QCheckBox *chkClearObj = nullptr;
     QCheckBox *chkImmScan = nullptr;
+    QCheckBox *chkKeepHistory = nullptr;
+    QSpinBox *txtHistoryCount = nullptr;
+    QSpinBox *txtHistoryMaxMB = nullptr;
     QButtonGroup *grpDispProg = nullptr;
     std::array<QRadioButton *, 3> optDispProg{};
     QToolButton *cmdDispProgHelp = nullptr;

@@ -29,6 +29,11 @@ struct Settings {
     std::int16_t Redraw_Scan_Progress = 0; ///< 0 none, 1 direct, 2 buffered
     std::int16_t Size_Basis = 0;           ///< the number of a SizeBasis
 
+    // [History]
+    bool Keep_History = true;          ///< a compressed copy of each finished scan is kept
+    std::int16_t History_Count = 10;   ///< the newest kept per scanned folder
+    std::int16_t History_Max_MB = 200; ///< all kept scans together
+
     // [Appearance]
     std::int16_t Object_Size = 2; ///< 0 B, 1 KB, 2 MB, 3 GB
     QString Object_Size_Format = DefaultSizeFormat;
