@@ -305,6 +305,12 @@ QString heading(const OutlineGrid &grid) {
     return lines.join(u'\n');
 }
 
+QString reportHeading(const OutlineGrid &grid) {
+    QStringList lines{ScanTree::basisHeading(grid), heading(grid)};
+    lines.removeAll(QString());
+    return lines.join(u'\n');
+}
+
 QString changeText(const ScanTree &tree, FixedRaw bytes) {
     if (bytes == 0)
         return QString();

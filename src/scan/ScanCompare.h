@@ -49,6 +49,9 @@ bool isCompared(const OutlineGrid &grid, int row);
 /// The lines that name the scans compared, one per compared root, for a report's heading;
 /// empty without a comparison.
 QString heading(const OutlineGrid &grid);
+/// The lines under a report's heading: the size basis (ScanTree::basisHeading), then the scans
+/// compared; lines are separated by "\n".
+QString reportHeading(const OutlineGrid &grid);
 /// A change of `bytes` (in ten-thousandths, as the byte cells hold them) in the tree's unit and size format with its sign ("+1.2 GB",
 /// "−340 MB"); empty when there is no change.
 QString changeText(const ScanTree &tree, FixedRaw bytes);

@@ -114,6 +114,12 @@ void applyRule(const Setting &setting, Settings &values) {
         return;
     }
     case Rule::DefaultOutside: {
+        if (const auto *m = std::get_if<std::int16_t Settings::*>(&setting.field)) {
+            std::int16_t &n = values.**m;
+            if (n < 0 || n > setting.max)
+                n = defaults().**m;
+            return;
+        }
         std::int32_t &v = columnWidth(values, setting.column());
         if (v < 0 || v > setting.max)
             v = Settings::DefaultColWidths.at(static_cast<std::size_t>(setting.column()));
