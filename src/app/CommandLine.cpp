@@ -140,14 +140,16 @@ Request parseArguments(const QStringList &arguments) {
         return request;
     };
     if (!request.compareFile.isEmpty() && !wantsReport)
-        return invalid(QStringLiteral("/c OLD shows the change in a report: add /r FORMAT /o FILE"));
+        return invalid(
+            QStringLiteral("/c OLD shows the change in a report: add /r FORMAT /o FILE"));
     if (!wantsReport && !wantsSave)
         return request;
     if (wantsSave && request.saveFile.isEmpty())
         return invalid(QStringLiteral("/s needs the name of the scan file to write"));
     if (!wantsReport) {
         if (request.scanPath.isEmpty() == request.scanFile.isEmpty())
-            return invalid(QStringLiteral("/s needs a folder to scan (/f PATH) or a saved scan (/i FILE)"));
+            return invalid(
+                QStringLiteral("/s needs a folder to scan (/f PATH) or a saved scan (/i FILE)"));
         request.mode = Request::Mode::Report;
         return request;
     }

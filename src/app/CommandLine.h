@@ -6,7 +6,8 @@
 /// The program's command line: "/f" followed by the path to scan at once, "/i" followed by a
 /// saved scan to open, and "/r" with a report format and "/o" with a file name, which write that
 /// report without a window; "/s" saves the scan to a file, also without a window, and "/c" names
-/// an earlier scan that the report shows the change since. A key may be joined to its value by a blank, "=" or ":".
+/// an earlier scan that the report shows the change since. A key may be joined to its value by a
+/// blank, "=" or ":".
 namespace CommandLine {
 
 /// What the program was asked to do, read from its arguments.

@@ -6,8 +6,8 @@
 #include "NodeChart.h"
 #include "OutlineGridView.h"
 #include "QtPrompts.h"
-#include "ScanTree.h"
 #include "ScanHistory.h"
+#include "ScanTree.h"
 #include "SettingsCatalogue.h"
 #include "ShellLauncher.h"
 #include "SortChoice.h"
@@ -382,6 +382,14 @@ void frmMain::buildMenus() {
         // The handler itself inverts the check mark, as the close box's path does.
         mnuDispChart->setChecked(!mnuDispChart->isChecked());
         mnuDispChart_Click();
+    });
+    // While a comparison is shown, the chart can divide the growth instead of the size.
+    QAction *growth = mnuView->addAction(QStringLiteral("Chart the Growth Since the Earlier Scan"));
+    growth->setObjectName(QStringLiteral("mnuChartGrowth"));
+    growth->setCheckable(true);
+    connect(growth, &QAction::toggled, this, [this](bool on) {
+        m_nodeChart->setShowGrowth(on);
+        fgTree_Click();
     });
     mnuView->addSeparator();
     mnuOnTop = mnuView->addAction(QStringLiteral("Always On Top"));

@@ -12,14 +12,12 @@
 
 #include <QAction>
 #include <QDir>
-#include <QFileInfo>
 #include <QLocale>
 #include <QMenu>
 
 namespace {
 
-const QString ScanFileFilter =
-    QStringLiteral("Scan Files (*.json *.json.gz);;All Files (*)");
+const QString ScanFileFilter = QStringLiteral("Scan Files (*.json *.json.gz);;All Files (*)");
 
 // The scan root of the selected node, or -1.
 int selectedRoot(const OutlineGrid &grid) {
@@ -35,8 +33,8 @@ void frmMain::buildCompareItems() {
     connect(m_history.get(), &ScanHistory::Writer::saved, this,
             [this](const QString &, const QString &error) {
                 if (!error.isEmpty())
-                    setStatusText(2, QStringLiteral("The scan was not kept in the history: ") +
-                                         error);
+                    setStatusText(2,
+                                  QStringLiteral("The scan was not kept in the history: ") + error);
             });
     mnuCompareMain = new QMenu(QStringLiteral("Compare With"), mnuPopUp1);
     mnuCompareMain->setObjectName(QStringLiteral("mnuCompareMain"));
@@ -60,7 +58,11 @@ void frmMain::fillCompareMenu() {
             ? std::vector<ScanHistory::Entry>{}
             : ScanHistory::entriesFor(m_historyFolder, fgTree.rowDataBytes(root), &skipped);
     const QLocale locale;
+    // Only scans made before this one: its own copy is in the history too.
+    const QDateTime scanned = m_scanTaken.value(fgTree.rowDataBytes(root));
     for (const ScanHistory::Entry &entry : entries) {
+        if (scanned.isValid() && entry.taken.secsTo(scanned) <= 0)
+            continue;
         const QString fileName = entry.fileName;
         connect(mnuCompareMain->addAction(locale.toString(entry.taken, QLocale::LongFormat)),
                 &QAction::triggered, this, [this, fileName] {
@@ -68,14 +70,14 @@ void frmMain::fillCompareMenu() {
                         CompareWith(r, fileName);
                 });
     }
-    if (entries.empty())
+    if (mnuCompareMain->isEmpty())
         mnuCompareMain->addAction(QStringLiteral("No earlier scan of this folder kept"))
             ->setEnabled(false);
     if (skipped > 0)
         mnuCompareMain
-            ->addAction(skipped == 1 ? QStringLiteral("1 damaged history file left out")
-                                     : QStringLiteral("%1 damaged history files left out")
-                                           .arg(skipped))
+            ->addAction(skipped == 1
+                            ? QStringLiteral("1 damaged history file left out")
+                            : QStringLiteral("%1 damaged history files left out").arg(skipped))
             ->setEnabled(false);
     mnuCompareMain->addSeparator();
     QAction *other = mnuCompareMain->addAction(QStringLiteral("Other Scan File..."));
@@ -85,8 +87,8 @@ void frmMain::fillCompareMenu() {
         if (r < 0)
             return;
         const QString folder = m_scanFileFolder.isEmpty() ? QDir::homePath() : m_scanFileFolder;
-        const QString fileName = m_prompts.openFile(this, QStringLiteral("Compare With..."),
-                                                    folder, ScanFileFilter);
+        const QString fileName =
+            m_prompts.openFile(this, QStringLiteral("Compare With..."), folder, ScanFileFilter);
         if (!fileName.isEmpty())
             CompareWith(r, fileName);
     });
@@ -119,8 +121,8 @@ bool frmMain::CompareWith(int root, const QString &fileName) {
     if (!done)
         return false;
     fgTree_Click();
-    setStatusText(2, QStringLiteral("Compared with %1: %2 new, %3 gone")
-                         .arg(QFileInfo(fileName).fileName())
+    setStatusText(2, QStringLiteral("Compared with the scan of %1: %2 new, %3 gone")
+                         .arg(QLocale().toString(result.oldTaken, QLocale::ShortFormat))
                          .arg(result.added)
                          .arg(result.gone));
     return true;

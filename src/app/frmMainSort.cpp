@@ -39,8 +39,7 @@ void frmMain::mnuSort_Click(int Index) {
     for (std::size_t i = 0; i < sortCols.size(); ++i)
         sortBefore[i] = fgTree.colSort(sortCols[i]);
     const bool compared = fgTree.cols() > TreeCol::ChangeBytes;
-    const GridSort changeBefore =
-        compared ? fgTree.colSort(TreeCol::ChangeBytes) : GridSort::None;
+    const GridSort changeBefore = compared ? fgTree.colSort(TreeCol::ChangeBytes) : GridSort::None;
     // A million rows take seconds to order: the event loop turns every 10 ms meanwhile.
     auto last = std::chrono::steady_clock::now();
     const auto goOn = [&] {
@@ -128,9 +127,9 @@ void frmMain::fgTree_HeaderClick(int col) {
         showSortIndicator(); // the header may have moved its arrow on its own
         return;
     }
-    const bool wasAscending = mnuSort[static_cast<std::size_t>(ascending)]->isChecked() &&
-                              SortChoice::all()[static_cast<std::size_t>(ascending)].column !=
-                                  TreeCol::ChangeBytes;
+    const bool wasAscending =
+        mnuSort[static_cast<std::size_t>(ascending)]->isChecked() &&
+        SortChoice::all()[static_cast<std::size_t>(ascending)].column != TreeCol::ChangeBytes;
     mnuSort_Click(wasAscending ? ascending + 1 : ascending);
 }
 

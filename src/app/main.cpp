@@ -1,8 +1,8 @@
 #include "CommandLine.h"
 #include "HeadlessReport.h"
 #include "NativeText.h"
-#include "TerminationSignals.h"
 #include "ScanHistory.h"
+#include "TerminationSignals.h"
 #include "frmMain.h"
 
 #include <QApplication>

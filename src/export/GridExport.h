@@ -19,8 +19,8 @@ namespace GridExport {
 bool GridToCSV(const OutlineGrid &grid, QIODevice &out, const QString &fileName);
 bool GridToCSV(const OutlineGrid &grid, const QString &fileName);
 
-/// Columns at character positions 1, 30, 45 and 55 (then the change columns, when shown); a text that has passed the next position
-/// pushes the following one to that position of a new line.
+/// Columns at character positions 1, 30, 45 and 55 (then the change columns, when shown); a text
+/// that has passed the next position pushes the following one to that position of a new line.
 bool GridToText(const OutlineGrid &grid, QIODevice &out, const QString &fileName);
 bool GridToText(const OutlineGrid &grid, const QString &fileName);
 

@@ -12,7 +12,6 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QSpinBox>
 #include <QComboBox>
 #include <QCursor>
 #include <QGridLayout>
@@ -23,6 +22,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QStackedWidget>
 #include <QToolButton>
 #include <QTreeWidget>

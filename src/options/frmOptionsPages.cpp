@@ -158,8 +158,8 @@ QGroupBox *frmOptions::buildScanPage() {
     column->addLayout(basisRow);
     column->addSpacing(fontMetrics().height() / 2);
 
-    chkKeepHistory = checkBox("Keep a copy of each finished scan, to compare with later",
-                              "chkKeepHistory");
+    chkKeepHistory =
+        checkBox("Keep a copy of each finished scan, to compare with later", "chkKeepHistory");
     column->addWidget(chkKeepHistory);
     auto *historyRow = new QHBoxLayout;
     historyRow->setContentsMargins(indentOf(this), 0, 0, 0);
@@ -168,10 +168,11 @@ QGroupBox *frmOptions::buildScanPage() {
     txtHistoryMaxMB = named(new QSpinBox, "txtHistoryMaxMB");
     txtHistoryMaxMB->setRange(1, 32767);
     txtHistoryMaxMB->setSuffix(QStringLiteral(" MB"));
-    historyRow->addWidget(label(QStringLiteral("Keep the last"), "lblHistoryCount", txtHistoryCount));
+    historyRow->addWidget(
+        label(QStringLiteral("Keep the last"), "lblHistoryCount", txtHistoryCount));
     historyRow->addWidget(txtHistoryCount);
-    historyRow->addWidget(label(QStringLiteral("per folder, at most"), "lblHistoryMaxMB",
-                                txtHistoryMaxMB));
+    historyRow->addWidget(
+        label(QStringLiteral("per folder, at most"), "lblHistoryMaxMB", txtHistoryMaxMB));
     historyRow->addWidget(txtHistoryMaxMB);
     historyRow->addStretch(1);
     column->addLayout(historyRow);

@@ -129,10 +129,8 @@ private:
     }
 
     void writeChange(int row, int oldRow, const QString &mark) {
-        write(row,
-              valueOf(m_grid, row, TreeCol::Bytes) - valueOf(m_old, oldRow, TreeCol::Bytes),
-              valueOf(m_grid, row, TreeCol::Files) - valueOf(m_old, oldRow, TreeCol::Files),
-              mark);
+        write(row, valueOf(m_grid, row, TreeCol::Bytes) - valueOf(m_old, oldRow, TreeCol::Bytes),
+              valueOf(m_grid, row, TreeCol::Files) - valueOf(m_old, oldRow, TreeCol::Files), mark);
     }
 
     // A row the earlier scan lacks, with all below it: the whole of it is the change.
@@ -169,16 +167,17 @@ private:
             const bool files = isFilesRow(m_old, oldRow);
             QString name = m_old.text(oldRow, TreeCol::Name);
             if (files) // the files row of the folder it lies in here
-                name = QStringLiteral("<Files in ") +
-                       m_grid.text(m_gone[i].parent, TreeCol::Name) + u'>';
+                name = QStringLiteral("<Files in ") + m_grid.text(m_gone[i].parent, TreeCol::Name) +
+                       u'>';
             const int r = m_grid.addRow();
             m_grid.setNode(r, true);
             m_grid.setLevel(r, placed[i].level);
             m_grid.setText(r, TreeCol::Name, name);
             m_grid.setTextRange(r, TreeCol::Size, TreeCol::Bytes,
                                 QStringLiteral("0\t") + unit + QStringLiteral("\t0\t0"));
-            m_grid.setCellPicture(r, TreeCol::Name,
-                                  m_tree.pictureId(files ? TreePicture::File : TreePicture::Folder));
+            m_grid.setCellPicture(
+                r, TreeCol::Name,
+                m_tree.pictureId(files ? TreePicture::File : TreePicture::Folder));
             m_grid.setCellItalic(r, TreeCol::Name, r, TreeCol::Files, true);
             m_grid.setCellForeColor(r, TreeCol::Name, r, TreeCol::Files, GoneColor);
             write(r, -valueOf(m_old, oldRow, TreeCol::Bytes),
@@ -265,14 +264,16 @@ Result compare(ScanTree &tree, int root, const OutlineGrid &old, int oldRoot,
     return result;
 }
 
-Result compareWithFile(ScanTree &tree, int root, const QString &fileName,
-                       const Settings &settings, const QDateTime &newTaken) {
+Result compareWithFile(ScanTree &tree, int root, const QString &fileName, const Settings &settings,
+                       const QDateTime &newTaken) {
     OutlineGrid old;
     ScanTree oldTree(old, settings);
     oldTree.InitTreeGrid();
     ScanFile::Info info;
     const int oldRoot = ScanFile::Open(oldTree, fileName, &info);
-    return compare(tree, root, old, oldRoot, info.written, newTaken);
+    Result result = compare(tree, root, old, oldRoot, info.written, newTaken);
+    result.oldTaken = info.written;
+    return result;
 }
 
 void stop(ScanTree &tree) {

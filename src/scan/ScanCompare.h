@@ -28,6 +28,7 @@ struct Result {
     int compared = 0; ///< rows of the root matched in the earlier scan
     int added = 0;    ///< rows the earlier scan lacks
     int gone = 0;     ///< rows only the earlier scan has, now shown as gone
+    QDateTime oldTaken; ///< when the earlier scan was made
 };
 
 /// Compares the scan root `root` of `tree` with the scan root `oldRoot` of `old` (a grid
@@ -38,8 +39,8 @@ Result compare(ScanTree &tree, int root, const OutlineGrid &old, int oldRoot,
                const QDateTime &oldTaken, const QDateTime &newTaken);
 /// Reads a scan file (see ScanFile::Open) and compares the root with the scan in it. Throws
 /// AppError when the file cannot be read as a scan; the tree is then as it was.
-Result compareWithFile(ScanTree &tree, int root, const QString &fileName,
-                       const Settings &settings, const QDateTime &newTaken);
+Result compareWithFile(ScanTree &tree, int root, const QString &fileName, const Settings &settings,
+                       const QDateTime &newTaken);
 /// Ends every comparison: the rows of gone folders and the change columns go.
 void stop(ScanTree &tree);
 /// Whether the tree shows a comparison.
@@ -52,8 +53,8 @@ QString heading(const OutlineGrid &grid);
 /// The lines under a report's heading: the size basis (ScanTree::basisHeading), then the scans
 /// compared; lines are separated by "\n".
 QString reportHeading(const OutlineGrid &grid);
-/// A change of `bytes` (in ten-thousandths, as the byte cells hold them) in the tree's unit and size format with its sign ("+1.2 GB",
-/// "−340 MB"); empty when there is no change.
+/// A change of `bytes` (in ten-thousandths, as the byte cells hold them) in the tree's unit and
+/// size format with its sign ("+1.2 GB", "−340 MB"); empty when there is no change.
 QString changeText(const ScanTree &tree, FixedRaw bytes);
 
 } // namespace ScanCompare

@@ -475,8 +475,8 @@ int Open(ScanTree &tree, const QString &fileName, Info *infoOut, int depthLimit,
     }
     // A gzipped scan (as the history keeps them) is read from its text in memory.
     unsigned char magic[2] = {};
-    const bool gzipped = std::fread(magic, 1, 2, file.get()) == 2 && magic[0] == 0x1f &&
-                         magic[1] == 0x8b;
+    const bool gzipped =
+        std::fread(magic, 1, 2, file.get()) == 2 && magic[0] == 0x1f && magic[1] == 0x8b;
     std::rewind(file.get());
     QByteArray text;
     if (gzipped) {

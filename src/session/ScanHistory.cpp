@@ -56,8 +56,9 @@ QString fileNameFor(const QString &folder, const QByteArray &path, const QDateTi
     base = base.mid(base.lastIndexOf('/') + 1);
     QString readable;
     for (const char c : base.left(40))
-        readable.append(QChar::isLetterOrNumber(static_cast<unsigned char>(c)) && c > 0 ? QChar(c)
-                                                                                   : QChar(u'_'));
+        readable.append(QChar::isLetterOrNumber(static_cast<unsigned char>(c)) && c > 0
+                            ? QChar(c)
+                            : QChar(u'_'));
     return folder + u'/' + keyOf(path) + u'-' + taken.toString(StampFormat) + u'-' +
            (readable.isEmpty() ? QStringLiteral("root") : readable) + Suffix;
 }
@@ -149,8 +150,7 @@ void Writer::save(const ScanTree &tree, int root, const QString &folder, int kee
         }
         // Delivered on the writer's own thread through the event loop.
         QMetaObject::invokeMethod(
-            this, [this, fileName, error] { Q_EMIT saved(fileName, error); },
-            Qt::QueuedConnection);
+            this, [this, fileName, error] { Q_EMIT saved(fileName, error); }, Qt::QueuedConnection);
     });
     m_thread->start();
 }

@@ -25,7 +25,8 @@ struct Entry {
 };
 /// The kept scans of the folder at `path` (its bytes, as a root's row data holds them), newest
 /// first. Files that are not gzipped scans are left out and counted in `*skipped`.
-std::vector<Entry> entriesFor(const QString &folder, const QByteArray &path, int *skipped = nullptr);
+std::vector<Entry> entriesFor(const QString &folder, const QByteArray &path,
+                              int *skipped = nullptr);
 /// The name a scan of `path` taken at `taken` is kept under.
 QString fileNameFor(const QString &folder, const QByteArray &path, const QDateTime &taken);
 /// Writes `scanText` (see ScanFile::Encode) compressed as the scan of `path` taken at `taken`,

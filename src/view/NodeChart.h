@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Fixed.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -59,6 +61,11 @@ public:
     /// (`3D_Effects`: depth, elevation and rotation all 15, or all 0).
     void applyChartSettings();
 
+    /// While a comparison is shown (ScanCompare), charts each child's growth since the earlier
+    /// scan instead of its size; children that shrank or stayed get no share.
+    void setShowGrowth(bool on) { m_showGrowth = on; }
+    bool showsGrowth() const { return m_showGrowth; }
+
     /// The seed of the colour generator; fixed so that runs repeat their colours.
     static constexpr std::uint32_t ColourSeed = 20240607u;
 
@@ -70,6 +77,8 @@ private:
     StatusSink m_status;
     std::minstd_rand m_random{ColourSeed};
     int m_row = -1;
+    bool m_showGrowth = false;
+    bool m_growth = false; ///< this fill charts the growth
     QList<int> m_children; ///< the child row of each series
     QStringList m_names;   ///< and its name, to notice a grid that changed since
 
@@ -77,4 +86,5 @@ private:
     QString otherLabel() const;
     int randomChannel();
     void addChild(int k, int child, bool topRow, double rowBytes, bool rowSizeZero);
+    Fixed growthOf(int row) const;
 };

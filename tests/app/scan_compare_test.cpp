@@ -186,9 +186,9 @@ TEST(ScanHistory, KeepsTheNewestAndSkipsDamagedFiles) {
     EXPECT_EQ(at(scans.grid, root, TreeCol::ChangeBytes), 0);
 
     const int rows = scans.grid.rows();
-    EXPECT_THROW(ScanCompare::compareWithFile(scans.tree, root, bad.fileName(), scans.settings,
-                                              QDateTime()),
-                 AppError);
+    EXPECT_THROW(
+        ScanCompare::compareWithFile(scans.tree, root, bad.fileName(), scans.settings, QDateTime()),
+        AppError);
     EXPECT_EQ(scans.grid.rows(), rows);
 
     // A cap that holds one file leaves only the one just written, of whatever folder.
