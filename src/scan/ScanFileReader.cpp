@@ -9,7 +9,6 @@
 #include "ScanTree.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 
@@ -473,26 +472,27 @@ int Open(ScanTree &tree, const QString &fileName, Info *infoOut, int depthLimit,
                                                       QStringLiteral(": ") +
                                                       qt_error_string(error));
     }
-    // A gzipped scan (as the history keeps them) is read from its text in memory.
-    unsigned char magic[2] = {};
-    const bool gzipped =
-        std::fread(magic, 1, 2, file.get()) == 2 && magic[0] == 0x1f && magic[1] == 0x8b;
-    std::rewind(file.get());
+    // A gzipped scan (as the history keeps them) is read from its text in memory. The first
+    // byte is looked at through the stream, which may be a pipe: a JSON text never starts so.
     QByteArray text;
-    if (gzipped) {
-        QByteArray packed;
-        {
-            QFile in;
-            if (!in.open(file.get(), QIODevice::ReadOnly))
-                fail(QStringLiteral("Could not read ") + fileName);
-            packed = in.readAll();
+    if (const int first = std::fgetc(file.get()); first == 0x1f) {
+        if (std::fgetc(file.get()) != 0x8b)
+            fail(QString::fromLatin1(NotAScan));
+        QByteArray packed("\x1f\x8b");
+        char chunk[1 << 16];
+        for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0;) {
+            packed.append(chunk, static_cast<qsizetype>(got));
+            if (packed.size() > MaxUnpackedBytes)
+                fail(QStringLiteral("The compressed scan is damaged or too large."));
         }
         text = Gzip::uncompress(packed, MaxUnpackedBytes);
-        if (text.isNull())
+        if (text.isEmpty())
             fail(QStringLiteral("The compressed scan is damaged or too large."));
         file.reset(fmemopen(text.data(), static_cast<std::size_t>(text.size()), "rb"));
         if (!file)
             fail(QStringLiteral("Could not read ") + fileName);
+    } else if (first != EOF) {
+        std::ungetc(first, file.get());
     }
     const int root = Read(tree, file.get(), &info, depthLimit, pace);
     if (infoOut) {
