@@ -472,28 +472,6 @@ int Open(ScanTree &tree, const QString &fileName, Info *infoOut, int depthLimit,
                                                       QStringLiteral(": ") +
                                                       qt_error_string(error));
     }
-    // A gzipped scan (as the history keeps them) is read from its text in memory. The first
-    // byte is looked at through the stream, which may be a pipe: a JSON text never starts so.
-    QByteArray text;
-    if (const int first = std::fgetc(file.get()); first == 0x1f) {
-        if (std::fgetc(file.get()) != 0x8b)
-            fail(QString::fromLatin1(NotAScan));
-        QByteArray packed("\x1f\x8b");
-        char chunk[1 << 16];
-        for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0;) {
-            packed.append(chunk, static_cast<qsizetype>(got));
-            if (packed.size() > MaxUnpackedBytes)
-                fail(QStringLiteral("The compressed scan is damaged or too large."));
-        }
-        text = Gzip::uncompress(packed, MaxUnpackedBytes);
-        if (text.isEmpty())
-            fail(QStringLiteral("The compressed scan is damaged or too large."));
-        file.reset(fmemopen(text.data(), static_cast<std::size_t>(text.size()), "rb"));
-        if (!file)
-            fail(QStringLiteral("Could not read ") + fileName);
-    } else if (first != EOF) {
-        std::ungetc(first, file.get());
-    }
     const int root = Read(tree, file.get(), &info, depthLimit, pace);
     if (infoOut) {
         *infoOut = info;
@@ -503,7 +481,43 @@ int Open(ScanTree &tree, const QString &fileName, Info *infoOut, int depthLimit,
     return root;
 }
 
+namespace {
+
+int readText(ScanTree &tree, std::FILE *stream, Info *infoOut, int depthLimit, const Pace &pace);
+
+} // namespace
+
 int Read(ScanTree &tree, std::FILE *stream, Info *infoOut, int depthLimit, const Pace &pace) {
+    // A gzipped scan (as the history keeps them) is read from its text in memory. The first
+    // byte is looked at through the stream, which may be a pipe: a JSON text never starts so.
+    const int first = std::fgetc(stream);
+    if (first != 0x1f) {
+        if (first != EOF)
+            std::ungetc(first, stream);
+        return readText(tree, stream, infoOut, depthLimit, pace);
+    }
+    if (std::fgetc(stream) != 0x8b)
+        fail(QString::fromLatin1(NotAScan));
+    QByteArray packed("\x1f\x8b");
+    char chunk[1 << 16];
+    for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, stream)) > 0;) {
+        packed.append(chunk, static_cast<qsizetype>(got));
+        if (packed.size() > MaxUnpackedBytes)
+            fail(QStringLiteral("The compressed scan is damaged or too large."));
+    }
+    QByteArray text = Gzip::uncompress(packed, MaxUnpackedBytes);
+    if (text.isEmpty())
+        fail(QStringLiteral("The compressed scan is damaged or too large."));
+    std::unique_ptr<std::FILE, int (*)(std::FILE *)> unpacked(
+        fmemopen(text.data(), static_cast<std::size_t>(text.size()), "rb"), &std::fclose);
+    if (!unpacked)
+        fail(QStringLiteral("The compressed scan could not be read."));
+    return readText(tree, unpacked.get(), infoOut, depthLimit, pace);
+}
+
+namespace {
+
+int readText(ScanTree &tree, std::FILE *stream, Info *infoOut, int depthLimit, const Pace &pace) {
     Info info;
     OutlineGrid &grid = tree.grid();
     const int rowsBefore = grid.rows();
@@ -543,6 +557,8 @@ int Read(ScanTree &tree, std::FILE *stream, Info *infoOut, int depthLimit, const
         *infoOut = info;
     return builder.rootRow;
 }
+
+} // namespace
 
 QString openedNote(const QString &fileName, const Info &info) {
     const QString when = QLocale().toString(info.written, QLocale::ShortFormat);

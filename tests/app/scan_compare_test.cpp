@@ -70,11 +70,12 @@ FixedRaw at(const OutlineGrid &grid, int row, int col) {
 TEST(ScanCompare, ChangeOfEveryFolderIsTheDifferenceOfItsSums) {
     QTemporaryDir dir;
     const QByteArray top = tempPath(dir) + "/t";
-    for (const char *folder : {"", "/keep", "/keep/sub", "/grow", "/old", "/old/y", "/ren"})
+    for (const char *folder :
+         {"", "/keep", "/keep/sub", "/keep/sub/s2", "/grow", "/old", "/old/y", "/ren"})
         makeDir(top + folder);
     const std::pair<const char *, qint64> files[] = {
         {"/top.txt", 10}, {"/keep/f1", 1000}, {"/keep/sub/f", 500}, {"/grow/f", 100},
-        {"/old/x", 300},  {"/old/y/z", 50},   {"/ren/r", 70}};
+        {"/old/x", 300},  {"/old/y/z", 50},   {"/ren/r", 70}, {"/keep/sub/s2/q", 9}};
     for (const auto &[name, size] : files)
         makeFile(top + name, size);
     const auto before = duSums(QString::fromUtf8(top));
@@ -90,6 +91,7 @@ TEST(ScanCompare, ChangeOfEveryFolderIsTheDifferenceOfItsSums) {
     makeDir(top + "/new");
     makeFile(top + "/new/n", qint64(2000));
     ASSERT_TRUE(QDir(QString::fromUtf8(top + "/old")).removeRecursively());
+    ASSERT_TRUE(QDir(QString::fromUtf8(top + "/keep/sub/s2")).removeRecursively());
     ASSERT_TRUE(QDir().rename(QString::fromUtf8(top + "/ren"), QString::fromUtf8(top + "/ren2")));
     const auto after = duSums(QString::fromUtf8(top));
 
@@ -97,7 +99,7 @@ TEST(ScanCompare, ChangeOfEveryFolderIsTheDifferenceOfItsSums) {
     const int rowsBefore = scans.grid.rows();
     const auto result = ScanCompare::compareWithFile(scans.tree, root, saved, scans.settings,
                                                      QDateTime::currentDateTime());
-    EXPECT_EQ(result.gone, 2) << "old and ren";
+    EXPECT_EQ(result.gone, 3) << "old, ren and keep/sub/s2";
     ASSERT_TRUE(ScanCompare::active(scans.grid));
 
     const OutlineGrid &grid = scans.grid;
