@@ -97,7 +97,7 @@ void frmMain::fillCompareMenu() {
 bool frmMain::CompareWith(int root, const QString &fileName) {
     if (m_scanning)
         return false;
-    HandlerTrap trap(m_prompts, this, QStringLiteral("Error in Compare"));
+    HandlerTrap trap(m_prompts, this, QStringLiteral("Error in CompareWith"));
     BusyPointer busy;
     ScanCompare::Result result;
     const bool done = trap.run(

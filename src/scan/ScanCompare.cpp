@@ -55,8 +55,9 @@ void ensureColumns(OutlineGrid &grid) {
     grid.setCols(TreeCol::WithChange);
     grid.setText(0, TreeCol::Change, QStringLiteral("Change"));
     grid.setText(0, TreeCol::FilesChange, QStringLiteral("Files Change"));
-    grid.setColWidth(TreeCol::Change, 1200);
-    grid.setColWidth(TreeCol::FilesChange, 1000);
+    // Wide enough for "+1,234.56 MB (gone)" and the header "Files Change".
+    grid.setColWidth(TreeCol::Change, 1900);
+    grid.setColWidth(TreeCol::FilesChange, 1250);
     for (int c : {TreeCol::Change, TreeCol::FilesChange}) {
         grid.setColAlignment(c, AlignRightCenter);
         grid.setColDataType(c, TypeString);
@@ -139,8 +140,8 @@ private:
         for (int r = row; r < end; ++r) {
             write(r, valueOf(m_grid, r, TreeCol::Bytes), valueOf(m_grid, r, TreeCol::Files),
                   r == row ? MarkNew : QString());
-            ++m_result.added;
         }
+        ++m_result.added;
     }
 
     // Each gone folder becomes the last child of its parent: appended at the end first, then

@@ -95,8 +95,12 @@ bool NodeChart::fill(bool chartShown) {
         Fixed grown;
         for (int c = m_grid.firstChild(row); c >= 0; c = m_grid.nextSibling(c))
             grown += growthOf(c);
-        rowBytes = grown.toDouble();
-        rowSize = grown;
+        // Nothing grew: the sizes, rather than an empty pie.
+        m_growth = grown != Fixed();
+        if (m_growth) {
+            rowBytes = grown.toDouble();
+            rowSize = grown;
+        }
     }
 
     BusyPointer wait; // while the chart fills

@@ -62,7 +62,8 @@ public:
     void applyChartSettings();
 
     /// While a comparison is shown (ScanCompare), charts each child's growth since the earlier
-    /// scan instead of its size; children that shrank or stayed get no share.
+    /// scan instead of its size; children that shrank or stayed get no share. Where nothing
+    /// grew, the sizes are charted.
     void setShowGrowth(bool on) { m_showGrowth = on; }
     bool showsGrowth() const { return m_showGrowth; }
 

@@ -75,7 +75,7 @@ TEST(ScanCompare, ChangeOfEveryFolderIsTheDifferenceOfItsSums) {
         makeDir(top + folder);
     const std::pair<const char *, qint64> files[] = {
         {"/top.txt", 10}, {"/keep/f1", 1000}, {"/keep/sub/f", 500}, {"/grow/f", 100},
-        {"/old/x", 300},  {"/old/y/z", 50},   {"/ren/r", 70}, {"/keep/sub/s2/q", 9}};
+        {"/old/x", 300},  {"/old/y/z", 50},   {"/ren/r", 70},       {"/keep/sub/s2/q", 9}};
     for (const auto &[name, size] : files)
         makeFile(top + name, size);
     const auto before = duSums(QString::fromUtf8(top));
@@ -100,6 +100,7 @@ TEST(ScanCompare, ChangeOfEveryFolderIsTheDifferenceOfItsSums) {
     const auto result = ScanCompare::compareWithFile(scans.tree, root, saved, scans.settings,
                                                      QDateTime::currentDateTime());
     EXPECT_EQ(result.gone, 3) << "old, ren and keep/sub/s2";
+    EXPECT_EQ(result.added, 2) << "new and ren2, each once with what it holds";
     ASSERT_TRUE(ScanCompare::active(scans.grid));
 
     const OutlineGrid &grid = scans.grid;
