@@ -194,8 +194,8 @@ QString noDisplayMessage() {
 QString usageText() {
     return QStringLiteral(
         "Usage: cairnmeter [/f PATH] [/i SCANFILE]\n"
-        "       cairnmeter (/f PATH | /i SCANFILE) /r FORMAT /o FILE [/c OLDSCAN] [/s SCANFILE]\n"
-        "       cairnmeter /f PATH /s SCANFILE\n"
+        "       cairnmeter (/f PATH | /i SCANFILE) /r FORMAT /o FILE [/c OLDSCAN]\n"
+        "       cairnmeter (/f PATH | /i SCANFILE) /s SCANFILE [/r FORMAT /o FILE]\n"
         "\n"
         "Shows where the space of a disk has gone.\n"
         "\n"

@@ -25,9 +25,9 @@ namespace ScanCompare {
 
 /// What a comparison found.
 struct Result {
-    int compared = 0; ///< rows of the root matched in the earlier scan
-    int added = 0;    ///< rows the earlier scan lacks (a new folder counts once)
-    int gone = 0;     ///< rows only the earlier scan has, now shown as gone
+    int compared = 0;   ///< rows of the root matched in the earlier scan
+    int added = 0;      ///< rows the earlier scan lacks (a new folder counts once)
+    int gone = 0;       ///< rows only the earlier scan has, now shown as gone
     QDateTime oldTaken; ///< when the earlier scan was made
 };
 
