@@ -131,14 +131,28 @@ Request parseArguments(const QStringList &arguments) {
     request.scanFile = CommandLineGetValue(request.commandLine, QStringLiteral("/i"));
     const bool wantsReport =
         hasKey(tokens, QStringLiteral("/r")) || hasKey(tokens, QStringLiteral("/o"));
-    if (!wantsReport)
-        return request;
-
+    const bool wantsSave = hasKey(tokens, QStringLiteral("/s"));
+    request.saveFile = CommandLineGetValue(request.commandLine, QStringLiteral("/s"));
+    request.compareFile = CommandLineGetValue(request.commandLine, QStringLiteral("/c"));
     auto invalid = [&request](const QString &error) {
         request.mode = Request::Mode::Invalid;
         request.error = error;
         return request;
     };
+    if (!request.compareFile.isEmpty() && !wantsReport)
+        return invalid(
+            QStringLiteral("/c OLD shows the change in a report: add /r FORMAT /o FILE"));
+    if (!wantsReport && !wantsSave)
+        return request;
+    if (wantsSave && request.saveFile.isEmpty())
+        return invalid(QStringLiteral("/s needs the name of the scan file to write"));
+    if (!wantsReport) {
+        if (request.scanPath.isEmpty() == request.scanFile.isEmpty())
+            return invalid(
+                QStringLiteral("/s needs a folder to scan (/f PATH) or a saved scan (/i FILE)"));
+        request.mode = Request::Mode::Report;
+        return request;
+    }
     const QString format = CommandLineGetValue(request.commandLine, QStringLiteral("/r")).trimmed();
     request.reportFile = CommandLineGetValue(request.commandLine, QStringLiteral("/o"));
     if (format.isEmpty() || request.reportFile.isEmpty())
@@ -180,7 +194,8 @@ QString noDisplayMessage() {
 QString usageText() {
     return QStringLiteral(
         "Usage: cairnmeter [/f PATH] [/i SCANFILE]\n"
-        "       cairnmeter (/f PATH | /i SCANFILE) /r FORMAT /o FILE\n"
+        "       cairnmeter (/f PATH | /i SCANFILE) /r FORMAT /o FILE [/c OLDSCAN]\n"
+        "       cairnmeter (/f PATH | /i SCANFILE) /s SCANFILE [/r FORMAT /o FILE]\n"
         "\n"
         "Shows where the space of a disk has gone.\n"
         "\n"
@@ -189,6 +204,10 @@ QString usageText() {
         "               Cairnmeter, ncdu -o or gdu -o)\n"
         "  /r FORMAT    write a report without a window: html, pdf, csv, text or xlsx\n"
         "  /o FILE      the report's file name (replaced when the report is complete)\n"
+        "  /c OLDSCAN   show in the report the change since the scan saved in OLDSCAN\n"
+        "               (the columns Change and Files Change, both dates in the heading)\n"
+        "  /s SCANFILE  save the scan to SCANFILE without a window (for cron, or to\n"
+        "               compare with on another machine)\n"
         "  /?, -h, --help  show this help\n"
         "  --version    show the version\n"
         "\n"

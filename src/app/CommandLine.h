@@ -5,14 +5,16 @@
 
 /// The program's command line: "/f" followed by the path to scan at once, "/i" followed by a
 /// saved scan to open, and "/r" with a report format and "/o" with a file name, which write that
-/// report without a window. A key may be joined to its value by a blank, "=" or ":".
+/// report without a window; "/s" saves the scan to a file, also without a window, and "/c" names
+/// an earlier scan that the report shows the change since. A key may be joined to its value by a
+/// blank, "=" or ":".
 namespace CommandLine {
 
 /// What the program was asked to do, read from its arguments.
 struct Request {
     enum class Mode {
         Window,  ///< the main window, scanning or opening what the command line names
-        Report,  ///< write one report and end, without a window
+        Report,  ///< write one report (or save the scan) and end, without a window
         Help,    ///< print the usage
         Version, ///< print the version
         Invalid, ///< a report was asked for in a way that cannot be done; see `error`
@@ -23,6 +25,8 @@ struct Request {
     QString scanFile;      ///< from "/i"; empty when not given
     int reportFormat = -1; ///< the report format's menu index (0 HTML ... 4 Excel)
     QString reportFile;    ///< from "/o"
+    QString saveFile;      ///< from "/s": the scan is saved to it
+    QString compareFile;   ///< from "/c": the report shows the change since this earlier scan
     QString error;         ///< one line, for Mode::Invalid
 };
 

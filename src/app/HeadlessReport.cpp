@@ -11,6 +11,7 @@
 #include "PdfConverter.h"
 #include "PrintLayout.h"
 #include "ReplacingFile.h"
+#include "ScanCompare.h"
 #include "ScanSession.h"
 #include "ScanTree.h"
 #include "Settings.h"
@@ -22,6 +23,7 @@
 #include "mdlFileSearch.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QTimer>
 
 #include <array>
@@ -190,6 +192,29 @@ int run(int &argc, char **argv, const CommandLine::Request &request) {
                           : source + QStringLiteral(": ") + scanned.error.description());
         return 1;
     }
+    if (!request.saveFile.isEmpty()) {
+        const SessionOutcome saved = session.saveScanFile(scanned.root, request.saveFile);
+        if (!saved.done()) {
+            say(request.saveFile + QStringLiteral(": ") + saved.error.description());
+            return 1;
+        }
+    }
+    if (!request.compareFile.isEmpty()) {
+        try {
+            ScanCompare::compareWithFile(tree, scanned.root, request.compareFile, settings,
+                                         QDateTime::currentDateTime());
+        } catch (const AppError &e) {
+            say(request.compareFile + QStringLiteral(": ") + e.description());
+            return 1;
+        }
+    }
+    if (request.reportFormat < 0) { // the scan file alone was asked for
+        if (scanned.unreadableCount > 0) {
+            tellUnreadable(scanned);
+            return 2;
+        }
+        return 0;
+    }
 
     ReportGeometry geometry;
     std::unique_ptr<Chart> chart;
@@ -211,7 +236,7 @@ int run(int &argc, char **argv, const CommandLine::Request &request) {
         session.reportFormats().at(1).write = [&](const ReportSource &source, ReplacingFile &out) {
             return GridExport::GridToPDF(*view, source.chartPicture, pages, converter, out,
                                          source.chartIncluded,
-                                         ScanTree::basisHeading(session.grid()));
+                                         ScanCompare::reportHeading(session.grid()));
         };
         if (settings.Disp_Chart) {
             chart = std::make_unique<Chart>();

@@ -6,6 +6,7 @@
 #include "NodeChart.h"
 #include "OutlineGridView.h"
 #include "QtPrompts.h"
+#include "ScanHistory.h"
 #include "ScanTree.h"
 #include "SettingsCatalogue.h"
 #include "ShellLauncher.h"
@@ -384,6 +385,14 @@ void frmMain::buildMenus() {
         mnuDispChart_Click();
     });
     buildChartTypeMenu();
+    // While a comparison is shown, the chart can divide the growth instead of the size.
+    QAction *growth = mnuView->addAction(QStringLiteral("Chart the Growth Since the Earlier Scan"));
+    growth->setObjectName(QStringLiteral("mnuChartGrowth"));
+    growth->setCheckable(true);
+    connect(growth, &QAction::toggled, this, [this](bool on) {
+        m_nodeChart->setShowGrowth(on);
+        fgTree_Click();
+    });
     mnuView->addSeparator();
     mnuOnTop = mnuView->addAction(QStringLiteral("Always On Top"));
     mnuOnTop->setCheckable(true);

@@ -8,6 +8,8 @@
 #include "ScanSession.h"
 #include "Settings.h"
 
+#include <QDateTime>
+#include <QHash>
 #include <QImage>
 #include <QMainWindow>
 #include <QPoint>
@@ -40,6 +42,9 @@ class ShellLauncher;
 class mdlFileSearch;
 class mdlHelp;
 class WorkArea;
+namespace ScanHistory {
+class Writer;
+}
 
 /// The main window: the path controls at the top, the scan tree `fgTree` on the left, the chart
 /// `chMain` on the right with the splitter `lblBar` between them, and the status bar.
@@ -138,6 +143,14 @@ public:
     /// Opens a saved scan as a new scan root, as a scan would leave it; errors are shown.
     /// Returns true when the scan was opened.
     bool OpenScanFile(const QString &fileName);
+    /// Compares the scan root `root` with the scan in `fileName` (see ScanCompare); errors
+    /// are shown. Returns true when the tree shows the comparison.
+    bool CompareWith(int root, const QString &fileName);
+    /// The pop-up menu's "Stop Comparing": the tree without any comparison again.
+    void mnuStopComparing_Click();
+    /// Where finished scans are kept; none (the default) keeps none.
+    void setHistoryFolder(const QString &folder) { m_historyFolder = folder; }
+    ScanHistory::Writer &historyWriter() const { return *m_history; }
     void mnuOpenResFold_Click(int Index);
     /// The report root in the user's documents folder, ending in "/".
     QString ReportsFolder() const;
@@ -289,7 +302,9 @@ private:
     QAction *mnuDeleteItem = nullptr;
     QAction *mnuTerminal = nullptr;
     QAction *mnuCopyPath = nullptr;
-    std::array<QAction *, 10> mnuSort{};
+    QMenu *mnuCompareMain = nullptr; ///< "Compare With", for a scan root
+    QAction *mnuStopComparing = nullptr;
+    std::array<QAction *, 12> mnuSort{};
     QMenu *mnuHelpMain = nullptr;
     std::array<QAction *, 3> mnuHelp{};
     QAction *mnuVLM_URL = nullptr;
@@ -379,6 +394,13 @@ private:
     void selectAndChart(int row);
     void lblBar_MouseMove(int xInBar);
     void reselectRows();
+    void buildCompareItems();
+    void fillCompareMenu();
+    /// A finished scan of `root`: its date is noted and a copy kept in the history.
+    void keepScan(int root);
+    std::unique_ptr<ScanHistory::Writer> m_history;
+    QString m_historyFolder;
+    QHash<QByteArray, QDateTime> m_scanTaken; ///< when each scanned folder was last scanned
     void applyTreeLook();
     void applyStoredOpacity(const QString &value);
     /// Checks the View menu's size basis item that `Size_Basis` names.

@@ -9,6 +9,7 @@
 #include "OutlineGridView.h"
 #include "ReportFile.h"
 #include "ReportFolders.h"
+#include "ScanCompare.h"
 #include "ScanTree.h"
 #include "StoredColor.h"
 #include "TreeCol.h"
@@ -24,7 +25,7 @@
 void frmMain::buildFileMenu() {
     reportFormat(1).write = [this](const ReportSource &source, ReplacingFile &out) {
         return GridExport::GridToPDF(*fgTreeView, source.chartPicture, vpTree, vfTree, out,
-                                     source.chartIncluded, ScanTree::basisHeading(fgTree));
+                                     source.chartIncluded, ScanCompare::reportHeading(fgTree));
     };
     const char *folderCaptions[] = {"Open the 'Reports' Folder", "Explore the 'Reports' Folder"};
     for (int i = 0; i < 2; ++i) {

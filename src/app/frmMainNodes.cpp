@@ -8,6 +8,7 @@
 #include "HandlerTrap.h"
 #include "NativePath.h"
 #include "OutlineGridView.h"
+#include "ScanCompare.h"
 #include "ScanTree.h"
 #include "StoredColor.h"
 #include "mdlFileSearch.h"
@@ -35,6 +36,7 @@ void frmMain::buildPopupMenu() {
     mnuUpdateNode = mnuPopUp1->addAction(QStringLiteral("Update This Node"));
     mnuUpdateNode->setVisible(false); // there is no command behind it
     mnuSep3 = mnuPopUp1->addSeparator();
+    buildCompareItems();
     // A pair of items that share one handler, told apart by the item's index.
     auto addPair = [this](const char *first, const char *second, void (frmMain::*handler)(int)) {
         const char *captions[] = {first, second};
@@ -106,6 +108,8 @@ void frmMain::fgTree_MouseDown(Qt::MouseButton button, QPoint pos) {
         const bool root = fgTree.level(row) == 0;
         mnuClearRootNode->setVisible(root);
         mnuSep3->setVisible(root);
+        mnuCompareMain->menuAction()->setVisible(root);
+        mnuStopComparing->setVisible(ScanCompare::active(fgTree));
         mnuPopUp1->popup(fgTreeView->viewport()->mapToGlobal(pos));
     });
 }

@@ -90,6 +90,7 @@ void frmMain::cmdBeginScan_Click() {
         fgTree.refresh();
         const auto end = std::chrono::steady_clock::now();
         trap.line = 20;
+        keepScan(root);
         fgTree.setOutlineState(root, OutlineExpanded);
         fgTree.showCell(root, TreeCol::Name);
         fgTree_Click();

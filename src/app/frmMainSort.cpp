@@ -39,6 +39,8 @@ void frmMain::mnuSort_Click(int Index) {
                                           TreeCol::Bytes};
     for (std::size_t i = 0; i < sortCols.size(); ++i)
         sortBefore[i] = fgTree.colSort(sortCols[i]);
+    const bool compared = fgTree.cols() > TreeCol::ChangeBytes;
+    const GridSort changeBefore = compared ? fgTree.colSort(TreeCol::ChangeBytes) : GridSort::None;
     // A million rows take seconds to order: the event loop turns every few milliseconds meanwhile.
     EventPace pace;
     const auto goOn = [&] {
@@ -53,15 +55,18 @@ void frmMain::mnuSort_Click(int Index) {
             trap.line = 3;
             yieldOnce();
             trap.line = 4;
-            for (int col : {TreeCol::Name, TreeCol::Size, TreeCol::Files, TreeCol::Bytes})
-                fgTree.setColSort(col, GridSort::None);
+            for (int col : {TreeCol::Name, TreeCol::Size, TreeCol::Files, TreeCol::Bytes,
+                            TreeCol::ChangeBytes})
+                if (col < fgTree.cols())
+                    fgTree.setColSort(col, GridSort::None);
             trap.line = 5;
             fgTree.setCursorRow(-1);
             trap.line = 6;
             if (Index < 0 || Index >= static_cast<int>(SortChoice::all().size()))
                 return;
             const SortChoice &choice = SortChoice::all()[static_cast<std::size_t>(Index)];
-            if (choice.column < 0)
+            // "By Change" without a comparison has nothing to order by: no row moves.
+            if (choice.column < 0 || choice.column >= fgTree.cols())
                 return;
             trap.line = 7;
             fgTree.setColSort(choice.column, choice.order);
@@ -73,6 +78,8 @@ void frmMain::mnuSort_Click(int Index) {
                     mnuSort[i]->setChecked(static_cast<int>(i) == checkedBefore);
                 for (std::size_t i = 0; i < sortCols.size(); ++i)
                     fgTree.setColSort(sortCols[i], sortBefore[i]);
+                if (compared)
+                    fgTree.setColSort(TreeCol::ChangeBytes, changeBefore);
             }
             trap.line = 9;
             reselectRows();
@@ -94,9 +101,13 @@ namespace {
 // shows the size in the display unit, but its key is the exact byte count, as in the menu.
 int ascendingItemOfColumn(int col) {
     const int key = col == TreeCol::Size ? TreeCol::Bytes : col;
+    const auto &all = SortChoice::all();
+    if (key == TreeCol::Change) // one order only: the largest growth first
+        for (std::size_t i = 0; i < all.size(); ++i)
+            if (all[i].column == TreeCol::ChangeBytes)
+                return static_cast<int>(i);
     if (key != TreeCol::Name && key != TreeCol::Bytes && key != TreeCol::Files)
         return -1;
-    const auto &all = SortChoice::all();
     for (std::size_t i = 0; i < all.size(); ++i)
         if (all[i].column == key && (all[i].order == GridSort::GenericAscending ||
                                      all[i].order == GridSort::NumericAscending))
@@ -114,7 +125,9 @@ void frmMain::fgTree_HeaderClick(int col) {
         showSortIndicator(); // the header may have moved its arrow on its own
         return;
     }
-    const bool wasAscending = mnuSort[static_cast<std::size_t>(ascending)]->isChecked();
+    const bool wasAscending =
+        mnuSort[static_cast<std::size_t>(ascending)]->isChecked() &&
+        SortChoice::all()[static_cast<std::size_t>(ascending)].column != TreeCol::ChangeBytes;
     mnuSort_Click(wasAscending ? ascending + 1 : ascending);
 }
 
@@ -127,8 +140,12 @@ void frmMain::showSortIndicator() {
             continue;
         const bool ascending = choice.order == GridSort::GenericAscending ||
                                choice.order == GridSort::NumericAscending;
-        header->setSortIndicator(choice.column == TreeCol::Bytes ? TreeCol::Size : choice.column,
-                                 ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+        const int shown = choice.column == TreeCol::Bytes         ? TreeCol::Size
+                          : choice.column == TreeCol::ChangeBytes ? TreeCol::Change
+                                                                  : choice.column;
+        if (shown >= fgTree.cols())
+            break;
+        header->setSortIndicator(shown, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
         header->setSortIndicatorShown(true);
         return;
     }

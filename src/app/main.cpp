@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 #include "HeadlessReport.h"
 #include "NativeText.h"
+#include "ScanHistory.h"
 #include "TerminationSignals.h"
 #include "frmMain.h"
 
@@ -51,6 +52,7 @@ int main(int argc, char **argv) {
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/cairnmeter.svg")));
 
     frmMain window;
+    window.setHistoryFolder(ScanHistory::folder());
     // A logout, shutdown or Ctrl+C closes the window the normal way, saving the settings.
     TerminationSignals terminator;
     QObject::connect(&terminator, &TerminationSignals::terminationRequested, &window,

@@ -8,11 +8,15 @@
 #include "TreeCol.h"
 
 #include <array>
+#include <vector>
 
 namespace {
 
-// The columns a report shows: name, size, unit and file count.
-using RowTexts = std::array<QString, TreeCol::Files + 1>;
+// The columns a report shows: name, size, unit and file count, and while the tree shows a
+// comparison with an earlier scan, the two columns of the change.
+constexpr std::array<int, 6> ReportCols{TreeCol::Name,  TreeCol::Size,   TreeCol::Unit,
+                                        TreeCol::Files, TreeCol::Change, TreeCol::FilesChange};
+using RowTexts = std::vector<QString>;
 
 // The one algorithm of both reports: every row the grid shows, top to bottom, with its
 // indentation and the displayed texts of columns 0 to 3 handed to `writeLine`.
@@ -20,7 +24,7 @@ template <typename LineWriter>
 void exportShownRows(const OutlineGrid &grid, QIODevice &device, const QString &fileName,
                      LineWriter writeLine) {
     ReportStream out(device, fileName);
-    RowTexts texts;
+    RowTexts texts(grid.cols() >= TreeCol::WithChange ? 6 : 4);
     const int rows = grid.rows();
     for (int r = 0, written = 0; r < rows;) {
         if ((++written & 1023) == 0)
@@ -28,7 +32,7 @@ void exportShownRows(const OutlineGrid &grid, QIODevice &device, const QString &
         if (grid.rowHeight(r) != 0 && !grid.isRowHidden(r)) {
             const int indent = grid.isNode(r) ? std::max(grid.level(r), 0) : 0;
             for (std::size_t c = 0; c < texts.size(); ++c) {
-                const int col = static_cast<int>(c);
+                const int col = ReportCols[c];
                 texts[c] = col < grid.cols() ? grid.displayText(r, col) : QString();
             }
             writeLine(out, indent, texts);

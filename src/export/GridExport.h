@@ -19,12 +19,13 @@ namespace GridExport {
 bool GridToCSV(const OutlineGrid &grid, QIODevice &out, const QString &fileName);
 bool GridToCSV(const OutlineGrid &grid, const QString &fileName);
 
-/// Columns at character positions 1, 30, 45 and 55; a text that has passed the next position
-/// pushes the following one to that position of a new line.
+/// Columns at character positions 1, 30, 45 and 55 (then the change columns, when shown); a text
+/// that has passed the next position pushes the following one to that position of a new line.
 bool GridToText(const OutlineGrid &grid, QIODevice &out, const QString &fileName);
 bool GridToText(const OutlineGrid &grid, const QString &fileName);
 
-/// Character positions (from 1) of columns 1, 2 and 3 in the plain-text report.
-inline constexpr int TextColumnPositions[3] = {30, 45, 55};
+/// Character positions (from 1) of columns 1, 2 and 3 in the plain-text report, and of the
+/// change columns while the tree shows a comparison (at 67 and 90).
+inline constexpr int TextColumnPositions[5] = {30, 45, 55, 67, 90};
 
 } // namespace GridExport

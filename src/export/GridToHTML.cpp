@@ -165,7 +165,8 @@ bool GridToHTML(const OutlineGrid &grid, ReplacingFile &file, const HtmlOptions 
              .arg(options.versionMinor)
              .arg(options.versionRevision));
     if (!options.basisLine.isEmpty())
-        line(HTMLEncode(options.basisLine) + QStringLiteral("<br>"));
+        for (const QString &part : options.basisLine.split(u'\n'))
+            line(HTMLEncode(part) + QStringLiteral("<br>"));
     line(reportDateLine(now) + QStringLiteral("<sbr><br></font>"));
     line(QString());
     line(QString());

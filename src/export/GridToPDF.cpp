@@ -92,7 +92,8 @@ bool GridToPDF(OutlineGridView &fgTree, const ChartPicture &chart, PrintLayout &
                          .arg(CAIRNMETER_VERSION_MINOR)
                          .arg(CAIRNMETER_VERSION_PATCH));
     if (!basisLine.isEmpty())
-        vpTree.paragraph(basisLine);
+        for (const QString &part : basisLine.split(u'\n'))
+            vpTree.paragraph(part);
     vpTree.paragraph(reportDateLine(QDateTime::currentDateTime()));
     vpTree.paragraph(QString());
 

@@ -3,6 +3,7 @@
 #include "GridExport.h"
 #include "GridToHTML.h"
 #include "ReplacingFile.h"
+#include "ScanCompare.h"
 #include "ScanTree.h"
 #include "XlsxExport.h"
 
@@ -22,7 +23,7 @@ std::vector<ReportFormat> standardReportFormats() {
              options.twipsPerPixel = s.twipsPerPixel;
              options.gridWidthTwips = s.gridWidthTwips;
              options.fontName = s.gridFontName;
-             options.basisLine = ScanTree::basisHeading(s.grid);
+             options.basisLine = ScanCompare::reportHeading(s.grid);
              options.versionMajor = CAIRNMETER_VERSION_MAJOR;
              options.versionMinor = CAIRNMETER_VERSION_MINOR;
              options.versionRevision = CAIRNMETER_VERSION_PATCH;

@@ -258,6 +258,10 @@ public:
     /// yet, so it may let the event loop turn); when it returns false the sort stops there,
     /// every row left where it was, and false is returned.
     bool sortAllNodes(const std::function<bool()> &goOn = {});
+    /// Puts the rows from `first` on into a new order: the row at first + i becomes the one that
+    /// was at order[i], which must name each of those rows once. Looks, selection and borders
+    /// follow their rows.
+    void reorderRows(int first, const std::vector<int> &order);
 
     // Columns ------------------------------------------------------------------------------
     int colWidth(int col) const; ///< twips

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <stdexcept>
 
 // Node-link index ----------------------------------------------------------------------------
 //
@@ -362,6 +363,23 @@ void OutlineGrid::moveRowsUp(int first, int count, int to) {
         order.push_back(r);
     permuteBlock(to, order);
     invalidateIndex(to);
+}
+
+void OutlineGrid::reorderRows(int first, const std::vector<int> &order) {
+    if (order.empty())
+        return;
+    checkRow(first);
+    const int last = first + static_cast<int>(order.size());
+    if (last > rows())
+        throw std::out_of_range("reorderRows: order reaches past the last row");
+    std::vector<bool> seen(order.size());
+    for (int r : order) {
+        if (r < first || r >= last || seen[static_cast<std::size_t>(r - first)])
+            throw std::invalid_argument("reorderRows: order is not a permutation");
+        seen[static_cast<std::size_t>(r - first)] = true;
+    }
+    permuteBlock(first, order);
+    invalidateIndex(first);
 }
 
 // Rebuilds the links of the rows in (row, end) after they were reordered among themselves;

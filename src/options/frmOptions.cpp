@@ -22,6 +22,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QStackedWidget>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -91,8 +92,11 @@ frmOptions::~frmOptions() {
 
 void frmOptions::connectEdits() {
     for (QCheckBox *box : {chkSearchSubFolders, chkCollRoots, chkClearObj, chkImmScan, chkWallpaper,
-                           chkGrids, chkChart3D, chkCushions, chkChInHTML, chkChInPDF})
+                           chkGrids, chkChart3D, chkCushions, chkChInHTML, chkChInPDF,
+                           chkKeepHistory})
         connect(box, &QCheckBox::toggled, this, &frmOptions::EnApp);
+    for (QSpinBox *box : {txtHistoryCount, txtHistoryMaxMB})
+        connect(box, &QSpinBox::valueChanged, this, &frmOptions::EnApp);
     connect(chkHighlightFillTransp, &QCheckBox::toggled, this,
             &frmOptions::chkHighlightFillTransp_Click);
     for (QButtonGroup *group : {grpDispProg, grpSizeBasis, grpChrtTyp})
@@ -154,6 +158,11 @@ void frmOptions::setControlsFrom(const Settings &s) {
     chkImmScan->setChecked(s.Imm_Scan_On_Path_Selection);
     chkStayOnFs->setChecked(s.Stay_On_File_System);
     txtExclude->setText(s.Exclude_Folders);
+    chkKeepHistory->setChecked(s.Keep_History);
+    txtHistoryCount->setValue(s.History_Count);
+    txtHistoryMaxMB->setValue(s.History_Max_MB);
+    txtHistoryCount->setEnabled(s.Keep_History);
+    txtHistoryMaxMB->setEnabled(s.Keep_History);
     if (QAbstractButton *option = grpDispProg->button(s.Redraw_Scan_Progress))
         option->setChecked(true);
     if (QAbstractButton *option = grpSizeBasis->button(s.Size_Basis))
@@ -278,6 +287,9 @@ bool frmOptions::SaveTheSettings() {
         s.Imm_Scan_On_Path_Selection = chkImmScan->isChecked();
         s.Stay_On_File_System = chkStayOnFs->isChecked();
         s.Exclude_Folders = txtExclude->text().trimmed();
+        s.Keep_History = chkKeepHistory->isChecked();
+        s.History_Count = static_cast<std::int16_t>(txtHistoryCount->value());
+        s.History_Max_MB = static_cast<std::int16_t>(txtHistoryMaxMB->value());
         trap.line = 3;
         s.Redraw_Scan_Progress = optDispProg[2]->isChecked()   ? 2
                                  : optDispProg[1]->isChecked() ? 1

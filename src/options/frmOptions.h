@@ -18,6 +18,7 @@ class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
+class QSpinBox;
 class QLayout;
 class QLineEdit;
 class QMenu;
@@ -104,6 +105,9 @@ private:
     QCheckBox *chkImmScan = nullptr;
     QCheckBox *chkStayOnFs = nullptr;
     QLineEdit *txtExclude = nullptr;
+    QCheckBox *chkKeepHistory = nullptr;
+    QSpinBox *txtHistoryCount = nullptr;
+    QSpinBox *txtHistoryMaxMB = nullptr;
     QButtonGroup *grpDispProg = nullptr;
     std::array<QRadioButton *, 3> optDispProg{};
     QToolButton *cmdDispProgHelp = nullptr;

@@ -17,6 +17,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QStackedWidget>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -168,6 +169,26 @@ QGroupBox *frmOptions::buildScanPage() {
         "An excluded folder is listed with a size of zero."));
     column->addWidget(label(QStringLiteral("Folders to exclude:"), "lblExclude", txtExclude));
     column->addWidget(txtExclude);
+    chkKeepHistory =
+        checkBox("Keep a copy of each finished scan, to compare with later", "chkKeepHistory");
+    column->addWidget(chkKeepHistory);
+    auto *historyRow = new QHBoxLayout;
+    historyRow->setContentsMargins(indentOf(this), 0, 0, 0);
+    txtHistoryCount = named(new QSpinBox, "txtHistoryCount");
+    txtHistoryCount->setRange(1, 1000);
+    txtHistoryMaxMB = named(new QSpinBox, "txtHistoryMaxMB");
+    txtHistoryMaxMB->setRange(1, 32767);
+    txtHistoryMaxMB->setSuffix(QStringLiteral(" MB"));
+    historyRow->addWidget(
+        label(QStringLiteral("Keep the last"), "lblHistoryCount", txtHistoryCount));
+    historyRow->addWidget(txtHistoryCount);
+    historyRow->addWidget(
+        label(QStringLiteral("per folder, at most"), "lblHistoryMaxMB", txtHistoryMaxMB));
+    historyRow->addWidget(txtHistoryMaxMB);
+    historyRow->addStretch(1);
+    column->addLayout(historyRow);
+    for (QSpinBox *box : {txtHistoryCount, txtHistoryMaxMB})
+        connect(chkKeepHistory, &QCheckBox::toggled, box, &QWidget::setEnabled);
     // Further scan choices go here, above the stretch.
     column->addStretch(1);
     return fraScan;

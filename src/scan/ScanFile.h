@@ -2,6 +2,7 @@
 
 #include "EventPace.h"
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QString>
 
@@ -47,6 +48,8 @@ struct Info {
 /// Writes the scan root at `rootRow` and everything below it to `fileName`, through a fresh
 /// file renamed into place when complete. Throws AppError or std::system_error on failure.
 void Save(const ScanTree &tree, int rootRow, const QString &fileName);
+/// The text Save() would write, in memory.
+QByteArray Encode(const ScanTree &tree, int rootRow);
 
 /// Reads a scan file as a new scan root appended to the tree, with a folder row and a files row
 /// for every folder and the totals carried up, each folder's children sorted and collapsed as a

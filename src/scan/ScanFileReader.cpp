@@ -4,6 +4,7 @@
 #include "KeptFiles.h"
 
 #include "AppError.h"
+#include "Gzip.h"
 #include "Interrupt.h"
 #include "NativeText.h"
 #include "OutlineGrid.h"
@@ -50,6 +51,9 @@ constexpr Sum MaxWhole = maxWholeOf<Fixed>();
 // The longest text one value may have: far beyond any path, so that a file of garbage cannot
 // make the parser gather gigabytes into one string.
 constexpr std::size_t MaxTokenBytes = 1 << 20;
+// The most a compressed scan may unpack to: far beyond a scan of millions of folders, and a
+// bound on what a crafted file can make the reader allocate.
+constexpr qsizetype MaxUnpackedBytes = qsizetype(1) << 30;
 // How deep values the reader does not use may nest (inside the metadata or an entry).
 constexpr int MaxSkipDepth = 64;
 
@@ -515,7 +519,43 @@ int Open(ScanTree &tree, const QString &fileName, Info *infoOut, int depthLimit,
     return root;
 }
 
+namespace {
+
+int readText(ScanTree &tree, std::FILE *stream, Info *infoOut, int depthLimit, const Pace &pace);
+
+} // namespace
+
 int Read(ScanTree &tree, std::FILE *stream, Info *infoOut, int depthLimit, const Pace &pace) {
+    // A gzipped scan (as the history keeps them) is read from its text in memory. The first
+    // byte is looked at through the stream, which may be a pipe: a JSON text never starts so.
+    const int first = std::fgetc(stream);
+    if (first != 0x1f) {
+        if (first != EOF)
+            std::ungetc(first, stream);
+        return readText(tree, stream, infoOut, depthLimit, pace);
+    }
+    if (std::fgetc(stream) != 0x8b)
+        fail(QString::fromLatin1(NotAScan));
+    QByteArray packed("\x1f\x8b");
+    char chunk[1 << 16];
+    for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, stream)) > 0;) {
+        packed.append(chunk, static_cast<qsizetype>(got));
+        if (packed.size() > MaxUnpackedBytes)
+            fail(QStringLiteral("The compressed scan is damaged or too large."));
+    }
+    QByteArray text = Gzip::uncompress(packed, MaxUnpackedBytes);
+    if (text.isEmpty())
+        fail(QStringLiteral("The compressed scan is damaged or too large."));
+    std::unique_ptr<std::FILE, int (*)(std::FILE *)> unpacked(
+        fmemopen(text.data(), static_cast<std::size_t>(text.size()), "rb"), &std::fclose);
+    if (!unpacked)
+        fail(QStringLiteral("The compressed scan could not be read."));
+    return readText(tree, unpacked.get(), infoOut, depthLimit, pace);
+}
+
+namespace {
+
+int readText(ScanTree &tree, std::FILE *stream, Info *infoOut, int depthLimit, const Pace &pace) {
     Info info;
     OutlineGrid &grid = tree.grid();
     const int rowsBefore = grid.rows();
@@ -561,6 +601,8 @@ int Read(ScanTree &tree, std::FILE *stream, Info *infoOut, int depthLimit, const
         *infoOut = info;
     return builder.rootRow;
 }
+
+} // namespace
 
 QString openedNote(const QString &fileName, const Info &info) {
     const QString when = QLocale().toString(info.written, QLocale::ShortFormat);

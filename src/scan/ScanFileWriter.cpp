@@ -79,8 +79,11 @@ AppError saveError(const QString &fileName, const std::system_error &e) {
 
 class Writer {
 public:
+    // Without a file name the whole text is kept in memory (see text()).
     Writer(const ScanTree &tree, const QString &fileName)
         : m_tree(tree), m_grid(tree.grid()), m_fileName(fileName) {
+        if (fileName.isNull())
+            return;
         try {
             m_file = std::make_unique<ReplacingFile>(fileName);
         } catch (const std::system_error &e) {
@@ -122,15 +125,18 @@ public:
             const int picture = m_grid.cellPicture(row, TreeCol::Name);
             if (picture == filesPicture)
                 filesEntry(row);
-            else if (picture != warningPicture) { // an abort's mark is no part of the tree
+            else if (picture != warningPicture && !shownAsGone(row)) {
+                // An abort's mark is no part of the tree, nor a folder an earlier scan had.
                 m_out.append(",\n");
                 folderHead(row, false);
                 next.push_back(m_grid.firstChild(row));
             }
-            if (m_out.size() >= ChunkBytes)
+            if (m_out.size() >= ChunkBytes && m_file)
                 flush();
         }
         m_out.append("]\n");
+        if (!m_file)
+            return;
         flush();
         try {
             m_file->commit();
@@ -138,6 +144,8 @@ public:
             throw saveError(m_fileName, e);
         }
     }
+
+    QByteArray text() const { return m_out; }
 
 private:
     static constexpr qsizetype ChunkBytes = 1 << 20;
@@ -150,6 +158,10 @@ private:
     KeptFilesPtr m_kept;
     QHash<QByteArray, std::vector<std::uint32_t>> m_keptIn;
 
+    bool shownAsGone(int row) const {
+        return m_grid.cols() > TreeCol::ChangeMark &&
+               m_grid.text(row, TreeCol::ChangeMark) == QLatin1StringView("gone");
+    }
     void folderHead(int row, bool root) {
         m_out.append("[{\"name\":");
         appendName(m_out, folderName(m_grid, row, root));
@@ -221,6 +233,12 @@ private:
 
 void Save(const ScanTree &tree, int rootRow, const QString &fileName) {
     Writer(tree, fileName).write(rootRow);
+}
+
+QByteArray Encode(const ScanTree &tree, int rootRow) {
+    Writer writer(tree, QString());
+    writer.write(rootRow);
+    return writer.text();
 }
 
 } // namespace ScanFile

@@ -33,6 +33,11 @@ struct Settings {
     bool Stay_On_File_System = false;   ///< other mounted file systems are not entered
     QString Exclude_Folders;            ///< folder patterns not entered, ";"-separated
 
+    // [History]
+    bool Keep_History = true;          ///< a compressed copy of each finished scan is kept
+    std::int16_t History_Count = 10;   ///< the newest kept per scanned folder
+    std::int16_t History_Max_MB = 200; ///< all kept scans together
+
     // [Appearance]
     std::int16_t Object_Size = 2; ///< 0 B, 1 KB, 2 MB, 3 GB
     QString Object_Size_Format = DefaultSizeFormat;

@@ -4,7 +4,7 @@
 
 namespace {
 
-constexpr std::array<SortChoice, 10> choices{{
+constexpr std::array<SortChoice, 12> choices{{
     {"By Name (Ascending)", "100", TreeCol::Name, GridSort::GenericAscending},
     {"By Name (Descending)", "101", TreeCol::Name, GridSort::GenericDescending},
     {"-", "", -1, GridSort::None},
@@ -15,11 +15,14 @@ constexpr std::array<SortChoice, 10> choices{{
     {"By # of Files (Descending)", "301", TreeCol::Files, GridSort::NumericDescending},
     {"-", "", -1, GridSort::None},
     {"None", "-1", -1, GridSort::None},
+    {"-", "", -1, GridSort::None},
+    // The change since an earlier scan, largest growth first; rows not compared keep their order.
+    {"By Change (Largest Growth First)", "401", TreeCol::ChangeBytes, GridSort::NumericDescending},
 }};
 
 } // namespace
 
-const std::array<SortChoice, 10> &SortChoice::all() {
+const std::array<SortChoice, 12> &SortChoice::all() {
     return choices;
 }
 

@@ -17,7 +17,7 @@ struct SortChoice {
     bool isSeparator() const { return caption[0] == '-' && caption[1] == '\0'; }
 
     /// The Sort menu's items, in menu order.
-    static const std::array<SortChoice, 10> &all();
+    static const std::array<SortChoice, 12> &all();
     /// The index of the item that a stored `Sort` value selects ("None" for any other value).
     static int indexOfStored(int sortValue);
     static constexpr int NoneIndex = 9;

@@ -22,7 +22,7 @@ const char *const StartPathSection = "Start_Path_Items";
 const char *const CurrentKey = "Current";
 
 // In the order they are written; `readFirst` picks the view settings that are read first.
-const std::array<Setting, 37> table{{
+const std::array<Setting, 40> table{{
     {"Scan", "Match_Parameters", Form::Text, Rule::DefaultIfEmpty, &S::Match_Parameters},
     {"Scan", "Recurse_Subfolders", Form::Bool, Rule::None, &S::Recurse_Subfolders},
     {"Scan", "Collapse_Root_Nodes_B4_Scan", Form::Bool, Rule::None,
@@ -34,6 +34,10 @@ const std::array<Setting, 37> table{{
     {"Scan", "Kept_Files", Form::Count, Rule::None, &S::Kept_Files, Settings::MaxKeptFiles},
     {"Scan", "Stay_On_File_System", Form::Bool, Rule::None, &S::Stay_On_File_System},
     {"Scan", "Exclude_Folders", Form::Text, Rule::Trimmed, &S::Exclude_Folders},
+
+    {"History", "Keep_History", Form::Bool, Rule::None, &S::Keep_History},
+    {"History", "History_Count", Form::Int16, Rule::DefaultOutside, &S::History_Count, 1000},
+    {"History", "History_Max_MB", Form::Int16, Rule::DefaultOutside, &S::History_Max_MB, 32767},
 
     {"Appearance", "Object_Size", Form::Int16, Rule::ZeroOutside, &S::Object_Size, 3},
     {"Appearance", "Object_Size_Format", Form::Text, Rule::DefaultIfEmpty, &S::Object_Size_Format},
@@ -114,6 +118,12 @@ void applyRule(const Setting &setting, Settings &values) {
         return;
     }
     case Rule::DefaultOutside: {
+        if (const auto *m = std::get_if<std::int16_t Settings::*>(&setting.field)) {
+            std::int16_t &n = values.**m;
+            if (n < 0 || n > setting.max)
+                n = defaults().**m;
+            return;
+        }
         std::int32_t &v = columnWidth(values, setting.column());
         if (v < 0 || v > setting.max)
             v = Settings::DefaultColWidths.at(static_cast<std::size_t>(setting.column()));

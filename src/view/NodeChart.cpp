@@ -6,6 +6,7 @@
 #include "NumberFormat.h"
 #include "OutlineGrid.h"
 #include "ReadableColor.h"
+#include "ScanCompare.h"
 #include "ScanTree.h"
 #include "Settings.h"
 
@@ -86,9 +87,22 @@ bool NodeChart::fill(bool chartShown) {
     if (!chartShown)
         return false;
 
-    const Fixed rowSize = m_tree.cellValue(row, TreeCol::Size);
+    Fixed rowSize = m_tree.cellValue(row, TreeCol::Size);
     const QString unit = m_grid.text(row, TreeCol::Unit);
-    const double rowBytes = m_tree.cellValue(row, TreeCol::Bytes).toDouble();
+    double rowBytes = m_tree.cellValue(row, TreeCol::Bytes).toDouble();
+    m_growth =
+        m_showGrowth && ScanCompare::active(m_grid) && m_grid.fixedValue(row, TreeCol::ChangeBytes);
+    if (m_growth) { // the shares are of the growth of the children that grew
+        Fixed grown;
+        for (int c = m_grid.firstChild(row); c >= 0; c = m_grid.nextSibling(c))
+            grown += growthOf(c);
+        // Nothing grew: the sizes, rather than an empty pie.
+        m_growth = grown != Fixed();
+        if (m_growth) {
+            rowBytes = grown.toDouble();
+            rowSize = grown;
+        }
+    }
 
     BusyPointer wait; // while the chart fills
     ChartBatch batch(m_chart);
@@ -114,8 +128,9 @@ bool NodeChart::fill(bool chartShown) {
 
     m_chart.setSubtree(std::make_shared<GridSubtree>(m_grid, row, m_fileItems));
     m_chart.setHighlightedItem(-1);
-    m_chart.setTitle(name);
-    m_chart.setValueAxisTitle(QStringLiteral("Size (") + unit + u')');
+    m_chart.setTitle(m_growth ? name + QStringLiteral(" (growth)") : name);
+    m_chart.setValueAxisTitle((m_growth ? QStringLiteral("Growth (") : QStringLiteral("Size (")) +
+                              unit + u')');
 
     const bool topRow = row == ScanTree::TopRow;
     const bool rowSizeZero = rowSize == Fixed();
@@ -127,7 +142,7 @@ bool NodeChart::fill(bool chartShown) {
 
 void NodeChart::addChild(int k, int child, bool topRow, double rowBytes, bool rowSizeZero) {
     const QString name = m_grid.text(child, TreeCol::Name);
-    const Fixed bytes = m_tree.cellValue(child, TreeCol::Bytes);
+    const Fixed bytes = m_growth ? growthOf(child) : m_tree.cellValue(child, TreeCol::Bytes);
     const int series = k - 1; // the chart counts series from 0
 
     m_chart.setSeriesCount(k);
@@ -148,7 +163,9 @@ void NodeChart::addChild(int k, int child, bool topRow, double rowBytes, bool ro
     m_chart.setToolTip(
         series, name + QStringLiteral("\nSize: ") + m_grid.text(child, TreeCol::Size) + u' ' +
                     m_grid.text(child, TreeCol::Unit) + QStringLiteral("\nShare: ") + shareText +
-                    QStringLiteral("\nFiles: ") + (files.isEmpty() ? QStringLiteral("0") : files));
+                    QStringLiteral("\nFiles: ") + (files.isEmpty() ? QStringLiteral("0") : files) +
+                    (m_growth ? QStringLiteral("\nChange: ") + m_grid.text(child, TreeCol::Change)
+                              : QString()));
 
     const int style = m_chart.addSeriesStyle();
     const int red = randomChannel();
@@ -166,12 +183,17 @@ void NodeChart::addChild(int k, int child, bool topRow, double rowBytes, bool ro
     double value = 0.0;
     if (m_chart.chartType() == Chart::Type::Pie)
         value = bytes.toDouble();
-    else if (topRow)
+    else if (topRow || m_growth)
         // The scan roots may each be in their own unit; the current unit is the axis's.
         value = bytes.toDouble() / m_tree.SizeFactor();
     else
         value = m_tree.cellValue(child, TreeCol::Size).toDouble();
     m_chart.setValue(series, 0, value);
+}
+
+Fixed NodeChart::growthOf(int row) const {
+    const FixedRaw change = m_grid.fixedValue(row, TreeCol::ChangeBytes).value_or(0);
+    return Fixed::fromRaw(change > 0 ? change : 0);
 }
 
 int NodeChart::childRow(int series) const {

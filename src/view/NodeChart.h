@@ -2,6 +2,7 @@
 
 #include "Chart.h"
 #include "GridSubtree.h"
+#include "Fixed.h"
 
 #include <QList>
 #include <QString>
@@ -71,6 +72,12 @@ public:
     /// Single files to show inside the tiles of files rows (none until set).
     void setFileItems(GridSubtree::FileItems items) { m_fileItems = std::move(items); }
 
+    /// While a comparison is shown (ScanCompare), charts each child's growth since the earlier
+    /// scan instead of its size; children that shrank or stayed get no share. Where nothing
+    /// grew, the sizes are charted.
+    void setShowGrowth(bool on) { m_showGrowth = on; }
+    bool showsGrowth() const { return m_showGrowth; }
+
     /// The seed of the colour generator; fixed so that runs repeat their colours.
     static constexpr std::uint32_t ColourSeed = 20240607u;
 
@@ -83,6 +90,8 @@ private:
     std::minstd_rand m_random{ColourSeed};
     int m_row = -1;
     GridSubtree::FileItems m_fileItems;
+    bool m_showGrowth = false;
+    bool m_growth = false; ///< this fill charts the growth
     QList<int> m_children; ///< the child row of each series
     QStringList m_names;   ///< and its name, to notice a grid that changed since
 
@@ -90,4 +99,5 @@ private:
     QString otherLabel() const;
     int randomChannel();
     void addChild(int k, int child, bool topRow, double rowBytes, bool rowSizeZero);
+    Fixed growthOf(int row) const;
 };

@@ -484,3 +484,35 @@ TEST_F(HeadlessReport, ATerminationSignalEndsTheRunWithStatusOneAndNoReport) {
     }
     removeChain(chain); // deeper than QTemporaryDir can remove
 }
+
+// A cron-style run saves the scan; a later run reports the change since it, naming both dates;
+// /c without a report, or a damaged earlier scan, writes nothing.
+TEST_F(HeadlessReport, SavesAScanAndReportsTheChangeSinceIt) {
+    const QString saved = dir.filePath("cli/monday.json");
+    Outcome r = run({"/f", tree, "/s", saved});
+    ASSERT_EQ(r.status, 0) << r.err.data();
+    ASSERT_TRUE(QFileInfo::exists(saved));
+
+    writeFile(tree + "/sub/grown", QByteArray(5000, 'x'));
+    ASSERT_TRUE(QDir(tree + "/empty").removeRecursively());
+    const QString csv = dir.filePath("cli/change.csv");
+    r = run({"/f", tree, "/c", saved, "/r", "csv", "/o", csv});
+    ASSERT_EQ(r.status, 0) << r.err.data();
+    const QList<QByteArray> lines = readAll(csv).split('\n');
+    ASSERT_GE(lines.size(), 3);
+    EXPECT_EQ(lines[0], "\"Node\",\"Size\",\"\",\"# of Files\",\"Change\",\"Files Change\"\r");
+    EXPECT_TRUE(lines[2].endsWith(",\"+4.88 KB\",\"+1\"\r")) << lines[2].data();
+    EXPECT_TRUE(readAll(csv).contains("\" empty\",\"0\",\"KB\",\"0\",\"(gone)\",\"\""));
+
+    const QString html = dir.filePath("cli/change.html");
+    r = run({"/f", tree, "/c", saved, "/r", "html", "/o", html});
+    ASSERT_EQ(r.status, 0) << r.err.data();
+    EXPECT_TRUE(readAll(html).contains(": changes from the scan of "));
+
+    const QString none = dir.filePath("cli/none.csv");
+    EXPECT_EQ(run({"/f", tree, "/c", saved}).status, 1);
+    writeFile(dir.filePath("cli/bad.json"), "[1,2,{}");
+    r = run({"/f", tree, "/c", dir.filePath("cli/bad.json"), "/r", "csv", "/o", none});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_FALSE(QFileInfo::exists(none));
+}

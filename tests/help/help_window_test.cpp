@@ -80,7 +80,7 @@ TEST_F(HelpTest, EveryPageLoadsAndLinksNavigateWithBackAndForward) {
     QHelpEngine *engine = window->engine();
     const QString space = engine->registeredDocumentations().value(0);
     const QList<QUrl> pages = engine->files(space, QString(), QStringLiteral("html"));
-    EXPECT_EQ(pages.size(), 12);
+    EXPECT_EQ(pages.size(), 13);
     const QRegularExpression link(QStringLiteral("href=\"([a-z]+\\.html)[#\"]"));
     for (const QUrl &page : pages) {
         const QString html = QString::fromUtf8(engine->fileData(page));

@@ -41,7 +41,8 @@ TEST(SettingsCatalogue, EveryKeyOnceAndEveryDefaultReadsBackAsItself) {
         EXPECT_EQ(SettingsCatalogue::storedText(s, changed), SettingsCatalogue::defaultText(s))
             << id.toStdString();
     }
-    EXPECT_EQ(keys.size(), 37);
+    EXPECT_EQ(keys.size(), 40);
+    EXPECT_TRUE(keys.contains("History/History_Count"));
     EXPECT_TRUE(keys.contains("Chart/3D_Effects"));
     EXPECT_TRUE(keys.contains("Scan/Size_Basis"));
     EXPECT_EQ(SettingsCatalogue::defaultText(SettingsCatalogue::of(&Settings::Size_Basis)), "0");
