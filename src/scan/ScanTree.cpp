@@ -264,6 +264,21 @@ void ScanTree::MarkNotEntered(int row, const QString &why) {
     m_grid.setCellItalic(row, TreeCol::Name, row, TreeCol::Name, true);
 }
 
+void ScanTree::setRowTotals(int row, Fixed bytes, Fixed files) {
+    const std::int32_t factor = m_sizeFactor;
+    const QString unit = m_sizeUnit;
+    if (!SetSizeFactorOf(row))
+        SetSizeFactor();
+    const QChar dec = m_grid.decimalSeparator();
+    QString size;
+    appendSizeText(size, bytes, dec);
+    m_grid.setTextRange(row, TreeCol::Size, TreeCol::Bytes,
+                        size + u'\t' + m_sizeUnit + u'\t' + files.text(dec) + u'\t' +
+                            bytes.text(dec));
+    m_sizeFactor = factor;
+    m_sizeUnit = unit;
+}
+
 void ScanTree::UpdateRoots() {
     Fixed bytes, files;
     for (int c = m_grid.firstChild(TopRow); c >= 0; c = m_grid.nextSibling(c)) {
