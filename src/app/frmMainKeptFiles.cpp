@@ -204,8 +204,7 @@ void frmMain::lvwLargest_Remove(bool permanently) {
 void frmMain::showKeptFilesInChart() {
     GridSubtree::FileItems items;
     items.list = [this](int filesRow, std::vector<GridSubtree::FileEntry> &out) {
-        // Not while a walk adds to the files, which would have them indexed again and again.
-        const KeptFilesPtr kept = m_scanning ? nullptr : m_tree->keptFilesOf(filesRow);
+        const KeptFilesPtr kept = m_tree->keptFilesOf(filesRow);
         const int folder = kept ? fgTree.parentRow(filesRow) : -1;
         if (folder <= ScanTree::TopRow)
             return;

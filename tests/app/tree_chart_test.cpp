@@ -100,10 +100,9 @@ TEST_F(TreeChart, ClickSelectsDoubleClickCentresInTreemapAndRings) {
 TEST_F(TreeChart, KeptFilesAreTilesOfTheirOwnInsideTheirFilesRow) {
     makeFile(root + "/sub/disk.img", 40000);
     form->resize(1100, 700);
-    scan(root);
-    form->grid().select(rowNamed(root + "/"), 0);
-    form->fgTree_Click();
+    // The treemap the scan itself draws when it ends shows them.
     form->chartTypeAction(2)->trigger();
+    scan(root);
     QApplication::processEvents();
     ChartView *view = form->chartView();
     QPoint at(-1, -1);
