@@ -97,15 +97,29 @@ void bench(int rows, const QString &outDir) {
         const char *name;
         Chart::Type type;
         bool cushions;
+        bool files = false; ///< three single files in every files row, as a scan keeps them
+    };
+    // Files rows with single files of half, a quarter and a tenth of their size.
+    GridSubtree::FileItems files;
+    files.list = [&grid](int row, std::vector<GridSubtree::FileEntry> &out) {
+        const double bytes = grid.number(row, TreeCol::Bytes).value_or(0.0);
+        out.push_back({0, bytes * 0.5});
+        out.push_back({1, bytes * 0.25});
+        out.push_back({2, bytes * 0.1});
+    };
+    files.path = [](int row, std::uint64_t key) {
+        return QStringLiteral("/usr/%1/file%2").arg(row).arg(key);
     };
     for (const Style &style : {Style{"treemap_cushions", Chart::Type::Treemap, true},
                                Style{"treemap_flat", Chart::Type::Treemap, false},
+                               Style{"treemap_kept_files", Chart::Type::Treemap, true, true},
                                Style{"rings", Chart::Type::Rings, true}}) {
         chart.setChartType(style.type);
         chart.setCushions(style.cushions);
         std::vector<double> runs, cpu;
         for (int round = 0; round < 7; ++round) {
-            chart.setSubtree(std::make_shared<GridSubtree>(grid, root));
+            chart.setSubtree(std::make_shared<GridSubtree>(
+                grid, root, style.files ? files : GridSubtree::FileItems{}));
             QElapsedTimer timer;
             timer.start();
             const double cpu0 = cpuMs();

@@ -150,6 +150,7 @@ frmMain::frmMain(Prompts *prompts, QWidget *parent)
         std::make_unique<NodeChart>(fgTree, *chMain->chart(), *m_tree, m_settings,
                                     [this](const QString &text) { setStatusText(1, text); });
     m_nodeChart->applyStartupAppearance();
+    showKeptFilesInChart();
     connectPaletteColours();
     connectShareColumn();
     m_nodeChart->applyChartSettings();

@@ -85,7 +85,7 @@ public:
     void chMain_Up();
     /// A click on a treemap tile or ring segment: selects that row in the tree, the chart
     /// keeps its centre.
-    void chMain_ItemClick(int row);
+    void chMain_ItemClick(int id);
     /// A double-click on a treemap tile or ring segment: a folder becomes the chart's centre;
     /// the centre itself leads up a level.
     void chMain_ItemActivate(int row);
@@ -411,8 +411,27 @@ private:
     /// The row a command acts on: the last of the grid's selected rows, or -1.
     static int selectedNode(const OutlineGrid &grid);
     QString itemSummary(int row) const;
+    static QString itemSummary(const QByteArray &path, qint64 bytes, qint64 files);
     bool confirmRemoval(const QString &text, const QString &title);
+    /// An item of the tree or the Largest files list that the user wants gone from the disk.
+    struct Removal {
+        QByteArray path;
+        QByteArray within; ///< the scanned folder it was found in
+        QString name;
+        QString summary; ///< its path, size and file count, as the confirmation shows them
+        bool folder = true;
+    };
+    /// Asks (once for the trash, twice to delete for good), then acts; true when the item left
+    /// the disk. A refusal is shown; `partly` tells a deletion that got part of the way.
+    bool removeFromDisk(const Removal &item, bool permanently, bool *partly = nullptr);
+    /// Why the item commands cannot act on `row` now; empty when they can.
+    QString itemActionsBlocked(int row) const;
     void removeItemRow(int row, const QString &status);
+    /// The Largest files list's "Move to Trash" and "Delete Permanently" on its current file.
+    void lvwLargest_Remove(bool permanently);
+    /// Shows the kept files of a folder as tiles of their own inside its files row's tile.
+    void showKeptFilesInChart();
+    void updateLargestActions();
     /// Panel 2's text for a walk that took `ms` milliseconds.
     static QString doneText(qint64 ms);
     bool popupShowsFor(int row) const;

@@ -99,9 +99,10 @@ void frmMain::mnuDispChart_Click() {
     });
 }
 
-void frmMain::chMain_ItemClick(int row) {
-    if (!m_scanning && selectAndShow(row))
-        m_nodeChart->showItem(row);
+void frmMain::chMain_ItemClick(int id) {
+    // A single file's tile selects the files row that holds it, and stays marked.
+    if (!m_scanning && selectAndShow(m_nodeChart->rowOfItem(id)))
+        m_nodeChart->showItem(id);
 }
 
 void frmMain::chMain_ItemActivate(int row) {

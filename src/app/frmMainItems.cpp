@@ -38,6 +38,17 @@ void frmMain::buildItemActions() {
     updateItemActions();
 }
 
+QString frmMain::itemActionsBlocked(int row) const {
+    const int root = ScanSession::rootOf(fgTree, row);
+    if (m_scanning || cmdAbort->isEnabled())
+        return QStringLiteral("Not while a scan runs.");
+    if (root >= 0 &&
+        fgTree.cellPicture(root, TreeCol::Name) == m_tree->pictureId(TreePicture::ScanFile))
+        return QStringLiteral("This scan was opened from a file: it describes a disk that may "
+                              "not be this one.");
+    return {};
+}
+
 // Which rows the commands act on, and why not when they don't; the tips say so.
 void frmMain::updateItemActions() {
     if (!mnuRescan)
@@ -45,17 +56,9 @@ void frmMain::updateItemActions() {
     const int row = selectedNode(fgTree);
     const bool folder = row > ScanTree::TopRow && !fgTree.rowDataBytes(row).isEmpty() &&
                         !fgTree.text(row, TreeCol::Name).startsWith(u'<');
-    const int root = ScanSession::rootOf(fgTree, row);
-    const bool opened = root >= 0 && fgTree.cellPicture(root, TreeCol::Name) ==
-                                         m_tree->pictureId(TreePicture::ScanFile);
-    QString why;
-    if (m_scanning || cmdAbort->isEnabled())
-        why = QStringLiteral("Not while a scan runs.");
-    else if (!folder)
+    QString why = itemActionsBlocked(row);
+    if (why.isEmpty() && !folder)
         why = QStringLiteral("Only a folder or a file can be acted on.");
-    else if (opened)
-        why = QStringLiteral("This scan was opened from a file: it describes a disk that may "
-                             "not be this one.");
     for (QAction *action : {mnuRescan, mnuTrash, mnuDeleteItem, mnuTerminal, mnuCopyPath}) {
         action->setEnabled(why.isEmpty());
         action->setToolTip(why.isEmpty() ? action->text().remove(u'&') : why);
@@ -65,18 +68,21 @@ void frmMain::updateItemActions() {
         mnuDeleteItem->setToolTip(
             QStringLiteral("A scan's own folder is not deleted here; it can go to the trash."));
     }
+    updateLargestActions();
 }
 
 QString frmMain::itemSummary(int row) const {
-    const QLocale locale;
     const auto whole = [&](int col) {
         const auto value = fgTree.fixedValue(row, col);
         return value ? Fixed::fromRaw(*value).whole() : 0;
     };
-    const qint64 files = whole(TreeCol::Files);
-    return NativePath::display(NativePath::clean(fgTree.rowDataBytes(row))) + u'\n' +
-           locale.formattedDataSize(whole(TreeCol::Bytes)) + QStringLiteral(" in ") +
-           locale.toString(files) +
+    return itemSummary(fgTree.rowDataBytes(row), whole(TreeCol::Bytes), whole(TreeCol::Files));
+}
+
+QString frmMain::itemSummary(const QByteArray &path, qint64 bytes, qint64 files) {
+    const QLocale locale;
+    return NativePath::display(NativePath::clean(path)) + u'\n' + locale.formattedDataSize(bytes) +
+           QStringLiteral(" in ") + locale.toString(files) +
            (files == 1 ? QStringLiteral(" file") : QStringLiteral(" files"));
 }
 
@@ -159,25 +165,60 @@ void frmMain::removeItemRow(int row, const QString &status) {
     updateItemActions();
 }
 
+bool frmMain::removeFromDisk(const Removal &item, bool permanently, bool *partly) {
+    if (partly)
+        *partly = false;
+    if (!permanently) {
+        if (!confirmRemoval(QStringLiteral("Move \"") + item.name +
+                                QStringLiteral("\" to the trash?\n\n") + item.summary,
+                            QStringLiteral("Move to Trash")))
+            return false;
+        const ItemActions::Result result = ItemActions::moveToTrash(item.path, item.within);
+        if (result.ok())
+            return true;
+        m_prompts.message(this, result.reason + QStringLiteral("\nNothing was changed."),
+                          QStringLiteral("Move to Trash"), Prompts::Icon::Critical);
+        return false;
+    }
+    const QString title = QStringLiteral("Delete Permanently");
+    if (!confirmRemoval(QStringLiteral("Delete \"") + item.name +
+                            QStringLiteral("\" permanently?\n\n") + item.summary +
+                            QStringLiteral("\n\nIt does not go to the trash."),
+                        title) ||
+        !confirmRemoval(
+            QStringLiteral("\"") + item.name +
+                (item.folder ? QStringLiteral("\" and everything in it") : QStringLiteral("\"")) +
+                QStringLiteral(" will be gone for good and cannot be brought "
+                               "back.\nDelete it now?"),
+            title))
+        return false;
+    BusyPointer busy(BusyPointer::Later);
+    busy.set();
+    const ItemActions::Result result = ItemActions::deletePermanently(item.path, item.within);
+    busy.release();
+    if (result.ok())
+        return true;
+    m_prompts.message(this,
+                      result.reason + (result.partly
+                                           ? QStringLiteral("\nPart of it was deleted; "
+                                                            "the folder is scanned again.")
+                                           : QStringLiteral("\nNothing was changed.")),
+                      title, Prompts::Icon::Critical);
+    if (partly)
+        *partly = result.partly;
+    return false;
+}
+
 void frmMain::mnuTrash_Click() {
     updateItemActions();
     if (m_scanning || !mnuTrash->isEnabled())
         return;
     const int row = selectedNode(fgTree);
-    const QString name = fgTree.text(row, TreeCol::Name);
-    if (!confirmRemoval(QStringLiteral("Move \"") + name + QStringLiteral("\" to the trash?\n\n") +
-                            itemSummary(row),
-                        QStringLiteral("Move to Trash")))
-        return;
-    const QByteArray path = fgTree.rowDataBytes(row);
-    const ItemActions::Result result =
-        ItemActions::moveToTrash(path, fgTree.rowDataBytes(ScanSession::rootOf(fgTree, row)));
-    if (!result.ok()) {
-        m_prompts.message(this, result.reason + QStringLiteral("\nNothing was changed."),
-                          QStringLiteral("Move to Trash"), Prompts::Icon::Critical);
-        return;
-    }
-    removeItemRow(row, QStringLiteral("Moved to the trash: ") + name);
+    const Removal item{fgTree.rowDataBytes(row),
+                       fgTree.rowDataBytes(ScanSession::rootOf(fgTree, row)),
+                       fgTree.text(row, TreeCol::Name), itemSummary(row)};
+    if (removeFromDisk(item, false))
+        removeItemRow(row, QStringLiteral("Moved to the trash: ") + item.name);
 }
 
 void frmMain::mnuDeleteItem_Click() {
@@ -185,33 +226,13 @@ void frmMain::mnuDeleteItem_Click() {
     if (m_scanning || !mnuDeleteItem->isEnabled())
         return;
     const int row = selectedNode(fgTree);
-    const QString name = fgTree.text(row, TreeCol::Name);
-    const QString title = QStringLiteral("Delete Permanently");
-    if (!confirmRemoval(QStringLiteral("Delete \"") + name + QStringLiteral("\" permanently?\n\n") +
-                            itemSummary(row) + QStringLiteral("\n\nIt does not go to the trash."),
-                        title) ||
-        !confirmRemoval(QStringLiteral("\"") + name +
-                            QStringLiteral("\" and everything in it will be gone for good and "
-                                           "cannot be brought back.\nDelete it now?"),
-                        title))
-        return;
-    const QByteArray path = fgTree.rowDataBytes(row);
-    BusyPointer busy(BusyPointer::Later);
-    busy.set();
-    const ItemActions::Result result =
-        ItemActions::deletePermanently(path, fgTree.rowDataBytes(ScanSession::rootOf(fgTree, row)));
-    busy.release();
-    if (result.ok()) {
-        removeItemRow(row, QStringLiteral("Deleted: ") + name);
-        return;
-    }
-    m_prompts.message(this,
-                      result.reason + (result.partly
-                                           ? QStringLiteral("\nPart of it was deleted; "
-                                                            "the folder is scanned again.")
-                                           : QStringLiteral("\nNothing was changed.")),
-                      title, Prompts::Icon::Critical);
-    if (result.partly)
+    const Removal item{fgTree.rowDataBytes(row),
+                       fgTree.rowDataBytes(ScanSession::rootOf(fgTree, row)),
+                       fgTree.text(row, TreeCol::Name), itemSummary(row)};
+    bool partly = false;
+    if (removeFromDisk(item, true, &partly))
+        removeItemRow(row, QStringLiteral("Deleted: ") + item.name);
+    else if (partly)
         mnuRescan_Click();
 }
 

@@ -9,11 +9,15 @@
 #include "KeptFilesModel.h"
 #include "LargestFilesView.h"
 #include "NativeText.h"
+#include "NodeChart.h"
 #include "ScanTree.h"
 #include "mdlProperties.h"
 
+#include <QAction>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QTabBar>
+#include <QTableView>
 
 namespace {
 
@@ -65,6 +69,10 @@ void frmMain::buildChartPages() {
                                QStringLiteral("File not found: ") + NativeText::decode(path));
         });
     });
+    connect(lvwLargest, &LargestFilesView::removeWanted, this, &frmMain::lvwLargest_Remove);
+    connect(lvwLargest, &LargestFilesView::menuAboutToShow, this, &frmMain::updateLargestActions);
+    connect(lvwLargest->table()->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &frmMain::updateLargestActions);
     connect(lvwTypes, &FileTypesView::typeChosen, this, &frmMain::lvwTypes_TypeChosen);
 }
 
@@ -113,29 +121,7 @@ void frmMain::fillChartPage() {
 }
 
 int frmMain::rowOfFolder(const QByteArray &folderPath) const {
-    int row = selectedNodeOf(fgTree);
-    while (row > ScanTree::TopRow && !ScanTree::isScanRoot(fgTree, row))
-        row = fgTree.parentRow(row);
-    if (row <= ScanTree::TopRow)
-        return -1;
-    // Down from the root, into the child whose path begins the one wanted.
-    for (;;) {
-        QByteArray path = fgTree.rowDataBytes(row);
-        if (!path.endsWith('/'))
-            path.append('/');
-        if (path == folderPath)
-            return row;
-        int next = -1;
-        for (int c = fgTree.firstChild(row); c >= 0 && next < 0; c = fgTree.nextSibling(c)) {
-            const QByteArray child = fgTree.rowDataBytes(c);
-            if (!child.isEmpty() && folderPath.startsWith(child) &&
-                (child.endsWith('/') || folderPath.at(child.size()) == '/'))
-                next = c;
-        }
-        if (next < 0)
-            return -1;
-        row = next;
-    }
+    return ScanSession::rowOfFolder(fgTree, selectedNodeOf(fgTree), folderPath);
 }
 
 void frmMain::lvwLargest_FolderWanted(const QByteArray &folderPath) {
@@ -162,4 +148,76 @@ void frmMain::lvwTypes_TypeChosen(const QString &type) {
     else
         tabChartPane->setCurrentIndex(LargestTab);
     m_choosingType = false;
+}
+
+// The list's removal commands follow the tree's: not during a scan, not on a scan opened from a
+// file.
+void frmMain::updateLargestActions() {
+    if (!lvwLargest)
+        return;
+    QString why = itemActionsBlocked(selectedNodeOf(fgTree));
+    if (why.isEmpty() && lvwLargest->currentFile().isEmpty())
+        why = QStringLiteral("No file is chosen in the list.");
+    for (QAction *action : {lvwLargest->trashAction(), lvwLargest->deleteAction()}) {
+        action->setEnabled(why.isEmpty());
+        action->setToolTip(why.isEmpty() ? action->text() : why);
+    }
+}
+
+void frmMain::lvwLargest_Remove(bool permanently) {
+    updateLargestActions();
+    QAction *action = permanently ? lvwLargest->deleteAction() : lvwLargest->trashAction();
+    if (m_scanning || !action->isEnabled())
+        return;
+    const int node = selectedNodeOf(fgTree);
+    KeptFilesModel *model = lvwLargest->model();
+    const KeptFilesPtr kept = model->keptFiles();
+    const int listRow = lvwLargest->table()->currentIndex().row();
+    const std::int64_t file = model->fileAt(listRow);
+    // The list shows the kept files of the selected node's scan; anything else is stale.
+    if (!kept || file < 0 || kept != m_tree->keptFilesOf(node))
+        return;
+    const KeptFiles::File &f = kept->file(std::size_t(file));
+    const Removal item{kept->filePath(f), kept->rootPath(), NativeText::decode(kept->name(f)),
+                       itemSummary(kept->filePath(f), qint64(f.bytes), 1), false};
+    if (!removeFromDisk(item, permanently))
+        return;
+    m_session.removeKeptFile(node, std::uint32_t(file));
+    // The tree's totals fell: chart the node again, and list what is left as it was listed.
+    const QByteArray listed = model->folderPath();
+    const std::optional<QString> type = m_typeShown;
+    m_choosingType = true;
+    fgTree.refresh();
+    fgTree_Click();
+    m_choosingType = false;
+    m_typeShown = type;
+    lvwLargest->show(kept, listed, type);
+    if (model->rowCount() > 0)
+        lvwLargest->table()->setCurrentIndex(
+            model->index(std::min(listRow, model->rowCount() - 1), KeptFilesModel::Name));
+    setStatusText(
+        2, (permanently ? QStringLiteral("Deleted: ") : QStringLiteral("Moved to the trash: ")) +
+               item.name);
+    updateItemActions();
+}
+
+void frmMain::showKeptFilesInChart() {
+    GridSubtree::FileItems items;
+    items.list = [this](int filesRow, std::vector<GridSubtree::FileEntry> &out) {
+        const KeptFilesPtr kept = m_tree->keptFilesOf(filesRow);
+        const int folder = kept ? fgTree.parentRow(filesRow) : -1;
+        if (folder <= ScanTree::TopRow)
+            return;
+        QByteArray path = fgTree.rowDataBytes(folder);
+        if (!path.endsWith('/'))
+            path.append('/');
+        for (const std::uint32_t i : kept->filesIn(path))
+            out.push_back({i, double(kept->file(i).bytes)});
+    };
+    items.path = [this](int filesRow, std::uint64_t key) {
+        const KeptFilesPtr kept = m_tree->keptFilesOf(filesRow);
+        return kept && key < kept->size() ? NativeText::decode(kept->filePath(kept->file(key)))
+                                          : QString();
+    };
+    m_nodeChart->setFileItems(std::move(items));
 }

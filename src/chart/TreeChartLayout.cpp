@@ -58,22 +58,32 @@ public:
         std::vector<double> values(items.size());
         for (std::size_t k = 0; k < items.size(); ++k)
             values[k] = std::max(items[k].value, 0.0);
+        // The single files of a files row are a part of it: the rest of its files take the rest
+        // of its tile, which shows as the row's own.
+        if (tile.kind == Kind::Files && !items.empty()) {
+            const double rest = tile.value - std::accumulate(values.begin(), values.end(), 0.0);
+            if (rest > 0)
+                values.push_back(rest);
+        }
         // Squarifying needs the largest first: in any other order (by name, say) small tiles
         // ahead of big ones come out as slivers. The items keep their order otherwise, so the
         // top-level ones keep their colours.
-        std::vector<std::size_t> order(items.size());
+        std::vector<std::size_t> order(values.size());
         std::iota(order.begin(), order.end(), std::size_t(0));
         std::stable_sort(order.begin(), order.end(),
                          [&](std::size_t a, std::size_t b) { return values[a] > values[b]; });
-        std::vector<double> sorted(items.size());
+        std::vector<double> sorted(values.size());
         for (std::size_t k = 0; k < order.size(); ++k)
             sorted[k] = values[order[k]];
         const std::vector<QRectF> placed = TreemapLayout::squarify(sorted, inner);
-        std::vector<QRectF> rects(items.size());
+        std::vector<QRectF> rects(values.size());
         for (std::size_t k = 0; k < order.size(); ++k)
             rects[order[k]] = placed[k];
         bool any = false;
         std::vector<TreemapLayout::Own> folded;
+        if (values.size() > items.size() && rects.back().width() > 1e-9 &&
+            rects.back().height() > 1e-9)
+            folded.push_back({rects.back(), index});
         for (std::size_t k = 0; k < items.size(); ++k) {
             const QRectF &r = rects[k];
             if (values[k] <= 0 || !visible(r)) {

@@ -82,6 +82,7 @@ void KeptFiles::add(const QByteArray &folderPath, const char *name, std::size_t 
         }
     }
     m_files.push_back(f);
+    m_byFolderValid = false;
     if (m_files.size() >= limit)
         trim(m_cap);
 }
@@ -145,6 +146,7 @@ void KeptFiles::trim(std::size_t keep) {
         m_files[filesEnd++] = g;
     }
     m_files.resize(filesEnd);
+    m_byFolderValid = false;
     m_names.truncate(static_cast<qsizetype>(namesEnd));
     // The chain's folders may be gone: the next folder starts a chain of its own (a folder met
     // again then has a second entry, which names the same path).
@@ -236,6 +238,24 @@ std::vector<std::uint32_t> KeptFiles::filesUnder(const QByteArray &folderPath) c
     return out;
 }
 
+const std::vector<std::uint32_t> &KeptFiles::filesIn(const QByteArray &folderPath) const {
+    static const std::vector<std::uint32_t> none;
+    if (!folderPath.startsWith(m_rootPath))
+        return none;
+    if (!m_byFolderValid) {
+        m_byFolder.clear();
+        std::vector<QByteArray> paths(m_folders.size());
+        for (std::size_t i = 1; i < m_folders.size(); ++i)
+            paths[i] = paths[m_folders[i].parent] +
+                       (m_folderNames.constData() + m_folders[i].nameAt) + '/';
+        for (std::size_t i = 0; i < m_files.size(); ++i)
+            m_byFolder[paths[m_files[i].folder]].push_back(static_cast<std::uint32_t>(i));
+        m_byFolderValid = true;
+    }
+    const auto it = m_byFolder.constFind(folderPath.sliced(m_rootPath.size()));
+    return it == m_byFolder.cend() ? none : *it;
+}
+
 std::vector<KeptFiles::TypeTotal> KeptFiles::types() const {
     // Names that differ only beyond ASCII in case fold together here.
     QHash<QString, Sums> folded;
@@ -259,9 +279,39 @@ void KeptFiles::raiseThreshold(std::uint64_t bytes) {
         m_threshold.store(bytes, std::memory_order_relaxed);
 }
 
-void KeptFiles::removeFile(std::size_t i) {
-    if (i < m_files.size())
-        m_files.erase(m_files.begin() + static_cast<std::ptrdiff_t>(i));
+void KeptFiles::removeFiles(std::vector<std::uint32_t> indexes) {
+    std::sort(indexes.begin(), indexes.end());
+    indexes.erase(std::unique(indexes.begin(), indexes.end()), indexes.end());
+    std::vector<char> gone(m_files.size());
+    for (const std::uint32_t i : indexes) {
+        if (i >= m_files.size())
+            continue;
+        gone[i] = 1;
+        const File &f = m_files[i];
+        char ext[MaxExtension];
+        const std::string key(ext, extensionOf(nameData(f), std::strlen(nameData(f)), ext));
+        const auto it = m_types.find(key);
+        if (it == m_types.end())
+            continue; // a scan read back without its type totals
+        Sums &sums = it->second;
+        sums.files -= std::min<std::uint64_t>(sums.files, 1);
+        sums.bytes -= std::min<unsigned __int128>(sums.bytes, f.bytes);
+        if (sums.files == 0)
+            m_types.erase(it);
+    }
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < m_files.size(); ++i)
+        if (!gone[i])
+            m_files[at++] = m_files[i];
+    m_byFolderValid = false;
+    m_files.resize(at); // their names stay in the pool until the scan goes
+}
+
+void KeptFiles::addFilesOf(const KeptFiles &other) {
+    for (const File &f : other.m_files)
+        add(other.folderPath(f), other.nameData(f), std::strlen(other.nameData(f)), f.bytes,
+            f.mtime);
+    finish();
 }
 
 std::size_t KeptFiles::memoryBytes() const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 
 #include <atomic>
@@ -71,14 +72,21 @@ public:
     /// The kept files below a folder (its path's bytes, ending in "/"), all of them for the
     /// root; in no order.
     std::vector<std::uint32_t> filesUnder(const QByteArray &folderPath) const;
+    /// The kept files directly in a folder (its path's bytes, ending in "/"), in the order kept.
+    /// The first call after a change indexes every folder once; later ones cost a look-up.
+    const std::vector<std::uint32_t> &filesIn(const QByteArray &folderPath) const;
     /// The totals by type, largest first.
     std::vector<TypeTotal> types() const;
     /// Keeps no file below `bytes` from now on (a scan read back keeps the saved threshold).
     void raiseThreshold(std::uint64_t bytes);
     /// Forgets the type totals (a scan read back whose files were not all listed by name).
     void clearTypes() { m_types.clear(); }
-    /// Forgets a kept file (its file is gone); the totals are not changed.
-    void removeFile(std::size_t i);
+    /// Forgets kept files whose files are gone (indexes into file(); later files move up) and
+    /// takes each off its type's total.
+    void removeFiles(std::vector<std::uint32_t> indexes);
+    /// Keeps the files of `other` (a walk of a folder of the same scan) that reach the
+    /// threshold, then lets go of those beyond the cap. Type totals are left as they are.
+    void addFilesOf(const KeptFiles &other);
 
     /// The memory the kept files and the type totals take.
     std::size_t memoryBytes() const;
@@ -112,6 +120,9 @@ private:
         unsigned __int128 bytes = 0;
     };
     std::unordered_map<std::string, Sums> m_types;
+    // The files of each folder by its path below the root; built by filesIn() on demand.
+    mutable QHash<QByteArray, std::vector<std::uint32_t>> m_byFolder;
+    mutable bool m_byFolderValid = false;
 
     std::uint32_t folderIndex(const QByteArray &folderPath);
     void resetFolders();

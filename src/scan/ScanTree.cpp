@@ -264,18 +264,39 @@ void ScanTree::MarkNotEntered(int row, const QString &why) {
     m_grid.setCellItalic(row, TreeCol::Name, row, TreeCol::Name, true);
 }
 
+namespace {
+
+// One write of a row's size (its text given), unit, file count and byte count.
+void writeTotals(OutlineGrid &grid, int row, const QString &size, const QString &unit, Fixed bytes,
+                 Fixed files) {
+    const QChar dec = grid.decimalSeparator();
+    grid.setTextRange(row, TreeCol::Size, TreeCol::Bytes,
+                      size + u'\t' + unit + u'\t' + files.text(dec) + u'\t' + bytes.text(dec));
+}
+
+} // namespace
+
+void ScanTree::setRowTotals(int row, Fixed bytes, Fixed files) {
+    const std::int32_t factor = m_sizeFactor;
+    const QString unit = m_sizeUnit;
+    if (!SetSizeFactorOf(row))
+        SetSizeFactor();
+    QString size;
+    appendSizeText(size, bytes, m_grid.decimalSeparator());
+    writeTotals(m_grid, row, size, m_sizeUnit, bytes, files);
+    m_sizeFactor = factor;
+    m_sizeUnit = unit;
+}
+
 void ScanTree::UpdateRoots() {
     Fixed bytes, files;
     for (int c = m_grid.firstChild(TopRow); c >= 0; c = m_grid.nextSibling(c)) {
         bytes += cellValue(c, TreeCol::Bytes);
         files += cellValue(c, TreeCol::Files);
     }
-    const QChar dec = m_grid.decimalSeparator();
     QString size;
-    appendSizeText(size, bytes, dec);
-    m_grid.setTextRange(TopRow, TreeCol::Size, TreeCol::Bytes,
-                        size + u'\t' + m_sizeUnit + u'\t' + files.text(dec) + u'\t' +
-                            bytes.text(dec));
+    appendSizeText(size, bytes, m_grid.decimalSeparator());
+    writeTotals(m_grid, TopRow, size, m_sizeUnit, bytes, files);
     m_topSizeInUnit = true;
 }
 

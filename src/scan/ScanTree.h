@@ -117,6 +117,10 @@ public:
     /// Ends the gathering without carrying (the rows it was for are being removed).
     void dropDeferredCarry();
     bool carryDeferred() const { return m_deferred; }
+    /// Writes a row's byte and file counts and its size in the row's own unit; the changes are
+    /// carried up through every total above it (the top row's too, which UpdateRoots() then
+    /// writes in the current unit).
+    void setRowTotals(int row, Fixed bytes, Fixed files);
     /// Writes the top row: the byte and file totals of all scan roots, the size in the current
     /// unit.
     void UpdateRoots();

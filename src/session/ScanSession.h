@@ -64,8 +64,19 @@ public:
     /// called with the row the walk fills (outside the tree) as it starts, and with -1 as it
     /// ends.
     SessionOutcome rescan(int row, const std::function<void(int walkRow)> &walking = {});
-    /// Takes a row and its subtree out of the tree, its values off every total above it.
+    /// Takes a row and its subtree out of the tree, its values off every total above it; the
+    /// kept files below it go with it.
     void removeBranch(int row);
+    /// A kept file of the scan that holds `row` left the disk: it leaves the kept files and its
+    /// type's total, and its size and one file come off its folder's files row and every total
+    /// above it. False when the scan keeps no such file (nothing changed) or its folder has no
+    /// files row in the tree (only the kept files changed).
+    bool removeKeptFile(int row, std::uint32_t file);
+    /// The row of a folder (its path's bytes, ending in "/") in the scan that holds `row`, found
+    /// down from the scan's root; -1 when the tree has none.
+    static int rowOfFolder(const OutlineGrid &grid, int row, const QByteArray &folderPath);
+    /// The `<Files in …>` row of a folder's row, or -1.
+    static int filesRowOf(const OutlineGrid &grid, int folderRow);
 
     // Saved scans -------------------------------------------------------------------------
     /// Opens a scan file as a new scan root (outcome.root); a fault adds nothing. The reading

@@ -23,9 +23,75 @@ void writeCounted(OutlineGrid &grid, int row, const std::array<FixedRaw, 3> &val
         grid.setFixedValue(row, Counted[k], values[k]);
 }
 
+// The folder's path as the kept files name it: its bytes ending in "/".
+QByteArray folderKey(const OutlineGrid &grid, int row) {
+    QByteArray path = grid.rowDataBytes(row);
+    if (!path.isEmpty() && !path.endsWith('/'))
+        path.append('/');
+    return path;
+}
+
+} // namespace
+
+int ScanSession::rowOfFolder(const OutlineGrid &grid, int row, const QByteArray &folderPath) {
+    row = rootOf(grid, row);
+    if (row < 0 || !folderPath.startsWith(folderKey(grid, row)))
+        return -1;
+    // Down from the root, into the child whose path begins the one wanted.
+    while (folderKey(grid, row) != folderPath) {
+        int next = -1;
+        for (int c = grid.firstChild(row); c >= 0 && next < 0; c = grid.nextSibling(c)) {
+            const QByteArray child = folderKey(grid, c);
+            if (!child.isEmpty() && folderPath.startsWith(child))
+                next = c;
+        }
+        if (next < 0)
+            return -1;
+        row = next;
+    }
+    return row;
+}
+
+int ScanSession::filesRowOf(const OutlineGrid &grid, int folderRow) {
+    for (int c = folderRow >= 0 ? grid.firstChild(folderRow) : -1; c >= 0; c = grid.nextSibling(c))
+        if (grid.rowDataBytes(c).isEmpty() && grid.text(c, TreeCol::Name).startsWith(u'<'))
+            return c;
+    return -1;
+}
+
+bool ScanSession::removeKeptFile(int row, std::uint32_t file) {
+    const KeptFilesPtr kept = m_tree->keptFilesOf(row);
+    if (!kept || file >= kept->size())
+        return false;
+    const KeptFiles::File gone = kept->file(file);
+    const int filesRow = filesRowOf(m_grid, rowOfFolder(m_grid, row, kept->folderPath(gone)));
+    kept->removeFiles({file});
+    if (filesRow < 0)
+        return false;
+    // Never below zero, should the row have been counted with another filter since.
+    const Fixed bytes = std::max(m_tree->cellValue(filesRow, TreeCol::Bytes) -
+                                     Fixed::fromInt(static_cast<FixedRaw>(gone.bytes)),
+                                 Fixed());
+    const Fixed files =
+        std::max(m_tree->cellValue(filesRow, TreeCol::Files) - Fixed::fromInt(1), Fixed());
+    m_tree->setRowTotals(filesRow, bytes, files);
+    m_tree->UpdateRoots();
+    return true;
+}
+
+namespace {
+
+// The kept files below a row of the tree leave with it (a scan root's go with the root).
+void forgetKeptFilesBelow(const ScanTree &tree, int row) {
+    const KeptFilesPtr kept = tree.keptFilesOf(row);
+    if (kept && !ScanTree::isScanRoot(tree.grid(), row))
+        kept->removeFiles(kept->filesUnder(folderKey(tree.grid(), row)));
+}
+
 } // namespace
 
 void ScanSession::removeBranch(int row) {
+    forgetKeptFilesBelow(*m_tree, row);
     writeCounted(m_grid, row, {0, 0, 0});
     m_grid.removeRows(row, m_grid.subtreeEnd(row) - row);
     m_tree->UpdateRoots();
@@ -54,6 +120,18 @@ SessionOutcome ScanSession::rescan(int row, const std::function<void(int)> &walk
     m_walker->searchParams.StartPath = NativePath::display(path);
     m_walker->searchParams.Pattern = m_settings.Match_Parameters;
     m_walker->searchParams.SizeBasis = ScanTree::basisOfRoot(m_grid, rootOf(m_grid, row));
+    // The walk keeps the branch's large files apart; they replace its old ones once it is
+    // complete. A root's walk is the whole scan's, types and all; a folder's keeps only what
+    // reaches the scan's threshold, and the scan's type totals stay as they were.
+    const KeptFilesPtr kept = m_tree->keptFilesOf(row);
+    const bool wholeScan = ScanTree::isScanRoot(m_grid, row);
+    KeptFilesPtr branchFiles;
+    if (kept) {
+        branchFiles = std::make_shared<KeptFiles>(kept->rootPath(), kept->cap());
+        if (!wholeScan)
+            branchFiles->raiseThreshold(kept->threshold());
+    }
+    m_walker->setKeptFiles(branchFiles);
     m_tree->clearUnreadable();
     if (!m_tree->SetSizeFactorOf(row))
         m_tree->SetSizeFactor();
@@ -79,6 +157,7 @@ SessionOutcome ScanSession::rescan(int row, const std::function<void(int)> &walk
         }
         ~Ending() {
             self->m_tree->SetSizeFactor();
+            self->m_walker->setKeptFiles(nullptr);
             walkEnded();
         }
     } ending{this, walking};
@@ -99,6 +178,12 @@ SessionOutcome ScanSession::rescan(int row, const std::function<void(int)> &walk
     }
     m_grid.setRedraw(GridRedraw::Buffered);
     noteUnreadable(outcome);
+    if (branchFiles && wholeScan) {
+        m_tree->addKeptFiles(branchFiles);
+    } else if (branchFiles) {
+        kept->removeFiles(kept->filesUnder(folderKey(m_grid, row)));
+        kept->addFilesOf(*branchFiles);
+    }
 
     std::array<FixedRaw, 3> fresh{};
     for (std::size_t k = 0; k < Counted.size(); ++k)

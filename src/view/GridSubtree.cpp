@@ -2,6 +2,7 @@
 
 #include "NumberFormat.h"
 #include "OutlineGrid.h"
+#include "Settings.h"
 #include "TreeCol.h"
 
 #include <QLocale>
@@ -22,7 +23,21 @@ int GridSubtree::rootId() const {
     return m_row;
 }
 
+const GridSubtree::ShownFile *GridSubtree::fileOf(int id) const {
+    if (id < FirstFileId || std::size_t(id - FirstFileId) >= m_files.size())
+        return nullptr;
+    return &m_files[std::size_t(id - FirstFileId)];
+}
+
+int GridSubtree::rowOf(int id) const {
+    if (const ShownFile *file = fileOf(id))
+        return valid(file->filesRow) ? file->filesRow : -1;
+    return valid(id) ? id : -1;
+}
+
 double GridSubtree::value(int id) const {
+    if (const ShownFile *file = fileOf(id))
+        return file->bytes;
     return valid(id) ? m_grid.number(id, TreeCol::Bytes).value_or(0.0) : 0.0;
 }
 
@@ -31,8 +46,24 @@ void GridSubtree::children(int id, std::vector<Item> &out) const {
     if (!valid(id))
         return;
     if (isFilesRow(m_grid.text(id, TreeCol::Name))) {
-        if (m_fileItems)
-            m_fileItems(id, out);
+        if (!m_fileItems.list)
+            return;
+        if (const std::uint64_t now = stamp(); now != m_filesStamp) {
+            m_files.clear();
+            m_filesOfRow.clear();
+            m_filesStamp = now;
+        }
+        auto [at, first] = m_filesOfRow.try_emplace(id);
+        if (first) {
+            m_entries.clear();
+            m_fileItems.list(id, m_entries);
+            at->second.first = m_files.size();
+            for (const FileEntry &e : m_entries)
+                m_files.push_back({id, e.key, e.bytes});
+            at->second.second = m_files.size();
+        }
+        for (std::size_t i = at->second.first; i < at->second.second; ++i)
+            out.push_back({FirstFileId + int(i), m_files[i].bytes, Kind::File});
         return;
     }
     for (int child = m_grid.firstChild(id); child >= 0; child = m_grid.nextSibling(child)) {
@@ -42,10 +73,32 @@ void GridSubtree::children(int id, std::vector<Item> &out) const {
 }
 
 QString GridSubtree::name(int id) const {
+    if (const ShownFile *file = fileOf(id)) {
+        const QString path = m_fileItems.path(file->filesRow, file->key);
+        return path.mid(path.lastIndexOf(u'/') + 1);
+    }
     return valid(id) ? m_grid.text(id, TreeCol::Name) : QString();
 }
 
+// A file's path and size, the size in its files row's unit and in the tree's size format.
+QString GridSubtree::fileToolTip(const ShownFile &file) const {
+    const QString unit =
+        valid(file.filesRow) ? m_grid.text(file.filesRow, TreeCol::Unit) : QStringLiteral("B");
+    double factor = 1;
+    for (int size = 1; size <= 3; ++size)
+        if (unit == Settings::sizeUnitOf(size))
+            factor = Settings::sizeFactorOf(size);
+    const double centre = value(m_row);
+    const NumberFormat percent(QStringLiteral("Percent"), QLocale());
+    return m_fileItems.path(file.filesRow, file.key) + QStringLiteral("\nSize: ") +
+           NumberFormat(m_grid.colFormat(TreeCol::Size)).formatDouble(file.bytes / factor) + u' ' +
+           unit + QStringLiteral("\nShare: ") +
+           percent.formatDouble(centre > 0 ? file.bytes / centre : 0.0);
+}
+
 QString GridSubtree::toolTip(int id) const {
+    if (const ShownFile *file = fileOf(id))
+        return fileToolTip(*file);
     if (!valid(id))
         return {};
     const QString name = m_grid.text(id, TreeCol::Name);

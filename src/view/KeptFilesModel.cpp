@@ -47,8 +47,10 @@ QString KeptFilesModel::typeOfName(const QByteArray &name) {
 }
 
 std::int64_t KeptFilesModel::fileAt(int row) const {
-    return row >= 0 && static_cast<std::size_t>(row) < m_rows.size() ? m_rows[std::size_t(row)]
-                                                                     : -1;
+    // Not a plain conditional: its unsigned type would turn the -1 into 4294967295.
+    if (row < 0 || static_cast<std::size_t>(row) >= m_rows.size())
+        return -1;
+    return m_rows[std::size_t(row)];
 }
 
 QByteArray KeptFilesModel::filePath(int row) const {

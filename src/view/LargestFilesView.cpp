@@ -71,6 +71,23 @@ LargestFilesView::LargestFilesView(QWidget *parent)
     connect(copy, &QAction::triggered, this, &LargestFilesView::copySelection);
     m_table->addAction(copy);
     m_menu->addSeparator();
+    m_menu->setToolTipsVisible(true);
+    auto addRemoval = [this](const QString &caption, const QKeySequence &key, bool permanently) {
+        QAction *action = m_menu->addAction(caption);
+        action->setShortcut(key);
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        m_table->addAction(action);
+        connect(action, &QAction::triggered, this, [this, permanently] {
+            if (m_table->currentIndex().isValid())
+                emit removeWanted(permanently);
+        });
+        return action;
+    };
+    m_trash = addRemoval(QStringLiteral("Move to Trash"), QKeySequence(Qt::Key_Delete), false);
+    m_delete = addRemoval(QStringLiteral("Delete Permanently"),
+                          QKeySequence(Qt::SHIFT | Qt::Key_Delete), true);
+    m_menu->addSeparator();
+    connect(m_menu, &QMenu::aboutToShow, this, &LargestFilesView::menuAboutToShow);
     addFileCommand(QStringLiteral("Properties"),
                    [this](const QByteArray &p) { emit propertiesWanted(p); });
     connect(m_table, &QWidget::customContextMenuRequested, this, [this](QPoint pos) {

@@ -9,6 +9,7 @@
 
 class KeptFilesModel;
 class QLabel;
+class QAction;
 class QMenu;
 class QTableView;
 
@@ -35,18 +36,28 @@ public:
     QString selectedText() const;
     /// The full path's bytes of the current row's file, or empty.
     QByteArray currentFile() const;
+    /// "Move to Trash" (Delete) and "Delete Permanently" (Shift+Delete) of the current file;
+    /// whoever owns the list enables them and acts on removeWanted.
+    QAction *trashAction() const { return m_trash; }
+    QAction *deleteAction() const { return m_delete; }
 
 signals:
     void folderWanted(const QByteArray &folderPath);
     /// "Open" or "Explore" of a file.
     void openWanted(const QByteArray &path, const QString &verb);
     void propertiesWanted(const QByteArray &path);
+    /// The current file is to go to the trash, or (`permanently`) be deleted.
+    void removeWanted(bool permanently);
+    /// The pop-up menu is about to show: the time to bring its commands' states up to date.
+    void menuAboutToShow();
 
 private:
     KeptFilesModel *m_model;
     QLabel *m_caption;
     QTableView *m_table;
     QMenu *m_menu;
+    QAction *m_trash = nullptr;
+    QAction *m_delete = nullptr;
 
     void copySelection() const;
     void updateCaption();

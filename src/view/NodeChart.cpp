@@ -126,7 +126,8 @@ bool NodeChart::fill(bool chartShown) {
     m_chart.setGroupingMaxShare(50.0);
     m_chart.setGroupedStyle(11);
 
-    m_chart.setSubtree(std::make_shared<GridSubtree>(m_grid, row, m_fileItems));
+    m_subtree = std::make_shared<GridSubtree>(m_grid, row, m_fileItems);
+    m_chart.setSubtree(m_subtree);
     m_chart.setHighlightedItem(-1);
     m_chart.setTitle(m_growth ? name + QStringLiteral(" (growth)") : name);
     m_chart.setValueAxisTitle((m_growth ? QStringLiteral("Growth (") : QStringLiteral("Size (")) +
@@ -219,14 +220,21 @@ Chart::Type NodeChart::chartTypeOf(int chartType) {
     }
 }
 
-void NodeChart::showItem(int row) {
+int NodeChart::rowOfItem(int id) const {
+    if (m_subtree)
+        return m_subtree->rowOf(id);
+    return id >= 1 && id < m_grid.rows() ? id : -1;
+}
+
+void NodeChart::showItem(int id) {
+    const int row = rowOfItem(id);
     if (row < 1 || row >= m_grid.rows())
         return;
     const int parent = m_grid.parentRow(row);
     setStatus(GridSubtree::isFilesRow(m_grid.text(row, TreeCol::Name))
                   ? (parent >= 0 ? m_grid.rowData(parent) : QString())
                   : m_grid.rowData(row));
-    m_chart.setHighlightedItem(row == m_row ? -1 : row);
+    m_chart.setHighlightedItem(id == m_row ? -1 : id);
 }
 
 void NodeChart::clear() {
@@ -235,6 +243,7 @@ void NodeChart::clear() {
     m_names.clear();
     ChartBatch batch(m_chart);
     m_chart.setTitle(QString());
+    m_subtree.reset();
     m_chart.setSubtree(nullptr);
     m_chart.setHighlightedItem(-1);
     // Every series goes, not only the first: a cleared chart draws nothing of the node before.

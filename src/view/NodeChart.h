@@ -1,8 +1,8 @@
 #pragma once
 
 #include "Chart.h"
-#include "GridSubtree.h"
 #include "Fixed.h"
+#include "GridSubtree.h"
 
 #include <QList>
 #include <QString>
@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <random>
 
 class QPalette;
@@ -65,9 +66,11 @@ public:
     void applyChartSettings();
     static Chart::Type chartTypeOf(int chartType);
 
-    /// A row picked on a treemap or rings chart without making it the centre: the status bar
-    /// shows its path and the chart marks it.
-    void showItem(int row);
+    /// An item picked on a treemap or rings chart without making it the centre: the status
+    /// bar shows its row's path and the chart marks it.
+    void showItem(int id);
+    /// The row a treemap or rings item stands for (a single file's files row); -1 for none.
+    int rowOfItem(int id) const;
 
     /// Single files to show inside the tiles of files rows (none until set).
     void setFileItems(GridSubtree::FileItems items) { m_fileItems = std::move(items); }
@@ -90,6 +93,7 @@ private:
     std::minstd_rand m_random{ColourSeed};
     int m_row = -1;
     GridSubtree::FileItems m_fileItems;
+    std::shared_ptr<GridSubtree> m_subtree; ///< what the chart draws as a treemap or rings
     bool m_showGrowth = false;
     bool m_growth = false; ///< this fill charts the growth
     QList<int> m_children; ///< the child row of each series

@@ -1,6 +1,9 @@
 #include "MainFixture.h"
 
+#include "FileTypesView.h"
 #include "ItemActions.h"
+#include "KeptFilesModel.h"
+#include "LargestFilesView.h"
 #include "NativePath.h"
 #include "OutlineGridView.h"
 #include "RecordingShellLauncher.h"
@@ -12,7 +15,10 @@
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QStorageInfo>
+#include <QTabBar>
+#include <QTableView>
 #include <QTest>
+#include <QTreeWidget>
 
 #include <sys/mount.h>
 #include <unistd.h>
@@ -41,6 +47,20 @@ struct ItemFixture : MainFixture {
             out << QString::number(g.level(r)) + ' ' + g.text(r, 0) + ' ' + g.text(r, 1) + ' ' +
                        g.text(r, 3) + ' ' + g.text(r, 4);
         return out;
+    }
+    // The names the Largest files list shows, top to bottom.
+    QStringList listed() const {
+        const QAbstractItemModel *m = form->largestFilesView()->table()->model();
+        QStringList out;
+        for (int r = 0; r < m->rowCount(); ++r)
+            out << m->index(r, KeptFilesModel::Name).data().toString();
+        return out;
+    }
+    void pressInList(int row, QKeySequence key) {
+        QTableView *table = form->largestFilesView()->table();
+        table->setCurrentIndex(table->model()->index(row, 0));
+        table->setFocus();
+        QTest::keySequence(table, key);
     }
     void pressOn(int row, QKeySequence key) {
         form->grid().select(row, 0);
@@ -204,6 +224,91 @@ TEST_F(ItemFixture, TerminalCopyAndWhenTheCommandsAreOff) {
     g.select(rowNamed("sub"), 0);
     EXPECT_TRUE(form->rescanAction()->isEnabled());
     ::rmdir(odd.constData()); // QTemporaryDir cannot remove a name that is not UTF-8
+}
+
+TEST_F(ItemFixture, LargestFilesListRemovesAFileAndEveryTotalAboveItFalls) {
+    scan(root);
+    OutlineGrid &g = form->grid();
+    form->chartTabs()->setCurrentIndex(1);
+    ASSERT_EQ(listed(), QStringList({"b.bin", "a.txt", "c"}));
+    prompts.answers = {Prompts::No};
+    pressInList(0, QKeySequence(Qt::Key_Delete));
+    ASSERT_EQ(prompts.shown.back().title, "Move to Trash");
+    EXPECT_TRUE(prompts.shown.back().text.contains("sub/b.bin\n"))
+        << qPrintable(prompts.shown.back().text);
+    EXPECT_TRUE(prompts.shown.back().text.contains(" in 1 file"));
+    EXPECT_TRUE(QFileInfo::exists(root + "/sub/b.bin"));
+
+    prompts.answers = {Prompts::Yes};
+    pressInList(0, QKeySequence(Qt::Key_Delete));
+    EXPECT_TRUE(QFileInfo::exists(trash + "/files/b.bin"));
+    EXPECT_FALSE(QFileInfo::exists(root + "/sub/b.bin"));
+    EXPECT_EQ(listed(), QStringList({"a.txt", "c"}));
+    // Its folder's files row and every total above it, up to the Scans row, lost it.
+    const int subFiles = rowNamed("<Files in sub>");
+    EXPECT_EQ(g.text(subFiles, 4) + ' ' + g.text(subFiles, 3), "0 0");
+    EXPECT_EQ(g.text(rowNamed("sub"), 4) + ' ' + g.text(rowNamed("sub"), 3), "30 1");
+    EXPECT_EQ(g.text(rowNamed(root + "/"), 4) + ' ' + g.text(rowNamed(root + "/"), 3), "130 2");
+    EXPECT_EQ(g.text(1, 4) + ' ' + g.text(1, 3), "130 2");
+    form->chartTabs()->setCurrentIndex(2);
+    QTreeWidget *types = form->fileTypesView()->list();
+    QStringList typeRows;
+    for (int i = 0; i < types->topLevelItemCount(); ++i)
+        typeRows << types->topLevelItem(i)->text(0);
+    EXPECT_EQ(typeRows, QStringList({"txt", "(no extension)"}));
+
+    // Deleting for good asks twice, and the file is gone, not in the trash.
+    form->chartTabs()->setCurrentIndex(1);
+    prompts.answers = {Prompts::Yes, Prompts::Yes};
+    const std::size_t asked = prompts.shown.size();
+    pressInList(1, QKeySequence(Qt::SHIFT | Qt::Key_Delete));
+    EXPECT_EQ(prompts.shown.size(), asked + 2);
+    EXPECT_EQ(prompts.shown.back().title, "Delete Permanently");
+    EXPECT_FALSE(QFileInfo::exists(root + "/sub/deep/c"));
+    EXPECT_FALSE(QFileInfo::exists(trash + "/files/c"));
+    EXPECT_EQ(listed(), QStringList({"a.txt"}));
+    EXPECT_EQ(g.text(1, 4) + ' ' + g.text(1, 3), "100 1");
+    EXPECT_EQ(form->statusText(2), "Deleted: c");
+
+    // A scan opened from a file lists files that may not be on this disk: nothing to remove.
+    const QString saved = dir.path() + "/saved.cairnscan";
+    ASSERT_TRUE(form->session().saveScanFile(2, saved).done());
+    ASSERT_TRUE(form->OpenScanFile(saved));
+    g.select(ScanSession::rootOf(g, g.rows() - 1), 0);
+    form->fgTree_Click();
+    ASSERT_EQ(listed(), QStringList({"a.txt"}));
+    prompts.answers = {Prompts::Yes, Prompts::Yes};
+    const std::size_t before = prompts.shown.size();
+    pressInList(0, QKeySequence(Qt::Key_Delete));
+    EXPECT_EQ(prompts.shown.size(), before);
+    EXPECT_FALSE(form->largestFilesView()->trashAction()->isEnabled());
+    EXPECT_TRUE(form->largestFilesView()->trashAction()->toolTip().contains("opened from a file"));
+    EXPECT_TRUE(QFileInfo::exists(root + "/a.txt"));
+}
+
+TEST_F(ItemFixture, KeptFilesFollowATrashedFolderAndARescan) {
+    makeFile(root + "/sub/deep/d.iso", 4000);
+    scan(root);
+    form->chartTabs()->setCurrentIndex(1);
+    ASSERT_EQ(listed(), QStringList({"d.iso", "b.bin", "a.txt", "c"}));
+    // A rescan replaces the branch's files with what is there now.
+    QFile::remove(root + "/sub/b.bin");
+    makeFile(root + "/sub/new.bin", 3000);
+    pressOn(rowNamed("sub"), QKeySequence(Qt::Key_F5));
+    form->grid().select(rowNamed(root + "/"), 0);
+    form->fgTree_Click();
+    EXPECT_EQ(listed(), QStringList({"d.iso", "new.bin", "a.txt", "c"}));
+    // A folder in the trash takes its files with it.
+    prompts.answers = {Prompts::Yes};
+    pressOn(rowNamed("deep"), QKeySequence(Qt::Key_Delete));
+    form->grid().select(rowNamed(root + "/"), 0);
+    form->fgTree_Click();
+    EXPECT_EQ(listed(), QStringList({"new.bin", "a.txt"}));
+    // So does a rescan of the whole scan, whose files are all new then.
+    makeFile(root + "/empty/e", 50);
+    pressOn(rowNamed(root + "/"), QKeySequence(Qt::Key_F5));
+    form->fgTree_Click();
+    EXPECT_EQ(listed(), QStringList({"new.bin", "a.txt", "e"}));
 }
 
 TEST(ItemActionsMounts, AnotherFileSystemHasItsOwnTrashAndStopsADeletion) {

@@ -2,6 +2,7 @@
 // commands for both.
 #include "../scan/ScanFixture.h"
 #include "AppError.h"
+#include "Gzip.h"
 #include "MainFixture.h"
 #include "ScanCompare.h"
 #include "ScanFile.h"
@@ -212,6 +213,11 @@ TEST_F(MainFixture, CompareWithAnEarlierScanInTheWindow) {
     // Kept apart: a scan within the same second replaces it in the history.
     const QString earlier = dir.filePath("first.json.gz");
     ASSERT_TRUE(QFile::copy(kept[0].fileName, earlier));
+    // It lists the scan's large files by name, as file entries beside the folders.
+    QFile packed(earlier);
+    ASSERT_TRUE(packed.open(QIODevice::ReadOnly));
+    const QByteArray saved = Gzip::uncompress(packed.readAll(), 1 << 20);
+    EXPECT_TRUE(saved.contains("{\"name\":\"b.bin\",")) << saved.toStdString();
 
     makeFile(root + "/sub/deep/c", 9000);
     makeFile(root + "/empty/e", 50);
@@ -228,6 +234,15 @@ TEST_F(MainFixture, CompareWithAnEarlierScanInTheWindow) {
     OutlineGrid &grid = form->grid();
     EXPECT_EQ(grid.text(0, TreeCol::Change), QStringLiteral("Change"));
     EXPECT_EQ(grid.fixedValue(newRoot, TreeCol::ChangeBytes).value_or(0), 9020 * Fixed::Scale);
+    // Its file entries are no folders: nothing of them is new or gone, and the files row that
+    // holds b.bin did not change.
+    EXPECT_EQ(findRow("b.bin"), -1);
+    int subFiles = -1;
+    for (int r = newRoot; r < grid.subtreeEnd(newRoot); ++r)
+        if (grid.text(r, TreeCol::Name) == "<Files in sub>")
+            subFiles = r;
+    ASSERT_GE(subFiles, 0);
+    EXPECT_EQ(grid.fixedValue(subFiles, TreeCol::ChangeBytes).value_or(-1), 0);
 
     int byChange = -1;
     for (std::size_t i = 0; i < SortChoice::all().size(); ++i)

@@ -4,6 +4,7 @@
 #include "Chart.h"
 #include "ChartPainter.h"
 #include "ChartView.h"
+#include "GridSubtree.h"
 #include "MainFixture.h"
 
 #include <QAction>
@@ -94,4 +95,30 @@ TEST_F(TreeChart, ClickSelectsDoubleClickCentresInTreemapAndRings) {
     form->cushionsAction()->trigger();
     EXPECT_FALSE(form->settings().Treemap_Cushions);
     EXPECT_FALSE(form->chart().cushions());
+}
+
+TEST_F(TreeChart, KeptFilesAreTilesOfTheirOwnInsideTheirFilesRow) {
+    makeFile(root + "/sub/disk.img", 40000);
+    form->resize(1100, 700);
+    // The treemap the scan itself draws when it ends shows them.
+    form->chartTypeAction(2)->trigger();
+    scan(root);
+    QApplication::processEvents();
+    ChartView *view = form->chartView();
+    QPoint at(-1, -1);
+    for (int y = 2; y < view->height() && at.x() < 0; y += 3)
+        for (int x = 2; x < view->width() && at.x() < 0; x += 3)
+            if (view->treeItemAt(QPointF(x, y)).id >= GridSubtree::FirstFileId &&
+                view->treeToolTipText(QPointF(x, y)).contains("disk.img"))
+                at = QPoint(x, y);
+    ASSERT_GE(at.x(), 0);
+    const QString tip = view->treeToolTipText(at);
+    EXPECT_TRUE(tip.startsWith(root + "/sub/disk.img\nSize: 40,000 B\n")) << qPrintable(tip);
+    // Its tile lies inside the files row's, and a click selects that row.
+    const ChartPainter::TreeHit hit = view->treeItemAt(at);
+    EXPECT_LT(hit.shape.boundingRect().width() * hit.shape.boundingRect().height(),
+              0.95 * view->width() * view->height());
+    QTest::mouseClick(view, Qt::LeftButton, {}, at);
+    EXPECT_EQ(selected(), rowNamed("<Files in sub>"));
+    EXPECT_EQ(form->chart().title(), root + "/");
 }
