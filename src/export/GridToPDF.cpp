@@ -71,6 +71,9 @@ void renderChart(PrintLayout &vpTree, const ChartPicture &chart) {
 // The largest files as a table across the page, the header repeated on each page it runs over.
 void renderLargestFiles(PrintLayout &vpTree, const LargestFilesList &list) {
     vpTree.paragraph(QString());
+    // The heading stays with the first rows of its table.
+    if (!vpTree.fits(vpTree.lineHeight() * 8))
+        vpTree.newPage();
     vpTree.setFontBold(true);
     vpTree.paragraph(list.title);
     vpTree.setFontBold(false);
@@ -88,7 +91,7 @@ void renderLargestFiles(PrintLayout &vpTree, const LargestFilesList &list) {
     table.headerHeight = rowHeight;
     table.rowHeights.assign(list.rows.size(), rowHeight);
     // Shares of the width: name, size, date, folder.
-    static constexpr double shares[LargestFilesList::ColumnCount] = {0.30, 0.13, 0.17, 0.40};
+    static constexpr double shares[LargestFilesList::ColumnCount] = {0.28, 0.11, 0.23, 0.38};
     table.paint = [rows = list.rows, font, rowHeight, width = table.width](QPainter &painter,
                                                                            int first, int last) {
         const auto paintRow = [&](const auto &texts, int y, bool header) {
