@@ -234,9 +234,9 @@ int run(int &argc, char **argv, const CommandLine::Request &request) {
         geometry.gridWidthTwips = static_cast<int>(settings.fgTree_Width);
         geometry.gridFontName = view->font().family();
         session.reportFormats().at(1).write = [&](const ReportSource &source, ReplacingFile &out) {
-            return GridExport::GridToPDF(*view, source.chartPicture, pages, converter, out,
-                                         source.chartIncluded,
-                                         ScanCompare::reportHeading(session.grid()));
+            return GridExport::GridToPDF(
+                *view, source.chartPicture, pages, converter, out, source.chartIncluded,
+                ScanCompare::reportHeading(session.grid()), source.largestFiles);
         };
         if (settings.Disp_Chart) {
             chart = std::make_unique<Chart>();

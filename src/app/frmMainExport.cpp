@@ -25,7 +25,8 @@
 void frmMain::buildFileMenu() {
     reportFormat(1).write = [this](const ReportSource &source, ReplacingFile &out) {
         return GridExport::GridToPDF(*fgTreeView, source.chartPicture, vpTree, vfTree, out,
-                                     source.chartIncluded, ScanCompare::reportHeading(fgTree));
+                                     source.chartIncluded, ScanCompare::reportHeading(fgTree),
+                                     source.largestFiles);
     };
     const char *folderCaptions[] = {"Open the 'Reports' Folder", "Explore the 'Reports' Folder"};
     for (int i = 0; i < 2; ++i) {

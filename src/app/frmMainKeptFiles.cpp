@@ -7,6 +7,7 @@
 #include "FileTypesView.h"
 #include "HandlerTrap.h"
 #include "KeptFilesModel.h"
+#include "LargestFilesList.h"
 #include "LargestFilesView.h"
 #include "NativeText.h"
 #include "NodeChart.h"
@@ -109,11 +110,7 @@ void frmMain::fillChartPage() {
         return;
     }
     // A files row stands for its folder; a type chosen lists the whole scan's files of it.
-    QByteArray folder;
-    for (int r = row; r > ScanTree::TopRow && folder.isEmpty(); r = fgTree.parentRow(r))
-        folder = fgTree.rowDataBytes(r);
-    if (!folder.endsWith('/'))
-        folder.append('/');
+    QByteArray folder = LargestFilesList::folderOfRow(fgTree, row);
     if (m_typeShown && kept)
         folder = kept->rootPath();
     lvwLargest->setSizeDisplay(m_tree->SizeFactor(), m_tree->SizeUnit(), m_tree->SizeFormat());

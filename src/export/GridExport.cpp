@@ -2,6 +2,7 @@
 
 #include "ControlPictures.h"
 #include "Interrupt.h"
+#include "LargestFilesList.h"
 #include "OutlineGrid.h"
 #include "ReportFile.h"
 #include "ReportStream.h"
@@ -19,10 +20,12 @@ constexpr std::array<int, 6> ReportCols{TreeCol::Name,  TreeCol::Size,   TreeCol
 using RowTexts = std::vector<QString>;
 
 // The one algorithm of both reports: every row the grid shows, top to bottom, with its
-// indentation and the displayed texts of columns 0 to 3 handed to `writeLine`.
+// indentation and the displayed texts of columns 0 to 3 handed to `writeLine`; then, when
+// given, the largest files after an empty line, each line through `writeLine` as well (with
+// `filesLine` true for the list's columns).
 template <typename LineWriter>
 void exportShownRows(const OutlineGrid &grid, QIODevice &device, const QString &fileName,
-                     LineWriter writeLine) {
+                     const LargestFilesList *largestFiles, LineWriter writeLine) {
     ReportStream out(device, fileName);
     RowTexts texts(grid.cols() >= TreeCol::WithChange ? 6 : 4);
     const int rows = grid.rows();
@@ -35,11 +38,20 @@ void exportShownRows(const OutlineGrid &grid, QIODevice &device, const QString &
                 const int col = ReportCols[c];
                 texts[c] = col < grid.cols() ? grid.displayText(r, col) : QString();
             }
-            writeLine(out, indent, texts);
+            writeLine(out, indent, texts, false);
         }
         // A collapsed node hides its whole subtree: jump over it rather than asking each row
         // for its ancestors.
         r = r >= grid.fixedRows() && grid.isCollapsed(r) ? grid.subtreeEnd(r) : r + 1;
+    }
+    if (largestFiles) {
+        out.write(QLatin1StringView("\r\n"));
+        writeLine(out, 0, RowTexts{largestFiles->title}, false);
+        writeLine(out, 0, RowTexts{largestFiles->note}, false);
+        const auto &headers = LargestFilesList::headers();
+        writeLine(out, 0, RowTexts(headers.begin(), headers.end()), true);
+        for (const LargestFilesList::Row &row : largestFiles->rows)
+            writeLine(out, 0, RowTexts(row.texts.begin(), row.texts.end()), true);
     }
     out.close();
 }
@@ -76,19 +88,30 @@ int characterCount(const QString &text) {
 
 namespace GridExport {
 
+bool GridToCSV(const OutlineGrid &grid, QIODevice &out, const QString &fileName) {
+    return GridToCSV(grid, out, fileName, nullptr);
+}
+
+bool GridToText(const OutlineGrid &grid, QIODevice &out, const QString &fileName) {
+    return GridToText(grid, out, fileName, nullptr);
+}
+
 bool GridToCSV(const OutlineGrid &grid, const QString &fileName) {
-    return ReportFile::writeReplacing(
-        fileName, [&](ReplacingFile &out) { return GridToCSV(grid, out.file(), fileName); });
+    return ReportFile::writeReplacing(fileName, [&](ReplacingFile &out) {
+        return GridToCSV(grid, out.file(), fileName, nullptr);
+    });
 }
 
 bool GridToText(const OutlineGrid &grid, const QString &fileName) {
-    return ReportFile::writeReplacing(
-        fileName, [&](ReplacingFile &out) { return GridToText(grid, out.file(), fileName); });
+    return ReportFile::writeReplacing(fileName, [&](ReplacingFile &out) {
+        return GridToText(grid, out.file(), fileName, nullptr);
+    });
 }
 
-bool GridToCSV(const OutlineGrid &grid, QIODevice &device, const QString &fileName) {
-    exportShownRows(grid, device, fileName,
-                    [](ReportStream &out, int indent, const RowTexts &texts) {
+bool GridToCSV(const OutlineGrid &grid, QIODevice &device, const QString &fileName,
+               const LargestFilesList *largestFiles) {
+    exportShownRows(grid, device, fileName, largestFiles,
+                    [](ReportStream &out, int indent, const RowTexts &texts, bool) {
                         for (std::size_t c = 0; c < texts.size(); ++c) {
                             if (c > 0)
                                 out.write(',');
@@ -99,9 +122,12 @@ bool GridToCSV(const OutlineGrid &grid, QIODevice &device, const QString &fileNa
     return true;
 }
 
-bool GridToText(const OutlineGrid &grid, QIODevice &device, const QString &fileName) {
+bool GridToText(const OutlineGrid &grid, QIODevice &device, const QString &fileName,
+                const LargestFilesList *largestFiles) {
     exportShownRows(
-        grid, device, fileName, [](ReportStream &out, int indent, const RowTexts &texts) {
+        grid, device, fileName, largestFiles,
+        [](ReportStream &out, int indent, const RowTexts &texts, bool filesLine) {
+            const int *positions = filesLine ? FileColumnPositions : TextColumnPositions;
             // A line break or tab inside a name would break the line and shift the columns:
             // such characters show as their pictures, as in the grid.
             const QString name = ControlPictures::shown(texts[0]);
@@ -109,7 +135,7 @@ bool GridToText(const OutlineGrid &grid, QIODevice &device, const QString &fileN
             out.write(name);
             int length = indent + characterCount(name); // characters on the current line
             for (std::size_t c = 1; c < texts.size(); ++c) {
-                const int column = TextColumnPositions[c - 1] - 1; // characters before the position
+                const int column = positions[c - 1] - 1; // characters before the position
                 if (length > column) {
                     out.write(QLatin1StringView("\r\n"));
                     length = 0;

@@ -2,6 +2,7 @@
 
 #include "GridExport.h"
 #include "Interrupt.h"
+#include "LargestFilesList.h"
 #include "OutlineGrid.h"
 #include "ReportDate.h"
 #include "ReportFile.h"
@@ -61,6 +62,35 @@ QString alignmentAttribute(int align, int dataType, const QString &text) {
 QString percent(double share) {
     const long long p = std::llround(share * 100);
     return (p == 0 ? QString() : QString::number(p)) + u'%';
+}
+
+// The largest files of the selection under their own heading, as a plain table: the sizes
+// right-aligned like the tree's.
+template <typename LineWriter>
+void writeLargestFiles(LineWriter line, const LargestFilesList &list, const QString &fontName) {
+    using GridExport::HTMLEncode;
+    line(QString());
+    line(QStringLiteral("<p><font face=\"Verdana\"><b>") + HTMLEncode(list.title) +
+         QStringLiteral("</b><br>") + HTMLEncode(list.note) + QStringLiteral("</font></p>"));
+    if (list.rows.empty())
+        return;
+    line(QStringLiteral("<FONT FACE=\"") + fontName + QStringLiteral("\" SIZE=1>"));
+    line(QStringLiteral("<TABLE BORDER CELLSPACING=0 CELLPADDING=2>"));
+    const auto cells = [](const auto &texts, const char *tag) {
+        QString row = QStringLiteral("<TR>");
+        for (int c = 0; c < LargestFilesList::ColumnCount; ++c)
+            row +=
+                QStringLiteral("<%1%2>%3</%1>")
+                    .arg(QLatin1StringView(tag),
+                         c == LargestFilesList::Size ? QStringLiteral(" ALIGN=RIGHT") : QString(),
+                         HTMLEncode(texts[static_cast<std::size_t>(c)]));
+        return row + QStringLiteral("</TR>");
+    };
+    line(cells(LargestFilesList::headers(), "TH"));
+    for (const LargestFilesList::Row &row : list.rows)
+        line(cells(row.texts, "TD"));
+    line(QStringLiteral("</TABLE>"));
+    line(QStringLiteral("</FONT>"));
 }
 
 } // namespace
@@ -309,6 +339,8 @@ bool GridToHTML(const OutlineGrid &grid, ReplacingFile &file, const HtmlOptions 
     if (options.includeChart)
         line(QStringLiteral("<p><img border=\"0\" src=\"") +
              QString::fromLatin1(QUrl::toPercentEncoding(pictureName)) + QStringLiteral("\"></p>"));
+    if (options.largestFiles)
+        writeLargestFiles(line, *options.largestFiles, fontName);
     line(QStringLiteral("</BODY>"));
     line(QStringLiteral("</HTML>"));
     line(QString());

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 
+struct LargestFilesList;
 class OutlineGrid;
 class QIODevice;
 class ReplacingFile;
@@ -28,6 +29,8 @@ struct HtmlOptions {
     /// A line under the heading that names what the sizes count, when it is not the size of
     /// the files; empty for none.
     QString basisLine;
+    /// The largest files of the selection, as a table after the tree; null for none.
+    const LargestFilesList *largestFiles = nullptr;
 };
 
 /// The scan tree as one HTML table that copies what the grid shows (visible rows and columns,

@@ -1,6 +1,7 @@
 #include "GridToPDF.h"
 
 #include "ChartPicture.h"
+#include "LargestFilesList.h"
 #include "OutlineGridPrintout.h"
 #include "OutlineGridView.h"
 #include "PdfConverter.h"
@@ -8,6 +9,7 @@
 #include "ReportFile.h"
 
 #include <QDateTime>
+#include <QFontMetrics>
 #include <QLocale>
 #include <QPainter>
 
@@ -66,19 +68,76 @@ void renderChart(PrintLayout &vpTree, const ChartPicture &chart) {
     vpTree.setCurrentY(vpTree.currentY() + height);
 }
 
+// The largest files as a table across the page, the header repeated on each page it runs over.
+void renderLargestFiles(PrintLayout &vpTree, const LargestFilesList &list) {
+    vpTree.paragraph(QString());
+    // The heading stays with the first rows of its table.
+    if (!vpTree.fits(vpTree.lineHeight() * 8))
+        vpTree.newPage();
+    vpTree.setFontBold(true);
+    vpTree.paragraph(list.title);
+    vpTree.setFontBold(false);
+    vpTree.paragraph(list.note);
+    if (list.rows.empty())
+        return;
+    vpTree.paragraph(QString());
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(std::max(1, static_cast<int>(std::lround(8.0 * vpTree.resolution() / 72))));
+    const int rowHeight = QFontMetrics(font).height() * 3 / 2;
+    PrintLayout::Table table;
+    table.width =
+        static_cast<int>((vpTree.pageWidth() - vpTree.marginLeft() - vpTree.marginRight()) /
+                         vpTree.twipsPerPixelX());
+    table.headerHeight = rowHeight;
+    table.rowHeights.assign(list.rows.size(), rowHeight);
+    // Shares of the width: name, size, date, folder.
+    static constexpr double shares[LargestFilesList::ColumnCount] = {0.28, 0.11, 0.23, 0.38};
+    table.paint = [rows = list.rows, font, rowHeight, width = table.width](QPainter &painter,
+                                                                           int first, int last) {
+        const auto paintRow = [&](const auto &texts, int y, bool header) {
+            QFont f = font;
+            f.setBold(header);
+            painter.setFont(f);
+            if (header)
+                painter.fillRect(QRect(0, y, width, rowHeight), QColor(230, 230, 230));
+            const int pad = rowHeight / 4;
+            double x = 0;
+            for (int c = 0; c < LargestFilesList::ColumnCount; ++c) {
+                const int w = static_cast<int>(shares[c] * width);
+                const QRect cell(static_cast<int>(x) + pad, y, w - 2 * pad, rowHeight);
+                const QString &text = texts[static_cast<std::size_t>(c)];
+                painter.drawText(
+                    cell,
+                    Qt::AlignVCenter |
+                        (c == LargestFilesList::Size && !header ? Qt::AlignRight : Qt::AlignLeft),
+                    painter.fontMetrics().elidedText(text, Qt::ElideMiddle, cell.width()));
+                x += w;
+            }
+            painter.setPen(QColor(200, 200, 200));
+            painter.drawLine(0, y + rowHeight - 1, width, y + rowHeight - 1);
+            painter.setPen(Qt::black);
+        };
+        painter.setPen(Qt::black);
+        paintRow(LargestFilesList::headers(), 0, true);
+        for (int i = first, y = rowHeight; i < last; ++i, y += rowHeight)
+            paintRow(rows[static_cast<std::size_t>(i)].texts, y, false);
+    };
+    vpTree.renderTable(table);
+}
+
 } // namespace
 
 bool GridToPDF(OutlineGridView &fgTree, const ChartPicture &chart, PrintLayout &vpTree,
                const PdfConverter &vfTree, const QString &fileName, bool includeChart,
-               const QString &basisLine) {
+               const QString &basisLine, const LargestFilesList *largestFiles) {
     return ReportFile::writeReplacing(fileName, [&](ReplacingFile &out) {
-        return GridToPDF(fgTree, chart, vpTree, vfTree, out, includeChart, basisLine);
+        return GridToPDF(fgTree, chart, vpTree, vfTree, out, includeChart, basisLine, largestFiles);
     });
 }
 
 bool GridToPDF(OutlineGridView &fgTree, const ChartPicture &chart, PrintLayout &vpTree,
                const PdfConverter &vfTree, ReplacingFile &out, bool includeChart,
-               const QString &basisLine) {
+               const QString &basisLine, const LargestFilesList *largestFiles) {
     // The printed grid is drawn in the view's pixels, so the pages take the view's resolution.
     vpTree.setResolution(fgTree.logicalDpiY());
     setReportFont(vpTree);
@@ -104,6 +163,8 @@ bool GridToPDF(OutlineGridView &fgTree, const ChartPicture &chart, PrintLayout &
         vpTree.paragraph(QString());
         renderChart(vpTree, chart);
     }
+    if (largestFiles)
+        renderLargestFiles(vpTree, *largestFiles);
     vpTree.endDoc();
 
     const int pages = vpTree.pageCount();

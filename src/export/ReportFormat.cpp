@@ -24,6 +24,7 @@ std::vector<ReportFormat> standardReportFormats() {
              options.gridWidthTwips = s.gridWidthTwips;
              options.fontName = s.gridFontName;
              options.basisLine = ScanCompare::reportHeading(s.grid);
+             options.largestFiles = s.largestFiles;
              options.versionMajor = CAIRNMETER_VERSION_MAJOR;
              options.versionMinor = CAIRNMETER_VERSION_MINOR;
              options.versionRevision = CAIRNMETER_VERSION_PATCH;
@@ -41,21 +42,22 @@ std::vector<ReportFormat> standardReportFormats() {
          QStringLiteral("CSV File (*.csv)|*.csv|All Files (*.*)|*.*"),
          QStringLiteral("Error in generating CSV file."), Option::None,
          [](const ReportSource &s, ReplacingFile &out) {
-             return GridExport::GridToCSV(s.grid, out.file(), out.target());
+             return GridExport::GridToCSV(s.grid, out.file(), out.target(), s.largestFiles);
          }},
         {3, QStringLiteral("Plain Text"), QStringLiteral("Text"),
          QStringLiteral("Export as Plain Text..."),
          QStringLiteral("Text File (*.txt)|*.txt|Data File (*.dat)|*.dat|All Files (*.*)|*.*"),
          QStringLiteral("Error in generating text file."), Option::None,
          [](const ReportSource &s, ReplacingFile &out) {
-             return GridExport::GridToText(s.grid, out.file(), out.target());
+             return GridExport::GridToText(s.grid, out.file(), out.target(), s.largestFiles);
          }},
         // The spreadsheet is an Office Open XML workbook, so its filter names ".xlsx".
         {4, QStringLiteral("Excel"), QStringLiteral("Excel"), QStringLiteral("Export as Excel..."),
          QStringLiteral("Excel File (*.xlsx)|*.xlsx|All Files (*.*)|*.*"),
          QStringLiteral("Error in generating Excel file."), Option::None,
          [](const ReportSource &s, ReplacingFile &out) {
-             return XlsxExport::GridToExcel(s.grid, out.file(), out.target(), s.resolveColor);
+             return XlsxExport::GridToExcel(s.grid, out.file(), out.target(), s.resolveColor,
+                                            s.largestFiles);
          }},
     };
     return formats;

@@ -9,6 +9,7 @@
 #include <functional>
 #include <vector>
 
+struct LargestFilesList;
 class OutlineGrid;
 class QIODevice;
 class ReplacingFile;
@@ -36,6 +37,8 @@ struct ReportSource {
     double twipsPerPixel = 15; ///< of the screen, horizontally
     int gridWidthTwips = 0;    ///< the grid control's own width
     QString gridFontName{};    ///< the font the grid shows its cells in
+    /// The largest files of the selection, added after the tree; null for none.
+    const LargestFilesList *largestFiles = nullptr;
 };
 
 /// One format of the "Export Report As..." menu: its texts, its folder below the report root,

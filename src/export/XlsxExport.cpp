@@ -2,6 +2,7 @@
 
 #include "AppError.h"
 #include "Interrupt.h"
+#include "LargestFilesList.h"
 #include "OutlineGrid.h"
 #include "ReportFile.h"
 #include "TreeCol.h"
@@ -207,6 +208,45 @@ void copyTo(int from, QIODevice &out, const QString &fileName) {
     }
 }
 
+bool writeText(lxw_worksheet *sheet, int row, int col, const QString &text,
+               lxw_format *format = nullptr) {
+    return worksheet_write_string(sheet, static_cast<lxw_row_t>(row), static_cast<lxw_col_t>(col),
+                                  text.toUtf8().constData(), format) == LXW_NO_ERROR;
+}
+
+// The largest files of the selection on a sheet of their own: title, note, then a table with
+// the byte count as a number beside the texts the list shows.
+bool writeLargestFiles(lxw_workbook *book, const LargestFilesList &list) {
+    lxw_worksheet *sheet = workbook_add_worksheet(book, "Largest files");
+    lxw_format *bold = workbook_add_format(book);
+    if (!sheet || !bold)
+        return false;
+    format_set_bold(bold);
+    constexpr int Cols = LargestFilesList::ColumnCount;
+    static constexpr double widths[Cols + 1] = {40, 14, 18, 60, 16};
+    bool ok = true;
+    for (int c = 0; c <= Cols; ++c)
+        ok = ok && worksheet_set_column(sheet, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c),
+                                        widths[c], nullptr) == LXW_NO_ERROR;
+    ok = ok && writeText(sheet, 0, 0, list.title, bold) && writeText(sheet, 1, 0, list.note);
+    if (list.rows.empty())
+        return ok;
+    constexpr int HeaderRow = 3;
+    for (int c = 0; c < Cols; ++c)
+        ok = ok && writeText(sheet, HeaderRow, c,
+                             LargestFilesList::headers()[static_cast<std::size_t>(c)], bold);
+    ok = ok && writeText(sheet, HeaderRow, Cols, QStringLiteral("Bytes"), bold);
+    int r = HeaderRow + 1;
+    for (const LargestFilesList::Row &row : list.rows) {
+        for (int c = 0; c < Cols; ++c)
+            ok = ok && writeText(sheet, r, c, row.texts[static_cast<std::size_t>(c)]);
+        ok = ok && worksheet_write_number(sheet, static_cast<lxw_row_t>(r), Cols,
+                                          static_cast<double>(row.bytes), nullptr) == LXW_NO_ERROR;
+        ++r;
+    }
+    return ok;
+}
+
 } // namespace
 
 namespace XlsxExport {
@@ -219,7 +259,7 @@ bool GridToExcel(const OutlineGrid &grid, const QString &fileName,
 }
 
 bool GridToExcel(const OutlineGrid &grid, QIODevice &out, const QString &fileName,
-                 const ColorResolver &resolveColor) {
+                 const ColorResolver &resolveColor, const LargestFilesList *largestFiles) {
     if (grid.rows() > MaxRows)
         throw AppError(AppError::ReportNotGenerated,
                        QStringLiteral("The tree has %1 rows; an Excel worksheet holds at most %2.")
@@ -265,6 +305,8 @@ bool GridToExcel(const OutlineGrid &grid, QIODevice &out, const QString &fileNam
                 hiddenUntil = grid.subtreeEnd(r);
         }
     }
+    if (ok && largestFiles)
+        ok = writeLargestFiles(book, *largestFiles);
     // Closing writes the file; it also frees the workbook, so it runs on every path.
     const lxw_error closed = workbook_close(book);
     if (!ok || closed != LXW_NO_ERROR)

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 
+struct LargestFilesList;
 class OutlineGrid;
 class QIODevice;
 
@@ -25,9 +26,11 @@ using ColorResolver = std::function<QColor(std::uint32_t stored)>;
 ///
 /// Throws AppError when the grid has more rows than a sheet holds (naming the limit), and
 /// std::system_error when the workbook cannot be made or written (`fileName` names it); true
-/// when complete. Without `resolveColor`, system colours are left out.
+/// when complete. Without `resolveColor`, system colours are left out. With `largestFiles`, a
+/// second sheet "Largest files" holds its title, note and rows, the byte count as a number.
 bool GridToExcel(const OutlineGrid &grid, QIODevice &out, const QString &fileName,
-                 const ColorResolver &resolveColor = {});
+                 const ColorResolver &resolveColor = {},
+                 const LargestFilesList *largestFiles = nullptr);
 /// The same, replacing the named file when complete.
 bool GridToExcel(const OutlineGrid &grid, const QString &fileName,
                  const ColorResolver &resolveColor = {});

@@ -91,9 +91,9 @@ frmOptions::~frmOptions() {
 }
 
 void frmOptions::connectEdits() {
-    for (QCheckBox *box : {chkSearchSubFolders, chkCollRoots, chkClearObj, chkImmScan, chkWallpaper,
-                           chkGrids, chkChart3D, chkCushions, chkChInHTML, chkChInPDF,
-                           chkKeepHistory})
+    for (QCheckBox *box :
+         {chkSearchSubFolders, chkCollRoots, chkClearObj, chkImmScan, chkWallpaper, chkGrids,
+          chkChart3D, chkCushions, chkChInHTML, chkChInPDF, chkKeepHistory, chkLargestInReports})
         connect(box, &QCheckBox::toggled, this, &frmOptions::EnApp);
     for (QSpinBox *box : {txtHistoryCount, txtHistoryMaxMB})
         connect(box, &QSpinBox::valueChanged, this, &frmOptions::EnApp);
@@ -157,6 +157,7 @@ void frmOptions::setControlsFrom(const Settings &s) {
     chkClearObj->setChecked(s.Clear_Nodes_B4_Scan);
     chkImmScan->setChecked(s.Imm_Scan_On_Path_Selection);
     chkStayOnFs->setChecked(s.Stay_On_File_System);
+    chkLargestInReports->setChecked(s.Largest_Files_In_Reports);
     txtExclude->setText(s.Exclude_Folders);
     chkKeepHistory->setChecked(s.Keep_History);
     txtHistoryCount->setValue(s.History_Count);
@@ -286,6 +287,7 @@ bool frmOptions::SaveTheSettings() {
         s.Clear_Nodes_B4_Scan = chkClearObj->isChecked();
         s.Imm_Scan_On_Path_Selection = chkImmScan->isChecked();
         s.Stay_On_File_System = chkStayOnFs->isChecked();
+        s.Largest_Files_In_Reports = chkLargestInReports->isChecked();
         s.Exclude_Folders = txtExclude->text().trimmed();
         s.Keep_History = chkKeepHistory->isChecked();
         s.History_Count = static_cast<std::int16_t>(txtHistoryCount->value());

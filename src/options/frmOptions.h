@@ -104,6 +104,7 @@ private:
     QCheckBox *chkClearObj = nullptr;
     QCheckBox *chkImmScan = nullptr;
     QCheckBox *chkStayOnFs = nullptr;
+    QCheckBox *chkLargestInReports = nullptr;
     QLineEdit *txtExclude = nullptr;
     QCheckBox *chkKeepHistory = nullptr;
     QSpinBox *txtHistoryCount = nullptr;

@@ -189,6 +189,11 @@ QGroupBox *frmOptions::buildScanPage() {
     column->addLayout(historyRow);
     for (QSpinBox *box : {txtHistoryCount, txtHistoryMaxMB})
         connect(chkKeepHistory, &QCheckBox::toggled, box, &QWidget::setEnabled);
+    chkLargestInReports =
+        checkBox("List the largest files of the selection in reports", "chkLargestInReports");
+    chkLargestInReports->setToolTip(
+        QStringLiteral("Reports add the largest kept files below the selected node, at most 100"));
+    column->addWidget(chkLargestInReports);
     // Further scan choices go here, above the stretch.
     column->addStretch(1);
     return fraScan;

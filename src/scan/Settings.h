@@ -29,9 +29,10 @@ struct Settings {
     std::int16_t Redraw_Scan_Progress = 0; ///< 0 none, 1 direct, 2 buffered
     std::int16_t Size_Basis = 0;           ///< the number of a SizeBasis
     static constexpr int MaxKeptFiles = 10'000'000;
-    std::uint32_t Kept_Files = 100'000; ///< the most large files a scan keeps by name
-    bool Stay_On_File_System = false;   ///< other mounted file systems are not entered
-    QString Exclude_Folders;            ///< folder patterns not entered, ";"-separated
+    std::uint32_t Kept_Files = 100'000;    ///< the most large files a scan keeps by name
+    bool Stay_On_File_System = false;      ///< other mounted file systems are not entered
+    QString Exclude_Folders;               ///< folder patterns not entered, ";"-separated
+    bool Largest_Files_In_Reports = false; ///< reports list the selection's largest files
 
     // [History]
     bool Keep_History = true;          ///< a compressed copy of each finished scan is kept

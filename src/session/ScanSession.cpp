@@ -1,6 +1,7 @@
 #include "ScanSession.h"
 
 #include "KeptFiles.h"
+#include "LargestFilesList.h"
 #include "MountTable.h"
 #include "NativePath.h"
 #include "ReplacingFile.h"
@@ -13,6 +14,8 @@
 #include "mdlDrives.h"
 #include "mdlFileSearch.h"
 #include "yieldOnce.h"
+
+#include <optional>
 
 ScanSession::ScanSession(const Settings &settings)
     : m_settings(settings), m_tree(std::make_unique<ScanTree>(m_grid, settings)),
@@ -205,6 +208,16 @@ SessionOutcome ScanSession::writeReport(int index, const QString &fileName,
                                    (format->chartOption == ReportFormat::ChartOption::Html
                                         ? m_settings.Chart_In_HTML_Output
                                         : m_settings.Chart_In_PDF_Output);
+        std::optional<LargestFilesList> largest;
+        if (m_settings.Largest_Files_In_Reports) {
+            const int n = m_grid.selectedRowCount();
+            const int row = n > 0 ? m_grid.selectedRow(n - 1) : -1;
+            const KeptFilesPtr kept = m_tree->keptFilesOf(row);
+            largest = LargestFilesList::of(kept.get(), LargestFilesList::folderOfRow(m_grid, row),
+                                           m_tree->SizeFactor(), m_tree->SizeUnit(),
+                                           m_tree->SizeFormat());
+            source.largestFiles = &*largest;
+        }
         if (!ReportFile::writeReplacing(
                 fileName, [&](ReplacingFile &out) { return format->write(source, out); }))
             throw AppError(AppError::ReportNotGenerated, format->failure);

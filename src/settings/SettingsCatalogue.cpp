@@ -22,7 +22,7 @@ const char *const StartPathSection = "Start_Path_Items";
 const char *const CurrentKey = "Current";
 
 // In the order they are written; `readFirst` picks the view settings that are read first.
-const std::array<Setting, 40> table{{
+const std::array<Setting, 41> table{{
     {"Scan", "Match_Parameters", Form::Text, Rule::DefaultIfEmpty, &S::Match_Parameters},
     {"Scan", "Recurse_Subfolders", Form::Bool, Rule::None, &S::Recurse_Subfolders},
     {"Scan", "Collapse_Root_Nodes_B4_Scan", Form::Bool, Rule::None,
@@ -34,6 +34,7 @@ const std::array<Setting, 40> table{{
     {"Scan", "Kept_Files", Form::Count, Rule::None, &S::Kept_Files, Settings::MaxKeptFiles},
     {"Scan", "Stay_On_File_System", Form::Bool, Rule::None, &S::Stay_On_File_System},
     {"Scan", "Exclude_Folders", Form::Text, Rule::Trimmed, &S::Exclude_Folders},
+    {"Scan", "Largest_Files_In_Reports", Form::Bool, Rule::None, &S::Largest_Files_In_Reports},
 
     {"History", "Keep_History", Form::Bool, Rule::None, &S::Keep_History},
     {"History", "History_Count", Form::Int16, Rule::DefaultOutside, &S::History_Count, 1000},

@@ -446,6 +446,7 @@ TEST_F(OptionsTest, CancelAfterApplyKeepsWhatWasApplied) {
     withOptions([&](frmOptions &d) {
         press(child<QCheckBox>(d, "chkClearObj"));
         press(child<QRadioButton>(d, "optDispProg2"));
+        press(child<QCheckBox>(d, "chkLargestInReports"));
         click(child<QPushButton>(d, "cmdApply"));
         showPage(d, 2);
         typeInto(child<QLineEdit>(d, "txtOther"), "Rest");
@@ -455,6 +456,7 @@ TEST_F(OptionsTest, CancelAfterApplyKeepsWhatWasApplied) {
     const Settings &s = form->settings();
     EXPECT_TRUE(s.Clear_Nodes_B4_Scan);
     EXPECT_EQ(s.Redraw_Scan_Progress, 2);
+    EXPECT_TRUE(s.Largest_Files_In_Reports);
     EXPECT_EQ(s.Other_Label, "Other");
     EXPECT_TRUE(s.Chart_In_PDF_Output);
 }

@@ -516,3 +516,62 @@ TEST_F(HeadlessReport, SavesAScanAndReportsTheChangeSinceIt) {
     EXPECT_EQ(r.status, 1);
     EXPECT_FALSE(QFileInfo::exists(none));
 }
+
+// With the option on, every format adds the selection's largest files after the tree, the
+// largest first and at most 100 of them, and says how many there are; the tree part is the
+// report made without the option.
+TEST_F(HeadlessReport, TheLargestFilesFollowTheTreeWhenTheOptionIsOn) {
+    for (int i = 0; i < 120; ++i) // 100 to 219 bytes: all but the 23 smallest make the list
+        writeFile(tree + QStringLiteral("/many/f%1").arg(i + 100), QByteArray(i + 100, 'x'));
+    writeFile(ini, "[Appearance]\r\nObject_Size=0\r\n[Scan]\r\nLargest_Files_In_Reports=1\r\n");
+    const QStringList names{"html", "pdf", "csv", "text", "xlsx"};
+    for (const QString &name : names) {
+        const Outcome r = report(name, dir.filePath("cli/largest." + name));
+        ASSERT_EQ(r.status, 0) << name.toStdString() << ": " << r.err.data();
+    }
+    const QString root = tree + u'/';
+    const QByteArray note = "Every file is kept; the largest 100 of 124 are listed.";
+
+    const QByteArray csv = readAll(dir.filePath("cli/largest.csv"));
+    const QByteArray tail = csv.mid(csv.indexOf("\r\n\r\n") + 4);
+    const QList<QByteArray> lines = tail.split('\n');
+    ASSERT_EQ(lines.size(), 3 + 100 + 1) << tail.data();
+    EXPECT_EQ(lines[0], "\"Largest files in " + root.toUtf8() + "\"\r");
+    EXPECT_EQ(lines[1], "\"" + note + "\"\r");
+    EXPECT_EQ(lines[2], "\"Name\",\"Size\",\"Modified\",\"Folder\"\r");
+    EXPECT_TRUE(lines[3].startsWith("\"q\",\"4,096 B\",\"")) << lines[3].data();
+    EXPECT_TRUE(lines[3].endsWith(",\"" + root.toUtf8() + "say \"\"hi\"\"/\"\r"));
+    EXPECT_TRUE(lines[4].startsWith("\"b.bin\",\"2,500 B\",")) << lines[4].data();
+    EXPECT_TRUE(lines[5].startsWith("\"a.txt\",\"1,000 B\",")) << lines[5].data();
+    EXPECT_TRUE(lines[6].startsWith("\"f219\",\"219 B\",")) << lines[6].data();
+    EXPECT_TRUE(lines[102].startsWith("\"f123\",\"123 B\",")) << lines[102].data();
+    EXPECT_EQ(lines[103], "");
+    // The tree part is unchanged but for the unit of its sizes.
+    writeFile(ini, "[Appearance]\r\nObject_Size=0\r\n");
+    const QString plain = dir.filePath("cli/plain.csv");
+    ASSERT_EQ(report("csv", plain).status, 0);
+    EXPECT_EQ(csv.left(csv.indexOf("\r\n\r\n") + 2), readAll(plain));
+
+    const QByteArray text = readAll(dir.filePath("cli/largest.text"));
+    EXPECT_TRUE(text.contains("\r\n\r\nLargest files in " + root.toUtf8() + "\r\n" + note +
+                              "\r\nName" + QByteArray(25, ' ') + "Size" + QByteArray(11, ' ') +
+                              "Modified" + QByteArray(12, ' ') + "Folder\r\nq" +
+                              QByteArray(28, ' ') + "4,096 B"))
+        << text.data();
+
+    const QByteArray html = readAll(dir.filePath("cli/largest.html"));
+    const qsizetype list = html.indexOf("<b>Largest files in " + root.toUtf8() + "</b><br>" + note);
+    EXPECT_GT(list, html.indexOf("</TABLE>")) << html.data();
+    EXPECT_LT(html.indexOf("<TD>q</TD><TD ALIGN=RIGHT>4,096 B</TD>", list),
+              html.indexOf("<TD>f123</TD>", list));
+    EXPECT_EQ(html.count("<TR><TD>"), 100);
+
+    const QByteArray pdf = runTool("pdftotext", {dir.filePath("cli/largest.pdf"), "-"});
+    EXPECT_TRUE(pdf.contains(note)) << pdf.data();
+    EXPECT_LT(pdf.indexOf("b.bin"), pdf.lastIndexOf("f123"));
+
+    const QByteArray book = workbookParts(dir.filePath("cli/largest.xlsx"));
+    EXPECT_TRUE(book.contains("xl/worksheets/sheet2.xml")) << book.data();
+    EXPECT_TRUE(book.contains("name=\"Largest files\"")) << book.data();
+    EXPECT_TRUE(book.mid(book.indexOf("xl/worksheets/sheet2.xml")).contains("<v>2500</v>"));
+}

@@ -86,6 +86,7 @@ TEST_F(StartupFixture, FirstStartUsesEveryDefaultAndTheFirstExitWritesEveryKey) 
         {"Scan", "Size_Basis"},
         {"Scan", "Kept_Files"},
         {"Scan", "Stay_On_File_System"},
+        {"Scan", "Largest_Files_In_Reports"},
         {"Appearance", "Object_Size"},
         {"Appearance", "Object_Size_Format"},
         {"Appearance", "Display_Wallpaper"},
@@ -301,6 +302,7 @@ constexpr StoredSetting everySetting[] = {
     {"Scan", "Kept_Files", "5000"},
     {"Scan", "Stay_On_File_System", "1"},
     {"Scan", "Exclude_Folders", ".cache;/srv/*/tmp"},
+    {"Scan", "Largest_Files_In_Reports", "1"},
     {"History", "Keep_History", "0"},
     {"History", "History_Count", "3"},
     {"History", "History_Max_MB", "50"},
@@ -359,6 +361,7 @@ TEST_F(StartupFixture, EverySettingSurvivesARestartUnderItsOwnKey) {
     EXPECT_EQ(form->settings().Other_Label, "The rest");
     EXPECT_EQ(form->settings().Kept_Files, 5000u);
     EXPECT_EQ(form->settings().Exclude_Folders, ".cache;/srv/*/tmp");
+    EXPECT_TRUE(form->settings().Largest_Files_In_Reports);
     EXPECT_TRUE(form->sizeBasisAction(1)->isChecked());
     EXPECT_FALSE(form->sizeBasisAction(0)->isChecked());
     EXPECT_EQ(form->settings().Root_Font_Color, 255u);

@@ -41,7 +41,7 @@ TEST(SettingsCatalogue, EveryKeyOnceAndEveryDefaultReadsBackAsItself) {
         EXPECT_EQ(SettingsCatalogue::storedText(s, changed), SettingsCatalogue::defaultText(s))
             << id.toStdString();
     }
-    EXPECT_EQ(keys.size(), 40);
+    EXPECT_EQ(keys.size(), 41);
     EXPECT_TRUE(keys.contains("History/History_Count"));
     EXPECT_TRUE(keys.contains("Chart/3D_Effects"));
     EXPECT_TRUE(keys.contains("Scan/Size_Basis"));
