@@ -131,7 +131,7 @@ struct TrashPlace {
     QByteArray infoBase; // what the info's Path is relative to; empty for absolute paths
 };
 
-// The trash an item of device `dev` at `path` goes to, as the trash specification says.
+// The trash an item of device `dev` at `path` goes to, by the freedesktop trash rules.
 bool trashFor(const QByteArray &path, dev_t dev, TrashPlace &place) {
     const QByteArray data = homeDataFolder();
     dev_t homeDev = 0;
