@@ -410,7 +410,6 @@ private:
     void buildItemActions();
     /// The row a command acts on: the last of the grid's selected rows, or -1.
     static int selectedNode(const OutlineGrid &grid);
-    QString itemSummary(int row) const;
     static QString itemSummary(const QByteArray &path, qint64 bytes, qint64 files);
     bool confirmRemoval(const QString &text, const QString &title);
     /// An item of the tree or the Largest files list that the user wants gone from the disk.
@@ -421,6 +420,8 @@ private:
         QString summary; ///< its path, size and file count, as the confirmation shows them
         bool folder = true;
     };
+    /// The tree row `row` as an item to remove.
+    Removal removalOf(int row) const;
     /// Asks (once for the trash, twice to delete for good), then acts; true when the item left
     /// the disk. A refusal is shown; `partly` tells a deletion that got part of the way.
     bool removeFromDisk(const Removal &item, bool permanently, bool *partly = nullptr);

@@ -71,12 +71,15 @@ void frmMain::updateItemActions() {
     updateLargestActions();
 }
 
-QString frmMain::itemSummary(int row) const {
+frmMain::Removal frmMain::removalOf(int row) const {
     const auto whole = [&](int col) {
         const auto value = fgTree.fixedValue(row, col);
         return value ? Fixed::fromRaw(*value).whole() : 0;
     };
-    return itemSummary(fgTree.rowDataBytes(row), whole(TreeCol::Bytes), whole(TreeCol::Files));
+    const QByteArray path = fgTree.rowDataBytes(row);
+    return {path, fgTree.rowDataBytes(ScanSession::rootOf(fgTree, row)),
+            fgTree.text(row, TreeCol::Name),
+            itemSummary(path, whole(TreeCol::Bytes), whole(TreeCol::Files))};
 }
 
 QString frmMain::itemSummary(const QByteArray &path, qint64 bytes, qint64 files) {
@@ -214,9 +217,7 @@ void frmMain::mnuTrash_Click() {
     if (m_scanning || !mnuTrash->isEnabled())
         return;
     const int row = selectedNode(fgTree);
-    const Removal item{fgTree.rowDataBytes(row),
-                       fgTree.rowDataBytes(ScanSession::rootOf(fgTree, row)),
-                       fgTree.text(row, TreeCol::Name), itemSummary(row)};
+    const Removal item = removalOf(row);
     if (removeFromDisk(item, false))
         removeItemRow(row, QStringLiteral("Moved to the trash: ") + item.name);
 }
@@ -226,9 +227,7 @@ void frmMain::mnuDeleteItem_Click() {
     if (m_scanning || !mnuDeleteItem->isEnabled())
         return;
     const int row = selectedNode(fgTree);
-    const Removal item{fgTree.rowDataBytes(row),
-                       fgTree.rowDataBytes(ScanSession::rootOf(fgTree, row)),
-                       fgTree.text(row, TreeCol::Name), itemSummary(row)};
+    const Removal item = removalOf(row);
     bool partly = false;
     if (removeFromDisk(item, true, &partly))
         removeItemRow(row, QStringLiteral("Deleted: ") + item.name);
