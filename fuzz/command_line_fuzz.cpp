@@ -36,8 +36,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const CommandLine::Request request = CommandLine::parseArguments(arguments);
     using Mode = CommandLine::Request::Mode;
     if (request.mode == Mode::Report) {
-        FUZZ_CHECK(request.reportFormat >= 0 && request.reportFormat <= 4);
-        FUZZ_CHECK(!request.reportFile.isEmpty());
+        // Either a report (a known format and a file for it) or only a saved scan ("/s FILE").
+        if (request.reportFormat == -1)
+            FUZZ_CHECK(request.reportFile.isEmpty() && !request.saveFile.isEmpty());
+        else
+            FUZZ_CHECK(request.reportFormat >= 0 && request.reportFormat <= 4 &&
+                       !request.reportFile.isEmpty());
         FUZZ_CHECK(!request.scanPath.isEmpty() || !request.scanFile.isEmpty());
     }
     if (request.mode == Mode::Invalid)
