@@ -2,6 +2,7 @@
 
 #include "KeptFiles.h"
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 
@@ -64,29 +65,30 @@ void FolderReader::readAs(const FolderReader &other) {
     keepAtLeast = other.keepAtLeast;
 }
 
-// A folder has few types as a rule, looked up in a row; one of many gets an index.
+// A folder has few types as a rule, looked up in a row (the last one found first: files of a
+// type often come together); one of many gets an index.
 std::uint32_t FolderReader::typeOf(FolderListing &out, const char *name, std::size_t length) {
-    char ext[KeptFiles::MaxExtension];
-    const std::size_t extLength = KeptFiles::extensionOf(name, length, ext);
-    const std::string_view key(ext, extLength);
+    const KeptFiles::Extension key = KeptFiles::extensionOf(name, length);
     auto &types = out.types;
+    if (m_lastType < types.size() && types[m_lastType].extension == key)
+        return m_lastType;
     if (types.size() <= 16) {
         for (std::size_t i = 0; i < types.size(); ++i)
-            if (std::string_view(types[i].extension.constData(),
-                                 static_cast<std::size_t>(types[i].extension.size())) == key)
-                return static_cast<std::uint32_t>(i);
+            if (types[i].extension == key)
+                return m_lastType = static_cast<std::uint32_t>(i);
         if (types.size() == 16)
             for (std::size_t i = 0; i < types.size(); ++i)
-                m_typeIndex.emplace(types[i].extension.toStdString(),
-                                    static_cast<std::uint32_t>(i));
-    } else if (auto it = m_typeIndex.find(std::string(key)); it != m_typeIndex.end()) {
-        return it->second;
+                m_typeIndex.emplace(types[i].extension, static_cast<std::uint32_t>(i));
+    } else if (auto it = m_typeIndex.find(key); it != m_typeIndex.end()) {
+        return m_lastType = it->second;
     }
     const auto index = static_cast<std::uint32_t>(types.size());
-    types.push_back({QByteArray(ext, static_cast<qsizetype>(extLength)), 0, 0});
+    if (types.empty())
+        types.reserve(8);
+    types.push_back({key, 0, 0});
     if (types.size() > 16)
-        m_typeIndex.emplace(std::string(key), index);
-    return index;
+        m_typeIndex.emplace(key, index);
+    return m_lastType = index;
 }
 
 int FolderReader::failureOfCurrentException() {
@@ -134,6 +136,7 @@ void FolderReader::read(int fd, FolderListing &out) {
     const bool keep = keepAtLeast != nullptr;
     const std::uint64_t keepAtLeastNow = keep ? keepAtLeast->load(std::memory_order_relaxed) : 0;
     m_typeIndex.clear();
+    m_lastType = 0;
     for (;;) {
         const long got = readDir(fd, buf, BufferSize);
         if (got <= 0) { // end, or the folder vanished or turned unreadable
@@ -200,10 +203,23 @@ void FolderReader::read(int fd, FolderListing &out) {
                         if (linked == FolderListing::NotLinked)
                             out.types[type].bytes += size;
                         if (size >= keepAtLeastNow) {
+                            if (out.big.empty()) {
+                                // While every file is kept, room for the entries read (within
+                                // what the allocator serves from its per-thread cache); later,
+                                // few of a folder's files are.
+                                const std::size_t room =
+                                    keepAtLeastNow == 0
+                                        ? std::min<std::size_t>(
+                                              static_cast<std::size_t>(got) / 24 + 1, 32)
+                                        : 4;
+                                out.big.reserve(room);
+                                out.bigNames.reserve(static_cast<qsizetype>(room * 24));
+                            }
                             out.big.push_back({size, static_cast<std::int64_t>(st.st_mtime),
                                                static_cast<std::uint32_t>(out.bigNames.size()),
-                                               static_cast<std::uint32_t>(nameLength), linked});
-                            out.bigNames.append(name, static_cast<qsizetype>(nameLength));
+                                               linked});
+                            // with its NUL
+                            out.bigNames.append(name, static_cast<qsizetype>(nameLength + 1));
                         }
                     }
                 } else {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FilePattern.h"
+#include "KeptFiles.h"
 
 #include <QByteArray>
 
@@ -47,8 +48,7 @@ struct FolderListing {
     struct BigFile {
         std::uint64_t bytes = 0;
         std::int64_t mtime = 0;
-        std::uint32_t nameAt = 0; ///< offset of the name in `bigNames`
-        std::uint32_t nameLength = 0;
+        std::uint32_t nameAt = 0;         ///< offset of the name, ending in a NUL, in `bigNames`
         std::uint32_t linked = NotLinked; ///< its entry in `linked`, in the disk basis
     };
     static constexpr std::uint32_t NotLinked = UINT32_MAX;
@@ -58,7 +58,7 @@ struct FolderListing {
     /// The matching files by type (KeptFiles::extensionOf); a multiply-linked file's bytes are
     /// in its `linked` entry, since only the walk knows whether they count.
     struct TypeTotal {
-        QByteArray extension;
+        KeptFiles::Extension extension;
         std::uint64_t files = 0;
         unsigned __int128 bytes = 0;
     };
@@ -127,5 +127,7 @@ private:
     std::uint32_t typeOf(FolderListing &out, const char *name, std::size_t length);
     static constexpr std::size_t BufferSize = 32768;
     std::unique_ptr<char[]> m_buffer;
-    std::unordered_map<std::string, std::uint32_t> m_typeIndex; // of a folder of many types
+    // The types of a folder of many, and the type of the last file.
+    std::unordered_map<KeptFiles::Extension, std::uint32_t, KeptFiles::ExtensionHash> m_typeIndex;
+    std::uint32_t m_lastType = 0;
 };

@@ -58,7 +58,7 @@ std::size_t listingCost(const FolderListing &listing) {
            listing.linked.capacity() * sizeof(FolderListing::LinkedFile) +
            listing.big.capacity() * sizeof(FolderListing::BigFile) +
            static_cast<std::size_t>(listing.bigNames.capacity()) +
-           listing.types.capacity() * (sizeof(FolderListing::TypeTotal) + 16);
+           listing.types.capacity() * sizeof(FolderListing::TypeTotal);
 }
 
 bool outOfDescriptors(int error) {

@@ -68,10 +68,15 @@ void KeptFiles::add(const QByteArray &folderPath, const char *name, std::size_t 
     f.mtime = mtime;
     f.folder = folderIndex(folderPath);
     f.nameAt = static_cast<std::uint32_t>(m_names.size());
-    m_names.append(name, static_cast<qsizetype>(nameLength)).append('\0');
+    if (name[nameLength] == '\0') // a name that ends in its NUL goes in one piece
+        m_names.append(name, static_cast<qsizetype>(nameLength + 1));
+    else
+        m_names.append(name, static_cast<qsizetype>(nameLength)).append('\0');
     // Once a scan has many large files it takes the room of the cap and its slack in one step,
-    // rather than hold the old and the new copy of a vector grown by doubling.
-    const std::size_t limit = m_cap + m_cap / 16 + 1;
+    // rather than hold the old and the new copy of a vector grown by doubling. Each trim reads
+    // every kept file, so the slack sets how often the walk pays for one: a quarter of the cap
+    // costs a quarter more room and four times fewer trims than a sixteenth.
+    const std::size_t limit = m_cap + m_cap / 4 + 1;
     if (m_files.size() == m_files.capacity()) {
         if (m_files.size() < 4096) {
             m_files.reserve(std::min(limit, std::max<std::size_t>(256, m_files.size() * 2)));
@@ -82,6 +87,7 @@ void KeptFiles::add(const QByteArray &folderPath, const char *name, std::size_t 
         }
     }
     m_files.push_back(f);
+    ++m_classCount[sizeClass(bytes)];
     m_byFolderValid = false;
     if (m_files.size() >= limit)
         trim(m_cap);
@@ -93,30 +99,44 @@ void KeptFiles::finish() {
 }
 
 // Keeps the files at or above the size of the `keep`-th largest plus one byte, so that no more
-// than `keep` remain, and packs the names and folders they still use.
+// than `keep` remain, and packs the names and folders they still use. The count of files per
+// size class finds the class of the cut without sorting: only the files of that class are
+// looked at to place it exactly.
 void KeptFiles::trim(std::size_t keep) {
     if (m_files.size() <= keep)
         return;
-    std::vector<std::uint64_t> sizes(m_files.size());
-    std::transform(m_files.begin(), m_files.end(), sizes.begin(),
-                   [](const File &f) { return f.bytes; });
-    std::nth_element(sizes.begin(), sizes.begin() + static_cast<std::ptrdiff_t>(keep), sizes.end(),
+    // Files in classes above `cutClass` number at most `keep`; the (keep+1)-th largest is in it.
+    std::size_t above = 0, cutClass = SizeClasses;
+    while (cutClass-- > 0 && above + m_classCount[cutClass] <= keep)
+        above += m_classCount[cutClass];
+    std::vector<char> used(m_folders.size());
+    used[0] = 1;
+    std::vector<std::uint64_t> inCutClass;
+    inCutClass.reserve(m_classCount[cutClass]);
+    for (const File &f : m_files) {
+        const std::size_t c = sizeClass(f.bytes);
+        if (c > cutClass)
+            used[f.folder] = 1;
+        else if (c == cutClass)
+            inCutClass.push_back(f.bytes);
+    }
+    const auto rank = static_cast<std::ptrdiff_t>(keep - above);
+    std::nth_element(inCutClass.begin(), inCutClass.begin() + rank, inCutClass.end(),
                      std::greater<>());
-    const std::uint64_t cut = sizes[keep];
+    const std::uint64_t cut = inCutClass[static_cast<std::size_t>(rank)];
     const std::uint64_t threshold = cut == UINT64_MAX ? UINT64_MAX : cut + 1;
     m_threshold.store(threshold, std::memory_order_relaxed);
+    std::vector<std::uint64_t>().swap(inCutClass);
+    for (const File &f : m_files)
+        if (f.bytes >= threshold && sizeClass(f.bytes) == cutClass)
+            used[f.folder] = 1;
 
     // Packed in place: files, names and folders are in the order they came (a folder after its
     // parent), so every one moves towards the front, and no second copy is needed.
-    std::vector<std::uint32_t> newIndex(m_folders.size(), 0);
-    std::vector<char> used(m_folders.size());
-    used[0] = 1;
-    for (const File &f : m_files)
-        if (f.bytes >= threshold)
-            used[f.folder] = 1;
     for (std::size_t i = m_folders.size(); i-- > 1;)
         if (used[i])
             used[m_folders[i].parent] = 1;
+    std::vector<std::uint32_t> newIndex(m_folders.size(), 0);
     char *folderNames = m_folderNames.data();
     std::size_t folderCount = 1, folderNamesEnd = 1;
     for (std::size_t i = 1; i < m_folders.size(); ++i) {
@@ -135,11 +155,14 @@ void KeptFiles::trim(std::size_t keep) {
     char *names = m_names.data();
     std::size_t namesEnd = 0, filesEnd = 0;
     for (const File &f : m_files) {
-        if (f.bytes < threshold)
+        if (f.bytes < threshold) {
+            --m_classCount[sizeClass(f.bytes)];
             continue;
+        }
         File g = f;
         const std::size_t nameSize = std::strlen(names + f.nameAt) + 1;
-        std::memmove(names + namesEnd, names + f.nameAt, nameSize);
+        if (namesEnd != f.nameAt) // the names before the first dropped file stay where they are
+            std::memmove(names + namesEnd, names + f.nameAt, nameSize);
         g.nameAt = static_cast<std::uint32_t>(namesEnd);
         g.folder = newIndex[f.folder];
         namesEnd += nameSize;
@@ -155,25 +178,21 @@ void KeptFiles::trim(std::size_t keep) {
 }
 
 std::size_t KeptFiles::extensionOf(const char *name, std::size_t length, char *out) {
-    const void *dot = ::memrchr(name, '.', length);
-    if (!dot)
-        return 0;
-    const std::size_t at = static_cast<std::size_t>(static_cast<const char *>(dot) - name);
-    const std::size_t extLength = length - at - 1;
-    if (at == 0 || extLength > MaxExtension)
-        return 0;
-    for (std::size_t i = 0; i < extLength; ++i) {
-        const char c = name[at + 1 + i];
-        if (c == ' ')
-            return 0;
-        out[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    }
-    return extLength; // beyond ASCII, the case is folded when the totals are shown
+    const Extension e = extensionOf(name, length);
+    const std::size_t size = e.size();
+    std::memcpy(out, e.bytes, size);
+    return size; // beyond ASCII, the case is folded when the totals are shown
 }
 
 void KeptFiles::addType(const char *extension, std::size_t length, std::uint64_t files,
                         unsigned __int128 bytes) {
-    Sums &sums = m_types[std::string(extension, length)];
+    Extension key;
+    std::memcpy(key.bytes, extension, std::min(length, MaxExtension));
+    addType(key, files, bytes);
+}
+
+void KeptFiles::addType(const Extension &extension, std::uint64_t files, unsigned __int128 bytes) {
+    Sums &sums = m_types[extension];
     sums.files += files;
     sums.bytes += bytes;
 }
@@ -260,7 +279,10 @@ std::vector<KeptFiles::TypeTotal> KeptFiles::types() const {
     // Names that differ only beyond ASCII in case fold together here.
     QHash<QString, Sums> folded;
     for (const auto &[ext, sums] : m_types) {
-        Sums &s = folded[NativeText::decode(QByteArray::fromStdString(ext)).toCaseFolded()];
+        const std::string_view bytes = ext.view();
+        Sums &s = folded[NativeText::decode(
+                             QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())))
+                             .toCaseFolded()];
         s.files += sums.files;
         s.bytes += sums.bytes;
     }
@@ -288,9 +310,8 @@ void KeptFiles::removeFiles(std::vector<std::uint32_t> indexes) {
             continue;
         gone[i] = 1;
         const File &f = m_files[i];
-        char ext[MaxExtension];
-        const std::string key(ext, extensionOf(nameData(f), std::strlen(nameData(f)), ext));
-        const auto it = m_types.find(key);
+        --m_classCount[sizeClass(f.bytes)];
+        const auto it = m_types.find(extensionOf(nameData(f), std::strlen(nameData(f))));
         if (it == m_types.end())
             continue; // a scan read back without its type totals
         Sums &sums = it->second;
@@ -317,7 +338,7 @@ void KeptFiles::addFilesOf(const KeptFiles &other) {
 std::size_t KeptFiles::memoryBytes() const {
     std::size_t types = 0;
     for (const auto &entry : m_types)
-        types += sizeof(entry) + entry.first.capacity() + 2 * sizeof(void *);
+        types += sizeof(entry) + 2 * sizeof(void *);
     return m_files.capacity() * sizeof(File) + static_cast<std::size_t>(m_names.capacity()) +
            static_cast<std::size_t>(m_folderNames.capacity()) +
            m_folders.capacity() * sizeof(FolderNode) + types;

@@ -4,10 +4,14 @@
 #include <QHash>
 #include <QString>
 
+#include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -22,6 +26,31 @@
 /// "" for none), which costs one small map entry per type.
 class KeptFiles {
 public:
+    static constexpr std::size_t MaxExtension = 15;
+
+    /// A file's type as a key: its extension's bytes, zero-padded, so that two compare and hash
+    /// as two words (a name holds no NUL).
+    struct Extension {
+        char bytes[MaxExtension + 1] = {};
+        std::size_t size() const { return ::strnlen(bytes, sizeof bytes); }
+        std::string_view view() const { return {bytes, size()}; }
+        bool operator==(const Extension &other) const {
+            std::uint64_t a[2], b[2];
+            std::memcpy(a, bytes, sizeof a);
+            std::memcpy(b, other.bytes, sizeof b);
+            return ((a[0] ^ b[0]) | (a[1] ^ b[1])) == 0;
+        }
+    };
+    struct ExtensionHash {
+        std::size_t operator()(const Extension &e) const {
+            std::uint64_t a, b;
+            std::memcpy(&a, e.bytes, 8);
+            std::memcpy(&b, e.bytes + 8, 8);
+            return static_cast<std::size_t>(
+                (a ^ (b * 0x9E3779B97F4A7C15ull)) * 0xBF58476D1CE4E5B9ull >> 17);
+        }
+    };
+
     struct File {
         std::uint64_t bytes = 0;
         std::int64_t mtime = 0;   ///< seconds since the epoch
@@ -50,6 +79,12 @@ public:
     /// Keeps a file of the folder `folderPath` (bytes, ending in "/") when it is large enough.
     void add(const QByteArray &folderPath, const char *name, std::size_t nameLength,
              std::uint64_t bytes, std::int64_t mtime);
+    /// The same for a name that ends in a NUL, measured only when the file is kept.
+    void add(const QByteArray &folderPath, const char *name, std::uint64_t bytes,
+             std::int64_t mtime) {
+        if (bytes >= threshold())
+            add(folderPath, name, std::strlen(name), bytes, mtime);
+    }
     /// Lets go of the files beyond the cap once the walk is done (it keeps a few more while it
     /// runs, so as to raise the threshold less often).
     void finish();
@@ -96,7 +131,30 @@ public:
     /// Writes it, ASCII lower-cased, to `out` (room for MaxExtension bytes) and returns its
     /// length, 0 for none.
     static std::size_t extensionOf(const char *name, std::size_t length, char *out);
-    static constexpr std::size_t MaxExtension = 15;
+    static Extension extensionOf(const char *name, std::size_t length) {
+        // The last dot within reach of the end: a longer part is no type.
+        Extension e;
+        const std::size_t reach = std::min(length, MaxExtension + 1);
+        std::size_t at = length;
+        while (at > length - reach && name[at - 1] != '.')
+            --at;
+        if (at == length - reach || at == 1 || at == length)
+            return e; // no dot near the end, a dot that begins the name, or one that ends it
+        // Gathered in two words rather than byte by byte: the caller reads it as words at once.
+        static_assert(std::endian::native == std::endian::little);
+        std::uint64_t words[2] = {0, 0};
+        for (std::size_t i = at; i < length; ++i) {
+            const auto c = static_cast<unsigned char>(name[i]);
+            if (c == ' ')
+                return e;
+            const std::uint64_t lower = c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c;
+            words[(i - at) / 8] |= lower << (8 * ((i - at) % 8));
+        }
+        std::memcpy(e.bytes, words, sizeof words);
+        return e;
+    }
+    /// Adds files to a type's total.
+    void addType(const Extension &extension, std::uint64_t files, unsigned __int128 bytes);
 
 private:
     QByteArray m_rootPath;
@@ -119,10 +177,22 @@ private:
         std::uint64_t files = 0;
         unsigned __int128 bytes = 0;
     };
-    std::unordered_map<std::string, Sums> m_types;
+    std::unordered_map<Extension, Sums, ExtensionHash> m_types;
     // The files of each folder by its path below the root; built by filesIn() on demand.
     mutable QHash<QByteArray, std::vector<std::uint32_t>> m_byFolder;
     mutable bool m_byFolderValid = false;
+
+    // How many kept files fall in each class of sizes (see sizeClass()).
+    static constexpr std::size_t SizeClasses = 61 * 16;
+    // Sizes below 16 have a class each; above, 16 classes per power of two (by the 4 bits after
+    // the leading one), so that the classes rise with the size.
+    static std::size_t sizeClass(std::uint64_t bytes) {
+        if (bytes < 16)
+            return static_cast<std::size_t>(bytes);
+        const int exponent = 63 - __builtin_clzll(bytes);
+        return static_cast<std::size_t>(exponent - 3) * 16 + ((bytes >> (exponent - 4)) & 15);
+    }
+    std::vector<std::uint32_t> m_classCount = std::vector<std::uint32_t>(SizeClasses);
 
     std::uint32_t folderIndex(const QByteArray &folderPath);
     void resetFolders();

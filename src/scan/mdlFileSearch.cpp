@@ -410,11 +410,9 @@ void mdlFileSearch::keepFiles(FolderListing &listing) {
     if (!m_kept)
         return;
     for (const FolderListing::TypeTotal &type : listing.types)
-        m_kept->addType(type.extension.constData(), static_cast<std::size_t>(type.extension.size()),
-                        type.files, type.bytes);
+        m_kept->addType(type.extension, type.files, type.bytes);
     for (const FolderListing::BigFile &big : listing.big)
-        m_kept->add(m_path, listing.bigNames.constData() + big.nameAt, big.nameLength, big.bytes,
-                    big.mtime);
+        m_kept->add(m_path, listing.bigNames.constData() + big.nameAt, big.bytes, big.mtime);
     std::vector<FolderListing::TypeTotal>().swap(listing.types);
     std::vector<FolderListing::BigFile>().swap(listing.big);
     QByteArray().swap(listing.bigNames);

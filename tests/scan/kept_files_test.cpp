@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <map>
 #include <random>
 #include <set>
@@ -159,5 +161,48 @@ TEST(KeptFiles, FolderQueriesAndTypesOfOddNames) {
         char out[KeptFiles::MaxExtension];
         const std::size_t n = KeptFiles::extensionOf(name, std::strlen(name), out);
         EXPECT_EQ(std::string(out, n), std::string(ext)) << name;
+    }
+}
+
+// Kept files fed in any order keep exactly the largest that fit the cap, ties at the cut left
+// out, whatever the sizes: tiny, equal, spread over every power of two, or as large as a file can
+// be.
+TEST(KeptFiles, CapKeepsTheLargestForAnySizes) {
+    std::mt19937_64 random(11);
+    const std::pair<const char *, std::function<std::uint64_t(int)>> kinds[] = {
+        {"small", [&](int) { return random() % 20; }},
+        {"equal", [&](int) { return std::uint64_t(4096); }},
+        {"powers", [&](int) { return random() >> (random() % 64); }},
+        {"largest possible",
+         [&](int i) { return (std::uint64_t(1) << 63) - 1 - std::uint64_t(i % 7); }},
+        {"rising", [&](int i) { return std::uint64_t(i) * 1000; }},
+    };
+    for (const auto &[kind, size] : kinds) {
+        for (std::size_t cap : {std::size_t(1), std::size_t(64), std::size_t(1000)}) {
+            SCOPED_TRACE(std::string(kind) + ", cap " + std::to_string(cap));
+            KeptFiles kept("/r/", cap);
+            std::vector<std::uint64_t> all;
+            for (int i = 0; i < 3000; ++i) {
+                all.push_back(size(i));
+                const QByteArray folder = "/r/" + QByteArray::number(i % 13) + "/";
+                const QByteArray name = "f" + QByteArray::number(i);
+                kept.add(folder, name.constData(), all.back(), i);
+            }
+            kept.finish();
+            std::sort(all.begin(), all.end(), std::greater<>());
+            // What a sort says: the cap's largest, less those equal to the first left out.
+            std::size_t expected = std::min(cap, all.size());
+            while (expected > 0 && expected < all.size() && all[expected - 1] == all[expected])
+                --expected;
+            ASSERT_EQ(kept.size(), expected);
+            std::multiset<std::uint64_t> got;
+            for (std::size_t i = 0; i < kept.size(); ++i) {
+                got.insert(kept.file(i).bytes);
+                const KeptFiles::File &f = kept.file(i);
+                EXPECT_EQ(kept.name(f), "f" + QByteArray::number(qint64(f.mtime)));
+                EXPECT_EQ(kept.relativeFolder(f), QByteArray::number(f.mtime % 13) + "/");
+            }
+            EXPECT_EQ(got, std::multiset<std::uint64_t>(all.begin(), all.begin() + expected));
+        }
     }
 }
