@@ -3,6 +3,7 @@
 #include "KeptFiles.h"
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -63,6 +64,7 @@ void FolderReader::readAs(const FolderReader &other) {
     pattern = other.pattern;
     diskUsage = other.diskUsage;
     keepAtLeast = other.keepAtLeast;
+    keepAtMost = other.keepAtMost;
 }
 
 // A folder has few types as a rule, looked up in a row (the last one found first: files of a
@@ -89,6 +91,37 @@ std::uint32_t FolderReader::typeOf(FolderListing &out, const char *name, std::si
     if (types.size() > 16)
         m_typeIndex.emplace(key, index);
     return m_lastType = index;
+}
+
+// Keeps the folder's `keep` largest files in its listing, less those tied at the cut, and
+// returns the size from which on files of the folder may still be kept. Only files with a single
+// name set the cut: they count wherever they are, where one with several names may count
+// elsewhere and not here.
+std::uint64_t FolderReader::trimBig(FolderListing &out, std::size_t keep) {
+    std::vector<std::uint64_t> sizes;
+    sizes.reserve(out.big.size());
+    for (const FolderListing::BigFile &big : out.big)
+        if (big.linked == FolderListing::NotLinked)
+            sizes.push_back(big.bytes);
+    if (sizes.size() <= keep)
+        return 0;
+    const auto at = sizes.begin() + static_cast<std::ptrdiff_t>(keep);
+    std::nth_element(sizes.begin(), at, sizes.end(), std::greater<>());
+    const std::uint64_t from = *at == UINT64_MAX ? UINT64_MAX : *at + 1;
+    char *names = out.bigNames.data();
+    std::size_t bigEnd = 0, namesEnd = 0;
+    for (FolderListing::BigFile big : out.big) {
+        if (big.bytes < from)
+            continue;
+        const std::size_t size = std::strlen(names + big.nameAt) + 1;
+        std::memmove(names + namesEnd, names + big.nameAt, size);
+        big.nameAt = static_cast<std::uint32_t>(namesEnd);
+        namesEnd += size;
+        out.big[bigEnd++] = big;
+    }
+    out.big.resize(bigEnd);
+    out.bigNames.truncate(static_cast<qsizetype>(namesEnd));
+    return from;
 }
 
 int FolderReader::failureOfCurrentException() {
@@ -134,7 +167,7 @@ void FolderReader::read(int fd, FolderListing &out) {
     }
     std::uint32_t untilProgress = ProgressEntries;
     const bool keep = keepAtLeast != nullptr;
-    const std::uint64_t keepAtLeastNow = keep ? keepAtLeast->load(std::memory_order_relaxed) : 0;
+    std::uint64_t keepAtLeastNow = keep ? keepAtLeast->load(std::memory_order_relaxed) : 0;
     m_typeIndex.clear();
     m_lastType = 0;
     for (;;) {
@@ -220,6 +253,8 @@ void FolderReader::read(int fd, FolderListing &out) {
                                                linked});
                             // with its NUL
                             out.bigNames.append(name, static_cast<qsizetype>(nameLength + 1));
+                            if (out.big.size() > 64 && (out.big.size() - 64) / 5 * 4 > keepAtMost)
+                                keepAtLeastNow = std::max(keepAtLeastNow, trimBig(out, keepAtMost));
                         }
                     }
                 } else {

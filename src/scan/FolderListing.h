@@ -109,6 +109,9 @@ public:
     /// When set, files of at least this size go to FolderListing::big, and every matching file
     /// to FolderListing::types; the walk raises it while workers read.
     const std::atomic<std::uint64_t> *keepAtLeast = nullptr;
+    /// The most large files the scan keeps: a folder of many more keeps only its own largest
+    /// that many in its listing, since no other file of it can be among the scan's largest.
+    std::size_t keepAtMost = SIZE_MAX;
     /// Called after every ProgressEntries entries of a folder, so that a caller reading a big
     /// folder can let its window run; it may throw to stop the reading.
     std::function<void()> onProgress;
@@ -125,6 +128,7 @@ public:
 
 private:
     std::uint32_t typeOf(FolderListing &out, const char *name, std::size_t length);
+    static std::uint64_t trimBig(FolderListing &out, std::size_t keep);
     static constexpr std::size_t BufferSize = 32768;
     std::unique_ptr<char[]> m_buffer;
     // The types of a folder of many, and the type of the last file.

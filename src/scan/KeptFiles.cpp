@@ -61,14 +61,20 @@ std::uint32_t KeptFiles::folderIndex(const QByteArray &folderPath) {
 
 void KeptFiles::add(const QByteArray &folderPath, const char *name, std::size_t nameLength,
                     std::uint64_t bytes, std::int64_t mtime) {
-    if (bytes < threshold())
-        return;
+    if (bytes >= threshold())
+        keep(folderPath, name, nameLength, false, bytes, mtime);
+}
+
+// Names lie in the pool in the order of the files, each right after the one before: a name
+// ends where the next file's begins.
+void KeptFiles::keep(const QByteArray &folderPath, const char *name, std::size_t nameLength,
+                     bool endsInNul, std::uint64_t bytes, std::int64_t mtime) {
     File f;
     f.bytes = bytes;
     f.mtime = mtime;
     f.folder = folderIndex(folderPath);
     f.nameAt = static_cast<std::uint32_t>(m_names.size());
-    if (name[nameLength] == '\0') // a name that ends in its NUL goes in one piece
+    if (endsInNul)
         m_names.append(name, static_cast<qsizetype>(nameLength + 1));
     else
         m_names.append(name, static_cast<qsizetype>(nameLength)).append('\0');
@@ -152,25 +158,7 @@ void KeptFiles::trim(std::size_t keep) {
     }
     m_folders.resize(folderCount);
     m_folderNames.truncate(static_cast<qsizetype>(folderNamesEnd));
-    char *names = m_names.data();
-    std::size_t namesEnd = 0, filesEnd = 0;
-    for (const File &f : m_files) {
-        if (f.bytes < threshold) {
-            --m_classCount[sizeClass(f.bytes)];
-            continue;
-        }
-        File g = f;
-        const std::size_t nameSize = std::strlen(names + f.nameAt) + 1;
-        if (namesEnd != f.nameAt) // the names before the first dropped file stay where they are
-            std::memmove(names + namesEnd, names + f.nameAt, nameSize);
-        g.nameAt = static_cast<std::uint32_t>(namesEnd);
-        g.folder = newIndex[f.folder];
-        namesEnd += nameSize;
-        m_files[filesEnd++] = g;
-    }
-    m_files.resize(filesEnd);
-    m_byFolderValid = false;
-    m_names.truncate(static_cast<qsizetype>(namesEnd));
+    pack([threshold](const File &f) { return f.bytes >= threshold; }, newIndex.data());
     // The chain's folders may be gone: the next folder starts a chain of its own (a folder met
     // again then has a second entry, which names the same path).
     m_chainPath.clear();
@@ -310,7 +298,6 @@ void KeptFiles::removeFiles(std::vector<std::uint32_t> indexes) {
             continue;
         gone[i] = 1;
         const File &f = m_files[i];
-        --m_classCount[sizeClass(f.bytes)];
         const auto it = m_types.find(extensionOf(nameData(f), std::strlen(nameData(f))));
         if (it == m_types.end())
             continue; // a scan read back without its type totals
@@ -320,12 +307,44 @@ void KeptFiles::removeFiles(std::vector<std::uint32_t> indexes) {
         if (sums.files == 0)
             m_types.erase(it);
     }
-    std::size_t at = 0;
-    for (std::size_t i = 0; i < m_files.size(); ++i)
-        if (!gone[i])
-            m_files[at++] = m_files[i];
+    pack([&gone, first = m_files.data()](const File &f) { return !gone[&f - first]; }, nullptr);
+}
+
+// Moves the files that stay towards the front, with their names (a run of names of files that
+// stay moves as one piece), and renumbers their folders when `newFolder` is given.
+template <class Stays> void KeptFiles::pack(Stays stays, const std::uint32_t *newFolder) {
+    char *names = m_names.data();
+    const std::size_t count = m_files.size();
+    std::size_t filesEnd = 0, namesEnd = 0;
+    std::size_t runFrom = 0, runSize = 0; // names still to move to namesEnd - runSize
+    for (std::size_t i = 0; i < count; ++i) {
+        const File f = m_files[i];
+        const std::size_t nameEnd =
+            i + 1 < count ? m_files[i + 1].nameAt : static_cast<std::size_t>(m_names.size());
+        if (!stays(m_files[i])) {
+            --m_classCount[sizeClass(f.bytes)];
+            continue;
+        }
+        if (runSize > 0 && runFrom + runSize != f.nameAt) {
+            std::memmove(names + namesEnd - runSize, names + runFrom, runSize);
+            runSize = 0;
+        }
+        if (runSize == 0)
+            runFrom = f.nameAt;
+        const std::size_t nameSize = nameEnd - f.nameAt;
+        runSize += nameSize;
+        File g = f;
+        g.nameAt = static_cast<std::uint32_t>(namesEnd);
+        if (newFolder)
+            g.folder = newFolder[f.folder];
+        namesEnd += nameSize;
+        m_files[filesEnd++] = g;
+    }
+    if (runSize > 0 && runFrom != namesEnd - runSize)
+        std::memmove(names + namesEnd - runSize, names + runFrom, runSize);
+    m_files.resize(filesEnd);
+    m_names.truncate(static_cast<qsizetype>(namesEnd));
     m_byFolderValid = false;
-    m_files.resize(at); // their names stay in the pool until the scan goes
 }
 
 void KeptFiles::addFilesOf(const KeptFiles &other) {

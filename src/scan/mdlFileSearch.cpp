@@ -134,6 +134,7 @@ void mdlFileSearch::SearchFolder(const QByteArray &Path, int Level, int FolderRo
     m_reader.pattern = FilePattern(searchParams.Pattern);
     m_reader.diskUsage = searchParams.SizeBasis == SizeBasis::DiskUsage;
     m_reader.keepAtLeast = m_kept ? m_kept->sharedThreshold() : nullptr;
+    m_reader.keepAtMost = m_kept ? m_kept->cap() : SIZE_MAX;
     m_linkedSeen.clear();
     m_path = Path;
     if (!m_path.endsWith('/'))

@@ -203,6 +203,61 @@ TEST(KeptFiles, CapKeepsTheLargestForAnySizes) {
                 EXPECT_EQ(kept.relativeFolder(f), QByteArray::number(f.mtime % 13) + "/");
             }
             EXPECT_EQ(got, std::multiset<std::uint64_t>(all.begin(), all.begin() + expected));
+
+            // Files removed (gone from the disk), then more kept: names and folders stay right.
+            std::vector<std::uint32_t> removed;
+            for (std::uint32_t i = 0; i < kept.size(); i += 3)
+                removed.push_back(i);
+            kept.removeFiles(removed);
+            const std::size_t left = kept.size();
+            EXPECT_EQ(left, expected - removed.size());
+            for (int round = 0; round < 2; ++round) {
+                for (std::size_t i = 0; i < kept.size(); ++i) {
+                    const KeptFiles::File &f = kept.file(i);
+                    EXPECT_EQ(kept.name(f), "f" + QByteArray::number(qint64(f.mtime)));
+                    EXPECT_EQ(kept.relativeFolder(f), QByteArray::number(f.mtime % 13) + "/");
+                }
+                for (int i = 3000; i < 3000 + int(cap) * 3 && round == 0; ++i) {
+                    const QByteArray name = "f" + QByteArray::number(i);
+                    kept.add("/r/" + QByteArray::number(i % 13) + "/", name.constData(),
+                             kept.threshold() + std::uint64_t(i), i);
+                }
+                kept.finish();
+            }
+            EXPECT_GT(kept.size(), left / 2);
+        }
+    }
+}
+
+// A folder of far more files than the cap keeps only its own largest while it is listed; what
+// the scan keeps is still exactly the largest of all.
+TEST(KeptFiles, FolderOfManyMoreFilesThanTheCap) {
+    QTemporaryDir dir;
+    const QByteArray root = tempPath(dir) + "/flat/";
+    makeDir(root);
+    makeDir(root + "sub/");
+    std::mt19937 random(5);
+    std::vector<std::uint64_t> sizes;
+    for (int i = 0; i < 600; ++i) {
+        sizes.push_back(i % 50 == 0 ? 777 : random() % 5000);
+        makeFile(root + (i % 4 == 0 ? "sub/" : "") + QByteArray::number(i), qint64(sizes.back()));
+    }
+    std::sort(sizes.begin(), sizes.end(), std::greater<>());
+    for (int workers : {-1, 2}) {
+        for (std::size_t cap : {std::size_t(3), std::size_t(40), std::size_t(150)}) {
+            SCOPED_TRACE(std::to_string(workers) + " workers, cap " + std::to_string(cap));
+            ScanFixture f;
+            f.search.setWorkers(workers);
+            auto kept = std::make_shared<KeptFiles>(root, cap);
+            f.search.setKeptFiles(kept);
+            f.scan(root);
+            std::size_t expected = cap;
+            while (expected > 0 && sizes[expected - 1] == sizes[expected])
+                --expected;
+            std::multiset<std::uint64_t> got;
+            for (std::size_t i = 0; i < kept->size(); ++i)
+                got.insert(kept->file(i).bytes);
+            EXPECT_EQ(got, std::multiset<std::uint64_t>(sizes.begin(), sizes.begin() + expected));
         }
     }
 }
