@@ -102,6 +102,8 @@ void KeptFiles::keep(const QByteArray &folderPath, const char *name, std::size_t
 void KeptFiles::finish() {
     if (m_files.size() > m_cap)
         trim(m_cap);
+    if (m_folders.size() > m_foldersPacked)
+        packFolders();
 }
 
 // Keeps the files at or above the size of the `keep`-th largest plus one byte, so that no more
@@ -115,17 +117,11 @@ void KeptFiles::trim(std::size_t keep) {
     std::size_t above = 0, cutClass = SizeClasses;
     while (cutClass-- > 0 && above + m_classCount[cutClass] <= keep)
         above += m_classCount[cutClass];
-    std::vector<char> used(m_folders.size());
-    used[0] = 1;
     std::vector<std::uint64_t> inCutClass;
     inCutClass.reserve(m_classCount[cutClass]);
-    for (const File &f : m_files) {
-        const std::size_t c = sizeClass(f.bytes);
-        if (c > cutClass)
-            used[f.folder] = 1;
-        else if (c == cutClass)
+    for (const File &f : m_files)
+        if (sizeClass(f.bytes) == cutClass)
             inCutClass.push_back(f.bytes);
-    }
     const auto rank = static_cast<std::ptrdiff_t>(keep - above);
     std::nth_element(inCutClass.begin(), inCutClass.begin() + rank, inCutClass.end(),
                      std::greater<>());
@@ -133,12 +129,20 @@ void KeptFiles::trim(std::size_t keep) {
     const std::uint64_t threshold = cut == UINT64_MAX ? UINT64_MAX : cut + 1;
     m_threshold.store(threshold, std::memory_order_relaxed);
     std::vector<std::uint64_t>().swap(inCutClass);
-    for (const File &f : m_files)
-        if (f.bytes >= threshold && sizeClass(f.bytes) == cutClass)
-            used[f.folder] = 1;
+    pack([threshold](const File &f) { return f.bytes >= threshold; });
+    // The folders that no longer hold a kept file go once they are many: packing them renumbers
+    // the rest, which costs a pass over the files.
+    if (m_folders.size() > std::max<std::size_t>(4096, 2 * m_foldersPacked))
+        packFolders();
+}
 
-    // Packed in place: files, names and folders are in the order they came (a folder after its
-    // parent), so every one moves towards the front, and no second copy is needed.
+// Packed in place: folders are in the order they came (a folder after its parent), so every
+// one moves towards the front, and no second copy is needed.
+void KeptFiles::packFolders() {
+    std::vector<char> used(m_folders.size());
+    used[0] = 1;
+    for (const File &f : m_files)
+        used[f.folder] = 1;
     for (std::size_t i = m_folders.size(); i-- > 1;)
         if (used[i])
             used[m_folders[i].parent] = 1;
@@ -158,7 +162,9 @@ void KeptFiles::trim(std::size_t keep) {
     }
     m_folders.resize(folderCount);
     m_folderNames.truncate(static_cast<qsizetype>(folderNamesEnd));
-    pack([threshold](const File &f) { return f.bytes >= threshold; }, newIndex.data());
+    for (File &f : m_files)
+        f.folder = newIndex[f.folder];
+    m_foldersPacked = folderCount;
     // The chain's folders may be gone: the next folder starts a chain of its own (a folder met
     // again then has a second entry, which names the same path).
     m_chainPath.clear();
@@ -307,12 +313,12 @@ void KeptFiles::removeFiles(std::vector<std::uint32_t> indexes) {
         if (sums.files == 0)
             m_types.erase(it);
     }
-    pack([&gone, first = m_files.data()](const File &f) { return !gone[&f - first]; }, nullptr);
+    pack([&gone, first = m_files.data()](const File &f) { return !gone[&f - first]; });
 }
 
 // Moves the files that stay towards the front, with their names (a run of names of files that
-// stay moves as one piece), and renumbers their folders when `newFolder` is given.
-template <class Stays> void KeptFiles::pack(Stays stays, const std::uint32_t *newFolder) {
+// stay moves as one piece).
+template <class Stays> void KeptFiles::pack(Stays stays) {
     char *names = m_names.data();
     const std::size_t count = m_files.size();
     std::size_t filesEnd = 0, namesEnd = 0;
@@ -335,8 +341,6 @@ template <class Stays> void KeptFiles::pack(Stays stays, const std::uint32_t *ne
         runSize += nameSize;
         File g = f;
         g.nameAt = static_cast<std::uint32_t>(namesEnd);
-        if (newFolder)
-            g.folder = newFolder[f.folder];
         namesEnd += nameSize;
         m_files[filesEnd++] = g;
     }

@@ -197,7 +197,9 @@ private:
     std::uint32_t folderIndex(const QByteArray &folderPath);
     void keep(const QByteArray &folderPath, const char *name, std::size_t nameLength,
               bool endsInNul, std::uint64_t bytes, std::int64_t mtime);
-    template <class Stays> void pack(Stays stays, const std::uint32_t *newFolder);
+    template <class Stays> void pack(Stays stays);
+    void packFolders();
+    std::size_t m_foldersPacked = 1; // folders after the last packFolders()
     void resetFolders();
     void trim(std::size_t keep);
 };
