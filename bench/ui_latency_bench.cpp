@@ -3,12 +3,14 @@
 // loop during the walk, and, with --abort-at, how long the walk takes to end after the Abort
 // button is clicked.
 //
-//   ui_latency_bench [--redraw LIST] [--rounds N] [--abort-at MS] [--load N] TREE
+//   ui_latency_bench [--redraw LIST] [--rounds N] [--abort-at MS] [--load N] [--chart T] TREE
 //
 // LIST holds the redraw modes to compare, comma-separated (0 none, 1 direct, 2 buffered;
 // default 0); the modes take turns round by round, so their times compare within one run.
 // --load N keeps N other processes busy on the processors for the whole run (one per core
-// shows how the window fares on a machine busy with other work).
+// shows how the window fares on a machine busy with other work). --chart T draws the chart as
+// T (0 pie, 1 bar, 2 treemap, 3 rings; default: as the settings say), a treemap and rings
+// growing with the walk.
 // Prints one line per round and, per mode, the medians with min-max. Besides the longest gap in
 // wall time, each round gives the processor time the window's thread used in its costliest gap
 // (gap_cpu_ms): the part of a gap that is the program's own work, whatever other programs on a
@@ -201,6 +203,7 @@ int main(int argc, char **argv) {
     int rounds = 3;
     int abortAt = -1;
     int load = 0;
+    int chart = -1;
     QString tree;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--redraw") == 0 && i + 1 < argc) {
@@ -213,6 +216,8 @@ int main(int argc, char **argv) {
             abortAt = std::atoi(argv[++i]);
         } else if (std::strcmp(argv[i], "--load") == 0 && i + 1 < argc) {
             load = std::max(0, std::atoi(argv[++i]));
+        } else if (std::strcmp(argv[i], "--chart") == 0 && i + 1 < argc) {
+            chart = std::atoi(argv[++i]);
         } else {
             tree = QString::fromLocal8Bit(argv[i]);
         }
@@ -221,7 +226,7 @@ int main(int argc, char **argv) {
         std::fprintf(
             stderr,
             "usage: ui_latency_bench [--redraw LIST] [--rounds N] [--abort-at MS] [--load N] "
-            "TREE\n");
+            "[--chart T] TREE\n");
         return 2;
     }
 
@@ -229,6 +234,8 @@ int main(int argc, char **argv) {
     frmMain form(&prompts);
     form.resize(1000, 700);
     form.show();
+    if (chart >= 0)
+        form.mnuChartType_Click(chart);
     QApplication::processEvents();
 
     const ProcessorLoad busy(load);
