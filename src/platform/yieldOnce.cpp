@@ -16,6 +16,9 @@ void yieldOnce() {
         return;
     const auto start = std::chrono::steady_clock::now();
     QCoreApplication::processEvents();
+    // What the turn's timers asked for (a buffered repaint, a layout) is done in this turn too,
+    // not at the start of the next one, on top of the next slice of work.
+    QCoreApplication::sendPostedEvents();
     // A repaint, or a processor taken by other programs, can make a turn last longer than the
     // work between turns; the input that came in meanwhile is handled now, not after the next
     // slice of work. The second turn finds little else to do.
