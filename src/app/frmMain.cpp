@@ -95,7 +95,7 @@ frmMain::frmMain(Prompts *prompts, QWidget *parent)
                               QStringLiteral("\nLine: 0"),
                           title, Prompts::Icon::Critical);
     });
-    m_search->setStatusSink([this](const QString &text) { setStatusText(1, text); });
+    m_search->setStatusSink([this](const QString &text) { showWalkPath(text); });
 
     auto *central = new QWidget(this);
     auto *column = new QVBoxLayout(central);

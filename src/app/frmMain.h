@@ -173,6 +173,10 @@ public:
     /// Shows the figures of the walk so far in panel 3 (folders, files, bytes in the display
     /// unit, time taken); run at most ten times a second while a walk runs, and once at its end.
     void showWalkFigures();
+    /// Shows the folder the walk is in, in panel 1: while the walk runs, with its figures (each
+    /// new text lays the status bar and the window out again, too costly at every turn of the
+    /// event loop), else at once.
+    void showWalkPath(const QString &text);
     void setStatusText(int panel, const QString &text);
     bool isChartShown() const { return m_chartShown; }
     int splitterLeft() const; ///< twips, within the work area
@@ -275,6 +279,8 @@ private:
     int m_walkRoot = -1;
     std::uint64_t m_foldersBefore = 0;
     bool m_walking = false;
+    QString m_walkPath; ///< the folder the walk is in, for panel 1 at the next figures
+    bool m_walkPathDue = false;
 
     QMenu *mnuFile = nullptr;
     std::array<QAction *, 2> mnuOpenResFold{};

@@ -166,7 +166,20 @@ void frmMain::endWalkFigures() {
     showWalkFigures();
 }
 
+void frmMain::showWalkPath(const QString &text) {
+    if (!m_walking) {
+        setStatusText(1, text);
+        return;
+    }
+    m_walkPath = text;
+    m_walkPathDue = true;
+}
+
 void frmMain::showWalkFigures() {
+    if (m_walkPathDue) {
+        m_walkPathDue = false;
+        setStatusText(1, m_walkPath);
+    }
     if (m_walkRoot < 0 || m_walkRoot >= fgTree.rows())
         return;
     const QLocale locale;

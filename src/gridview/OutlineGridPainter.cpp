@@ -67,12 +67,13 @@ QColor OutlineGridPainter::color(quint32 stored, QColor fallback, const QColor &
 
 void OutlineGridPainter::paint(const QRect &region) {
     const QRect viewport = m_view.viewport()->rect();
-    const QPixmap &wallpaper = m_view.wallpaper();
-    m_painter.fillRect(wallpaper.isNull() ? region : viewport,
-                       color(m_look.backColorBkg, m_palette.color(QPalette::Base)));
+    const QColor base = color(m_look.backColorBkg, m_palette.color(QPalette::Base));
     // The wallpaper is a tint over the palette's base, so it suits a light and a dark palette.
-    if (!wallpaper.isNull())
-        m_painter.drawTiledPixmap(viewport, wallpaper);
+    const QPixmap &background = m_view.background(base);
+    if (background.isNull())
+        m_painter.fillRect(region, base);
+    else
+        m_painter.drawPixmap(viewport, background);
 
     m_cols = m_view.shownColumns();
     m_firstIndex = m_view.topIndex();

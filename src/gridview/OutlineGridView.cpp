@@ -275,6 +275,27 @@ const QPixmap &OutlineGridView::wallpaper() const {
     return m_wallpaper;
 }
 
+const QPixmap &OutlineGridView::background(const QColor &base) const {
+    const QPixmap &tile = wallpaper();
+    if (tile.isNull()) {
+        m_background = QPixmap();
+        return m_background;
+    }
+    const qreal ratio = viewport()->devicePixelRatioF();
+    const QSize size = viewport()->size() * ratio;
+    if (m_background.size() != size || m_background.devicePixelRatio() != ratio ||
+        m_backgroundWallpaper != m_wallpaperKey || m_backgroundBase != base.rgba()) {
+        m_background = QPixmap(size);
+        m_background.setDevicePixelRatio(ratio);
+        m_background.fill(base);
+        QPainter painter(&m_background);
+        painter.drawTiledPixmap(viewport()->rect(), tile);
+        m_backgroundWallpaper = m_wallpaperKey;
+        m_backgroundBase = base.rgba();
+    }
+    return m_background;
+}
+
 // Painting and widget events -----------------------------------------------------------------
 
 void OutlineGridView::paintEvent(QPaintEvent *event) {

@@ -86,6 +86,11 @@ public:
     const QFont &cellFont() const { return m_cellFont; }
     /// The grid's wallpaper as a pixmap, converted once per image.
     const QPixmap &wallpaper() const;
+    /// The viewport's background with the wallpaper: `base` under the wallpaper's tiles, drawn
+    /// once per size, wallpaper and base, and copied at each paint (tiling the viewport anew
+    /// splits the fill across Qt's painting threads and waits for them, long on a busy
+    /// machine). Null when the grid has no wallpaper.
+    const QPixmap &background(const QColor &base) const;
     /// The outline column's branch square of a row (where its expand glyph is), in viewport
     /// coordinates; empty when no glyph is drawn for it.
     QRect glyphRect(int row) const;
@@ -181,6 +186,9 @@ private:
     QFont m_cellFont;
     mutable QPixmap m_wallpaper;
     mutable qint64 m_wallpaperKey = 0;
+    mutable QPixmap m_background;
+    mutable qint64 m_backgroundWallpaper = 0;
+    mutable QRgb m_backgroundBase = 0;
     QTimer m_repaintTimer;
     QElapsedTimer m_sinceLastPaint;
     qint64 m_rebuildMs = 0; // how long the last index rebuild took

@@ -3,6 +3,7 @@
 
 #include <QHeaderView>
 #include <QScrollBar>
+#include <QSignalBlocker>
 
 #include <algorithm>
 #include <cmath>
@@ -38,7 +39,16 @@ void OutlineGridView::updateScrollBars() {
         y += h;
     }
     const int fit = count - 1 - k;
-    verticalScrollBar()->setRange(0, std::max(0, count - fit));
+    QScrollBar *bar = verticalScrollBar();
+    const int max = std::max(0, count - fit);
+    // A new range that neither shows nor hides the bar, nor moves it, is not announced: the
+    // scroll area would lay out and repaint both bars again a turn later, at every repaint of
+    // a growing tree as costly as the repaint itself. The bar repaints itself all the same.
+    const bool same = (bar->maximum() > 0) == (max > 0) && bar->value() <= max;
+    {
+        const QSignalBlocker quiet(same ? bar : nullptr);
+        bar->setRange(0, max);
+    }
     verticalScrollBar()->setPageStep(std::max(1, fit));
     verticalScrollBar()->setSingleStep(1);
     const int vw = viewport()->width();

@@ -10,11 +10,13 @@
 /// longer than the work, and both take longer while other programs keep the processors busy
 /// and this thread waits for one) are held within `Target`, so the window never goes much
 /// longer than that without handling input. While they stay well within it the slice grows
-/// back to `LongestSlice`: fewer turns slow the task less.
+/// back to `LongestSlice`: fewer turns slow the task less. `Target` is well below the 30 ms a
+/// gap may take, as a busy machine can still keep this thread waiting a few scheduler ticks
+/// (of 4 ms or more each) within any cycle; on an idle one a slice and a cheap turn fit it.
 class EventPace {
 public:
     using Clock = std::chrono::steady_clock;
-    static constexpr Clock::duration Target = std::chrono::milliseconds(22);
+    static constexpr Clock::duration Target = std::chrono::milliseconds(12);
     static constexpr Clock::duration LongestSlice = std::chrono::milliseconds(10);
     static constexpr Clock::duration ShortestSlice = std::chrono::milliseconds(2);
 

@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QTemporaryDir>
@@ -172,6 +173,25 @@ TEST_F(MainFixture, OpacityItemsSetTheWindowsAlpha) {
     EXPECT_TRUE(form->opacityAction(5)->isChecked());
     EXPECT_FALSE(form->opacityAction(0)->isChecked());
     EXPECT_NEAR(form->windowOpacity(), 128 / 255.0, 0.01);
+}
+
+// Status panel 1 takes the walk's folder with the walk's figures (ten times a second), not at
+// every turn of the event loop; it must still get there while the walk runs.
+TEST_F(MainFixture, StatusPanelOneShowsTheFolderTheWalkIsIn) {
+    QString walking, shown;
+    form->fileSearch().setYieldFunction([&] {
+        if (!walking.isEmpty())
+            return;
+        walking = form->fileSearch().statusText();
+        QElapsedTimer waited;
+        waited.start();
+        while (waited.elapsed() < 250)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        shown = form->statusText(1);
+    });
+    scan(root);
+    ASSERT_FALSE(walking.isEmpty());
+    EXPECT_EQ(shown.toStdString(), walking.toStdString());
 }
 
 TEST_F(MainFixture, ClosingDuringAScanAbortsItAndClosesOnceItHasUnwound) {

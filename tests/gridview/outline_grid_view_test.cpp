@@ -421,6 +421,19 @@ TEST_F(OutlineGridViewTest, WallpaperAndGridLinesChangeWhatIsPainted) {
     setLook([&](GridLook &l) { l.wallpaper = wallpaper; });
     EXPECT_GE(countColor(grab(), belowRows, teal), belowRows.width() * belowRows.height() / 2);
     EXPECT_GT(countColor(grab(), rowBand(5), teal), 0); // behind the cells too
+
+    // The tiled background is kept between paints: another wallpaper, and a larger view, must
+    // still show at once and everywhere.
+    const QColor olive(128, 128, 0);
+    wallpaper.fill(olive);
+    setLook([&](GridLook &l) { l.wallpaper = wallpaper; });
+    EXPECT_EQ(countColor(grab(), belowRows, teal), 0);
+    view->resize(view->width() + 60, view->height() + 60);
+    const QRect grown = view->viewport()->geometry();
+    const QRect belowGrown(grown.left(), rowBand(10).bottom() + 1, grown.width(),
+                           grown.bottom() - rowBand(10).bottom());
+    EXPECT_EQ(countColor(grab(), belowGrown, teal), 0);
+    EXPECT_GE(countColor(grab(), belowGrown, olive), belowGrown.width() * belowGrown.height() / 2);
 }
 
 TEST_F(OutlineGridViewTest, RedrawModesDecideWhenChangesArePainted) {
