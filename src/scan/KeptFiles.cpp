@@ -62,13 +62,13 @@ std::uint32_t KeptFiles::folderIndex(const QByteArray &folderPath) {
 void KeptFiles::add(const QByteArray &folderPath, const char *name, std::size_t nameLength,
                     std::uint64_t bytes, std::int64_t mtime) {
     if (bytes >= threshold())
-        keep(folderPath, name, nameLength, false, bytes, mtime);
+        keepFile(folderPath, name, nameLength, false, bytes, mtime);
 }
 
 // Names lie in the pool in the order of the files, each right after the one before: a name
 // ends where the next file's begins.
-void KeptFiles::keep(const QByteArray &folderPath, const char *name, std::size_t nameLength,
-                     bool endsInNul, std::uint64_t bytes, std::int64_t mtime) {
+void KeptFiles::keepFile(const QByteArray &folderPath, const char *name, std::size_t nameLength,
+                         bool endsInNul, std::uint64_t bytes, std::int64_t mtime) {
     File f;
     f.bytes = bytes;
     f.mtime = mtime;

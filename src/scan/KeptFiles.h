@@ -83,7 +83,7 @@ public:
     void add(const QByteArray &folderPath, const char *name, std::uint64_t bytes,
              std::int64_t mtime) {
         if (bytes >= threshold())
-            keep(folderPath, name, std::strlen(name), true, bytes, mtime);
+            keepFile(folderPath, name, std::strlen(name), true, bytes, mtime);
     }
     /// Lets go of the files beyond the cap once the walk is done (it keeps a few more while it
     /// runs, so as to raise the threshold less often).
@@ -195,8 +195,8 @@ private:
     std::vector<std::uint32_t> m_classCount = std::vector<std::uint32_t>(SizeClasses);
 
     std::uint32_t folderIndex(const QByteArray &folderPath);
-    void keep(const QByteArray &folderPath, const char *name, std::size_t nameLength,
-              bool endsInNul, std::uint64_t bytes, std::int64_t mtime);
+    void keepFile(const QByteArray &folderPath, const char *name, std::size_t nameLength,
+                  bool endsInNul, std::uint64_t bytes, std::int64_t mtime);
     template <class Stays> void pack(Stays stays);
     void packFolders();
     std::size_t m_foldersPacked = 1; // folders after the last packFolders()
