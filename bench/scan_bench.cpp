@@ -2,8 +2,12 @@
 // sort, redraw off) and prints the totals, the wall time of the walk and the peak memory; with
 // --du, times `du -s --apparent-size -B1 PATH` in the same rounds and prints the ratio.
 //
-//   scan_bench [--pattern PATTERN] [--disk] [--workers N] [--rounds N] [--kept N] [--du] [--cold]
-//   PATH
+//   scan_bench [--pattern PATTERN] [--disk] [--workers N] [--rounds N] [--kept N] [--kept-pair]
+//              [--du] [--cold] PATH
+//
+// --kept-pair walks twice each round, without kept files and with them (which goes first
+// alternates), and prints the median of the rounds' ratios: the cost of kept files measured
+// against the same moments of a shared machine. Peak memory then covers both walks.
 //
 // --disk counts the space used on disk, to compare with `du -s -B1 PATH` (and --du then times
 // that). --workers: threads that list folders ahead of the walk (0 chooses by the cores, the
@@ -141,7 +145,7 @@ int main(int argc, char **argv) {
     QString path;
     int workers = 0, rounds = 1;
     std::size_t keptCap = Settings().Kept_Files;
-    bool withDu = false, cold = false, disk = false;
+    bool withDu = false, cold = false, disk = false, keptPair = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--disk") == 0)
             disk = true;
@@ -153,6 +157,8 @@ int main(int argc, char **argv) {
             rounds = std::max(1, std::atoi(argv[++i]));
         else if (std::strcmp(argv[i], "--kept") == 0 && i + 1 < argc)
             keptCap = static_cast<std::size_t>(std::max(0, std::atoi(argv[++i])));
+        else if (std::strcmp(argv[i], "--kept-pair") == 0)
+            keptPair = true;
         else if (std::strcmp(argv[i], "--du") == 0)
             withDu = true;
         else if (std::strcmp(argv[i], "--cold") == 0)
@@ -163,13 +169,37 @@ int main(int argc, char **argv) {
     if (path.isEmpty()) {
         std::fprintf(stderr,
                      "usage: scan_bench [--pattern PATTERN] [--disk] [--workers N] [--rounds N] "
-                     "[--kept N] [--du] [--cold] PATH\n");
+                     "[--kept N] [--kept-pair] [--du] [--cold] PATH\n");
         return 2;
     }
 
     bool dropped = cold;
     std::vector<double> scans, dus, ratios;
     ScanResult last;
+    if (keptPair) {
+        std::vector<double> without, with, costs;
+        for (int r = 0; r < rounds; ++r) {
+            double seconds[2] = {0, 0}; // without kept files, with them
+            for (int turn = 0; turn < 2; ++turn) {
+                const int withKept = (r + turn) % 2;
+                if (cold)
+                    dropped = dropCaches() && dropped;
+                last = scanOnce(path, pattern, disk, workers, withKept ? keptCap : 0);
+                seconds[withKept] = last.seconds;
+            }
+            without.push_back(seconds[0]);
+            with.push_back(seconds[1]);
+            costs.push_back(seconds[1] / seconds[0]);
+            std::printf("round %d: without_s=%.3f with_kept_s=%.3f ratio=%.3f\n", r + 1, seconds[0],
+                        seconds[1], costs.back());
+            std::fflush(stdout);
+        }
+        std::printf("scan_bench: kept_pair rounds=%d kept_cap=%zu without_s=%s with_kept_s=%s "
+                    "with/without=%s\n",
+                    rounds, keptCap, qPrintable(summary(without)), qPrintable(summary(with)),
+                    qPrintable(summary(costs)));
+        return 0;
+    }
     for (int r = 0; r < rounds; ++r) {
         if (withDu) {
             if (cold)

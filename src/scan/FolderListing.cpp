@@ -67,30 +67,44 @@ void FolderReader::readAs(const FolderReader &other) {
     keepAtMost = other.keepAtMost;
 }
 
-// A folder has few types as a rule, looked up in a row (the last one found first: files of a
-// type often come together); one of many gets an index.
+// One probe finds a file's type as a rule: the table holds every type met so far, and a type
+// already in the folder's list has its place there in its slot.
 std::uint32_t FolderReader::typeOf(FolderListing &out, const char *name, std::size_t length) {
     const KeptFiles::Extension key = KeptFiles::extensionOf(name, length);
-    auto &types = out.types;
-    if (m_lastType < types.size() && types[m_lastType].extension == key)
-        return m_lastType;
-    if (types.size() <= 16) {
-        for (std::size_t i = 0; i < types.size(); ++i)
-            if (types[i].extension == key)
-                return m_lastType = static_cast<std::uint32_t>(i);
-        if (types.size() == 16)
-            for (std::size_t i = 0; i < types.size(); ++i)
-                m_typeIndex.emplace(types[i].extension, static_cast<std::uint32_t>(i));
-    } else if (auto it = m_typeIndex.find(key); it != m_typeIndex.end()) {
-        return m_lastType = it->second;
+    if ((m_typeSlotsUsed + 1) * 2 > m_typeSlots.size())
+        growTypeSlots();
+    const std::size_t mask = m_typeSlots.size() - 1;
+    for (std::size_t at = KeptFiles::ExtensionHash{}(key)&mask;; at = (at + 1) & mask) {
+        TypeSlot &slot = m_typeSlots[at];
+        if (slot.folder == 0) {
+            slot.extension = key;
+            ++m_typeSlotsUsed;
+        } else if (!(slot.extension == key)) {
+            continue;
+        }
+        if (slot.folder != m_folderNumber) {
+            slot.folder = m_folderNumber;
+            slot.index = static_cast<std::uint32_t>(out.types.size());
+            if (out.types.empty())
+                out.types.reserve(16);
+            out.types.push_back({key, 0, 0});
+        }
+        return slot.index;
     }
-    const auto index = static_cast<std::uint32_t>(types.size());
-    if (types.empty())
-        types.reserve(8);
-    types.push_back({key, 0, 0});
-    if (types.size() > 16)
-        m_typeIndex.emplace(key, index);
-    return m_lastType = index;
+}
+
+void FolderReader::growTypeSlots() {
+    std::vector<TypeSlot> old(std::max<std::size_t>(64, m_typeSlots.size() * 2));
+    old.swap(m_typeSlots);
+    const std::size_t mask = m_typeSlots.size() - 1;
+    for (const TypeSlot &slot : old) {
+        if (slot.folder == 0)
+            continue;
+        std::size_t at = KeptFiles::ExtensionHash{}(slot.extension) & mask;
+        while (m_typeSlots[at].folder != 0)
+            at = (at + 1) & mask;
+        m_typeSlots[at] = slot;
+    }
 }
 
 // Keeps the folder's `keep` largest files in its listing, less those tied at the cut, and
@@ -120,7 +134,8 @@ std::uint64_t FolderReader::trimBig(FolderListing &out, std::size_t keep) {
         out.big[bigEnd++] = big;
     }
     out.big.resize(bigEnd);
-    out.bigNames.truncate(static_cast<qsizetype>(namesEnd));
+    out.bigNames.resize(namesEnd);
+    out.leftOutBelow = std::max(out.leftOutBelow, from);
     return from;
 }
 
@@ -168,8 +183,11 @@ void FolderReader::read(int fd, FolderListing &out) {
     std::uint32_t untilProgress = ProgressEntries;
     const bool keep = keepAtLeast != nullptr;
     std::uint64_t keepAtLeastNow = keep ? keepAtLeast->load(std::memory_order_relaxed) : 0;
-    m_typeIndex.clear();
-    m_lastType = 0;
+    if (keep && ++m_folderNumber == 0) { // numbers wrapped: no slot may claim this folder
+        m_typeSlots.clear();
+        m_typeSlotsUsed = 0;
+        m_folderNumber = 1;
+    }
     for (;;) {
         const long got = readDir(fd, buf, BufferSize);
         if (got <= 0) { // end, or the folder vanished or turned unreadable
@@ -246,15 +264,17 @@ void FolderReader::read(int fd, FolderListing &out) {
                                               static_cast<std::size_t>(got) / 24 + 1, 32)
                                         : 4;
                                 out.big.reserve(room);
-                                out.bigNames.reserve(static_cast<qsizetype>(room * 24));
+                                out.bigNames.reserve(room * 24);
                             }
                             out.big.push_back({size, static_cast<std::int64_t>(st.st_mtime),
                                                static_cast<std::uint32_t>(out.bigNames.size()),
                                                linked});
                             // with its NUL
-                            out.bigNames.append(name, static_cast<qsizetype>(nameLength + 1));
+                            out.bigNames.append(name, nameLength + 1);
                             if (out.big.size() > 64 && (out.big.size() - 64) / 5 * 4 > keepAtMost)
                                 keepAtLeastNow = std::max(keepAtLeastNow, trimBig(out, keepAtMost));
+                        } else if (size >= out.leftOutBelow) {
+                            out.leftOutBelow = size + 1;
                         }
                     }
                 } else {

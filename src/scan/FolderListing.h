@@ -11,7 +11,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 struct stat;
@@ -53,7 +52,9 @@ struct FolderListing {
     };
     static constexpr std::uint32_t NotLinked = UINT32_MAX;
     std::vector<BigFile> big;
-    QByteArray bigNames;
+    std::string bigNames;
+    /// One more than the largest matching file left out of `big` (0: none was).
+    std::uint64_t leftOutBelow = 0;
 
     /// The matching files by type (KeptFiles::extensionOf); a multiply-linked file's bytes are
     /// in its `linked` entry, since only the walk knows whether they count.
@@ -128,10 +129,20 @@ public:
 
 private:
     std::uint32_t typeOf(FolderListing &out, const char *name, std::size_t length);
+    void growTypeSlots();
     static std::uint64_t trimBig(FolderListing &out, std::size_t keep);
     static constexpr std::size_t BufferSize = 32768;
     std::unique_ptr<char[]> m_buffer;
-    // The types of a folder of many, and the type of the last file.
-    std::unordered_map<KeptFiles::Extension, std::uint32_t, KeptFiles::ExtensionHash> m_typeIndex;
-    std::uint32_t m_lastType = 0;
+    // Every type this reader has met, hashed by extension (open addressing, at most half full):
+    // a slot gives the type's place in the types of the folder being read when its `folder`
+    // is that folder's number. A file's type is then found at its first probe as a rule, and
+    // the table is not cleared between folders. `folder` 0 marks an empty slot.
+    struct TypeSlot {
+        KeptFiles::Extension extension;
+        std::uint32_t folder = 0;
+        std::uint32_t index = 0;
+    };
+    std::vector<TypeSlot> m_typeSlots;
+    std::size_t m_typeSlotsUsed = 0;
+    std::uint32_t m_folderNumber = 0;
 };

@@ -56,8 +56,7 @@ std::size_t listingCost(const FolderListing &listing) {
     return static_cast<std::size_t>(listing.names.capacity()) +
            listing.subfolders.capacity() * sizeof(FolderListing::Subfolder) +
            listing.linked.capacity() * sizeof(FolderListing::LinkedFile) +
-           listing.big.capacity() * sizeof(FolderListing::BigFile) +
-           static_cast<std::size_t>(listing.bigNames.capacity()) +
+           listing.big.capacity() * sizeof(FolderListing::BigFile) + listing.bigNames.capacity() +
            listing.types.capacity() * sizeof(FolderListing::TypeTotal);
 }
 

@@ -11,8 +11,10 @@ KeptFiles::KeptFiles(QByteArray rootPath, std::size_t cap)
     : m_rootPath(std::move(rootPath)), m_cap(cap) {
     if (!m_rootPath.endsWith('/'))
         m_rootPath.append('/');
-    if (m_cap == 0)
+    if (m_cap == 0) {
         m_threshold.store(UINT64_MAX, std::memory_order_relaxed);
+        m_admitted.store(UINT64_MAX, std::memory_order_relaxed);
+    }
     resetFolders();
 }
 
@@ -24,60 +26,72 @@ void KeptFiles::resetFolders() {
 }
 
 std::uint32_t KeptFiles::folderIndex(const QByteArray &folderPath) {
+    // The path below the root, which a folder's path ends with "/" (the root's is empty).
+    const bool below = folderPath.startsWith(m_rootPath);
+    QByteArrayView relative(folderPath);
+    if (below)
+        relative = relative.sliced(m_rootPath.size());
+    const bool slashToAdd = !relative.isEmpty() && !relative.endsWith('/');
+    const qsizetype size = relative.size() + (slashToAdd ? 1 : 0);
+    const char *now = relative.data(), *last = m_chainPath.constData();
     // The files of one folder come together: most calls ask for the last folder again.
-    if (folderPath.size() == m_rootPath.size() + m_chainPath.size() &&
-        std::memcmp(folderPath.constData() + m_rootPath.size(), m_chainPath.constData(),
-                    static_cast<std::size_t>(m_chainPath.size())) == 0 &&
-        folderPath.startsWith(m_rootPath))
+    if (!slashToAdd && size == m_chainPath.size() &&
+        std::memcmp(now, last, static_cast<std::size_t>(size)) == 0)
         return m_chain.back();
-    QByteArray relative =
-        folderPath.startsWith(m_rootPath) ? folderPath.sliced(m_rootPath.size()) : folderPath;
-    if (!relative.isEmpty() && !relative.endsWith('/'))
-        relative.append('/');
-    if (relative == m_chainPath)
-        return m_chain.back();
-    // The names the new path shares with the last one are the same folders.
-    qsizetype common = 0;
-    std::size_t depth = 0;
-    for (qsizetype i = 0; i < relative.size() && i < m_chainPath.size(); ++i) {
-        if (relative[i] != m_chainPath[i])
+    // The names the new path shares with the last one are the same folders: compared eight
+    // bytes at a time, then the last whole name in common found.
+    const qsizetype shorter = std::min(relative.size(), m_chainPath.size());
+    qsizetype same = 0;
+    for (std::uint64_t a, b; same + 8 <= shorter; same += 8) {
+        std::memcpy(&a, now + same, 8);
+        std::memcpy(&b, last + same, 8);
+        if (a != b)
             break;
-        if (relative[i] == '/') {
-            common = i + 1;
-            ++depth;
-        }
     }
+    while (same < shorter && now[same] == last[same])
+        ++same;
+    if (slashToAdd && same == relative.size() && same < m_chainPath.size() && last[same] == '/')
+        ++same; // the missing slash is the same as the last path's
+    const std::size_t depth = static_cast<std::size_t>(std::count(last, last + same, '/'));
+    const qsizetype common = same == 0 ? 0 : QByteArrayView(last, same).lastIndexOf('/') + 1;
     m_chain.resize(std::min(m_chain.size(), depth + 1));
-    for (qsizetype from = common; from < relative.size();) {
-        const qsizetype slash = relative.indexOf('/', from);
+    m_chainPath.truncate(common);
+    if (common <= relative.size()) { // else the common part ends with the slash to add
+        m_chainPath.append(relative.sliced(common));
+        if (slashToAdd)
+            m_chainPath.append('/');
+    }
+    for (qsizetype from = common; from < m_chainPath.size();) {
+        const qsizetype slash = m_chainPath.indexOf('/', from);
         m_folders.push_back({m_chain.back(), static_cast<std::uint32_t>(m_folderNames.size())});
-        m_folderNames.append(relative.constData() + from, slash - from).append('\0');
+        m_folderNames.append(m_chainPath.constData() + from, slash - from).append('\0');
         m_chain.push_back(static_cast<std::uint32_t>(m_folders.size() - 1));
         from = slash + 1;
     }
-    m_chainPath = relative;
     return m_chain.back();
 }
 
 void KeptFiles::add(const QByteArray &folderPath, const char *name, std::size_t nameLength,
                     std::uint64_t bytes, std::int64_t mtime) {
-    if (bytes >= threshold())
-        keepFile(folderPath, name, nameLength, false, bytes, mtime);
+    if (bytes >= admitted())
+        keepFile(folderIndex(folderPath), name, nameLength, false, bytes, mtime);
+    else
+        leftOut(bytes + 1);
 }
 
 // Names lie in the pool in the order of the files, each right after the one before: a name
 // ends where the next file's begins.
-void KeptFiles::keepFile(const QByteArray &folderPath, const char *name, std::size_t nameLength,
+void KeptFiles::keepFile(std::uint32_t folder, const char *name, std::size_t nameLength,
                          bool endsInNul, std::uint64_t bytes, std::int64_t mtime) {
     File f;
     f.bytes = bytes;
     f.mtime = mtime;
-    f.folder = folderIndex(folderPath);
+    f.folder = folder;
     f.nameAt = static_cast<std::uint32_t>(m_names.size());
     if (endsInNul)
-        m_names.append(name, static_cast<qsizetype>(nameLength + 1));
+        m_names.append(name, nameLength + 1);
     else
-        m_names.append(name, static_cast<qsizetype>(nameLength)).append('\0');
+        m_names.append(name, nameLength).push_back('\0');
     // Once a scan has many large files it takes the room of the cap and its slack in one step,
     // rather than hold the old and the new copy of a vector grown by doubling. Each trim reads
     // every kept file, so the slack sets how often the walk pays for one: a quarter of the cap
@@ -87,23 +101,50 @@ void KeptFiles::keepFile(const QByteArray &folderPath, const char *name, std::si
         if (m_files.size() < 4096) {
             m_files.reserve(std::min(limit, std::max<std::size_t>(256, m_files.size() * 2)));
         } else {
-            const std::size_t perName = static_cast<std::size_t>(m_names.size()) / m_files.size();
+            const std::size_t perName = m_names.size() / m_files.size();
             m_files.reserve(limit);
-            m_names.reserve(static_cast<qsizetype>((perName + 1) * limit));
+            m_names.reserve((perName + 1) * limit);
         }
     }
     m_files.push_back(f);
-    ++m_classCount[sizeClass(bytes)];
+    const std::size_t sizeClassOfFile = sizeClass(bytes);
+    ++m_classCount[sizeClassOfFile];
+    if (sizeClassOfFile >= m_cutClass &&
+        ++m_atOrAboveCut - m_classCount[m_cutClass] >= m_cap) // the classes above hold the cap
+        raiseCutClass();
     m_byFolderValid = false;
     if (m_files.size() >= limit)
         trim(m_cap);
 }
 
 void KeptFiles::finish() {
+    // Files refused below the admitted size were not among the largest, but the threshold
+    // says which files were all kept: it rises above them.
+    if (const std::uint64_t refused = m_refusedBelow; refused > threshold()) {
+        m_threshold.store(refused, std::memory_order_relaxed);
+        pack([refused](const File &f) { return f.bytes >= refused; });
+    }
     if (m_files.size() > m_cap)
         trim(m_cap);
     if (m_folders.size() > m_foldersPacked)
         packFolders();
+}
+
+// Between trims, the files kept raise the size from which on files come in: once the classes
+// above the cut class hold `cap` files, no file below the next class can be among the largest.
+void KeptFiles::raiseCutClass() {
+    while (m_atOrAboveCut - m_classCount[m_cutClass] >= m_cap) {
+        m_atOrAboveCut -= m_classCount[m_cutClass];
+        ++m_cutClass;
+    }
+    if (classFloor(m_cutClass) > admitted())
+        m_admitted.store(classFloor(m_cutClass), std::memory_order_relaxed);
+}
+
+void KeptFiles::recountAboveCut() {
+    m_atOrAboveCut = 0;
+    for (std::size_t c = m_cutClass; c < SizeClasses; ++c)
+        m_atOrAboveCut += m_classCount[c];
 }
 
 // Keeps the files at or above the size of the `keep`-th largest plus one byte, so that no more
@@ -119,15 +160,20 @@ void KeptFiles::trim(std::size_t keep) {
         above += m_classCount[cutClass];
     std::vector<std::uint64_t> inCutClass;
     inCutClass.reserve(m_classCount[cutClass]);
+    const std::uint64_t floor = classFloor(cutClass);
+    const std::uint64_t width = (cutClass + 1 < SizeClasses ? classFloor(cutClass + 1) : 0) - floor;
     for (const File &f : m_files)
-        if (sizeClass(f.bytes) == cutClass)
+        if (f.bytes - floor < width)
             inCutClass.push_back(f.bytes);
     const auto rank = static_cast<std::ptrdiff_t>(keep - above);
     std::nth_element(inCutClass.begin(), inCutClass.begin() + rank, inCutClass.end(),
                      std::greater<>());
     const std::uint64_t cut = inCutClass[static_cast<std::size_t>(rank)];
-    const std::uint64_t threshold = cut == UINT64_MAX ? UINT64_MAX : cut + 1;
+    const std::uint64_t threshold =
+        std::max(cut == UINT64_MAX ? UINT64_MAX : cut + 1, m_refusedBelow);
     m_threshold.store(threshold, std::memory_order_relaxed);
+    if (threshold > admitted())
+        m_admitted.store(threshold, std::memory_order_relaxed);
     std::vector<std::uint64_t>().swap(inCutClass);
     pack([threshold](const File &f) { return f.bytes >= threshold; });
     // The folders that no longer hold a kept file go once they are many: packing them renumbers
@@ -165,6 +211,7 @@ void KeptFiles::packFolders() {
     for (File &f : m_files)
         f.folder = newIndex[f.folder];
     m_foldersPacked = folderCount;
+    ++m_folderPacks;
     // The chain's folders may be gone: the next folder starts a chain of its own (a folder met
     // again then has a second entry, which names the same path).
     m_chainPath.clear();
@@ -192,7 +239,7 @@ void KeptFiles::addType(const Extension &extension, std::uint64_t files, unsigne
 }
 
 QByteArray KeptFiles::name(const File &f) const {
-    return QByteArray(m_names.constData() + f.nameAt);
+    return QByteArray(m_names.data() + f.nameAt);
 }
 
 QByteArray KeptFiles::relativeFolder(const File &f) const {
@@ -293,6 +340,8 @@ std::vector<KeptFiles::TypeTotal> KeptFiles::types() const {
 void KeptFiles::raiseThreshold(std::uint64_t bytes) {
     if (bytes > threshold())
         m_threshold.store(bytes, std::memory_order_relaxed);
+    if (bytes > admitted())
+        m_admitted.store(bytes, std::memory_order_relaxed);
 }
 
 void KeptFiles::removeFiles(std::vector<std::uint32_t> indexes) {
@@ -325,8 +374,7 @@ template <class Stays> void KeptFiles::pack(Stays stays) {
     std::size_t runFrom = 0, runSize = 0; // names still to move to namesEnd - runSize
     for (std::size_t i = 0; i < count; ++i) {
         const File f = m_files[i];
-        const std::size_t nameEnd =
-            i + 1 < count ? m_files[i + 1].nameAt : static_cast<std::size_t>(m_names.size());
+        const std::size_t nameEnd = i + 1 < count ? m_files[i + 1].nameAt : m_names.size();
         if (!stays(m_files[i])) {
             --m_classCount[sizeClass(f.bytes)];
             continue;
@@ -347,8 +395,9 @@ template <class Stays> void KeptFiles::pack(Stays stays) {
     if (runSize > 0 && runFrom != namesEnd - runSize)
         std::memmove(names + namesEnd - runSize, names + runFrom, runSize);
     m_files.resize(filesEnd);
-    m_names.truncate(static_cast<qsizetype>(namesEnd));
+    m_names.resize(namesEnd);
     m_byFolderValid = false;
+    recountAboveCut();
 }
 
 void KeptFiles::addFilesOf(const KeptFiles &other) {
@@ -362,7 +411,7 @@ std::size_t KeptFiles::memoryBytes() const {
     std::size_t types = 0;
     for (const auto &entry : m_types)
         types += sizeof(entry) + 2 * sizeof(void *);
-    return m_files.capacity() * sizeof(File) + static_cast<std::size_t>(m_names.capacity()) +
+    return m_files.capacity() * sizeof(File) + m_names.capacity() +
            static_cast<std::size_t>(m_folderNames.capacity()) +
            m_folders.capacity() * sizeof(FolderNode) + types;
 }

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -72,9 +73,12 @@ public:
     std::size_t cap() const { return m_cap; }
     /// Files of this size and larger are kept.
     std::uint64_t threshold() const { return m_threshold.load(std::memory_order_relaxed); }
-    /// The threshold as the workers that list folders read it (they may read it late, which
-    /// only sends a few more candidates).
-    const std::atomic<std::uint64_t> *sharedThreshold() const { return &m_threshold; }
+    /// The size from which on files are taken in: the threshold, or more once `cap` files kept
+    /// are known to be at least that large (no smaller file can then be among the largest).
+    std::uint64_t admitted() const { return m_admitted.load(std::memory_order_relaxed); }
+    /// That size as the workers that list folders read it (they may read it late, which only
+    /// sends a few more candidates).
+    const std::atomic<std::uint64_t> *sharedThreshold() const { return &m_admitted; }
 
     /// Keeps a file of the folder `folderPath` (bytes, ending in "/") when it is large enough.
     void add(const QByteArray &folderPath, const char *name, std::size_t nameLength,
@@ -82,9 +86,34 @@ public:
     /// The same for a name that ends in a NUL, measured only when the file is kept.
     void add(const QByteArray &folderPath, const char *name, std::uint64_t bytes,
              std::int64_t mtime) {
-        if (bytes >= threshold())
-            keepFile(folderPath, name, std::strlen(name), true, bytes, mtime);
+        if (bytes >= admitted())
+            keepFile(folderIndex(folderPath), name, std::strlen(name), true, bytes, mtime);
+        else
+            leftOut(bytes + 1);
     }
+    /// The same for many files of one folder, which is looked up once for all of them: `get`
+    /// turns each element of `files` into a tuple of its name (ending in a NUL), size and
+    /// modification time.
+    template <class Files, class Get>
+    void addFolderFiles(const QByteArray &folderPath, const Files &files, Get get) {
+        std::uint32_t folder = 0;
+        std::size_t packs = m_folderPacks + 1; // not looked up yet
+        for (const auto &file : files) {
+            const auto [name, bytes, mtime] = get(file);
+            if (bytes < admitted()) {
+                leftOut(bytes + 1);
+                continue;
+            }
+            if (packs != m_folderPacks) { // a trim may have renumbered the folders
+                folder = folderIndex(folderPath);
+                packs = m_folderPacks;
+            }
+            keepFile(folder, name, std::strlen(name), true, bytes, mtime);
+        }
+    }
+    /// Notes that files below `bytes` were left out before they came here (by the size
+    /// admitted() had when a folder was listed), so that the threshold rises above them.
+    void leftOut(std::uint64_t bytes) { m_refusedBelow = std::max(m_refusedBelow, bytes); }
     /// Lets go of the files beyond the cap once the walk is done (it keeps a few more while it
     /// runs, so as to raise the threshold less often).
     void finish();
@@ -96,7 +125,7 @@ public:
     const File &file(std::size_t i) const { return m_files[i]; }
     QByteArray name(const File &f) const;
     /// The name as NUL-ended bytes in the store.
-    const char *nameData(const File &f) const { return m_names.constData() + f.nameAt; }
+    const char *nameData(const File &f) const { return m_names.data() + f.nameAt; }
     /// The folder's path below the root ("a/b/", empty for the root itself).
     QByteArray relativeFolder(const File &f) const;
     /// For each folder index (File::folder), its place among the folders ordered by path.
@@ -140,16 +169,43 @@ public:
             --at;
         if (at == length - reach || at == 1 || at == length)
             return e; // no dot near the end, a dot that begins the name, or one that ends it
-        // Gathered in two words rather than byte by byte: the caller reads it as words at once.
+        // Read as two words, eight bytes at a time (the padding is zeros), by loads that may
+        // overlap rather than byte by byte; then tested and lower-cased a word at a time.
         static_assert(std::endian::native == std::endian::little);
+        const char *from = name + at;
+        const std::size_t n = length - at; // 1 to MaxExtension
         std::uint64_t words[2] = {0, 0};
-        for (std::size_t i = at; i < length; ++i) {
-            const auto c = static_cast<unsigned char>(name[i]);
-            if (c == ' ')
-                return e;
-            const std::uint64_t lower = c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c;
-            words[(i - at) / 8] |= lower << (8 * ((i - at) % 8));
+        if (n >= 8) {
+            std::memcpy(&words[0], from, 8);
+            if (n > 8) {
+                std::uint64_t tail;
+                std::memcpy(&tail, from + n - 8, 8);
+                words[1] = tail >> (8 * (16 - n));
+            }
+        } else if (n >= 4) {
+            std::uint32_t head, tail;
+            std::memcpy(&head, from, 4);
+            std::memcpy(&tail, from + n - 4, 4);
+            words[0] = head | std::uint64_t(tail) << (8 * (n - 4));
+        } else {
+            const auto byte = [from](std::size_t i) {
+                return std::uint64_t(static_cast<unsigned char>(from[i])) << (8 * i);
+            };
+            words[0] = byte(0) | byte(n / 2) | byte(n - 1);
         }
+        constexpr std::uint64_t ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
+        std::uint64_t blanks = 0;
+        for (std::uint64_t &w : words) {
+            const std::uint64_t x = w ^ (ones * ' '); // a zero byte where a blank was
+            blanks |= (x - ones) & ~x & highs;
+            // ASCII capitals: below the high bit, at least 'A' and not above 'Z'.
+            const std::uint64_t low = w & ~highs;
+            const std::uint64_t capital =
+                (low + ones * (0x80 - 'A')) & ~(low + ones * (0x80 - 'Z' - 1)) & ~w & highs;
+            w |= capital >> 2; // 0x80 >> 2 is the 0x20 between a capital and its small letter
+        }
+        if (blanks != 0)
+            return Extension{};
         std::memcpy(e.bytes, words, sizeof words);
         return e;
     }
@@ -160,8 +216,9 @@ private:
     QByteArray m_rootPath;
     std::size_t m_cap;
     std::atomic<std::uint64_t> m_threshold{0};
+    std::atomic<std::uint64_t> m_admitted{0};
     std::vector<File> m_files;
-    QByteArray m_names;
+    std::string m_names; // each name ends in a NUL
     // Folders as a tree of names, the root first and every folder after its parent: a path
     // costs its last name only. Folders come depth first (as a walk and a scan file give
     // them), so a new one's ancestors are found on the chain of the last one.
@@ -192,14 +249,29 @@ private:
         const int exponent = 63 - __builtin_clzll(bytes);
         return static_cast<std::size_t>(exponent - 3) * 16 + ((bytes >> (exponent - 4)) & 15);
     }
+    static std::uint64_t classFloor(std::size_t sizeClass) {
+        if (sizeClass < 16)
+            return sizeClass;
+        return (16 + sizeClass % 16) << (sizeClass / 16 - 1);
+    }
     std::vector<std::uint32_t> m_classCount = std::vector<std::uint32_t>(SizeClasses);
+    // The lowest class that the `cap` largest files kept reach into, as far as known, and how
+    // many kept files are in it and above: files below it need not come in.
+    std::size_t m_cutClass = 0;
+    std::size_t m_atOrAboveCut = 0;
+    // One more than the largest file refused because it was below admitted() (0: none); no
+    // larger than the threshold the walk ends with, which is at least this.
+    std::uint64_t m_refusedBelow = 0;
+    void raiseCutClass();
+    void recountAboveCut();
 
     std::uint32_t folderIndex(const QByteArray &folderPath);
-    void keepFile(const QByteArray &folderPath, const char *name, std::size_t nameLength,
-                  bool endsInNul, std::uint64_t bytes, std::int64_t mtime);
+    void keepFile(std::uint32_t folder, const char *name, std::size_t nameLength, bool endsInNul,
+                  std::uint64_t bytes, std::int64_t mtime);
     template <class Stays> void pack(Stays stays);
     void packFolders();
     std::size_t m_foldersPacked = 1; // folders after the last packFolders()
+    std::size_t m_folderPacks = 0;   // how often the folders were renumbered
     void resetFolders();
     void trim(std::size_t keep);
 };

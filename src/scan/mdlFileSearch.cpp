@@ -22,6 +22,7 @@
 #include <limits>
 #include <string>
 #include <sys/stat.h>
+#include <tuple>
 #include <unistd.h>
 #include <unordered_map>
 
@@ -412,11 +413,14 @@ void mdlFileSearch::keepFiles(FolderListing &listing) {
         return;
     for (const FolderListing::TypeTotal &type : listing.types)
         m_kept->addType(type.extension, type.files, type.bytes);
-    for (const FolderListing::BigFile &big : listing.big)
-        m_kept->add(m_path, listing.bigNames.constData() + big.nameAt, big.bytes, big.mtime);
+    m_kept->leftOut(listing.leftOutBelow);
+    const char *names = listing.bigNames.data();
+    m_kept->addFolderFiles(m_path, listing.big, [names](const FolderListing::BigFile &big) {
+        return std::tuple(names + big.nameAt, big.bytes, big.mtime);
+    });
     std::vector<FolderListing::TypeTotal>().swap(listing.types);
     std::vector<FolderListing::BigFile>().swap(listing.big);
-    QByteArray().swap(listing.bigNames);
+    std::string().swap(listing.bigNames);
 }
 
 // Every entry paces the abort test: at each 50th one the flag is looked at.

@@ -9,6 +9,7 @@
 #include <random>
 #include <set>
 #include <sys/wait.h>
+#include <tuple>
 #include <unistd.h>
 #include <vector>
 
@@ -153,9 +154,48 @@ TEST(KeptFiles, FolderQueriesAndTypesOfOddNames) {
     EXPECT_EQ(kept.filesUnder("/elsewhere/").size(), 0u);
     EXPECT_EQ(kept.folderPath(kept.file(2)), "/r/a/deep/");
 
+    // Folders in any order, with or without their last slash, names that are prefixes of
+    // others, and trims that renumber folders: each file still names its own folder.
+    KeptFiles many("/r", 40);
+    std::mt19937 random(5);
+    const char *names[] = {"a", "ab", "a.b", "abcdefghij", "abcdefghijk", "x"};
+    std::map<QByteArray, QByteArray> folderOf; // file name -> folder path with its slash
+    for (int i = 0; i < 600; ++i) {
+        QByteArray path = "/r/";
+        for (int depth = int(random() % 5); depth > 0; --depth)
+            path += QByteArray(names[random() % 6]) + '/';
+        const QByteArray name = "f" + QByteArray::number(i);
+        folderOf[name] = path;
+        if (random() % 2 && path.size() > 3)
+            path.chop(1);
+        const char *first[] = {name.constData()};
+        many.addFolderFiles(path, first, [i](const char *n) {
+            return std::tuple(n, std::uint64_t(1000 + i), std::int64_t(0));
+        });
+    }
+    many.finish();
+    ASSERT_EQ(many.size(), 40u);
+    for (std::size_t i = 0; i < many.size(); ++i)
+        EXPECT_EQ(many.folderPath(many.file(i)), folderOf[many.name(many.file(i))]);
+
     const std::pair<const char *, const char *> cases[] = {
-        {"a.TXT", "txt"}, {".bashrc", ""},      {"trailing.", ""},           {"a.b.C", "c"},
-        {"noext", ""},    {"x.with space", ""}, {"x.verylongextension", ""}, {"é.ÄB", "Äb"},
+        {"a.TXT", "txt"},
+        {".bashrc", ""},
+        {"trailing.", ""},
+        {"a.b.C", "c"},
+        {"noext", ""},
+        {"x.with space", ""},
+        {"x.verylongextension", ""},
+        {"é.ÄB", "Äb"},
+        // the letters' neighbours keep their case; 15 bytes are a type, 16 are not; a blank
+        // or a capital in the second eight bytes counts as in the first
+        {"n.@AZ[`az{", "@az[`az{"},
+        {"n.abcdefghijklmnO", "abcdefghijklmno"},
+        {"n.abcdefghijklmnop", ""},
+        {"n.abcdefghij lm", ""},
+        {"n.a.b c", ""},
+        {"..", ""},
+        {"a.x", "x"},
     };
     for (const auto &[name, ext] : cases) {
         char out[KeptFiles::MaxExtension];
@@ -195,6 +235,8 @@ TEST(KeptFiles, CapKeepsTheLargestForAnySizes) {
             while (expected > 0 && expected < all.size() && all[expected - 1] == all[expected])
                 --expected;
             ASSERT_EQ(kept.size(), expected);
+            // The threshold is just above the largest file left out, however it was left out.
+            EXPECT_EQ(kept.threshold(), expected < all.size() ? all[expected] + 1 : 0);
             std::multiset<std::uint64_t> got;
             for (std::size_t i = 0; i < kept.size(); ++i) {
                 got.insert(kept.file(i).bytes);
