@@ -177,27 +177,38 @@ int main(int argc, char **argv) {
     std::vector<double> scans, dus, ratios;
     ScanResult last;
     if (keptPair) {
-        std::vector<double> without, with, costs;
+        // Processor time (user and system, every thread of the process) as well as wall time:
+        // on a shared machine it varies less with what else runs.
+        const auto processorSeconds = [] {
+            struct rusage usage;
+            ::getrusage(RUSAGE_SELF, &usage);
+            const auto seconds = [](const timeval &t) { return t.tv_sec + t.tv_usec / 1e6; };
+            return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+        };
+        std::vector<double> without, with, costs, cpuCosts;
         for (int r = 0; r < rounds; ++r) {
-            double seconds[2] = {0, 0}; // without kept files, with them
+            double seconds[2] = {0, 0}, cpu[2] = {0, 0}; // without kept files, with them
             for (int turn = 0; turn < 2; ++turn) {
                 const int withKept = (r + turn) % 2;
                 if (cold)
                     dropped = dropCaches() && dropped;
+                const double cpu0 = processorSeconds();
                 last = scanOnce(path, pattern, disk, workers, withKept ? keptCap : 0);
+                cpu[withKept] = processorSeconds() - cpu0;
                 seconds[withKept] = last.seconds;
             }
             without.push_back(seconds[0]);
             with.push_back(seconds[1]);
             costs.push_back(seconds[1] / seconds[0]);
-            std::printf("round %d: without_s=%.3f with_kept_s=%.3f ratio=%.3f\n", r + 1, seconds[0],
-                        seconds[1], costs.back());
+            cpuCosts.push_back(cpu[1] / cpu[0]);
+            std::printf("round %d: without_s=%.3f with_kept_s=%.3f ratio=%.3f cpu_ratio=%.3f\n",
+                        r + 1, seconds[0], seconds[1], costs.back(), cpuCosts.back());
             std::fflush(stdout);
         }
         std::printf("scan_bench: kept_pair rounds=%d kept_cap=%zu without_s=%s with_kept_s=%s "
-                    "with/without=%s\n",
+                    "with/without=%s cpu_with/without=%s\n",
                     rounds, keptCap, qPrintable(summary(without)), qPrintable(summary(with)),
-                    qPrintable(summary(costs)));
+                    qPrintable(summary(costs)), qPrintable(summary(cpuCosts)));
         return 0;
     }
     for (int r = 0; r < rounds; ++r) {

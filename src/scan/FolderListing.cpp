@@ -67,29 +67,22 @@ void FolderReader::readAs(const FolderReader &other) {
     keepAtMost = other.keepAtMost;
 }
 
-// One probe finds a file's type as a rule: the table holds every type met so far, and a type
-// already in the folder's list has its place there in its slot.
-std::uint32_t FolderReader::typeOf(FolderListing &out, const char *name, std::size_t length) {
+// One probe finds a file's type as a rule: the table holds every type met so far.
+FolderReader::TypeSlot &FolderReader::typeOf(const char *name, std::size_t length) {
     const KeptFiles::Extension key = KeptFiles::extensionOf(name, length);
     if ((m_typeSlotsUsed + 1) * 2 > m_typeSlots.size())
         growTypeSlots();
     const std::size_t mask = m_typeSlots.size() - 1;
     for (std::size_t at = KeptFiles::ExtensionHash{}(key)&mask;; at = (at + 1) & mask) {
         TypeSlot &slot = m_typeSlots[at];
-        if (slot.folder == 0) {
+        if (!slot.used) {
             slot.extension = key;
+            slot.used = true;
             ++m_typeSlotsUsed;
-        } else if (!(slot.extension == key)) {
-            continue;
+            return slot;
         }
-        if (slot.folder != m_folderNumber) {
-            slot.folder = m_folderNumber;
-            slot.index = static_cast<std::uint32_t>(out.types.size());
-            if (out.types.empty())
-                out.types.reserve(16);
-            out.types.push_back({key, 0, 0});
-        }
-        return slot.index;
+        if (slot.extension == key)
+            return slot;
     }
 }
 
@@ -98,12 +91,23 @@ void FolderReader::growTypeSlots() {
     old.swap(m_typeSlots);
     const std::size_t mask = m_typeSlots.size() - 1;
     for (const TypeSlot &slot : old) {
-        if (slot.folder == 0)
+        if (!slot.used)
             continue;
         std::size_t at = KeptFiles::ExtensionHash{}(slot.extension) & mask;
-        while (m_typeSlots[at].folder != 0)
+        while (m_typeSlots[at].used)
             at = (at + 1) & mask;
         m_typeSlots[at] = slot;
+    }
+}
+
+void FolderReader::handOverTypes(std::vector<FolderListing::TypeTotal> &into) {
+    m_foldersSinceHandOver = 0;
+    for (TypeSlot &slot : m_typeSlots) {
+        if (slot.files == 0 && slot.bytes == 0)
+            continue;
+        into.push_back({slot.extension, slot.files, slot.bytes});
+        slot.files = 0;
+        slot.bytes = 0;
     }
 }
 
@@ -183,11 +187,6 @@ void FolderReader::read(int fd, FolderListing &out) {
     std::uint32_t untilProgress = ProgressEntries;
     const bool keep = keepAtLeast != nullptr;
     std::uint64_t keepAtLeastNow = keep ? keepAtLeast->load(std::memory_order_relaxed) : 0;
-    if (keep && ++m_folderNumber == 0) { // numbers wrapped: no slot may claim this folder
-        m_typeSlots.clear();
-        m_typeSlotsUsed = 0;
-        m_folderNumber = 1;
-    }
     for (;;) {
         const long got = readDir(fd, buf, BufferSize);
         if (got <= 0) { // end, or the folder vanished or turned unreadable
@@ -231,9 +230,9 @@ void FolderReader::read(int fd, FolderListing &out) {
             } else if (all || pattern.matches(name, std::strlen(name))) {
                 ++out.files;
                 const std::size_t nameLength = keep ? std::strlen(name) : 0;
-                const std::uint32_t type = keep ? typeOf(out, name, nameLength) : 0;
+                TypeSlot *type = keep ? &typeOf(name, nameLength) : nullptr;
                 if (keep)
-                    ++out.types[type].files;
+                    ++type->files;
                 // A file that vanished since it was listed counts with size 0.
                 if (statted || statAt(fd, name, &st) == 0) {
                     std::uint64_t size = 0;
@@ -245,14 +244,15 @@ void FolderReader::read(int fd, FolderListing &out) {
                         size = allocatedBytes(st);
                         linked = static_cast<std::uint32_t>(out.linked.size());
                         out.linked.push_back({static_cast<std::uint64_t>(st.st_dev),
-                                              static_cast<std::uint64_t>(st.st_ino), size, type});
+                                              static_cast<std::uint64_t>(st.st_ino), size,
+                                              keep ? type->extension : KeptFiles::Extension()});
                     } else {
                         size = allocatedBytes(st);
                         out.bytes += size;
                     }
                     if (keep) {
                         if (linked == FolderListing::NotLinked)
-                            out.types[type].bytes += size;
+                            type->bytes += size;
                         if (size >= keepAtLeastNow) {
                             if (out.big.empty()) {
                                 // While every file is kept, room for the entries read (within
@@ -289,4 +289,6 @@ void FolderReader::read(int fd, FolderListing &out) {
         }
     }
     out.entriesAfter = since;
+    if (keep && ++m_foldersSinceHandOver >= HandOverFolders)
+        handOverTypes(out.types);
 }

@@ -38,8 +38,8 @@ struct FolderListing {
     /// where the walk meets it first, which the walk's own thread decides in its order.
     struct LinkedFile {
         std::uint64_t device = 0, inode = 0;
-        std::uint64_t bytes = 0; ///< allocated
-        std::uint32_t type = 0;  ///< its entry in `types`
+        std::uint64_t bytes = 0;             ///< allocated
+        KeptFiles::Extension extension = {}; ///< its type, when types are totalled
     };
     std::vector<LinkedFile> linked;
 
@@ -56,8 +56,10 @@ struct FolderListing {
     /// One more than the largest matching file left out of `big` (0: none was).
     std::uint64_t leftOutBelow = 0;
 
-    /// The matching files by type (KeptFiles::extensionOf); a multiply-linked file's bytes are
-    /// in its `linked` entry, since only the walk knows whether they count.
+    /// The matching files by type (KeptFiles::extensionOf) that the reader counted since it
+    /// last handed its totals over, which it does every so many folders (the rest when the walk
+    /// ends: FolderReader::handOverTypes); a multiply-linked file's bytes are in its `linked`
+    /// entry, since only the walk knows whether they count.
     struct TypeTotal {
         KeptFiles::Extension extension;
         std::uint64_t files = 0;
@@ -122,27 +124,31 @@ public:
     /// read before; one whose files cannot be sized (other than by vanishing) keeps its count
     /// and carries the error too.
     void read(int fd, FolderListing &out);
+    /// Moves the type totals not yet handed over with a listing to `into`; a walk's end takes
+    /// what each of its readers still holds.
+    void handOverTypes(std::vector<FolderListing::TypeTotal> &into);
     /// Within a catch block: the errno value that the exception being handled stands for when
     /// it means a folder could not be read (out of memory, a failed system call), else 0 (the
     /// exception is the walk's error, not the folder's).
     static int failureOfCurrentException();
 
 private:
-    std::uint32_t typeOf(FolderListing &out, const char *name, std::size_t length);
+    // The totals of every type this reader has met and not yet handed over, hashed by
+    // extension (open addressing, at most half full): a file's type is found at its first probe
+    // as a rule, and a listing carries totals only every HandOverFolders folders.
+    struct TypeSlot {
+        KeptFiles::Extension extension;
+        bool used = false;
+        std::uint64_t files = 0;
+        unsigned __int128 bytes = 0;
+    };
+    TypeSlot &typeOf(const char *name, std::size_t length);
     void growTypeSlots();
     static std::uint64_t trimBig(FolderListing &out, std::size_t keep);
     static constexpr std::size_t BufferSize = 32768;
+    static constexpr int HandOverFolders = 64;
     std::unique_ptr<char[]> m_buffer;
-    // Every type this reader has met, hashed by extension (open addressing, at most half full):
-    // a slot gives the type's place in the types of the folder being read when its `folder`
-    // is that folder's number. A file's type is then found at its first probe as a rule, and
-    // the table is not cleared between folders. `folder` 0 marks an empty slot.
-    struct TypeSlot {
-        KeptFiles::Extension extension;
-        std::uint32_t folder = 0;
-        std::uint32_t index = 0;
-    };
     std::vector<TypeSlot> m_typeSlots;
     std::size_t m_typeSlotsUsed = 0;
-    std::uint32_t m_folderNumber = 0;
+    int m_foldersSinceHandOver = 0;
 };

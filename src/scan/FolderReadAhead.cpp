@@ -297,6 +297,19 @@ void FolderReadAhead::work() {
         if (m_stopFlag.load(std::memory_order_relaxed))
             throw Stopped{};
     };
+    // Whatever way the thread leaves (after the lock below is let go), the type totals its
+    // reader has not handed over with a listing stay for the walk.
+    struct HandOver {
+        FolderReadAhead *self;
+        FolderReader &reader;
+        ~HandOver() {
+            std::lock_guard guard(self->m_mutex);
+            try {
+                reader.handOverTypes(self->m_typesLeft);
+            } catch (...) { // out of memory: the totals lack this thread's last folders
+            }
+        }
+    } handOver{this, *reader};
     const bool measure = m_options.workers <= 0;
     std::unique_lock lock(m_mutex);
     for (;;) {

@@ -79,6 +79,9 @@ public:
     /// by the destructor; the read-ahead takes nothing more afterwards.
     void stop();
 
+    /// The type totals that the workers held when they stopped (after stop()).
+    const std::vector<FolderListing::TypeTotal> &typesLeft() const { return m_typesLeft; }
+
     /// The most descriptors of listed folders held at once.
     std::size_t peakHeldDescriptors() const;
     /// The most bytes of listings read ahead at once.
@@ -110,6 +113,7 @@ private:
     bool m_stopping = false;
     std::atomic<bool> m_stopFlag{false};
     std::vector<std::thread> m_threads;
+    std::vector<FolderListing::TypeTotal> m_typesLeft; // by workers that ended
 
     void work();
     FolderPtr nextFolder(std::unique_lock<std::mutex> &lock);

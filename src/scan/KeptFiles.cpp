@@ -23,6 +23,8 @@ void KeptFiles::resetFolders() {
     m_folderNames = QByteArray(1, '\0');
     m_chainPath.clear();
     m_chain.assign(1, 0);
+    m_chainEnds.assign(1, 0);
+    m_chainEnds.assign(1, 0);
 }
 
 std::uint32_t KeptFiles::folderIndex(const QByteArray &folderPath) {
@@ -52,9 +54,13 @@ std::uint32_t KeptFiles::folderIndex(const QByteArray &folderPath) {
         ++same;
     if (slashToAdd && same == relative.size() && same < m_chainPath.size() && last[same] == '/')
         ++same; // the missing slash is the same as the last path's
-    const std::size_t depth = static_cast<std::size_t>(std::count(last, last + same, '/'));
-    const qsizetype common = same == 0 ? 0 : QByteArrayView(last, same).lastIndexOf('/') + 1;
-    m_chain.resize(std::min(m_chain.size(), depth + 1));
+    // The folders of the chain whose paths end within the common part stay.
+    std::size_t stay = m_chain.size();
+    while (stay > 1 && m_chainEnds[stay - 1] > same)
+        --stay;
+    m_chain.resize(stay);
+    m_chainEnds.resize(stay);
+    const qsizetype common = m_chainEnds.back();
     m_chainPath.truncate(common);
     if (common <= relative.size()) { // else the common part ends with the slash to add
         m_chainPath.append(relative.sliced(common));
@@ -67,6 +73,7 @@ std::uint32_t KeptFiles::folderIndex(const QByteArray &folderPath) {
         m_folderNames.append(m_chainPath.constData() + from, slash - from).append('\0');
         m_chain.push_back(static_cast<std::uint32_t>(m_folders.size() - 1));
         from = slash + 1;
+        m_chainEnds.push_back(from);
     }
     return m_chain.back();
 }
@@ -216,6 +223,49 @@ void KeptFiles::packFolders() {
     // again then has a second entry, which names the same path).
     m_chainPath.clear();
     m_chain.assign(1, 0);
+    m_chainEnds.assign(1, 0);
+    m_chainEnds.assign(1, 0);
+}
+
+// A type that the last eight bytes of the name do not hold, or a name of eight bytes or less.
+KeptFiles::Extension KeptFiles::extensionNearEnd(const char *name, std::size_t length) {
+    Extension e;
+    // The last dot within reach of the end: a longer part is no type.
+    const std::size_t reach = std::min(length, MaxExtension + 1);
+    std::size_t at = length;
+    while (at > length - reach && name[at - 1] != '.')
+        --at;
+    if (at == length - reach || at == 1 || at == length)
+        return e; // no dot near the end, a dot that begins the name, or one that ends it
+    // Read as two words by loads that may overlap rather than byte by byte (the padding is
+    // zeros), then tested and lower-cased a word at a time.
+    const char *from = name + at;
+    const std::size_t n = length - at; // 1 to MaxExtension
+    std::uint64_t words[2] = {0, 0};
+    if (n >= 8) {
+        std::memcpy(&words[0], from, 8);
+        if (n > 8) {
+            std::uint64_t tail;
+            std::memcpy(&tail, from + n - 8, 8);
+            words[1] = tail >> (8 * (16 - n));
+        }
+    } else if (n >= 4) {
+        std::uint32_t head, tail;
+        std::memcpy(&head, from, 4);
+        std::memcpy(&tail, from + n - 4, 4);
+        words[0] = head | std::uint64_t(tail) << (8 * (n - 4));
+    } else {
+        const auto byte = [from](std::size_t i) {
+            return std::uint64_t(static_cast<unsigned char>(from[i])) << (8 * i);
+        };
+        words[0] = byte(0) | byte(n / 2) | byte(n - 1);
+    }
+    if ((zeroBytes(words[0] ^ (Ones * ' ')) | zeroBytes(words[1] ^ (Ones * ' '))) != 0)
+        return e; // a blank
+    words[0] = lowerCased(words[0]);
+    words[1] = lowerCased(words[1]);
+    std::memcpy(e.bytes, words, sizeof words);
+    return e;
 }
 
 std::size_t KeptFiles::extensionOf(const char *name, std::size_t length, char *out) {
@@ -233,7 +283,11 @@ void KeptFiles::addType(const char *extension, std::size_t length, std::uint64_t
 }
 
 void KeptFiles::addType(const Extension &extension, std::uint64_t files, unsigned __int128 bytes) {
-    Sums &sums = m_types[extension];
+    const std::size_t hash = ExtensionHash{}(extension);
+    auto *&cached = m_typeCache[hash % m_typeCache.size()];
+    if (cached == nullptr || !(cached->first == extension))
+        cached = &*m_types.try_emplace(extension).first;
+    Sums &sums = cached->second;
     sums.files += files;
     sums.bytes += bytes;
 }
@@ -359,8 +413,10 @@ void KeptFiles::removeFiles(std::vector<std::uint32_t> indexes) {
         Sums &sums = it->second;
         sums.files -= std::min<std::uint64_t>(sums.files, 1);
         sums.bytes -= std::min<unsigned __int128>(sums.bytes, f.bytes);
-        if (sums.files == 0)
+        if (sums.files == 0) {
             m_types.erase(it);
+            m_typeCache.fill(nullptr);
+        }
     }
     pack([&gone, first = m_files.data()](const File &f) { return !gone[&f - first]; });
 }

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <bit>
 #include <cstddef>
@@ -144,7 +145,10 @@ public:
     /// Keeps no file below `bytes` from now on (a scan read back keeps the saved threshold).
     void raiseThreshold(std::uint64_t bytes);
     /// Forgets the type totals (a scan read back whose files were not all listed by name).
-    void clearTypes() { m_types.clear(); }
+    void clearTypes() {
+        m_types.clear();
+        m_typeCache.fill(nullptr);
+    }
     /// Forgets kept files whose files are gone (indexes into file(); later files move up) and
     /// takes each off its type's total.
     void removeFiles(std::vector<std::uint32_t> indexes);
@@ -161,58 +165,47 @@ public:
     /// length, 0 for none.
     static std::size_t extensionOf(const char *name, std::size_t length, char *out);
     static Extension extensionOf(const char *name, std::size_t length) {
-        // The last dot within reach of the end: a longer part is no type.
-        Extension e;
-        const std::size_t reach = std::min(length, MaxExtension + 1);
-        std::size_t at = length;
-        while (at > length - reach && name[at - 1] != '.')
-            --at;
-        if (at == length - reach || at == 1 || at == length)
-            return e; // no dot near the end, a dot that begins the name, or one that ends it
-        // Read as two words, eight bytes at a time (the padding is zeros), by loads that may
-        // overlap rather than byte by byte; then tested and lower-cased a word at a time.
         static_assert(std::endian::native == std::endian::little);
-        const char *from = name + at;
-        const std::size_t n = length - at; // 1 to MaxExtension
-        std::uint64_t words[2] = {0, 0};
-        if (n >= 8) {
-            std::memcpy(&words[0], from, 8);
-            if (n > 8) {
-                std::uint64_t tail;
-                std::memcpy(&tail, from + n - 8, 8);
-                words[1] = tail >> (8 * (16 - n));
+        Extension e;
+        if (length > 8) {
+            // Most types are short: the name's last eight bytes, read as one word, hold its
+            // last dot and all after it (and the dot cannot begin the name).
+            std::uint64_t last;
+            std::memcpy(&last, name + length - 8, 8);
+            if (const std::uint64_t dots = zeroBytes(last ^ (Ones * '.')); dots != 0) {
+                const int dot = (63 - __builtin_clzll(dots)) / 8; // the last one, 0 to 7
+                if (dot == 7)
+                    return e; // the name ends with it
+                const std::uint64_t word = last >> (8 * (dot + 1));
+                if (zeroBytes(word ^ (Ones * ' ')) != 0)
+                    return e;
+                const std::uint64_t lower = lowerCased(word);
+                std::memcpy(e.bytes, &lower, 8);
+                return e;
             }
-        } else if (n >= 4) {
-            std::uint32_t head, tail;
-            std::memcpy(&head, from, 4);
-            std::memcpy(&tail, from + n - 4, 4);
-            words[0] = head | std::uint64_t(tail) << (8 * (n - 4));
-        } else {
-            const auto byte = [from](std::size_t i) {
-                return std::uint64_t(static_cast<unsigned char>(from[i])) << (8 * i);
-            };
-            words[0] = byte(0) | byte(n / 2) | byte(n - 1);
         }
-        constexpr std::uint64_t ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
-        std::uint64_t blanks = 0;
-        for (std::uint64_t &w : words) {
-            const std::uint64_t x = w ^ (ones * ' '); // a zero byte where a blank was
-            blanks |= (x - ones) & ~x & highs;
-            // ASCII capitals: below the high bit, at least 'A' and not above 'Z'.
-            const std::uint64_t low = w & ~highs;
-            const std::uint64_t capital =
-                (low + ones * (0x80 - 'A')) & ~(low + ones * (0x80 - 'Z' - 1)) & ~w & highs;
-            w |= capital >> 2; // 0x80 >> 2 is the 0x20 between a capital and its small letter
-        }
-        if (blanks != 0)
-            return Extension{};
-        std::memcpy(e.bytes, words, sizeof words);
-        return e;
+        return extensionNearEnd(name, length);
     }
     /// Adds files to a type's total.
     void addType(const Extension &extension, std::uint64_t files, unsigned __int128 bytes);
 
 private:
+    static Extension extensionNearEnd(const char *name, std::size_t length);
+    static constexpr std::uint64_t Ones = 0x0101010101010101ull;
+    static constexpr std::uint64_t Highs = 0x8080808080808080ull;
+    // The high bit of each byte of `x` that is zero, and no other bit.
+    static std::uint64_t zeroBytes(std::uint64_t x) {
+        return ~(((x & ~Highs) + ~Highs) | x | ~Highs);
+    }
+    // ASCII capitals lower-cased, eight bytes at once: those below the high bit, at least 'A'
+    // and not above 'Z' take the 0x20 that a small letter has more.
+    static std::uint64_t lowerCased(std::uint64_t w) {
+        const std::uint64_t low = w & ~Highs;
+        const std::uint64_t capital =
+            (low + Ones * (0x80 - 'A')) & ~(low + Ones * (0x80 - 'Z' - 1)) & ~w & Highs;
+        return w | capital >> 2;
+    }
+
     QByteArray m_rootPath;
     std::size_t m_cap;
     std::atomic<std::uint64_t> m_threshold{0};
@@ -230,11 +223,15 @@ private:
     QByteArray m_folderNames;
     QByteArray m_chainPath;             // the last folder's path below the root
     std::vector<std::uint32_t> m_chain; // its ancestors' indexes and its own, the root first
+    std::vector<qsizetype> m_chainEnds; // where each one's path ends in m_chainPath ("/" included)
     struct Sums {
         std::uint64_t files = 0;
         unsigned __int128 bytes = 0;
     };
     std::unordered_map<Extension, Sums, ExtensionHash> m_types;
+    // The entries of m_types last added to, by a few bits of their hash: a folder's types are
+    // mostly those of the folders before it. Entries stay where they are until erased.
+    std::array<std::pair<const Extension, Sums> *, 64> m_typeCache{};
     // The files of each folder by its path below the root; built by filesIn() on demand.
     mutable QHash<QByteArray, std::vector<std::uint32_t>> m_byFolder;
     mutable bool m_byFolderValid = false;

@@ -149,8 +149,12 @@ void mdlFileSearch::SearchFolder(const QByteArray &Path, int Level, int FolderRo
             self->m_linkedSeenCount = self->m_linkedSeen.size();
             self->m_linkedPeakBytes = self->m_linkedSeen.peakBytes();
             self->m_linkedSeen.clear();
-            if (self->m_kept)
+            if (self->m_kept) {
+                std::vector<FolderListing::TypeTotal> left;
+                self->m_reader.handOverTypes(left);
+                self->addTypes(left);
                 self->m_kept->finish();
+            }
             self->truncatePath(0); // the next walk reuses the path
             self->publishStatus();
         }
@@ -263,6 +267,7 @@ void mdlFileSearch::endReadAhead() {
     if (!m_readAhead)
         return;
     m_readAhead->stop();
+    addTypes(m_readAhead->typesLeft());
     m_peakHeld = m_readAhead->peakHeldDescriptors();
     m_peakReadAhead = m_readAhead->peakReadAheadBytes();
     m_readAhead.reset();
@@ -398,8 +403,8 @@ void mdlFileSearch::countLinked(FolderListing &listing) {
             continue;
         counted[i] = 1;
         listing.bytes += file.bytes;
-        if (file.type < listing.types.size())
-            listing.types[file.type].bytes += file.bytes;
+        if (m_kept)
+            m_kept->addType(file.extension, 0, file.bytes);
     }
     std::erase_if(listing.big, [&counted](const FolderListing::BigFile &big) {
         return big.linked != FolderListing::NotLinked && !counted[big.linked];
@@ -411,8 +416,7 @@ void mdlFileSearch::countLinked(FolderListing &listing) {
 void mdlFileSearch::keepFiles(FolderListing &listing) {
     if (!m_kept)
         return;
-    for (const FolderListing::TypeTotal &type : listing.types)
-        m_kept->addType(type.extension, type.files, type.bytes);
+    addTypes(listing.types);
     m_kept->leftOut(listing.leftOutBelow);
     const char *names = listing.bigNames.data();
     m_kept->addFolderFiles(m_path, listing.big, [names](const FolderListing::BigFile &big) {
@@ -421,6 +425,12 @@ void mdlFileSearch::keepFiles(FolderListing &listing) {
     std::vector<FolderListing::TypeTotal>().swap(listing.types);
     std::vector<FolderListing::BigFile>().swap(listing.big);
     std::string().swap(listing.bigNames);
+}
+
+void mdlFileSearch::addTypes(const std::vector<FolderListing::TypeTotal> &types) {
+    if (m_kept)
+        for (const FolderListing::TypeTotal &type : types)
+            m_kept->addType(type.extension, type.files, type.bytes);
 }
 
 // Every entry paces the abort test: at each 50th one the flag is looked at.

@@ -196,6 +196,7 @@ private:
     void countEntries(std::uint32_t entries);
     void countLinked(FolderListing &listing);
     void keepFiles(FolderListing &listing);
+    void addTypes(const std::vector<FolderListing::TypeTotal> &types);
     void truncatePath(qsizetype length);
     QString folderName(std::size_t frame) const;
     bool prepareLimits(int startFd, const QByteArray &startPath);

@@ -47,7 +47,8 @@ QStringList findLines(const QByteArray &root, const QStringList &tests) {
     return QString::fromUtf8(text).split(u'\n', Qt::SkipEmptyParts);
 }
 
-// A tree of files of many sizes, some of them equal, in a few folders, with types in mixed case.
+// A tree of files of many sizes, some of them equal, in a few folders, with types in mixed case,
+// and many small folders.
 QByteArray makeTree(const QTemporaryDir &dir) {
     const QByteArray root = tempPath(dir) + "/t/";
     makeDir(root);
@@ -65,6 +66,12 @@ QByteArray makeTree(const QTemporaryDir &dir) {
         }
     }
     makeFile(root + "c/huge.img", qint64(5) << 32); // beyond 4 GiB, sparse
+    // More folders than a reader lists before it hands its type totals over with a listing.
+    makeDir(root + "d/");
+    for (int i = 0; i < 150; ++i) {
+        makeDir(root + "d/" + QByteArray::number(i) + "/");
+        makeFile(root + "d/" + QByteArray::number(i) + "/k" + QByteArray::number(i) + ".txt", i);
+    }
     return root;
 }
 
@@ -74,7 +81,7 @@ TEST(KeptFiles, WalkKeepsExactlyTheFilesAtOrAboveTheThresholdWithinTheCap) {
     QTemporaryDir dir;
     const QByteArray root = makeTree(dir);
     const int total = static_cast<int>(findLines(root, {}).size());
-    ASSERT_EQ(total, 161);
+    ASSERT_EQ(total, 311);
     for (int workers : {-1, 2}) {
         for (std::size_t cap : {std::size_t(1000), std::size_t(30), std::size_t(1)}) {
             SCOPED_TRACE(std::to_string(workers) + " workers, cap " + std::to_string(cap));
@@ -196,6 +203,15 @@ TEST(KeptFiles, FolderQueriesAndTypesOfOddNames) {
         {"n.a.b c", ""},
         {"..", ""},
         {"a.x", "x"},
+        // a name longer than eight bytes, whose type lies in its last eight or not
+        {"longer.a b", ""},
+        {"longer.name.", ""},
+        {".1234567", ""},
+        {"a.1234567", "1234567"},
+        {"longname.ABCDEFGH", "abcdefgh"},
+        {"longname.Tar.GZ", "gz"},
+        {"x.abcdefghi", "abcdefghi"},
+        {"12345678.a", "a"},
     };
     for (const auto &[name, ext] : cases) {
         char out[KeptFiles::MaxExtension];
