@@ -257,12 +257,11 @@ void FolderReader::read(int fd, FolderListing &out) {
                             if (out.big.empty()) {
                                 // While every file is kept, room for the entries read (within
                                 // what the allocator serves from its per-thread cache); later,
-                                // few of a folder's files are.
+                                // for a quarter of them: growing costs more than the room.
+                                const auto entries = static_cast<std::size_t>(got) / 24 + 1;
                                 const std::size_t room =
-                                    keepAtLeastNow == 0
-                                        ? std::min<std::size_t>(
-                                              static_cast<std::size_t>(got) / 24 + 1, 32)
-                                        : 4;
+                                    keepAtLeastNow == 0 ? std::min<std::size_t>(entries, 32)
+                                                        : std::min<std::size_t>(entries / 4 + 1, 8);
                                 out.big.reserve(room);
                                 out.bigNames.reserve(room * 24);
                             }
