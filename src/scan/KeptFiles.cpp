@@ -419,6 +419,11 @@ void KeptFiles::removeFiles(std::vector<std::uint32_t> indexes) {
         }
     }
     pack([&gone, first = m_files.data()](const File &f) { return !gone[&f - first]; });
+    // What raised the admitted size may be gone: files from the threshold on come in again (a
+    // rescanned folder's files among them), and the classes count anew.
+    m_admitted.store(threshold(), std::memory_order_relaxed);
+    m_cutClass = 0;
+    recountAboveCut();
 }
 
 // Moves the files that stay towards the front, with their names (a run of names of files that

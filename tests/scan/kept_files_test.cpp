@@ -285,6 +285,20 @@ TEST(KeptFiles, CapKeepsTheLargestForAnySizes) {
             EXPECT_GT(kept.size(), left / 2);
         }
     }
+
+    // A file that the largest kept kept out comes in once that one is gone, as when its folder
+    // is scanned again.
+    KeptFiles kept("/r/", 1);
+    kept.add("/r/a/", "big", 1000, 0);
+    kept.add("/r/b/", "small", 10, 0);
+    kept.finish();
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(kept.threshold(), 11u);
+    kept.removeFiles({0});
+    kept.add("/r/a/", "new", 500, 0);
+    kept.finish();
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(kept.name(kept.file(0)), "new");
 }
 
 // A folder of far more files than the cap keeps only its own largest while it is listed; what
