@@ -40,6 +40,25 @@ void noteStatFailure(FolderListing &out) {
         out.error = errno != 0 ? errno : EIO;
 }
 
+// The length of an entry's name, read off the end of its record: the kernel pads a record to a
+// multiple of eight bytes right after the name's NUL, so the NUL lies in the record's last eight
+// bytes, which are read as one word rather than scanned. The word may begin in the record's
+// header (never before it); those bytes are shifted out.
+std::size_t nameLengthOf(const LinuxDirent64 *de) {
+    constexpr long header = offsetof(LinuxDirent64, d_name);
+    const long end = de->d_reclen - header; // from the name to the end of the record
+    const long start = end - 8;
+    std::uint64_t word;
+    std::memcpy(&word, reinterpret_cast<const char *>(de) + header + start, 8);
+    if (start < 0)
+        word >>= 8 * -start;
+    constexpr std::uint64_t highs = 0x8080808080808080ull;
+    const std::uint64_t zeros = ~(((word & ~highs) + ~highs) | word | ~highs); // exact
+    if (zeros == 0) // not padded as the kernel pads
+        return std::strlen(de->d_name);
+    return static_cast<std::size_t>(std::max(start, 0L) + __builtin_ctzll(zeros) / 8);
+}
+
 bool isDotOrDotDot(const char *name) {
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
@@ -220,16 +239,16 @@ void FolderReader::read(int fd, FolderListing &out) {
             }
             if (type == DT_DIR) {
                 if (!isDotOrDotDot(name)) {
-                    const auto len = std::strlen(name);
+                    const auto len = nameLengthOf(de);
                     out.subfolders.push_back({static_cast<std::uint32_t>(out.names.size()),
                                               static_cast<std::uint32_t>(len), since});
                     out.names.append(name, static_cast<qsizetype>(len + 1)); // with its NUL
                     since = 0;
                     continue;
                 }
-            } else if (all || pattern.matches(name, std::strlen(name))) {
+            } else if (all || pattern.matches(name, nameLengthOf(de))) {
                 ++out.files;
-                const std::size_t nameLength = keep ? std::strlen(name) : 0;
+                const std::size_t nameLength = keep ? nameLengthOf(de) : 0;
                 TypeSlot *type = keep ? &typeOf(name, nameLength) : nullptr;
                 if (keep)
                     ++type->files;

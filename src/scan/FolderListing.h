@@ -81,8 +81,8 @@ public:
     /// Opens a folder relative to a directory descriptor (AT_FDCWD for a full path); returns a
     /// descriptor or -1 with errno set.
     using OpenDirFunction = std::function<int(int dirFd, const char *name)>;
-    /// Fills `buffer` with linux_dirent64 records as getdents64 does; returns the bytes filled,
-    /// 0 at the end, -1 on an error.
+    /// Fills `buffer` with linux_dirent64 records as getdents64 does (each name's NUL within the
+    /// last eight bytes of its record); returns the bytes filled, 0 at the end, -1 on an error.
     using ReadDirFunction = std::function<long(int fd, char *buffer, std::size_t size)>;
     /// Looks up an entry as fstatat(dirFd, name, st, AT_SYMLINK_NOFOLLOW) does.
     using StatFunction = std::function<int(int dirFd, const char *name, struct stat *st)>;

@@ -151,6 +151,40 @@ TEST(KeptFiles, WalkKeepsExactlyTheFilesAtOrAboveTheThresholdWithinTheCap) {
     }
 }
 
+// Names of every length a file system allows, each measured off the end of its entry's record:
+// kept with every byte, and typed by their last dot.
+TEST(KeptFiles, NamesOfEveryLength) {
+    QTemporaryDir dir;
+    const QByteArray root = tempPath(dir) + "/n/";
+    makeDir(root);
+    std::set<QByteArray> made;
+    for (int length = 1; length <= 255; ++length) {
+        QByteArray name(length, 'x');
+        if (length >= 4)
+            name[length - 4] = '.'; // a type of three letters
+        if (length % 5 == 0)
+            name[0] = '\xc3', name[1 % length] = '\xa9'; // a two-byte letter
+        if (name == "." || name == "..")
+            continue;
+        makeFile(root + name, length);
+        made.insert(name);
+    }
+    ScanFixture f;
+    auto kept = std::make_shared<KeptFiles>(root, 1000);
+    f.search.setKeptFiles(kept);
+    f.scan(root);
+    std::set<QByteArray> got;
+    for (std::size_t i = 0; i < kept->size(); ++i)
+        got.insert(kept->name(kept->file(i)));
+    EXPECT_EQ(got, made);
+    std::uint64_t typed = 0;
+    for (const KeptFiles::TypeTotal &type : kept->types())
+        typed += type.extension == "xxx" ? type.files : 0;
+    // Lengths 4 to 255, less ".xxx" (its dot begins the name) and the name of five bytes,
+    // whose dot the two-byte letter took.
+    EXPECT_EQ(typed, 252u - 2u);
+}
+
 TEST(KeptFiles, FolderQueriesAndTypesOfOddNames) {
     KeptFiles kept("/r/", 10);
     kept.add("/r/a/", "big", 3, 100, 1);
