@@ -350,6 +350,11 @@ void FolderReadAhead::work() {
 // Opens, lists and sizes one folder (with no lock held), then hands the listing to the walk and
 // its subfolders to the workers.
 void FolderReadAhead::readFolder(const FolderPtr &folderPtr, FolderReader &reader, bool byWalk) {
+    struct Reading { // counted while this thread may hold a descriptor of a folder it reads
+        std::atomic<int> &count;
+        explicit Reading(std::atomic<int> &c) : count(c) { ++count; }
+        ~Reading() { --count; }
+    } reading(m_reading);
     Folder &folder = *folderPtr;
     FolderListing listing;
     int fd = -1;
@@ -441,21 +446,29 @@ void FolderReadAhead::readFolder(const FolderPtr &folderPtr, FolderReader &reade
 // at a time from the nearest folder above that holds one, or from the start folder. -1 with
 // errno set when it cannot be opened. When the process has no descriptor to spare, the held ones
 // are given up (fewer are held from then on) and the folder is reached again, by path if need be.
+// With none held, the descriptors are those of the folders other readers have open right now,
+// which they close as they finish them: the reader waits for that, for up to a few seconds.
 int FolderReadAhead::reach(Folder &folder) {
     if (folder.given >= 0) {
         const int fd = folder.given;
         folder.given = -1;
         return fd;
     }
-    const int fd = reachOnce(folder, false);
-    if (fd >= 0 || !outOfDescriptors(errno))
-        return fd;
-    const int error = errno;
-    if (!releaseHeld()) {
-        errno = error;
-        return -1;
+    constexpr int MaxWaits = 3000; // of a millisecond each
+    for (int attempt = 0;; ++attempt) {
+        const int fd = reachOnce(folder, attempt > 0);
+        if (fd >= 0 || !outOfDescriptors(errno))
+            return fd;
+        const int error = errno;
+        const bool released = releaseHeld();
+        const bool othersRead = released || m_reading.load(std::memory_order_relaxed) > 1;
+        if (!othersRead || attempt >= MaxWaits || m_stopFlag.load(std::memory_order_relaxed)) {
+            errno = error;
+            return -1;
+        }
+        if (!released || attempt > 0) // the first release is tried at once
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    return reachOnce(folder, true);
 }
 
 // `again`: the parent has already counted this subfolder as opened from its descriptor.

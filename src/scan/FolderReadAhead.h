@@ -112,6 +112,7 @@ private:
     int m_sampled = 0;
     bool m_stopping = false;
     std::atomic<bool> m_stopFlag{false};
+    std::atomic<int> m_reading{0}; // threads in readFolder(), the walk's included
     std::vector<std::thread> m_threads;
     std::vector<FolderListing::TypeTotal> m_typesLeft; // by workers that ended
 
