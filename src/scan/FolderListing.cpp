@@ -52,8 +52,7 @@ std::size_t nameLengthOf(const LinuxDirent64 *de) {
     std::memcpy(&word, reinterpret_cast<const char *>(de) + header + start, 8);
     if (start < 0)
         word >>= 8 * -start;
-    constexpr std::uint64_t highs = 0x8080808080808080ull;
-    const std::uint64_t zeros = ~(((word & ~highs) + ~highs) | word | ~highs); // exact
+    const std::uint64_t zeros = KeptFiles::zeroBytes(word);
     if (zeros == 0) // not padded as the kernel pads
         return std::strlen(de->d_name);
     return static_cast<std::size_t>(std::max(start, 0L) + __builtin_ctzll(zeros) / 8);
@@ -246,9 +245,13 @@ void FolderReader::read(int fd, FolderListing &out) {
                     since = 0;
                     continue;
                 }
-            } else if (all || pattern.matches(name, nameLengthOf(de))) {
+            } else {
+                const std::size_t nameLength = all && !keep ? 0 : nameLengthOf(de);
+                if (!all && !pattern.matches(name, nameLength)) {
+                    ++since;
+                    continue;
+                }
                 ++out.files;
-                const std::size_t nameLength = keep ? nameLengthOf(de) : 0;
                 TypeSlot *type = keep ? &typeOf(name, nameLength) : nullptr;
                 if (keep)
                     ++type->files;

@@ -21,9 +21,12 @@ KeptFiles::KeptFiles(QByteArray rootPath, std::size_t cap)
 void KeptFiles::resetFolders() {
     m_folders.assign(1, FolderNode{UINT32_MAX, 0});
     m_folderNames = QByteArray(1, '\0');
+    resetChain();
+}
+
+void KeptFiles::resetChain() {
     m_chainPath.clear();
     m_chain.assign(1, 0);
-    m_chainEnds.assign(1, 0);
     m_chainEnds.assign(1, 0);
 }
 
@@ -126,13 +129,13 @@ void KeptFiles::keepFile(std::uint32_t folder, const char *name, std::size_t nam
 
 void KeptFiles::finish() {
     // Files refused below the admitted size were not among the largest, but the threshold
-    // says which files were all kept: it rises above them.
-    if (const std::uint64_t refused = m_refusedBelow; refused > threshold()) {
+    // says which files were all kept: it rises above them (a trim takes them into account).
+    if (m_files.size() > m_cap) {
+        trim(m_cap);
+    } else if (const std::uint64_t refused = m_refusedBelow; refused > threshold()) {
         m_threshold.store(refused, std::memory_order_relaxed);
         pack([refused](const File &f) { return f.bytes >= refused; });
     }
-    if (m_files.size() > m_cap)
-        trim(m_cap);
     if (m_folders.size() > m_foldersPacked)
         packFolders();
 }
@@ -221,10 +224,7 @@ void KeptFiles::packFolders() {
     ++m_folderPacks;
     // The chain's folders may be gone: the next folder starts a chain of its own (a folder met
     // again then has a second entry, which names the same path).
-    m_chainPath.clear();
-    m_chain.assign(1, 0);
-    m_chainEnds.assign(1, 0);
-    m_chainEnds.assign(1, 0);
+    resetChain();
 }
 
 // A type that the last eight bytes of the name do not hold, or a name of eight bytes or less.
@@ -418,12 +418,11 @@ void KeptFiles::removeFiles(std::vector<std::uint32_t> indexes) {
             m_typeCache.fill(nullptr);
         }
     }
-    pack([&gone, first = m_files.data()](const File &f) { return !gone[&f - first]; });
     // What raised the admitted size may be gone: files from the threshold on come in again (a
-    // rescanned folder's files among them), and the classes count anew.
+    // rescanned folder's files among them), and the classes count anew (as pack() recounts).
     m_admitted.store(threshold(), std::memory_order_relaxed);
     m_cutClass = 0;
-    recountAboveCut();
+    pack([&gone, first = m_files.data()](const File &f) { return !gone[&f - first]; });
 }
 
 // Moves the files that stay towards the front, with their names (a run of names of files that

@@ -186,17 +186,18 @@ public:
         }
         return extensionNearEnd(name, length);
     }
+    static constexpr std::uint64_t Highs = 0x8080808080808080ull;
+    /// The high bit of each byte of `x` that is zero, and no other bit (so the lowest set bit
+    /// marks the first zero byte in memory order).
+    static std::uint64_t zeroBytes(std::uint64_t x) {
+        return ~(((x & ~Highs) + ~Highs) | x | ~Highs);
+    }
     /// Adds files to a type's total.
     void addType(const Extension &extension, std::uint64_t files, unsigned __int128 bytes);
 
 private:
     static Extension extensionNearEnd(const char *name, std::size_t length);
     static constexpr std::uint64_t Ones = 0x0101010101010101ull;
-    static constexpr std::uint64_t Highs = 0x8080808080808080ull;
-    // The high bit of each byte of `x` that is zero, and no other bit.
-    static std::uint64_t zeroBytes(std::uint64_t x) {
-        return ~(((x & ~Highs) + ~Highs) | x | ~Highs);
-    }
     // ASCII capitals lower-cased, eight bytes at once: those below the high bit, at least 'A'
     // and not above 'Z' take the 0x20 that a small letter has more.
     static std::uint64_t lowerCased(std::uint64_t w) {
@@ -270,6 +271,7 @@ private:
     std::size_t m_foldersPacked = 1; // folders after the last packFolders()
     std::size_t m_folderPacks = 0;   // how often the folders were renumbered
     void resetFolders();
+    void resetChain();
     void trim(std::size_t keep);
 };
 
