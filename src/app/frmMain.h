@@ -6,6 +6,7 @@
 #include "Prompts.h"
 #include "ReportFormat.h"
 #include "ScanSession.h"
+#include "ScannedPath.h"
 #include "Settings.h"
 
 #include <QDateTime>
@@ -421,7 +422,7 @@ private:
     /// An item of the tree or the Largest files list that the user wants gone from the disk.
     struct Removal {
         QByteArray path;
-        QByteArray within; ///< the scanned folder it was found in
+        ScannedPath::Start within; ///< the scanned folder it was found in
         QString name;
         QString summary; ///< its path, size and file count, as the confirmation shows them
         bool folder = true;

@@ -77,8 +77,7 @@ frmMain::Removal frmMain::removalOf(int row) const {
         return value ? Fixed::fromRaw(*value).whole() : 0;
     };
     const QByteArray path = fgTree.rowDataBytes(row);
-    return {path, fgTree.rowDataBytes(ScanSession::rootOf(fgTree, row)),
-            fgTree.text(row, TreeCol::Name),
+    return {path, m_tree->startOf(row), fgTree.text(row, TreeCol::Name),
             itemSummary(path, whole(TreeCol::Bytes), whole(TreeCol::Files))};
 }
 

@@ -175,7 +175,7 @@ void frmMain::lvwLargest_Remove(bool permanently) {
     if (!kept || file < 0 || kept != m_tree->keptFilesOf(node))
         return;
     const KeptFiles::File &f = kept->file(std::size_t(file));
-    const Removal item{kept->filePath(f), kept->rootPath(), NativeText::decode(kept->name(f)),
+    const Removal item{kept->filePath(f), m_tree->startOf(node), NativeText::decode(kept->name(f)),
                        itemSummary(kept->filePath(f), qint64(f.bytes), 1), false};
     if (!removeFromDisk(item, permanently))
         return;

@@ -7,11 +7,15 @@
 #include <QMimeData>
 
 #include <cerrno>
+#include <cstdint>
+#include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
+#include <vector>
 
 namespace ItemActions {
 namespace {
@@ -22,6 +26,14 @@ struct Fd {
     explicit Fd(int f) : fd(f) {}
     Fd(const Fd &) = delete;
     Fd &operator=(const Fd &) = delete;
+    Fd &operator=(Fd &&other) noexcept {
+        if (this != &other) {
+            if (fd >= 0)
+                ::close(fd);
+            fd = other.release();
+        }
+        return *this;
+    }
     ~Fd() {
         if (fd >= 0)
             ::close(fd);
@@ -41,20 +53,46 @@ bool isWithin(const QByteArray &path, const QByteArray &root) {
     return path == root || root == "/" || path.startsWith(root + '/');
 }
 
-// The item's clean path, its folder opened and its own status (not through a link), checked to
-// lie within `within`; a non-empty reason when any of it fails.
+// What the deletion needs to know of a file: its type, identity and mount. A mount point, of
+// another file system or a bind mount of the same one, shows as a device or mount ID of its own.
+struct Status {
+    mode_t mode = 0;
+    dev_t dev = 0;
+    ino_t ino = 0;
+    std::uint64_t mount = 0; // 0 where the kernel gives no mount ID
+    bool sameMount(const Status &other) const {
+        return dev == other.dev && (mount == 0 || other.mount == 0 || mount == other.mount);
+    }
+    bool sameFile(const Status &other) const { return dev == other.dev && ino == other.ino; }
+};
+
+// The status of `name` in `dirFd`, never through a link; an empty name is `dirFd` itself.
+int statusAt(int dirFd, const char *name, Status &st) {
+    struct statx sx {};
+    const int flags = *name ? AT_SYMLINK_NOFOLLOW : AT_EMPTY_PATH;
+    if (::statx(dirFd, name, flags, STATX_TYPE | STATX_INO | STATX_MNT_ID, &sx) != 0)
+        return errno;
+    st.mode = sx.stx_mode;
+    st.dev = makedev(sx.stx_dev_major, sx.stx_dev_minor);
+    st.ino = sx.stx_ino;
+    st.mount = (sx.stx_mask & STATX_MNT_ID) ? sx.stx_mnt_id : 0;
+    return 0;
+}
+
+// The item's clean path, its folder opened (reached from the scanned folder, never through a
+// link) and its own status; a non-empty reason when any of it fails.
 struct Target {
     QByteArray path, parent, name;
     std::unique_ptr<Fd> parentFd;
-    struct stat st {};
+    Status st, parentSt;
     Result problem;
 };
 
-Target locate(const QByteArray &path, const QByteArray &within, bool rootAllowed) {
+Target locate(const QByteArray &path, const ScannedPath::Start &within, bool rootAllowed) {
     Target t;
     t.path = NativePath::clean(path);
-    const QByteArray root = NativePath::clean(within);
-    if (path.isEmpty() || within.isEmpty() || !isWithin(t.path, root) || t.path == "/" ||
+    const QByteArray root = NativePath::clean(within.path);
+    if (path.isEmpty() || root.isEmpty() || !isWithin(t.path, root) || t.path == "/" ||
         (!rootAllowed && t.path == root)) {
         t.problem = refused(NativePath::display(t.path) +
                             QStringLiteral(": only what lies inside a scanned folder is removed."));
@@ -62,12 +100,29 @@ Target locate(const QByteArray &path, const QByteArray &within, bool rootAllowed
     }
     t.parent = NativePath::parentOf(t.path);
     t.name = NativePath::fileNameOf(t.path);
-    t.parentFd =
-        std::make_unique<Fd>(::open(t.parent.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (t.parentFd->fd < 0)
-        t.problem = refused(t.parent, errno);
-    else if (::fstatat(t.parentFd->fd, t.name.constData(), &t.st, AT_SYMLINK_NOFOLLOW) != 0)
-        t.problem = refused(t.path, errno);
+    if (t.path == root) {
+        // The scanned folder itself: its name in its folder must still be that folder.
+        t.parentFd =
+            std::make_unique<Fd>(::open(t.parent.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (t.parentFd->fd < 0) {
+            t.problem = refused(t.parent, errno);
+            return t;
+        }
+    } else {
+        ScannedPath::Opened folder = ScannedPath::openFolder(within, t.parent);
+        t.parentFd = std::make_unique<Fd>(folder.fd);
+        if (!folder.ok()) {
+            t.problem = refused(folder.problem);
+            return t;
+        }
+    }
+    if (const int error = statusAt(t.parentFd->fd, t.name.constData(), t.st))
+        t.problem = refused(t.path, error);
+    else if (const int error = statusAt(t.parentFd->fd, "", t.parentSt))
+        t.problem = refused(t.parent, error);
+    else if (t.path == root && (t.st.dev != within.identity.device ||
+                                t.st.ino != within.identity.inode || !S_ISDIR(t.st.mode)))
+        t.problem = refused(ScannedPath::replacedText(root));
     return t;
 }
 
@@ -162,50 +217,110 @@ QByteArray infoText(const QByteArray &path, const QByteArray &infoBase) {
            '\n';
 }
 
-// Removes what is in the folder `fd` (owned here), or with `remove` false only checks that no
-// other file system is mounted anywhere below it. `where` names the item that stopped it.
-int clearFolder(int fd, dev_t dev, bool remove, QByteArray &where) {
-    DIR *dir = ::fdopendir(fd);
-    if (!dir) {
-        ::close(fd);
-        return errno;
-    }
-    const std::unique_ptr<DIR, int (*)(DIR *)> closer(dir, ::closedir);
-    const QByteArray here = where;
-    while (true) {
-        errno = 0;
-        const dirent *entry = ::readdir(dir);
-        if (!entry)
-            return errno;
-        const char *name = entry->d_name;
-        if (!qstrcmp(name, ".") || !qstrcmp(name, ".."))
-            continue;
-        where = here + '/' + name;
-        struct stat st;
-        if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
-            return errno;
-        if (st.st_dev != dev)
-            return EXDEV;
-        if (S_ISDIR(st.st_mode)) {
-            const int sub = ::openat(fd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-            if (sub < 0)
-                return errno;
-            if (const int error = clearFolder(sub, dev, remove, where))
-                return error;
+// Set for a folder that was moved away while it was being deleted.
+constexpr int Moved = -1;
+
+// Removes what is in the folder `fd` (owned here), whose status is `top`, or with `remove`
+// false only checks that nothing is mounted anywhere below it. It holds one descriptor however
+// deep the tree: a subfolder is entered from its folder's descriptor with O_NOFOLLOW, and the
+// way back up is the subfolder's "..", checked to be the folder it was entered from. Each
+// folder is listed once, on entering it: its files go (or are checked) then, its subfolders'
+// names wait on a stack. `where` gets the path of what stopped it.
+int clearFolder(int fd, const Status &top, bool remove, QByteArray &where) {
+    struct Level {
+        QByteArray name;
+        Status st;
+        std::vector<QByteArray> subfolders;
+        std::size_t next = 0;
+    };
+    std::vector<Level> levels;
+    Fd here(fd);
+    const QByteArray base = where;
+    const auto pathTo = [&](const QByteArray &name) {
+        QByteArray path = base;
+        for (std::size_t k = 1; k < levels.size(); ++k)
+            path += '/' + levels[k].name;
+        return name.isEmpty() ? path : path + '/' + name;
+    };
+    const auto fail = [&](const QByteArray &name, int error) {
+        where = pathTo(name);
+        return error;
+    };
+    // Lists the folder just entered.
+    const auto list = [&](Level &level) {
+        DIR *dir = ::fdopendir(::fcntl(here.fd, F_DUPFD_CLOEXEC, 0));
+        if (!dir)
+            return fail({}, errno);
+        const std::unique_ptr<DIR, int (*)(DIR *)> closer(dir, ::closedir);
+        while (true) {
+            errno = 0;
+            const dirent *entry = ::readdir(dir);
+            if (!entry)
+                return errno ? fail({}, errno) : 0;
+            const char *name = entry->d_name;
+            if (!qstrcmp(name, ".") || !qstrcmp(name, ".."))
+                continue;
+            Status st;
+            if (const int error = statusAt(here.fd, name, st))
+                return error == ENOENT ? 0 : fail(name, error);
+            if (!st.sameMount(top))
+                return fail(name, EXDEV);
+            if (S_ISDIR(st.mode))
+                level.subfolders.emplace_back(name);
+            else if (remove && ::unlinkat(here.fd, name, 0) != 0 && errno != ENOENT)
+                return fail(name, errno);
         }
-        if (remove && ::unlinkat(fd, name, S_ISDIR(st.st_mode) ? AT_REMOVEDIR : 0) != 0)
-            return errno;
+    };
+    levels.push_back({{}, top, {}, 0});
+    if (const int error = list(levels.back()))
+        return error;
+    while (true) {
+        Level &level = levels.back();
+        if (level.next < level.subfolders.size()) {
+            const QByteArray name = level.subfolders[level.next++];
+            const int sub = ::openat(here.fd, name.constData(),
+                                     O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (sub < 0) {
+                if (errno == ENOENT)
+                    continue;
+                return fail(name, errno);
+            }
+            Fd opened(sub);
+            Status st;
+            if (const int error = statusAt(sub, "", st))
+                return fail(name, error);
+            if (!st.sameMount(top))
+                return fail(name, EXDEV);
+            here = std::move(opened);
+            levels.push_back({name, st, {}, 0});
+            if (const int error = list(levels.back()))
+                return error;
+            continue;
+        }
+        if (levels.size() == 1)
+            return 0;
+        Fd up(::openat(here.fd, "..", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        Status upSt;
+        const QByteArray name = level.name;
+        if (up.fd < 0 || statusAt(up.fd, "", upSt) != 0)
+            return fail({}, up.fd < 0 ? errno : EIO);
+        if (!upSt.sameFile(levels[levels.size() - 2].st))
+            return fail({}, Moved);
+        levels.pop_back();
+        here = std::move(up);
+        if (remove && ::unlinkat(here.fd, name.constData(), AT_REMOVEDIR) != 0 && errno != ENOENT)
+            return fail(name, errno);
     }
 }
 
 } // namespace
 
-Result moveToTrash(const QByteArray &path, const QByteArray &within) {
+Result moveToTrash(const QByteArray &path, const ScannedPath::Start &within) {
     Target t = locate(path, within, true);
     if (!t.problem.ok())
         return t.problem;
     TrashPlace place;
-    if (!trashFor(t.path, t.st.st_dev, place))
+    if (!trashFor(t.path, t.st.dev, place))
         return refused(NativePath::display(t.path) +
                        QStringLiteral(": there is no trash for it (") + qt_error_string(errno) +
                        QStringLiteral(")."));
@@ -233,20 +348,31 @@ Result moveToTrash(const QByteArray &path, const QByteArray &within) {
                 continue;
             return refused(place.folder + "/info", errno);
         }
-        struct stat taken;
-        if (::fstatat(files.fd, name.constData(), &taken, AT_SYMLINK_NOFOLLOW) == 0) {
-            ::unlinkat(info.fd, infoName.constData(), 0);
-            continue;
-        }
         const bool written = ::write(out.fd, text.constData(),
                                      static_cast<std::size_t>(text.size())) == text.size() &&
                              ::close(out.release()) == 0;
         const int error = errno;
-        if (written &&
-            ::renameat(t.parentFd->fd, t.name.constData(), files.fd, name.constData()) == 0)
+        // The rename never replaces what another program put at the name meanwhile.
+        int renamed = -1;
+        if (written) {
+            renamed = ::renameat2(t.parentFd->fd, t.name.constData(), files.fd, name.constData(),
+                                  RENAME_NOREPLACE);
+            if (renamed != 0 && (errno == EINVAL || errno == ENOSYS)) {
+                // A file system without the flag: the name is checked just before instead.
+                struct stat taken;
+                if (::fstatat(files.fd, name.constData(), &taken, AT_SYMLINK_NOFOLLOW) == 0)
+                    errno = EEXIST;
+                else
+                    renamed =
+                        ::renameat(t.parentFd->fd, t.name.constData(), files.fd, name.constData());
+            }
+        }
+        if (renamed == 0)
             return {};
         const int renameError = written ? errno : error;
         ::unlinkat(info.fd, infoName.constData(), 0);
+        if (renameError == EEXIST)
+            continue;
         if (renameError == EXDEV)
             return refused(NativePath::display(t.path) +
                            QStringLiteral(": the trash is on another file system."));
@@ -255,29 +381,44 @@ Result moveToTrash(const QByteArray &path, const QByteArray &within) {
     return refused(t.path, EEXIST);
 }
 
-Result deletePermanently(const QByteArray &path, const QByteArray &within) {
+Result deletePermanently(const QByteArray &path, const ScannedPath::Start &within) {
     Target t = locate(path, within, false);
     if (!t.problem.ok())
         return t.problem;
-    if (S_ISDIR(t.st.st_mode)) {
-        // A first pass finds a mounted file system before anything is gone.
+    const auto mounted = [](const QByteArray &where) {
+        return Result{NativePath::display(where) +
+                          QStringLiteral(": another file system is mounted there; nothing "
+                                         "was deleted."),
+                      false};
+    };
+    if (!t.st.sameMount(t.parentSt))
+        return mounted(t.path);
+    const bool folder = S_ISDIR(t.st.mode);
+    if (folder) {
+        // A first pass finds a mount before anything is gone.
         for (const bool remove : {false, true}) {
             const int fd = ::openat(t.parentFd->fd, t.name.constData(),
                                     O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
             QByteArray where = t.path;
-            const int error = fd < 0 ? errno : clearFolder(fd, t.st.st_dev, remove, where);
+            Status opened;
+            int error = fd < 0 ? errno : statusAt(fd, "", opened);
+            if (!error && !opened.sameFile(t.st))
+                error = Moved;
+            if (fd >= 0)
+                error = error ? (::close(fd), error) : clearFolder(fd, t.st, remove, where);
             if (error == EXDEV)
+                return remove ? Result{mounted(where).reason, true} : mounted(where);
+            if (error == Moved)
                 return {NativePath::display(where) +
-                            QStringLiteral(": another file system is mounted there; nothing "
-                                           "was deleted."),
-                        false};
+                            QStringLiteral(": it was moved while it was being deleted; the rest "
+                                           "was left alone."),
+                        remove};
             if (error)
                 return {refused(where, error).reason, remove};
         }
     }
-    if (::unlinkat(t.parentFd->fd, t.name.constData(), S_ISDIR(t.st.st_mode) ? AT_REMOVEDIR : 0) !=
-        0)
-        return {refused(t.path, errno).reason, S_ISDIR(t.st.st_mode)};
+    if (::unlinkat(t.parentFd->fd, t.name.constData(), folder ? AT_REMOVEDIR : 0) != 0)
+        return {refused(t.path, errno).reason, folder};
     return {};
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ScannedPath.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -11,7 +13,9 @@ class ShellLauncher;
 /// any list of items (tree rows, single files) can call these.
 ///
 /// Nothing is removed outside `within`, the scanned folder the item was found in, and a
-/// symbolic link is always acted on as the link, never as what it points to.
+/// symbolic link is always acted on as the link, never as what it points to. The item is reached
+/// from that folder one name at a time (ScannedPath), so a folder on the way that became a link,
+/// or a scanned folder that was replaced, refuses the action instead of redirecting it.
 namespace ItemActions {
 
 /// How an action ended: done, or refused with the reason in words (nothing changed then,
@@ -25,13 +29,15 @@ struct Result {
 /// Moves the item to the freedesktop trash: the home trash ($XDG_DATA_HOME/Trash) for an item
 /// on the same file system, else the trash at the top of the item's own file system
 /// ($topdir/.Trash/$uid, or $topdir/.Trash-$uid). The item is never copied: it is renamed
-/// into the trash, with its ".trashinfo" written first. `within` must hold the item or be it.
-Result moveToTrash(const QByteArray &path, const QByteArray &within);
+/// into the trash, with its ".trashinfo" written first, and never over a name taken meanwhile.
+/// `within` must hold the item or be it.
+Result moveToTrash(const QByteArray &path, const ScannedPath::Start &within);
 
-/// Deletes the item for good; a folder with everything in it. Links inside are removed as
-/// links, and a folder on which another file system is mounted stops the deletion before
-/// anything is removed. `within` must hold the item and not be it.
-Result deletePermanently(const QByteArray &path, const QByteArray &within);
+/// Deletes the item for good; a folder with everything in it, however deep. Links inside are
+/// removed as links, and a mount anywhere below (another file system, or a bind mount of the same
+/// one, told apart by mount ID) stops the deletion before anything is removed. `within` must hold
+/// the item and not be it.
+Result deletePermanently(const QByteArray &path, const ScannedPath::Start &within);
 
 /// The desktop's terminal program: $TERMINAL when set, else "x-terminal-emulator".
 QString terminalProgram();

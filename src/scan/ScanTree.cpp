@@ -4,6 +4,7 @@
 
 #include "AppError.h"
 #include "BadgedIcon.h"
+#include "NativePath.h"
 #include "NativeText.h"
 #include "OutlineGrid.h"
 #include "Settings.h"
@@ -664,4 +665,18 @@ void ScanTree::addKeptFiles(KeptFilesPtr kept) {
         return k->rootPath() == kept->rootPath() || !roots.contains(k->rootPath());
     });
     m_kept.push_back(std::move(kept));
+}
+
+ScannedPath::Start ScanTree::startOf(int row) const {
+    int root = row > TopRow && row < m_grid.rows() ? row : -1;
+    while (root > TopRow && !isScanRoot(m_grid, root))
+        root = m_grid.parentRow(root);
+    if (root <= TopRow)
+        return {};
+    const QByteArray path = NativePath::clean(m_grid.rowDataBytes(root));
+    return {path, m_startIdentities.value(path)};
+}
+
+void ScanTree::setStartIdentity(const QByteArray &path, ScannedPath::Identity identity) {
+    m_startIdentities.insert(NativePath::clean(path), identity);
 }

@@ -2,10 +2,12 @@
 
 #include "Fixed.h"
 #include "KeptFiles.h"
+#include "ScannedPath.h"
 #include "Settings.h"
 #include "TreeCol.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QIcon>
 #include <QObject>
 #include <QPointer>
@@ -189,6 +191,13 @@ public:
     /// root holds any more.
     void addKeptFiles(KeptFilesPtr kept);
 
+    /// The start folder of the scan that holds `row`, with the identity its walk found there
+    /// (the latest walk of that path; unknown when no walk opened it, or for a row outside every
+    /// scan). Commands that act on the disk reach the row's item from it.
+    ScannedPath::Start startOf(int row) const;
+    /// Records the identity a walk of the start folder `path` found.
+    void setStartIdentity(const QByteArray &path, ScannedPath::Identity identity);
+
 private:
     OutlineGrid &m_grid;
     QPointer<OutlineGrid> m_gridAlive; // to let go of the grid's handler only while it exists
@@ -210,6 +219,7 @@ private:
 
     std::vector<UnreadableFolder> m_unreadable;
     std::vector<KeptFilesPtr> m_kept;
+    QHash<QByteArray, ScannedPath::Identity> m_startIdentities; // by clean path
     std::size_t m_unreadableCount = 0;
     bool m_batch = false; // AddTreeRow is writing and carrying a row itself
     // The open folders of a deferred carry, outermost first, each with the change its cells

@@ -131,7 +131,7 @@ void mdlFileSearch::SearchFolder(const QString &Path, int Level, int FolderRow) 
     SearchFolder(QFile::encodeName(Path), Level, FolderRow);
 }
 
-void mdlFileSearch::SearchFolder(const QByteArray &Path, int Level, int FolderRow) {
+void mdlFileSearch::SearchFolder(const QByteArray &Path, int Level, int FolderRow, int StartFd) {
     m_reader.pattern = FilePattern(searchParams.Pattern);
     m_reader.diskUsage = searchParams.SizeBasis == SizeBasis::DiskUsage;
     m_reader.keepAtLeast = m_kept ? m_kept->sharedThreshold() : nullptr;
@@ -160,8 +160,9 @@ void mdlFileSearch::SearchFolder(const QByteArray &Path, int Level, int FolderRo
         }
     } statusOnExit{this};
     // With its trailing "/" the start path is opened even when it names a link to a folder.
-    int fd = m_reader.openDir(AT_FDCWD, m_path.constData());
+    int fd = StartFd >= 0 ? StartFd : m_reader.openDir(AT_FDCWD, m_path.constData());
     const int openError = fd < 0 ? errno : 0;
+    m_startIdentity = ScannedPath::Identity::ofDescriptor(fd);
     if (fd >= 0 && !prepareLimits(fd, Path)) {
         ::close(fd);
         fd = -1;

@@ -7,6 +7,7 @@
 #include "FolderReadAhead.h"
 #include "InodeSet.h"
 #include "KeptFiles.h"
+#include "ScannedPath.h"
 #include "SizeBasis.h"
 
 #include <QByteArray>
@@ -64,8 +65,13 @@ public:
     /// Walks a folder (a path ending in "/"): `Level` is the outline level its children get,
     /// `FolderRow` its own row. Raises the abort error when an abort was requested.
     void SearchFolder(const QString &Path, int Level, int FolderRow);
-    /// The same for a path given as the file system's bytes.
-    void SearchFolder(const QByteArray &Path, int Level, int FolderRow);
+    /// The same for a path given as the file system's bytes. `StartFd`, when given, is the
+    /// folder already opened (a rescan reaches it from its scan's start without links), owned
+    /// from here on; else the folder is opened by its path.
+    void SearchFolder(const QByteArray &Path, int Level, int FolderRow, int StartFd = -1);
+    /// The device and inode of the folder the last walk started in; unknown when it could not
+    /// be opened.
+    ScannedPath::Identity startIdentity() const { return m_startIdentity; }
 
     /// Lets the event loop run; called once per folder opened, after the totals gathered so
     /// far are carried up (ScanTree::flushCarry). Without one, processEvents() runs instead.
@@ -171,6 +177,7 @@ private:
     QByteArray m_status;           // Path + name of the folder entered last, unless:
     qsizetype m_statusInPath = -1; // its length, while it is the start of m_path
     QString m_startName;           // column 0 of the start folder's row
+    ScannedPath::Identity m_startIdentity;
 
     std::vector<Frame> m_frames;     // the walk's own stack, start folder first
     std::vector<std::size_t> m_held; // frames holding a descriptor, shallowest first

@@ -81,7 +81,15 @@ void ScanSession::walk(int root) {
     auto kept = std::make_shared<KeptFiles>(start, m_settings.Kept_Files);
     m_tree->addKeptFiles(kept);
     m_walker->setKeptFiles(kept);
-    m_walker->SearchFolder(start, 1, root);
+    // What the walk opened is what later commands on its rows must find again, also when the
+    // walk was aborted and its rows stay.
+    try {
+        m_walker->SearchFolder(start, 1, root);
+    } catch (...) {
+        m_tree->setStartIdentity(start, m_walker->startIdentity());
+        throw;
+    }
+    m_tree->setStartIdentity(start, m_walker->startIdentity());
 }
 
 void ScanSession::addAbortedRow() {

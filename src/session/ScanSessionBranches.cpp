@@ -2,6 +2,7 @@
 // it out once its folder has gone from the disk.
 #include "ScanSession.h"
 
+#include "AppError.h"
 #include "NativePath.h"
 #include "ScanTree.h"
 #include "Settings.h"
@@ -166,8 +167,19 @@ SessionOutcome ScanSession::rescan(int row, const std::function<void(int)> &walk
             walking(scratch);
         m_grid.setRedraw(static_cast<GridRedraw>(m_settings.Redraw_Scan_Progress));
         yieldOnce();
-        m_walker->SearchFolder(path, level + 1, scratch);
+        // A folder below the start is reached from the start, never through a link: a folder
+        // on the way that became a link is refused, not followed elsewhere.
+        int startFd = -1;
+        if (!wholeScan) {
+            const ScannedPath::Opened opened = ScannedPath::openFolder(m_tree->startOf(row), path);
+            if (!opened.ok())
+                throw AppError(AppError::InvalidStartPath, opened.problem);
+            startFd = opened.fd;
+        }
+        m_walker->SearchFolder(path, level + 1, scratch, startFd);
         ending.walkEnded();
+        if (wholeScan)
+            m_tree->setStartIdentity(path, m_walker->startIdentity());
     } catch (...) {
         ending.walkEnded();
         outcome = SessionOutcome::of(std::current_exception());

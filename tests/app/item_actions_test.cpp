@@ -20,10 +20,20 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include <fcntl.h>
+#include <functional>
+#include <pwd.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
+
+// A scan's start as a walk of it records it.
+ScannedPath::Start scanned(const QByteArray &path) {
+    return {path, ScannedPath::Identity::ofPath(path)};
+}
 
 // The window of MainFixture with a trash of the test's own.
 struct ItemFixture : MainFixture {
@@ -154,13 +164,14 @@ TEST_F(ItemFixture, LinksGoAsLinksAndDeletingAsksTwiceAndStaysInside) {
                         QFile::encodeName(root + "/sub/link")),
               0);
     const QByteArray r = QFile::encodeName(root);
-    EXPECT_TRUE(ItemActions::moveToTrash(r + "/sub/link/", r).ok());
+    EXPECT_TRUE(ItemActions::moveToTrash(r + "/sub/link/", scanned(r)).ok());
     EXPECT_TRUE(QFileInfo(trash + "/files/link").isSymLink());
     EXPECT_TRUE(QFileInfo::exists(dir.path() + "/outside/keep"));
     // Nothing outside the scanned folder is touched.
     EXPECT_FALSE(
-        ItemActions::deletePermanently(QFile::encodeName(dir.path() + "/outside"), r).ok());
-    EXPECT_FALSE(ItemActions::moveToTrash(r + "/../outside", r).ok());
+        ItemActions::deletePermanently(QFile::encodeName(dir.path() + "/outside"), scanned(r))
+            .ok());
+    EXPECT_FALSE(ItemActions::moveToTrash(r + "/../outside", scanned(r)).ok());
     EXPECT_TRUE(QFileInfo::exists(dir.path() + "/outside/keep"));
 
     ASSERT_EQ(::symlink(QFile::encodeName(dir.path() + "/outside"),
@@ -325,16 +336,163 @@ TEST(ItemActionsMounts, AnotherFileSystemHasItsOwnTrashAndStopsADeletion) {
     makeFile(mnt + "/keep", 5);
     makeFile(mnt + "/old", 5);
     const QByteArray top = QFile::encodeName(dir.path());
-    const ItemActions::Result refused = ItemActions::deletePermanently(top + "/a", top);
+    const ItemActions::Result refused = ItemActions::deletePermanently(top + "/a", scanned(top));
     EXPECT_TRUE(refused.reason.contains("another file system is mounted"));
     EXPECT_FALSE(refused.partly);
     EXPECT_TRUE(QFileInfo::exists(dir.path() + "/a/x"));
     EXPECT_TRUE(QFileInfo::exists(mnt + "/keep"));
     // An item on the mounted file system goes to the trash at its top, renamed, never copied.
-    EXPECT_TRUE(ItemActions::moveToTrash(QFile::encodeName(mnt + "/old"), top).ok());
+    EXPECT_TRUE(ItemActions::moveToTrash(QFile::encodeName(mnt + "/old"), scanned(top)).ok());
     const QString trash = mnt + "/.Trash-" + QString::number(::getuid());
     EXPECT_TRUE(QFileInfo::exists(trash + "/files/old"));
     QFile info(trash + "/info/old.trashinfo");
     ASSERT_TRUE(info.open(QIODevice::ReadOnly));
     EXPECT_TRUE(info.readAll().startsWith("[Trash Info]\nPath=old\n"));
+}
+
+// Since the scan a folder on the way to an item became a link (or the scanned folder itself was
+// replaced): every command on the item refuses and says why; what the link leads to stays.
+TEST_F(ItemFixture, ItemsAreReachedOnlyThroughTheFoldersThatWereScanned) {
+    const QString out = dir.path() + "/out";
+    QDir().mkpath(out + "/deep");
+    makeFile(out + "/deep/c", 30);
+    makeFile(out + "/deep/more", 7000);
+    scan(root);
+    OutlineGrid &g = form->grid();
+    ASSERT_EQ(::rename(QFile::encodeName(root + "/sub").constData(),
+                       QFile::encodeName(root + "/sub.orig").constData()),
+              0);
+    ASSERT_EQ(
+        ::symlink(QFile::encodeName(out).constData(), QFile::encodeName(root + "/sub").constData()),
+        0);
+    struct Case {
+        const char *row;
+        QKeySequence key;
+        std::vector<Prompts::Answer> answers;
+    };
+    const Case cases[] = {
+        {"deep", QKeySequence(Qt::SHIFT | Qt::Key_Delete), {Prompts::Yes, Prompts::Yes}},
+        {"deep", QKeySequence(Qt::Key_Delete), {Prompts::Yes}},
+        {"deep", QKeySequence(Qt::Key_F5), {}},
+        {"sub", QKeySequence(Qt::Key_F5), {}}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.row) + ' ' + c.key.toString().toStdString());
+        prompts.answers = c.answers;
+        pressOn(rowNamed(c.row), c.key);
+        ASSERT_FALSE(prompts.shown.empty());
+        EXPECT_EQ(prompts.shown.back().icon, Prompts::Icon::Critical);
+        EXPECT_TRUE(prompts.shown.back().text.contains("no longer the folder that was scanned"))
+            << qPrintable(prompts.shown.back().text);
+        EXPECT_TRUE(QFileInfo::exists(out + "/deep/c"));
+        EXPECT_EQ(g.text(1, 4), "2130"); // the rescan took nothing in from the link
+    }
+    // The scanned folder itself replaced by another of the same name.
+    ASSERT_EQ(::unlink(QFile::encodeName(root + "/sub").constData()), 0);
+    ASSERT_EQ(
+        ::rename(QFile::encodeName(root).constData(), QFile::encodeName(root + ".old").constData()),
+        0);
+    QDir().mkpath(root + "/sub.orig/deep");
+    makeFile(root + "/sub.orig/deep/c", 30);
+    ASSERT_EQ(::rename(QFile::encodeName(root + "/sub.orig").constData(),
+                       QFile::encodeName(root + "/sub").constData()),
+              0);
+    prompts.answers = {Prompts::Yes};
+    pressOn(rowNamed("deep"), QKeySequence(Qt::Key_Delete));
+    EXPECT_TRUE(prompts.shown.back().text.contains("no longer the folder that was scanned"));
+    EXPECT_TRUE(QFileInfo::exists(root + "/sub/deep/c"));
+}
+
+namespace {
+
+// Runs `job` in a child process as the user `pw`; true when it returned true there. The job
+// makes only system calls: the parent has threads, so the child must not allocate.
+bool runAs(const passwd &pw, const std::function<bool()> &job) {
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(::setgid(pw.pw_gid) == 0 && ::setuid(pw.pw_uid) == 0 && job() ? 0 : 1);
+    int status = 0;
+    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
+}
+
+} // namespace
+
+// Root scans a shared sticky folder where another user keeps a folder; that user swaps it for a
+// link to a folder only root may read. Root's files there are neither deleted nor trashed.
+TEST(ItemActionsSafety, AnotherUsersLinkOnTheWayIsNotFollowed) {
+    const passwd *pw = ::getpwnam("nobody");
+    if (::getuid() != 0 || !pw)
+        GTEST_SKIP() << "needs root and the user nobody";
+    QTemporaryDir dir;
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+    const QByteArray shared = QFile::encodeName(dir.path() + "/shared");
+    const QByteArray secret = QFile::encodeName(dir.path() + "/secret");
+    ASSERT_EQ(::mkdir(shared.constData(), 0777), 0);
+    ASSERT_EQ(::chmod(shared.constData(), 01777), 0);
+    ASSERT_EQ(::mkdir(secret.constData(), 0700), 0);
+    makeFile(QFile::decodeName(secret + "/victim"), 10);
+    const QByteArray att = shared + "/att", victim = att + "/victim", orig = att + ".orig";
+    ASSERT_TRUE(runAs(*pw, [&] {
+        return ::mkdir(att.constData(), 0755) == 0 &&
+               ::close(::open(victim.constData(), O_CREAT | O_WRONLY, 0644)) == 0;
+    }));
+    const ScannedPath::Start start = scanned(shared);
+    ASSERT_TRUE(runAs(*pw, [&] {
+        return ::rename(att.constData(), orig.constData()) == 0 &&
+               ::symlink(secret.constData(), att.constData()) == 0;
+    }));
+    for (const bool permanently : {true, false}) {
+        const ItemActions::Result result = permanently
+                                               ? ItemActions::deletePermanently(victim, start)
+                                               : ItemActions::moveToTrash(victim, start);
+        EXPECT_TRUE(result.reason.contains("no longer the folder that was scanned"))
+            << qPrintable(result.reason);
+        EXPECT_TRUE(QFileInfo::exists(QFile::decodeName(secret + "/victim")));
+    }
+}
+
+// A bind mount of the same file system stops a deletion before anything goes, as another file
+// system does; a tree deeper than the descriptors a process may hold is deleted whole, and a link
+// in it goes as the link.
+TEST(ItemActionsSafety, BindMountsStopADeletionAndDeepTreesGo) {
+    QTemporaryDir dir;
+    const QByteArray top = QFile::encodeName(dir.path());
+    QDir().mkpath(dir.path() + "/outside");
+    makeFile(dir.path() + "/outside/keep", 5);
+
+    // 5,000 levels, made one name at a time (the path is longer than any path may be).
+    ASSERT_EQ(::mkdir((top + "/deep").constData(), 0755), 0);
+    int fd = ::open((top + "/deep").constData(), O_RDONLY | O_DIRECTORY);
+    for (int level = 0; level < 5000 && fd >= 0; ++level) {
+        const int next = ::mkdirat(fd, "d", 0755) == 0 ? ::openat(fd, "d", O_RDONLY) : -1;
+        if (level == 4000) {
+            ASSERT_EQ(::symlinkat((top + "/outside").constData(), fd, "link"), 0);
+        }
+        ::close(fd);
+        fd = next;
+    }
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    const ItemActions::Result deep = ItemActions::deletePermanently(top + "/deep", scanned(top));
+    EXPECT_TRUE(deep.ok()) << qPrintable(deep.reason);
+    EXPECT_FALSE(QFileInfo::exists(dir.path() + "/deep"));
+    EXPECT_TRUE(QFileInfo::exists(dir.path() + "/outside/keep"));
+
+    QDir().mkpath(dir.path() + "/a/bind");
+    makeFile(dir.path() + "/a/x", 10);
+    const QByteArray bind = top + "/a/bind";
+    if (::mount((top + "/outside").constData(), bind.constData(), nullptr, MS_BIND, nullptr) != 0)
+        GTEST_SKIP() << "no bind mount can be made here";
+    struct Unmount {
+        QByteArray path;
+        ~Unmount() { ::umount2(path.constData(), MNT_DETACH); }
+    } unmount{bind};
+    for (const QByteArray &item : {top + "/a", bind}) {
+        const ItemActions::Result refused = ItemActions::deletePermanently(item, scanned(top));
+        EXPECT_TRUE(refused.reason.contains("another file system is mounted"))
+            << qPrintable(refused.reason);
+        EXPECT_FALSE(refused.partly);
+        EXPECT_TRUE(QFileInfo::exists(dir.path() + "/a/x"));
+        EXPECT_TRUE(QFileInfo::exists(dir.path() + "/outside/keep"));
+    }
 }
