@@ -175,7 +175,8 @@ bool frmMain::removeFromDisk(const Removal &item, bool permanently, bool *partly
                                 QStringLiteral("\" to the trash?\n\n") + item.summary,
                             QStringLiteral("Move to Trash")))
             return false;
-        const ItemActions::Result result = ItemActions::moveToTrash(item.path, item.within);
+        const ItemActions::Result result =
+            ItemActions::moveToTrash(item.path, item.within, item.folder);
         if (result.ok())
             return true;
         m_prompts.message(this, result.reason + QStringLiteral("\nNothing was changed."),
@@ -196,7 +197,8 @@ bool frmMain::removeFromDisk(const Removal &item, bool permanently, bool *partly
         return false;
     BusyPointer busy(BusyPointer::Later);
     busy.set();
-    const ItemActions::Result result = ItemActions::deletePermanently(item.path, item.within);
+    const ItemActions::Result result =
+        ItemActions::deletePermanently(item.path, item.within, item.folder);
     busy.release();
     if (result.ok())
         return true;

@@ -88,7 +88,8 @@ struct Target {
     Result problem;
 };
 
-Target locate(const QByteArray &path, const ScannedPath::Start &within, bool rootAllowed) {
+Target locate(const QByteArray &path, const ScannedPath::Start &within, bool rootAllowed,
+              bool folder) {
     Target t;
     t.path = NativePath::clean(path);
     const QByteArray root = NativePath::clean(within.path);
@@ -120,9 +121,10 @@ Target locate(const QByteArray &path, const ScannedPath::Start &within, bool roo
         t.problem = refused(t.path, error);
     else if (const int error = statusAt(t.parentFd->fd, "", t.parentSt))
         t.problem = refused(t.parent, error);
-    else if (t.path == root && (t.st.dev != within.identity.device ||
-                                t.st.ino != within.identity.inode || !S_ISDIR(t.st.mode)))
-        t.problem = refused(ScannedPath::replacedText(root));
+    else if ((folder && !S_ISDIR(t.st.mode)) ||
+             (t.path == root && (t.st.dev != within.identity.device ||
+                                 t.st.ino != within.identity.inode || !S_ISDIR(t.st.mode))))
+        t.problem = refused(ScannedPath::replacedText(t.path));
     return t;
 }
 
@@ -315,8 +317,8 @@ int clearFolder(int fd, const Status &top, bool remove, QByteArray &where) {
 
 } // namespace
 
-Result moveToTrash(const QByteArray &path, const ScannedPath::Start &within) {
-    Target t = locate(path, within, true);
+Result moveToTrash(const QByteArray &path, const ScannedPath::Start &within, bool folder) {
+    Target t = locate(path, within, true, folder);
     if (!t.problem.ok())
         return t.problem;
     TrashPlace place;
@@ -381,8 +383,8 @@ Result moveToTrash(const QByteArray &path, const ScannedPath::Start &within) {
     return refused(t.path, EEXIST);
 }
 
-Result deletePermanently(const QByteArray &path, const ScannedPath::Start &within) {
-    Target t = locate(path, within, false);
+Result deletePermanently(const QByteArray &path, const ScannedPath::Start &within, bool folder) {
+    Target t = locate(path, within, false, folder);
     if (!t.problem.ok())
         return t.problem;
     const auto mounted = [](const QByteArray &where) {
@@ -393,7 +395,7 @@ Result deletePermanently(const QByteArray &path, const ScannedPath::Start &withi
     };
     if (!t.st.sameMount(t.parentSt))
         return mounted(t.path);
-    const bool folder = S_ISDIR(t.st.mode);
+    folder = S_ISDIR(t.st.mode);
     if (folder) {
         // A first pass finds a mount before anything is gone.
         for (const bool remove : {false, true}) {

@@ -30,14 +30,15 @@ struct Result {
 /// on the same file system, else the trash at the top of the item's own file system
 /// ($topdir/.Trash/$uid, or $topdir/.Trash-$uid). The item is never copied: it is renamed
 /// into the trash, with its ".trashinfo" written first, and never over a name taken meanwhile.
-/// `within` must hold the item or be it.
-Result moveToTrash(const QByteArray &path, const ScannedPath::Start &within);
+/// `within` must hold the item or be it. With `folder` set the item was scanned as a folder and
+/// must still be one: a link or file put in its place since is refused, not acted on.
+Result moveToTrash(const QByteArray &path, const ScannedPath::Start &within, bool folder);
 
 /// Deletes the item for good; a folder with everything in it, however deep. Links inside are
 /// removed as links, and a mount anywhere below (another file system, or a bind mount of the same
 /// one, told apart by mount ID) stops the deletion before anything is removed. `within` must hold
-/// the item and not be it.
-Result deletePermanently(const QByteArray &path, const ScannedPath::Start &within);
+/// the item and not be it. `folder` as for moveToTrash().
+Result deletePermanently(const QByteArray &path, const ScannedPath::Start &within, bool folder);
 
 /// The desktop's terminal program: $TERMINAL when set, else "x-terminal-emulator".
 QString terminalProgram();

@@ -164,14 +164,14 @@ TEST_F(ItemFixture, LinksGoAsLinksAndDeletingAsksTwiceAndStaysInside) {
                         QFile::encodeName(root + "/sub/link")),
               0);
     const QByteArray r = QFile::encodeName(root);
-    EXPECT_TRUE(ItemActions::moveToTrash(r + "/sub/link/", scanned(r)).ok());
+    EXPECT_TRUE(ItemActions::moveToTrash(r + "/sub/link/", scanned(r), false).ok());
     EXPECT_TRUE(QFileInfo(trash + "/files/link").isSymLink());
     EXPECT_TRUE(QFileInfo::exists(dir.path() + "/outside/keep"));
     // Nothing outside the scanned folder is touched.
     EXPECT_FALSE(
-        ItemActions::deletePermanently(QFile::encodeName(dir.path() + "/outside"), scanned(r))
+        ItemActions::deletePermanently(QFile::encodeName(dir.path() + "/outside"), scanned(r), true)
             .ok());
-    EXPECT_FALSE(ItemActions::moveToTrash(r + "/../outside", scanned(r)).ok());
+    EXPECT_FALSE(ItemActions::moveToTrash(r + "/../outside", scanned(r), true).ok());
     EXPECT_TRUE(QFileInfo::exists(dir.path() + "/outside/keep"));
 
     ASSERT_EQ(::symlink(QFile::encodeName(dir.path() + "/outside"),
@@ -336,13 +336,15 @@ TEST(ItemActionsMounts, AnotherFileSystemHasItsOwnTrashAndStopsADeletion) {
     makeFile(mnt + "/keep", 5);
     makeFile(mnt + "/old", 5);
     const QByteArray top = QFile::encodeName(dir.path());
-    const ItemActions::Result refused = ItemActions::deletePermanently(top + "/a", scanned(top));
+    const ItemActions::Result refused =
+        ItemActions::deletePermanently(top + "/a", scanned(top), true);
     EXPECT_TRUE(refused.reason.contains("another file system is mounted"));
     EXPECT_FALSE(refused.partly);
     EXPECT_TRUE(QFileInfo::exists(dir.path() + "/a/x"));
     EXPECT_TRUE(QFileInfo::exists(mnt + "/keep"));
     // An item on the mounted file system goes to the trash at its top, renamed, never copied.
-    EXPECT_TRUE(ItemActions::moveToTrash(QFile::encodeName(mnt + "/old"), scanned(top)).ok());
+    EXPECT_TRUE(
+        ItemActions::moveToTrash(QFile::encodeName(mnt + "/old"), scanned(top), false).ok());
     const QString trash = mnt + "/.Trash-" + QString::number(::getuid());
     EXPECT_TRUE(QFileInfo::exists(trash + "/files/old"));
     QFile info(trash + "/info/old.trashinfo");
@@ -374,7 +376,9 @@ TEST_F(ItemFixture, ItemsAreReachedOnlyThroughTheFoldersThatWereScanned) {
         {"deep", QKeySequence(Qt::SHIFT | Qt::Key_Delete), {Prompts::Yes, Prompts::Yes}},
         {"deep", QKeySequence(Qt::Key_Delete), {Prompts::Yes}},
         {"deep", QKeySequence(Qt::Key_F5), {}},
-        {"sub", QKeySequence(Qt::Key_F5), {}}};
+        {"sub", QKeySequence(Qt::Key_F5), {}},
+        {"sub", QKeySequence(Qt::SHIFT | Qt::Key_Delete), {Prompts::Yes, Prompts::Yes}},
+        {"sub", QKeySequence(Qt::Key_Delete), {Prompts::Yes}}};
     for (const Case &c : cases) {
         SCOPED_TRACE(std::string(c.row) + ' ' + c.key.toString().toStdString());
         prompts.answers = c.answers;
@@ -384,6 +388,7 @@ TEST_F(ItemFixture, ItemsAreReachedOnlyThroughTheFoldersThatWereScanned) {
         EXPECT_TRUE(prompts.shown.back().text.contains("no longer the folder that was scanned"))
             << qPrintable(prompts.shown.back().text);
         EXPECT_TRUE(QFileInfo::exists(out + "/deep/c"));
+        EXPECT_TRUE(QFileInfo(root + "/sub").isSymLink()); // nor was the link taken for it
         EXPECT_EQ(g.text(1, 4), "2130"); // the rescan took nothing in from the link
     }
     // The scanned folder itself replaced by another of the same name.
@@ -442,9 +447,9 @@ TEST(ItemActionsSafety, AnotherUsersLinkOnTheWayIsNotFollowed) {
                ::symlink(secret.constData(), att.constData()) == 0;
     }));
     for (const bool permanently : {true, false}) {
-        const ItemActions::Result result = permanently
-                                               ? ItemActions::deletePermanently(victim, start)
-                                               : ItemActions::moveToTrash(victim, start);
+        const ItemActions::Result result =
+            permanently ? ItemActions::deletePermanently(victim, start, false)
+                        : ItemActions::moveToTrash(victim, start, false);
         EXPECT_TRUE(result.reason.contains("no longer the folder that was scanned"))
             << qPrintable(result.reason);
         EXPECT_TRUE(QFileInfo::exists(QFile::decodeName(secret + "/victim")));
@@ -473,7 +478,8 @@ TEST(ItemActionsSafety, BindMountsStopADeletionAndDeepTreesGo) {
     }
     ASSERT_GE(fd, 0);
     ::close(fd);
-    const ItemActions::Result deep = ItemActions::deletePermanently(top + "/deep", scanned(top));
+    const ItemActions::Result deep =
+        ItemActions::deletePermanently(top + "/deep", scanned(top), true);
     EXPECT_TRUE(deep.ok()) << qPrintable(deep.reason);
     EXPECT_FALSE(QFileInfo::exists(dir.path() + "/deep"));
     EXPECT_TRUE(QFileInfo::exists(dir.path() + "/outside/keep"));
@@ -488,7 +494,8 @@ TEST(ItemActionsSafety, BindMountsStopADeletionAndDeepTreesGo) {
         ~Unmount() { ::umount2(path.constData(), MNT_DETACH); }
     } unmount{bind};
     for (const QByteArray &item : {top + "/a", bind}) {
-        const ItemActions::Result refused = ItemActions::deletePermanently(item, scanned(top));
+        const ItemActions::Result refused =
+            ItemActions::deletePermanently(item, scanned(top), true);
         EXPECT_TRUE(refused.reason.contains("another file system is mounted"))
             << qPrintable(refused.reason);
         EXPECT_FALSE(refused.partly);
