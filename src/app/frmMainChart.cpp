@@ -110,7 +110,7 @@ void frmMain::chMain_ItemActivate(int row) {
         return;
     if (row == m_nodeChart->chartedRow())
         chMain_Up();
-    else if (!fgTree.text(row, TreeCol::Name).startsWith(u'<'))
+    else if (ScanTree::isFolderRow(fgTree, row))
         selectAndChart(row);
 }
 

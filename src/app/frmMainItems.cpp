@@ -54,8 +54,8 @@ void frmMain::updateItemActions() {
     if (!mnuRescan)
         return;
     const int row = selectedNode(fgTree);
-    const bool folder = row > ScanTree::TopRow && !fgTree.rowDataBytes(row).isEmpty() &&
-                        !fgTree.text(row, TreeCol::Name).startsWith(u'<');
+    const bool folder = row > ScanTree::TopRow && ScanTree::isFolderRow(fgTree, row) &&
+                        !fgTree.rowDataBytes(row).isEmpty();
     QString why = itemActionsBlocked(row);
     if (why.isEmpty() && !folder)
         why = QStringLiteral("Only a folder or a file can be acted on.");

@@ -92,9 +92,9 @@ void frmMain::fgTree_BeforeMouseDown(Qt::MouseButton button, QPoint pos) {
 }
 
 bool frmMain::popupShowsFor(int row) const {
-    if (row < 1 || fgTree.rowDataBytes(row).trimmed().isEmpty())
-        return false; // the top row, a files row, the "Scan aborted" row
-    return !fgTree.text(row, TreeCol::Name).startsWith(u'<');
+    // Not the top row, a files row or the "Scan aborted" row.
+    return row > ScanTree::TopRow && ScanTree::isFolderRow(fgTree, row) &&
+           !fgTree.rowDataBytes(row).isEmpty();
 }
 
 void frmMain::fgTree_MouseDown(Qt::MouseButton button, QPoint pos) {

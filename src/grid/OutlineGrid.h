@@ -233,6 +233,11 @@ public:
     /// it moves with its row and goes with it.
     bool countsDiskUsage(int row) const;
     void setCountsDiskUsage(int row, bool on);
+    /// What a row stands for, as its owner numbers it (0 to MaxRowKind; 0 for a new row); it
+    /// moves with its row, so nothing needs to guess it from the row's text.
+    int rowKind(int row) const;
+    void setRowKind(int row, int kind);
+    static constexpr int MaxRowKind = 7;
     /// True when a collapsed ancestor hides the row.
     bool isHiddenByOutline(int row) const;
     /// Shown: not hidden, not of height 0, no collapsed ancestor.
@@ -359,6 +364,7 @@ private:
         FlagHidden = 4,
         FlagLooks = 8,
         FlagDiskUsage = 16,
+        KindShift = 5, ///< the top three bits hold the row's kind
     };
 
     struct ColInfo {

@@ -490,3 +490,15 @@ void OutlineGrid::setCountsDiskUsage(int row, bool on) {
     auto &f = m_rows[row].flags;
     f = on ? (f | FlagDiskUsage) : (f & ~FlagDiskUsage);
 }
+
+int OutlineGrid::rowKind(int row) const {
+    checkRow(row);
+    return m_rows[row].flags >> KindShift;
+}
+
+void OutlineGrid::setRowKind(int row, int kind) {
+    checkRow(row);
+    auto &f = m_rows[row].flags;
+    f = static_cast<std::uint8_t>((f & ((1u << KindShift) - 1)) |
+                                  (std::clamp(kind, 0, MaxRowKind) << KindShift));
+}

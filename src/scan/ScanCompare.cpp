@@ -30,9 +30,8 @@ FixedRaw valueOf(const OutlineGrid &grid, int row, int col) {
     return grid.fixedValue(row, col).value_or(0);
 }
 
-// A files row (or the note of an aborted scan) has no path of its own; its name begins with "<".
 bool isFilesRow(const OutlineGrid &grid, int row) {
-    return grid.rowDataBytes(row).isEmpty() && grid.text(row, TreeCol::Name).startsWith(u'<');
+    return ScanTree::isFilesRow(grid, row);
 }
 
 // What matches a child with its counterpart: a folder's name, or one key for the files row
@@ -171,6 +170,7 @@ private:
                 name = QStringLiteral("<Files in ") + m_grid.text(m_gone[i].parent, TreeCol::Name) +
                        u'>';
             const int r = m_grid.addRow();
+            ScanTree::setRowKind(m_grid, r, ScanTree::rowKind(m_old, oldRow));
             m_grid.setNode(r, true);
             m_grid.setLevel(r, placed[i].level);
             m_grid.setText(r, TreeCol::Name, name);

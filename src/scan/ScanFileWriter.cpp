@@ -112,8 +112,6 @@ public:
         folderHead(rootRow, true);
         // The walk keeps its own stack: the next child to write at each open folder.
         std::vector<int> next{m_grid.firstChild(rootRow)};
-        const int filesPicture = m_tree.pictureId(TreePicture::File);
-        const int warningPicture = m_tree.pictureId(TreePicture::Warning);
         while (!next.empty()) {
             const int row = next.back();
             if (row < 0) {
@@ -122,10 +120,10 @@ public:
                 continue;
             }
             next.back() = m_grid.nextSibling(row);
-            const int picture = m_grid.cellPicture(row, TreeCol::Name);
-            if (picture == filesPicture)
+            const TreeRow kind = ScanTree::rowKind(m_grid, row);
+            if (kind == TreeRow::Files)
                 filesEntry(row);
-            else if (picture != warningPicture && !shownAsGone(row)) {
+            else if (kind == TreeRow::Folder && !shownAsGone(row)) {
                 // An abort's mark is no part of the tree, nor a folder an earlier scan had.
                 m_out.append(",\n");
                 folderHead(row, false);

@@ -165,6 +165,8 @@ int ScanTree::AddTreeRow(const QString &Name, int Level, RowKind Kind, Fixed Byt
     const int r = m_grid.addRow();
     m_grid.setNode(r, true);
     m_grid.setLevel(r, Level);
+    if (Kind == RowKind::Files || Kind == RowKind::Warning)
+        setRowKind(m_grid, r, Kind == RowKind::Files ? TreeRow::Files : TreeRow::Note);
     if (Kind == RowKind::Folder)
         ++m_foldersAdded;
     const QChar dec = m_grid.decimalSeparator();
@@ -604,6 +606,20 @@ void ScanTree::fgTree_CellChanged(int Row, int Col) {
 
 bool ScanTree::isScanRoot(const OutlineGrid &grid, int row) {
     return row > TopRow && row < grid.rows() && grid.isNode(row) && grid.level(row) == 0;
+}
+
+TreeRow ScanTree::rowKind(const OutlineGrid &grid, int row) {
+    if (row < 0 || row >= grid.rows())
+        return TreeRow::Note;
+    return static_cast<TreeRow>(grid.rowKind(row));
+}
+
+bool ScanTree::isFolderRow(const OutlineGrid &grid, int row) {
+    return row >= TopRow && rowKind(grid, row) == TreeRow::Folder;
+}
+
+void ScanTree::setRowKind(OutlineGrid &grid, int row, TreeRow kind) {
+    grid.setRowKind(row, static_cast<int>(kind));
 }
 
 SizeBasis ScanTree::basisOfRoot(const OutlineGrid &grid, int row) {

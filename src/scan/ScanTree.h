@@ -39,6 +39,11 @@ enum class RowKind : int {
     ScanFile, ///< the root of a scan opened from a file
 };
 
+/// What a row of the scan tree stands for, kept with the row (OutlineGrid::rowKind): a folder
+/// (a scan's root and the top row included), the files directly in a folder, or a note such as
+/// "Scan aborted". A folder may be named anything, "<old>" too.
+enum class TreeRow : int { Folder = 0, Files = 1, Note = 2 };
+
 /// The pictures of the scan tree's rows, by role.
 enum class TreePicture : int {
     Desktop = 0, ///< imgDesktop, the top row
@@ -175,6 +180,15 @@ public:
     static AppError totalOverflow(const QString &what);
     /// Whether a row is a scan's root (a node at level 0 below the top row).
     static bool isScanRoot(const OutlineGrid &grid, int row);
+    /// What a row stands for; a row outside the grid is a note.
+    static TreeRow rowKind(const OutlineGrid &grid, int row);
+    /// A folder's row below the header: the top row, a root or a folder, never a files row or
+    /// a note.
+    static bool isFolderRow(const OutlineGrid &grid, int row);
+    static bool isFilesRow(const OutlineGrid &grid, int row) {
+        return rowKind(grid, row) == TreeRow::Files;
+    }
+    static void setRowKind(OutlineGrid &grid, int row, TreeRow kind);
     /// The size basis a root's scan counted in, which the scan command (or the scan file it
     /// was opened from) gives the root when it adds it.
     static SizeBasis basisOfRoot(const OutlineGrid &grid, int row);

@@ -192,7 +192,7 @@ bool ScanSession::selectionHasChart(const OutlineGrid &grid) {
     if (n < 1)
         return false;
     const int row = grid.selectedRow(n - 1);
-    return row > 0 && !grid.text(row, TreeCol::Name).startsWith(u'<');
+    return ScanTree::isFolderRow(grid, row);
 }
 
 SessionOutcome ScanSession::writeReport(int index, const QString &fileName,

@@ -55,7 +55,7 @@ int ScanSession::rowOfFolder(const OutlineGrid &grid, int row, const QByteArray 
 
 int ScanSession::filesRowOf(const OutlineGrid &grid, int folderRow) {
     for (int c = folderRow >= 0 ? grid.firstChild(folderRow) : -1; c >= 0; c = grid.nextSibling(c))
-        if (grid.rowDataBytes(c).isEmpty() && grid.text(c, TreeCol::Name).startsWith(u'<'))
+        if (ScanTree::isFilesRow(grid, c))
             return c;
     return -1;
 }

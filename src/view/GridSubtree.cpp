@@ -2,6 +2,7 @@
 
 #include "NumberFormat.h"
 #include "OutlineGrid.h"
+#include "ScanTree.h"
 #include "Settings.h"
 #include "TreeCol.h"
 
@@ -45,7 +46,7 @@ void GridSubtree::children(int id, std::vector<Item> &out) const {
     out.clear();
     if (!valid(id))
         return;
-    if (isFilesRow(m_grid.text(id, TreeCol::Name))) {
+    if (ScanTree::isFilesRow(m_grid, id)) {
         if (!m_fileItems.list)
             return;
         if (const std::uint64_t now = stamp(); now != m_filesStamp) {
@@ -67,7 +68,7 @@ void GridSubtree::children(int id, std::vector<Item> &out) const {
         return;
     }
     for (int child = m_grid.firstChild(id); child >= 0; child = m_grid.nextSibling(child)) {
-        const bool files = isFilesRow(m_grid.text(child, TreeCol::Name));
+        const bool files = ScanTree::isFilesRow(m_grid, child);
         out.push_back({child, value(child), files ? Kind::Files : Kind::Folder});
     }
 }
@@ -103,7 +104,7 @@ QString GridSubtree::toolTip(int id) const {
         return {};
     const QString name = m_grid.text(id, TreeCol::Name);
     QString where = m_grid.rowData(id);
-    if (isFilesRow(name)) {
+    if (ScanTree::isFilesRow(m_grid, id)) {
         const int parent = m_grid.parentRow(id);
         where = name + QStringLiteral(" in ") + (parent >= 0 ? m_grid.rowData(parent) : QString());
     } else if (where.isEmpty()) {

@@ -47,7 +47,6 @@ public:
     QString toolTip(int id) const override;
     std::uint64_t stamp() const override;
 
-    static bool isFilesRow(const QString &name) { return name.startsWith(u'<'); }
     /// The row an item stands for: its own, or for a single file the files row that holds it;
     /// -1 for an id this chart does not know.
     int rowOf(int id) const;

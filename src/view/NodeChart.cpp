@@ -76,7 +76,7 @@ bool NodeChart::fill(bool chartShown) {
         return false;
 
     const QString name = m_grid.text(row, TreeCol::Name);
-    if (name.startsWith(u'<')) {
+    if (ScanTree::isFilesRow(m_grid, row)) {
         // The files directly inside a folder: there is nothing below them to divide.
         const int parent = m_grid.parentRow(row);
         setStatus(parent >= 0 ? m_grid.rowData(parent) : QString());
@@ -231,9 +231,8 @@ void NodeChart::showItem(int id) {
     if (row < 1 || row >= m_grid.rows())
         return;
     const int parent = m_grid.parentRow(row);
-    setStatus(GridSubtree::isFilesRow(m_grid.text(row, TreeCol::Name))
-                  ? (parent >= 0 ? m_grid.rowData(parent) : QString())
-                  : m_grid.rowData(row));
+    setStatus(ScanTree::isFilesRow(m_grid, row) ? (parent >= 0 ? m_grid.rowData(parent) : QString())
+                                                : m_grid.rowData(row));
     m_chart.setHighlightedItem(id == m_row ? -1 : id);
 }
 

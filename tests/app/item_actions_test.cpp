@@ -1,5 +1,7 @@
 #include "MainFixture.h"
 
+#include "Chart.h"
+
 #include "FileTypesView.h"
 #include "ItemActions.h"
 #include "KeptFilesModel.h"
@@ -502,4 +504,37 @@ TEST(ItemActionsSafety, BindMountsStopADeletionAndDeepTreesGo) {
         EXPECT_TRUE(QFileInfo::exists(dir.path() + "/a/x"));
         EXPECT_TRUE(QFileInfo::exists(dir.path() + "/outside/keep"));
     }
+}
+
+// A folder may be named like a files row: it is charted, has its commands, carries a chart into
+// reports and stays a folder through a saved scan; its own files row stays a files row.
+TEST_F(ItemFixture, AFolderNamedLikeAFilesRowIsAFolder) {
+    QDir().mkpath(root + "/<old>/inner");
+    makeFile(root + "/<old>/inner/x", 400);
+    makeFile(root + "/<old>/y", 200);
+    scan(root);
+    OutlineGrid &g = form->grid();
+    const auto pick = [&](int row) {
+        g.select(row, 0);
+        form->fgTree_Click();
+        form->updateItemActions();
+    };
+    pick(rowNamed("<old>"));
+    EXPECT_EQ(form->chart().title(), "<old>");
+    EXPECT_EQ(form->chart().legendTexts().size(), 2);
+    EXPECT_TRUE(form->trashAction()->isEnabled());
+    EXPECT_TRUE(ScanSession::selectionHasChart(g));
+    pick(rowNamed("<Files in <old>>"));
+    EXPECT_FALSE(form->trashAction()->isEnabled());
+    EXPECT_FALSE(ScanSession::selectionHasChart(g));
+
+    const QString saved = dir.path() + "/saved.cairnscan";
+    ASSERT_TRUE(form->session().saveScanFile(2, saved).done());
+    ASSERT_TRUE(form->OpenScanFile(saved));
+    const int reopened = ScanSession::rootOf(g, g.rows() - 1);
+    QStringList kinds;
+    for (int r = reopened; r < g.subtreeEnd(reopened); ++r)
+        if (g.text(r, 0).contains("old"))
+            kinds << g.text(r, 0) + (ScanTree::isFolderRow(g, r) ? " folder" : " files");
+    EXPECT_EQ(kinds, QStringList({"<old> folder", "<Files in <old>> files"}));
 }
