@@ -258,6 +258,11 @@ TEST_F(HeadlessReport, HelpAndVersionNeedNoDisplayAndNoSettings) {
     EXPECT_EQ(v.status, 0);
     EXPECT_EQ(v.out, "Cairnmeter 1.0.5\n");
     EXPECT_TRUE(QDir(runtime).isEmpty());
+    // After a key, a word like an option is the key's value: here a folder that is not there.
+    const Outcome folder = run({"/f", "--help", "/r", "csv", "/o", dir.filePath("help.csv")});
+    EXPECT_EQ(folder.status, 1);
+    EXPECT_EQ(folder.out, "");
+    EXPECT_EQ(folder.err, "cairnmeter: --help/: not a folder\n");
 }
 
 TEST_F(HeadlessReport, ASavedScanIsReportedLikeTheScanOfItsTree) {
