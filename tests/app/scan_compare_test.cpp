@@ -257,10 +257,12 @@ TEST(ScanHistory, TouchesOnlyItsOwnFilesAndKeepsScansOfOneSecond) {
     EXPECT_NE(second, first);
     EXPECT_TRUE(QFileInfo::exists(first));
     const auto kept = ScanHistory::entriesFor(folder, path);
-    ASSERT_EQ(kept.size(), 2u);
-    EXPECT_EQ(kept[0].fileName, second);
-    EXPECT_EQ(kept[1].fileName, first);
-    EXPECT_EQ(kept[0].taken, t0);
+    EXPECT_EQ(kept.size(), 2u);
+    if (kept.size() == 2) {
+        EXPECT_EQ(kept[0].fileName, second);
+        EXPECT_EQ(kept[1].fileName, first);
+        EXPECT_EQ(kept[0].taken, t0);
+    }
     const auto same = ScanCompare::compareWithFile(scans.tree, root, second, scans.settings, {});
     EXPECT_EQ(same.gone + same.added, 0);
 
