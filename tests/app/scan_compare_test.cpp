@@ -309,7 +309,7 @@ TEST_F(MainFixture, CompareWithAnEarlierScanInTheWindow) {
     const QByteArray path = QFile::encodeName(root + "/");
     auto kept = ScanHistory::entriesFor(dir.filePath("History"), path);
     ASSERT_EQ(kept.size(), 1u);
-    // Kept apart: a scan within the same second replaces it in the history.
+    // A copy of it, to compare with by a name of the test's own.
     const QString earlier = dir.filePath("first.json.gz");
     ASSERT_TRUE(QFile::copy(kept[0].fileName, earlier));
     // It lists the scan's large files by name, as file entries beside the folders.
