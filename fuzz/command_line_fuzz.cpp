@@ -16,11 +16,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     (void)CommandLine::CommandLineGetValue(text, QStringLiteral("/f"));
     (void)CommandLine::GetCmdLine(text);
 
-    // An argument that is itself a key that takes a value (/f, /i, /o, /r), or such a key joined
-    // to a value ("/f=x", "/R:x"), is taken as such (see joinArguments); any other reaches the
-    // parser whole.
+    // An argument that is itself a key that takes a value (/f, /i, /o, /r, /s, /c), or such a key
+    // joined to a value ("/f=x", "/R:x"), is taken as such (see joinArguments); any other reaches
+    // the parser whole.
     const bool key = text.size() >= 2 && text[0] == u'/' &&
-                     QStringLiteral("fior").contains(text[1].toLower()) &&
+                     QStringLiteral("fiorsc").contains(text[1].toLower()) &&
                      (text.size() == 2 || text[2] == u'=' || text[2] == u':');
     if (!text.isEmpty() && !key) {
         const QString joined = CommandLine::joinArguments({QStringLiteral("/f"), text});

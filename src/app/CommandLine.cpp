@@ -12,16 +12,37 @@ QString quoted(QString text) {
     return u'"' + text + u'"';
 }
 
+// The letters of the keys that take a value: "/f", "/i", "/o", "/r", "/s" and "/c".
+constexpr QStringView KeyLetters = u"fiorsc";
+
 // Whether a word of the command line starts with one of the keys that take a value.
 bool startsWithKey(const QString &a) {
-    return a.size() >= 2 && a[0] == u'/' && QStringLiteral("fior").contains(a[1].toLower());
+    return a.size() >= 2 && a[0] == u'/' && KeyLetters.contains(a[1].toLower());
+}
+
+bool isKey(const QString &token) {
+    return token.size() == 2 && startsWithKey(token);
+}
+
+// Calls `visit(i)` for each token that is not the value of a key, in order. A key takes the
+// token after it as its value whatever that token is, so that "/f --help" names a folder
+// "--help" and "/o /r" a report file "/r"; `alsoKey` is read as a key too.
+template <typename Visit>
+void forEachWord(const QStringList &tokens, const QString &alsoKey, Visit visit) {
+    for (qsizetype i = 0; i < tokens.size(); ++i) {
+        visit(i);
+        if (isKey(tokens[i]) ||
+            (!alsoKey.isEmpty() && tokens[i].compare(alsoKey, Qt::CaseInsensitive) == 0))
+            ++i; // its value, or the end
+    }
 }
 
 bool hasKey(const QStringList &tokens, const QString &key) {
-    for (const QString &t : tokens)
-        if (t.compare(key, Qt::CaseInsensitive) == 0)
-            return true;
-    return false;
+    bool found = false;
+    forEachWord(tokens, key, [&](qsizetype i) {
+        found = found || tokens[i].compare(key, Qt::CaseInsensitive) == 0;
+    });
+    return found;
 }
 
 } // namespace
@@ -87,13 +108,10 @@ QString CommandLineGetValue(const QString &commandLine, const QString &KeyToFind
         return QString();
     const QStringList tokens = ParseKeyValueString(commandLine, 25);
     QString value;
-    for (qsizetype i = 0; i < tokens.size(); ++i) {
-        if (tokens[i].compare(KeyToFind, Qt::CaseInsensitive) != 0)
-            continue;
-        if (i + 1 >= tokens.size())
-            break;
-        value = tokens[i + 1];
-    }
+    forEachWord(tokens, KeyToFind, [&](qsizetype i) {
+        if (i + 1 < tokens.size() && tokens[i].compare(KeyToFind, Qt::CaseInsensitive) == 0)
+            value = tokens[i + 1];
+    });
     return value;
 }
 
@@ -114,18 +132,21 @@ int reportFormatIndex(const QString &name) {
 
 Request parseArguments(const QStringList &arguments) {
     Request request;
-    for (const QString &a : arguments) {
-        if (a == u"/?" || a == u"-h" || a == u"--help") {
-            request.mode = Request::Mode::Help;
-            return request;
-        }
-        if (a == u"--version")
-            request.mode = Request::Mode::Version;
-    }
-    if (request.mode == Request::Mode::Version)
-        return request;
-
     request.commandLine = joinArguments(arguments);
+    // Every argument is one token here (joinArguments quotes them), a key's value included.
+    const QStringList all = ParseKeyValueString(request.commandLine, int(arguments.size()) * 2);
+    bool help = false, version = false;
+    forEachWord(all, QString(), [&](qsizetype i) {
+        const QString &a = all[i];
+        help = help || a == u"/?" || a == u"-h" || a == u"--help";
+        version = version || a == u"--version";
+    });
+    if (help || version) {
+        request.mode = help ? Request::Mode::Help : Request::Mode::Version;
+        request.commandLine.clear();
+        return request;
+    }
+
     const QStringList tokens = ParseKeyValueString(request.commandLine, 25);
     request.scanPath = GetCmdLine(request.commandLine);
     request.scanFile = CommandLineGetValue(request.commandLine, QStringLiteral("/i"));

@@ -7,7 +7,7 @@
 /// saved scan to open, and "/r" with a report format and "/o" with a file name, which write that
 /// report without a window; "/s" saves the scan to a file, also without a window, and "/c" names
 /// an earlier scan that the report shows the change since. A key may be joined to its value by a
-/// blank, "=" or ":".
+/// blank, "=" or ":"; the word after a key is always its value ("/f --help" scans "--help").
 namespace CommandLine {
 
 /// What the program was asked to do, read from its arguments.
@@ -33,10 +33,10 @@ struct Request {
 /// The names "/r" takes, by report format index: html, pdf, csv, text, xlsx.
 int reportFormatIndex(const QString &name);
 
-/// Reads the arguments (without the program's own name). "/?", "-h" and "--help" anywhere ask
-/// for the usage, "--version" for the version. "/r" or "/o" make it a report run, which needs
-/// both of them and a "/f" path or an "/i" scan file. Other words are ignored, as the window's
-/// own command line always did.
+/// Reads the arguments (without the program's own name). "/?", "-h" and "--help" anywhere but
+/// as a key's value ask for the usage, "--version" for the version. "/r" or "/o" make it a report
+/// run, which needs both of them and a "/f" path or an "/i" scan file. Other words are ignored, as
+/// the window's own command line always did.
 Request parseArguments(const QStringList &arguments);
 
 /// The usage text, ending in a line break.
@@ -47,8 +47,8 @@ QString usageText();
 QByteArray errorLine(const QString &message);
 
 /// The arguments as one text, as a shell hands a command line to a program: joined with
-/// blanks. Every argument but a key itself ("/f", "/i", "/r", "/o", or such a key with "=" or
-/// ":" joined to a value) is
+/// blanks. Every argument but a key itself ("/f", "/i", "/r", "/o", "/s", "/c", or such a key
+/// with "=" or ":" joined to a value) is
 /// enclosed in double quotes, and so is such a joined value, so that a path reaches the parser
 /// whole whatever it contains (blanks, ":", "="); a quote inside it is doubled.
 QString joinArguments(const QStringList &arguments);
@@ -67,6 +67,8 @@ QString fromArgv(int argc, const char *const *argv);
 QStringList ParseKeyValueString(const QString &KeyValueString, int MaxArgs);
 
 /// The token that follows the last token equal to `KeyToFind` (ignoring case), or empty text.
+/// The token after a key that takes a value ("/f", "/i", "/r", "/o", "/s", "/c" or `KeyToFind`)
+/// is that key's value whatever it holds, and is never read as a key itself.
 QString CommandLineGetValue(const QString &commandLine, const QString &KeyToFind);
 
 /// The start path given with "/f", trimmed and normalised (ending in "/"), or empty text.

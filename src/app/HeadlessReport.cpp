@@ -4,6 +4,7 @@
 #include "Chart.h"
 #include "ColumnFit.h"
 #include "GridToPDF.h"
+#include "HandlerTrap.h"
 #include "Interrupt.h"
 #include "NativePath.h"
 #include "NodeChart.h"
@@ -203,8 +204,9 @@ int run(int &argc, char **argv, const CommandLine::Request &request) {
         try {
             ScanCompare::compareWithFile(tree, scanned.root, request.compareFile, settings,
                                          QDateTime::currentDateTime());
-        } catch (const AppError &e) {
-            say(request.compareFile + QStringLiteral(": ") + e.description());
+        } catch (...) { // out of memory included: a large earlier scan is read whole
+            say(request.compareFile + QStringLiteral(": ") +
+                HandlerTrap::toAppError(std::current_exception()).description());
             return 1;
         }
     }

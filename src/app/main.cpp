@@ -1,4 +1,5 @@
 #include "CommandLine.h"
+#include "HandlerTrap.h"
 #include "HeadlessReport.h"
 #include "NativeText.h"
 #include "ScanHistory.h"
@@ -10,12 +11,39 @@
 #include <QWidget>
 
 #include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <new>
+
+#include <unistd.h>
 
 namespace {
 
 void setNames() {
     QApplication::setApplicationName(QStringLiteral("Cairnmeter"));
     QApplication::setOrganizationName(QStringLiteral("Velmoria"));
+}
+
+// Some of Qt's container members are noexcept, and memory that runs out inside one ends the
+// program through std::terminate rather than an exception the run could catch: a run without
+// a window then still ends as any failure does, with one line and status 1.
+void endRunsOutOfMemoryWithOneLine() {
+    std::set_terminate([] {
+        if (const std::exception_ptr error = std::current_exception()) {
+            try {
+                std::rethrow_exception(error);
+            } catch (const std::bad_alloc &) {
+                // Over the progress line, when there is one.
+                static const char line[] = "\r\033[Kcairnmeter: Out of memory\n";
+                const int skip = ::isatty(STDERR_FILENO) ? 0 : 4;
+                [[maybe_unused]] const auto written =
+                    ::write(STDERR_FILENO, line + skip, sizeof line - 1 - skip);
+                std::_Exit(1);
+            } catch (...) {
+            }
+        }
+        std::abort();
+    });
 }
 
 } // namespace
@@ -37,7 +65,16 @@ int main(int argc, char **argv) {
         std::fputs(CommandLine::errorLine(request.error).constData(), stderr);
         return 1;
     case Mode::Report:
-        return HeadlessReport::run(argc, argv, request);
+        endRunsOutOfMemoryWithOneLine();
+        try {
+            return HeadlessReport::run(argc, argv, request);
+        } catch (...) {
+            // What the run does not catch where it arises (memory ran out while the report was
+            // laid out, say) still ends it as any failure does: one line, status 1.
+            const AppError error = HandlerTrap::toAppError(std::current_exception());
+            std::fputs(CommandLine::errorLine(error.description()).constData(), stderr);
+            return 1;
+        }
     case Mode::Window:
         break;
     }

@@ -34,6 +34,27 @@ void OutlineGrid::checkCell(int row, int col) const {
         throw std::out_of_range("Invalid column index " + std::to_string(col));
 }
 
+namespace {
+
+// Runs `grow`, which adds rows and a cell to each column that holds any. When memory runs out
+// part of the way, what was added goes again: every column must hold one cell per row, or the
+// next access runs past a shorter one.
+template <typename Rows, typename Columns, typename Grow>
+void growRows(Rows &rows, Columns &columns, Grow grow) {
+    const std::size_t before = rows.size();
+    try {
+        grow();
+    } catch (...) {
+        rows.resize(before);
+        for (auto &column : columns)
+            if (column.size() > before)
+                column.resize(before);
+        throw;
+    }
+}
+
+} // namespace
+
 // Shape ------------------------------------------------------------------------------------
 
 void OutlineGrid::setRows(int n) {
@@ -42,10 +63,12 @@ void OutlineGrid::setRows(int n) {
     if (n == old)
         return;
     if (n > old) {
-        m_rows.resize(static_cast<std::size_t>(n));
-        for (auto &column : m_cells)
-            if (!column.empty())
-                column.resize(static_cast<std::size_t>(n), 0);
+        growRows(m_rows, m_cells, [&] {
+            m_rows.resize(static_cast<std::size_t>(n));
+            for (auto &column : m_cells)
+                if (!column.empty())
+                    column.resize(static_cast<std::size_t>(n), 0);
+        });
     } else {
         removeRows(n, old - n);
         return;
@@ -54,10 +77,12 @@ void OutlineGrid::setRows(int n) {
 }
 
 int OutlineGrid::addRow() {
-    m_rows.emplace_back();
-    for (auto &column : m_cells)
-        if (!column.empty())
-            column.push_back(0);
+    growRows(m_rows, m_cells, [&] {
+        m_rows.emplace_back();
+        for (auto &column : m_cells)
+            if (!column.empty())
+                column.push_back(0);
+    });
     noteStructure(rows() - 1);
     return rows() - 1;
 }

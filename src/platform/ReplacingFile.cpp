@@ -192,7 +192,11 @@ bool renameExclusive(int folder, const QByteArray &from, const QByteArray &to) {
 } // namespace
 
 void ReplacingFile::makeFolders(const QString &path) {
-    ::close(locate(QFile::encodeName(path), Walk::MakingFolders).folder);
+    ::close(openFolders(path));
+}
+
+int ReplacingFile::openFolders(const QString &path) {
+    return locate(QFile::encodeName(path), Walk::MakingFolders).folder;
 }
 
 QByteArray ReplacingFile::partialName(const QByteArray &name, quint32 tag) {

@@ -57,6 +57,9 @@ public:
     /// Makes every missing folder of `path`, following links by the same rule. Throws
     /// std::system_error (EPERM for a refused link, naming it) when a level cannot be made.
     static void makeFolders(const QString &path);
+    /// makeFolders(), then the last folder's descriptor (O_PATH, close-on-exec), for work by
+    /// descriptor in it; the caller closes it.
+    static int openFolders(const QString &path);
 
     /// The hidden name of the file written first, for a target name and a distinguishing tag.
     static QByteArray partialName(const QByteArray &name, quint32 tag);

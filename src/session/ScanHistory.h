@@ -27,12 +27,16 @@ struct Entry {
 /// first. Files that are not gzipped scans are left out and counted in `*skipped`.
 std::vector<Entry> entriesFor(const QString &folder, const QByteArray &path,
                               int *skipped = nullptr);
-/// The name a scan of `path` taken at `taken` is kept under.
+/// The name a scan of `path` taken at `taken` is kept under (the first of that second).
 QString fileNameFor(const QString &folder, const QByteArray &path, const QDateTime &taken);
 /// Writes `scanText` (see ScanFile::Encode) compressed as the scan of `path` taken at `taken`,
-/// replacing the file only once complete, then prunes: the newest `keep` scans of `path` stay,
-/// and the oldest of any folder go while all together exceed `capBytes` (the new one always
-/// stays). Returns the file's name; throws std::system_error when it cannot be written.
+/// under its name only once complete, and never over another file: a further scan of `path`
+/// within the same second gets a name of its own. Then prunes: the newest `keep` scans of
+/// `path` stay, and the oldest of any folder go while all together exceed `capBytes` (the new
+/// one always stays). Only files under the names the history gives are ever removed, and of
+/// them only the user's own; unfinished files of a killed write go once a day old. Returns the
+/// file's name; throws std::system_error (naming a link refused on the way) when it cannot be
+/// written.
 QString write(const QString &folder, const QByteArray &path, const QDateTime &taken,
               const QByteArray &scanText, int keep, qint64 capBytes);
 

@@ -102,3 +102,59 @@ TEST(CommandLineTest, ReportRequestsNeedAFormatAFileAndAPath) {
     EXPECT_EQ(parseArguments({"/f", "/srv", "/r", "csv", "/o", "/tmp/x=1 2"}).reportFile,
               "/tmp/x=1 2");
 }
+
+// The word after a key is its value whatever it looks like: a folder named like an option is
+// scanned, a file named like a key written; every key joins its value with "=" or ":".
+TEST(CommandLineTest, TheWordAfterAKeyIsAlwaysItsValue) {
+    using Mode = Request::Mode;
+    struct Case {
+        QStringList arguments;
+        Mode mode;
+        QString Request::*field;
+        QString value;
+    };
+    const Case cases[] = {
+        {{"/f", "--help"}, Mode::Window, &Request::scanPath, "--help/"},
+        {{"/f", "-h", "/r", "csv", "/o", "x"}, Mode::Report, &Request::scanPath, "-h/"},
+        {{"/F=/?", "/r", "csv", "/o", "x"}, Mode::Report, &Request::scanPath, "/?/"},
+        {{"/f", "/o", "/r", "csv", "/o", "x"}, Mode::Report, &Request::scanPath, "/o/"},
+        {{"/i", "--version", "/r", "csv", "/o", "x"},
+         Mode::Report,
+         &Request::scanFile,
+         "--version"},
+        {{"/i", "/f", "/r", "csv", "/o", "x"}, Mode::Report, &Request::scanFile, "/f"},
+        {{"/f", "/srv", "/r", "csv", "/o", "--help"}, Mode::Report, &Request::reportFile, "--help"},
+        {{"/f", "/srv", "/o", "/r", "/r", "csv"}, Mode::Report, &Request::reportFile, "/r"},
+        {{"/f", "/srv", "/r", "-h", "/o", "x"},
+         Mode::Invalid,
+         &Request::error,
+         "unknown report format \"-h\" (use html, pdf, csv, text or xlsx)"},
+        {{"/f", "/srv", "/s", "--help"}, Mode::Report, &Request::saveFile, "--help"},
+        {{"/f", "/srv", "/s=/tmp/my scan:1.json"},
+         Mode::Report,
+         &Request::saveFile,
+         "/tmp/my scan:1.json"},
+        {{"/f", "/srv", "/S:", "s.json"}, Mode::Report, &Request::saveFile, "s.json"},
+        {{"/f", "/srv", "/c:/tmp/old=1.json", "/r", "csv", "/o", "x"},
+         Mode::Report,
+         &Request::compareFile,
+         "/tmp/old=1.json"},
+        {{"/f", "/srv", "/c", "/r", "/r", "csv", "/o", "x"},
+         Mode::Report,
+         &Request::compareFile,
+         "/r"},
+        // Not a value: asks for the usage as before.
+        {{"/f", "/srv", "--help", "/r", "csv"}, Mode::Help, &Request::scanPath, ""},
+        {{"/o", "x", "/?"}, Mode::Help, &Request::scanPath, ""},
+    };
+    for (const Case &c : cases) {
+        const Request r = parseArguments(c.arguments);
+        EXPECT_EQ(r.mode, c.mode) << c.arguments.join(' ').toStdString();
+        EXPECT_EQ(r.*c.field, c.value) << c.arguments.join(' ').toStdString();
+        // The window reads the same path and saved scan from the joined line.
+        if (c.mode == Mode::Window || c.mode == Mode::Report) {
+            EXPECT_EQ(GetCmdLine(r.commandLine), r.scanPath);
+            EXPECT_EQ(CommandLineGetValue(r.commandLine, "/i"), r.scanFile);
+        }
+    }
+}

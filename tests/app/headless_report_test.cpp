@@ -258,6 +258,11 @@ TEST_F(HeadlessReport, HelpAndVersionNeedNoDisplayAndNoSettings) {
     EXPECT_EQ(v.status, 0);
     EXPECT_EQ(v.out, "Cairnmeter 1.0.5\n");
     EXPECT_TRUE(QDir(runtime).isEmpty());
+    // After a key, a word like an option is the key's value: here a folder that is not there.
+    const Outcome folder = run({"/f", "--help", "/r", "csv", "/o", dir.filePath("help.csv")});
+    EXPECT_EQ(folder.status, 1);
+    EXPECT_EQ(folder.out, "");
+    EXPECT_EQ(folder.err, "cairnmeter: --help/: not a folder\n");
 }
 
 TEST_F(HeadlessReport, ASavedScanIsReportedLikeTheScanOfItsTree) {
@@ -515,6 +520,36 @@ TEST_F(HeadlessReport, SavesAScanAndReportsTheChangeSinceIt) {
     r = run({"/f", tree, "/c", dir.filePath("cli/bad.json"), "/r", "csv", "/o", none});
     EXPECT_EQ(r.status, 1);
     EXPECT_FALSE(QFileInfo::exists(none));
+}
+
+// Memory that runs out ends a run as any failure does, wherever it runs out (reading the earlier
+// scan, comparing, putting the grid away): status 1, one line, no report. The runs read a saved
+// scan rather than walk, so that no worker threads take address space of their own.
+TEST_F(HeadlessReport, RunningOutOfMemoryEndsWithStatusOneAndOneLine) {
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "the sanitizer's shadow memory takes more address space than any limit";
+#endif
+    const QString small = dir.filePath("cli/small.json");
+    ASSERT_EQ(run({"/f", tree, "/s", small}).status, 0);
+    // An earlier scan of 300,000 folders: 7 MB of text, hundreds of megabytes of rows.
+    QByteArray text = "[1,2,{\"progname\":\"test\",\"timestamp\":1},[{\"name\":\"/r\"}";
+    for (int i = 0; i < 300000; ++i)
+        text += ",[{\"name\":\"d" + QByteArray::number(i) + "\"}]";
+    writeFile(dir.filePath("cli/old.json"), text + "]]");
+    const QString out = dir.filePath("cli/out.csv");
+    for (const int mib : {140, 180, 220}) {
+        const QStringList limit{"prlimit", QStringLiteral("--as=%1").arg(qint64(mib) << 20)};
+        const Outcome fits = run({"/i", small, "/c", small, "/r", "csv", "/o", out}, limit);
+        ASSERT_EQ(fits.status, 0) << mib << " MiB leave no room for any run: " << fits.err.data();
+        ASSERT_TRUE(QFile::remove(out));
+        const Outcome r =
+            run({"/i", small, "/c", dir.filePath("cli/old.json"), "/r", "csv", "/o", out}, limit);
+        EXPECT_EQ(r.status, 1) << mib << " MiB";
+        EXPECT_TRUE(r.err.startsWith("cairnmeter: ")) << r.err.data();
+        EXPECT_TRUE(r.err.endsWith("Out of memory\n")) << r.err.data();
+        EXPECT_EQ(r.err.count('\n'), 1) << r.err.data();
+        EXPECT_FALSE(QFileInfo::exists(out));
+    }
 }
 
 // With the option on, every format adds the selection's largest files after the tree, the

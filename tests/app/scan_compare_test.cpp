@@ -9,11 +9,18 @@
 #include "ScanHistory.h"
 #include "SortChoice.h"
 
+#include <QCoreApplication>
 #include <QDirIterator>
 #include <QFileInfo>
 
+#include <ctime>
 #include <filesystem>
 #include <map>
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -201,6 +208,98 @@ TEST(ScanHistory, KeepsTheNewestAndSkipsDamagedFiles) {
               QStringList{QFileInfo(newest).fileName()});
 }
 
+// The history touches only what it named: its own unfinished files once a day old, and of
+// the files it keeps only those under its names and the user's own; two scans of a folder
+// finished within one second are both kept.
+TEST(ScanHistory, TouchesOnlyItsOwnFilesAndKeepsScansOfOneSecond) {
+    QTemporaryDir dir;
+    const QString folder = dir.filePath("History");
+    ScanFixture scans;
+    makeDir(tempPath(dir) + "/p");
+    makeFile(tempPath(dir) + "/p/f", qint64(123));
+    const int root = scans.scan(tempPath(dir) + "/p");
+    const QByteArray text = ScanFile::Encode(scans.tree, root);
+    const QByteArray path = scans.grid.rowDataBytes(root);
+    const QDateTime t0(QDate(2026, 1, 1), QTime(12, 0));
+    const QString first = ScanHistory::write(folder, path, t0, text, 10, qint64(1) << 30);
+
+    const bool root_ = ::geteuid() == 0;
+    const uid_t nobody = [] {
+        const passwd *pw = ::getpwnam("nobody");
+        return pw ? pw->pw_uid : uid_t(65534);
+    }();
+    auto put = [&](const QString &name, int daysOld, bool theirs = false) {
+        const QString file = folder + "/" + name;
+        QFile f(file);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(100, 'x'));
+        f.close();
+        const timespec when{std::time(nullptr) - daysOld * 24 * 3600 - 60, 0};
+        const timespec times[2] = {when, when};
+        EXPECT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(file).constData(), times, 0), 0);
+        if (theirs) {
+            EXPECT_EQ(::chown(QFile::encodeName(file).constData(), nobody, gid_t(-1)), 0);
+        }
+        return file;
+    };
+    const QString named =
+        QFileInfo(ScanHistory::fileNameFor(folder, path, t0.addDays(-1))).fileName();
+    const QString staleOwn = put("." + named + ".k3x9.part", 2);
+    const QString freshOwn = put("." + named + ".a1.part", 0);
+    const QString staleForeign = put(".notes.json.gz.k3x9.part", 2);
+    const QString mine = put("my-backup.json.gz", 30);
+    const QString likeOurs = put(named + ".bak", 30);
+    const QString staleTheirs = root_ ? put("." + named + ".z.part", 2, true) : QString();
+    const QString keptTheirs = root_ ? put(named, 30, true) : QString();
+
+    // Within the same second: both kept, the later one listed as the newer.
+    const QString second = ScanHistory::write(folder, path, t0, text, 10, qint64(1) << 30);
+    EXPECT_NE(second, first);
+    EXPECT_TRUE(QFileInfo::exists(first));
+    const auto kept = ScanHistory::entriesFor(folder, path);
+    EXPECT_EQ(kept.size(), 2u);
+    if (kept.size() == 2) {
+        EXPECT_EQ(kept[0].fileName, second);
+        EXPECT_EQ(kept[1].fileName, first);
+        EXPECT_EQ(kept[0].taken, t0);
+    }
+    const auto same = ScanCompare::compareWithFile(scans.tree, root, second, scans.settings, {});
+    EXPECT_EQ(same.gone + same.added, 0);
+
+    EXPECT_FALSE(QFileInfo::exists(staleOwn)) << "a killed write's leftover";
+    EXPECT_TRUE(QFileInfo::exists(freshOwn)) << "may be another copy's write in progress";
+    EXPECT_TRUE(QFileInfo::exists(staleForeign));
+
+    // A cap that holds one file: every scan it named but the new one goes, nothing else.
+    const QString third = ScanHistory::write(folder, path, t0, text, 10, 1);
+    EXPECT_TRUE(QFileInfo::exists(third));
+    EXPECT_FALSE(QFileInfo::exists(first));
+    EXPECT_FALSE(QFileInfo::exists(second));
+    for (const QString &survivor :
+         {freshOwn, staleForeign, mine, likeOurs, staleTheirs, keptTheirs})
+        if (!survivor.isEmpty()) {
+            EXPECT_TRUE(QFileInfo::exists(survivor)) << survivor.toStdString();
+        }
+}
+
+// A link on the way to the history that another user may have placed is not followed, and
+// the window says which one.
+TEST_F(MainFixture, ARefusedLinkOnTheWayToTheHistoryIsNamed) {
+    const QString shared = dir.filePath("shared");
+    ASSERT_TRUE(QDir().mkpath(shared));
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("elsewhere")));
+    ASSERT_TRUE(QFile::link(dir.filePath("elsewhere"), shared + "/data"));
+    ASSERT_EQ(::chmod(QFile::encodeName(shared).constData(), 0777), 0); // anyone may swap it
+    form->setHistoryFolder(shared + "/data/History");
+    scan(root);
+    form->historyWriter().waitForDone();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(form->statusText(2).startsWith("The scan was not kept in the history: "));
+    EXPECT_TRUE(form->statusText(2).contains(shared + "/data"))
+        << form->statusText(2).toStdString();
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("elsewhere/History")));
+}
+
 // The window: a finished scan is kept, "Compare With" shows the change columns, "By Change"
 // puts the largest growth first, "Stop Comparing" gives the plain tree back.
 TEST_F(MainFixture, CompareWithAnEarlierScanInTheWindow) {
@@ -210,7 +309,7 @@ TEST_F(MainFixture, CompareWithAnEarlierScanInTheWindow) {
     const QByteArray path = QFile::encodeName(root + "/");
     auto kept = ScanHistory::entriesFor(dir.filePath("History"), path);
     ASSERT_EQ(kept.size(), 1u);
-    // Kept apart: a scan within the same second replaces it in the history.
+    // A copy of it, to compare with by a name of the test's own.
     const QString earlier = dir.filePath("first.json.gz");
     ASSERT_TRUE(QFile::copy(kept[0].fileName, earlier));
     // It lists the scan's large files by name, as file entries beside the folders.

@@ -2,6 +2,7 @@
 #include "ScanFixture.h"
 
 #include "AppError.h"
+#include "Gzip.h"
 #include "KeptFiles.h"
 #include "ScanFile.h"
 
@@ -16,6 +17,7 @@
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
+#include <zlib.h>
 
 namespace {
 
@@ -354,6 +356,104 @@ TEST_F(ScanFileTest, EndlessGarbageStopsEarly) {
         EXPECT_EQ(s.grid.rows(), rows);
         writer.join();
     }
+}
+
+namespace {
+
+// A gzip stream of `head`, `chunk` `times` over and `tail`, made without holding or deflating
+// the whole text: after a full flush deflate starts afresh, so a repeated chunk deflates to the
+// same bytes each time.
+QByteArray gzipOfRepeats(const QByteArray &head, const QByteArray &chunk, int times,
+                         const QByteArray &tail) {
+    z_stream z{};
+    if (deflateInit2(&z, 9, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY) != Z_OK)
+        return {};
+    auto deflated = [&z](const QByteArray &in, int flush) {
+        QByteArray out(static_cast<qsizetype>(deflateBound(&z, static_cast<uLong>(in.size()))) + 64,
+                       '\0');
+        z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(in.constData()));
+        z.avail_in = static_cast<uInt>(in.size());
+        z.next_out = reinterpret_cast<Bytef *>(out.data());
+        z.avail_out = static_cast<uInt>(out.size());
+        deflate(&z, flush);
+        out.truncate(out.size() - z.avail_out);
+        return out;
+    };
+    QByteArray gz("\x1f\x8b\x08\0\0\0\0\0\0\x03", 10);
+    gz += deflated(head, Z_FULL_FLUSH);
+    const QByteArray block = deflated(chunk, Z_FULL_FLUSH);
+    uLong crc = crc32(0, reinterpret_cast<const Bytef *>(head.constData()), uInt(head.size()));
+    const uLong chunkCrc =
+        crc32(0, reinterpret_cast<const Bytef *>(chunk.constData()), uInt(chunk.size()));
+    for (int i = 0; i < times; ++i) {
+        gz += block;
+        crc = crc32_combine(crc, chunkCrc, chunk.size());
+    }
+    gz += deflated(tail, Z_FINISH);
+    deflateEnd(&z);
+    crc = crc32(crc, reinterpret_cast<const Bytef *>(tail.constData()), uInt(tail.size()));
+    const quint32 size = quint32(head.size() + qint64(chunk.size()) * times + tail.size());
+    for (const quint32 word : {quint32(crc), size})
+        for (int b = 0; b < 4; ++b)
+            gz += char((word >> (8 * b)) & 0xff);
+    return gz;
+}
+
+// The peak memory of the process since the last reset, in KiB; -1 where it cannot be reset.
+long peakKiB(bool reset) {
+    if (reset) {
+        QFile clear("/proc/self/clear_refs");
+        if (!clear.open(QIODevice::WriteOnly) || clear.write("5") != 1)
+            return -1;
+    }
+    QFile status("/proc/self/status");
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').front().toLong();
+    return -1;
+}
+
+} // namespace
+
+// A compressed scan is inflated as it is read: a file of a megabyte that inflates to a gigabyte
+// is refused once its text passes what real scans compress to, before it costs memory; a
+// damaged or cut one is refused as such, and a good one opens as its text does.
+TEST_F(ScanFileTest, ACompressedScanIsRefusedOnceItInflatesBeyondAnyScan) {
+    makeDir(base());
+    makeFile(base() + "f", 5);
+    s.scan(base());
+    s.tree.UpdateRoots();
+    ScanFile::Save(s.tree, 2, file("good.json"));
+    const QByteArray good = readAll(file("good.json"));
+    writeAll(file("good.json.gz"), Gzip::compress(good));
+    const int before = s.grid.rows();
+    ScanFile::Open(s.tree, file("good.json"));
+    const int added = s.grid.rows() - before;
+    ScanFile::Open(s.tree, file("good.json.gz"));
+    EXPECT_EQ(s.grid.rows() - before, 2 * added);
+
+    const QByteArray packed = Gzip::compress(good);
+    writeAll(file("cut.json.gz"), packed.left(packed.size() - 6));
+    expectRejected(file("cut.json.gz"), "The compressed scan is damaged or cut short.");
+    QByteArray wrongSum = packed;
+    wrongSum[wrongSum.size() - 5] = char(wrongSum[wrongSum.size() - 5] ^ 1);
+    writeAll(file("sum.json.gz"), wrongSum);
+    expectRejected(file("sum.json.gz"), "The compressed scan is damaged or cut short.");
+
+    // 1.1 GiB of unused values in the metadata, each of them an event of the parser.
+    QByteArray zeros;
+    while (zeros.size() < (1 << 20))
+        zeros += "0,";
+    const QByteArray bomb = gzipOfRepeats("[1,2,{\"x\":[", zeros, 1100, "0]},[{\"name\":\"/r\"}]]");
+    ASSERT_LT(bomb.size(), 2 << 20);
+    writeAll(file("bomb.json.gz"), bomb);
+    if (peakKiB(true) < 0)
+        GTEST_SKIP() << "the peak memory of the process cannot be measured here";
+    const long peakBefore = peakKiB(false);
+    expectRejected(file("bomb.json.gz"), "The compressed scan inflates to more than 64 times");
+    EXPECT_LT(peakKiB(false) - peakBefore, 64 * 1024) << "KiB more at the peak";
 }
 
 TEST_F(ScanFileTest, FoldersNestedExactlyAsDeepAsTheLimitOpenOneLevelMoreDoesNot) {
