@@ -6,6 +6,7 @@
 #include <QHash>
 
 #include "AppError.h"
+#include "Interrupt.h"
 #include "OutlineGrid.h"
 #include "ReplacingFile.h"
 #include "ScanTree.h"
@@ -114,7 +115,10 @@ public:
         std::vector<int> next{m_grid.firstChild(rootRow)};
         const int filesPicture = m_tree.pictureId(TreePicture::File);
         const int warningPicture = m_tree.pictureId(TreePicture::Warning);
-        while (!next.empty()) {
+        for (unsigned rows = 0; !next.empty(); ++rows) {
+            // An interrupt stops the save wherever it is; the file is then not written at all.
+            if ((rows & 1023) == 0)
+                Interrupt::check();
             const int row = next.back();
             if (row < 0) {
                 m_out.append(']');
