@@ -56,9 +56,11 @@ public:
     /// by then: the target is exchanged with the hidden file in one step and checked after, and
     /// exchanged back when it is not ours; a new name is linked to the written file itself.
     /// Throws std::system_error when anything fails, including a write that failed or fell
-    /// short, a hidden file that was replaced by someone else meanwhile, or an interrupt of the
-    /// process (Interrupt.h) requested before the files went into place; the target is then left
-    /// as it was.
+    /// short and a hidden file that was replaced by someone else meanwhile, and the abort error
+    /// (AppError) when an interrupt of the process (Interrupt.h) was requested before the files
+    /// went into place; the target is then left as it was. (Only a file system that cannot
+    /// exchange two names falls back to a rename checked after, where a file swapped in at that
+    /// moment costs the old file.)
     void commit();
 
     /// Unfinished files older than this are leftovers of an interrupted run.
