@@ -1,5 +1,7 @@
 #include "PdfConverter.h"
 
+#include "CheckedFile.h"
+#include "Interrupt.h"
 #include "PrintLayout.h"
 #include "ReportFile.h"
 
@@ -38,17 +40,29 @@ void PdfConverter::convertToPdf(const PrintLayout &layout, QIODevice &file,
     writer.setPageLayout(
         QPageLayout(layout.pageSize(), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
 
+    // The PDF writer neither looks at what its writes return nor writes on after one fell short;
+    // a file that keeps count (as a report's new file does) tells why it failed.
+    const auto *checked = dynamic_cast<const CheckedFile *>(&file);
+    const auto failure = [checked](int otherwise) {
+        return checked && checked->writeError() != 0 ? checked->writeError() : otherwise;
+    };
     QPainter painter;
     if (!painter.begin(&writer))
-        throwFileError(EIO, QStringLiteral("Cannot write"), fileName);
+        throwFileError(failure(EIO), QStringLiteral("Cannot write"), fileName);
     for (int i = 0; i < layout.pageCount(); ++i) {
+        // Pages take most of a large report's time: an interrupt is heard between them, and a
+        // disk that filled up ends the report there.
+        Interrupt::check();
+        if (const int code = failure(0))
+            throwFileError(code, QStringLiteral("Cannot write"), fileName);
         if (i > 0)
             writer.newPage();
         layout.paintPage(i, painter);
     }
     errno = 0;
     painter.end();
+    const int code = errno;
     auto *disk = qobject_cast<QFileDevice *>(&file);
-    if (disk && (!disk->flush() || disk->error() != QFileDevice::NoError))
-        throwFileError(errno, QStringLiteral("Cannot write"), fileName);
+    if (failure(0) != 0 || (disk && (!disk->flush() || disk->error() != QFileDevice::NoError)))
+        throwFileError(failure(code), QStringLiteral("Cannot write"), fileName);
 }

@@ -1,5 +1,7 @@
 #include "ReplacingFile.h"
 
+#include "Interrupt.h"
+
 #include <QRandomGenerator>
 
 #include <cerrno>
@@ -176,6 +178,12 @@ bool isTag(QByteArrayView text) {
     return true;
 }
 
+// Whether users other than the owner may add, rename or remove names in the folder: a file found
+// there may have been planted by any of them.
+bool othersMayWrite(const struct stat &folder) {
+    return (folder.st_mode & (S_IWOTH | S_ISVTX)) != 0;
+}
+
 // Renames within a folder only when the new name is free.
 bool renameExclusive(int folder, const QByteArray &from, const QByteArray &to) {
     if (::renameat2(folder, from.constData(), folder, to.constData(), RENAME_NOREPLACE) == 0)
@@ -210,6 +218,10 @@ ReplacingFile::ReplacingFile(const QString &target) : m_target(target) {
     m_existed = found.exists;
     m_old = found.st;
     try {
+        struct stat folder {};
+        if (::fstat(m_folder, &folder) != 0)
+            fail(errno, QStringLiteral("Cannot open the folder of"));
+        m_sharedFolder = othersMayWrite(folder);
         removeStaleParts();
         createPart(m_name);
     } catch (...) {
@@ -242,8 +254,11 @@ void ReplacingFile::fail(int code, const QString &what) const {
 ReplacingFile::Part &ReplacingFile::createPart(const QByteArray &final) {
     auto part = std::make_unique<Part>();
     part->final = final;
-    // A replaced file's contents are never more visible than they were, even while written.
-    const mode_t mode = m_existed ? (m_old.st_mode & 0666) : 0666;
+    // A replaced file's contents are never more visible than they were, even while written; in a
+    // folder others may write, nobody else may write them either (see keepOldOwnerAndMode()).
+    mode_t mode = m_existed ? (m_old.st_mode & 0666) : 0666;
+    if (m_existed && m_sharedFolder)
+        mode &= ~mode_t(S_IWGRP | S_IWOTH);
     for (int attempt = 0; part->fd < 0; ++attempt) {
         part->part = partialName(m_name, QRandomGenerator::system()->generate());
         part->fd = ::openat(m_folder, part->part.constData(),
@@ -253,7 +268,7 @@ ReplacingFile::Part &ReplacingFile::createPart(const QByteArray &final) {
     }
     if (::fstat(part->fd, &part->created) != 0)
         fail(errno, QStringLiteral("Could not create a file in the folder of"));
-    part->file = std::make_unique<QFile>();
+    part->file = std::make_unique<CheckedFile>();
     if (!part->file->open(part->fd, QIODevice::WriteOnly | QIODevice::Unbuffered,
                           QFileDevice::DontCloseHandle))
         fail(EIO, QStringLiteral("Could not create a file in the folder of"));
@@ -306,51 +321,127 @@ void ReplacingFile::removeStaleParts() const {
     ::closedir(dir);
 }
 
+void ReplacingFile::keepOldOwnerAndMode(const Part &part) const {
+    if (part.final != m_name || !m_existed)
+        return;
+    mode_t mode = m_old.st_mode & KeptMode;
+    bool keepOwner = true;
+    if (m_sharedFolder) {
+        // A file of that name in a folder others may write may have been planted there to be
+        // written by this user and handed back: the new file stays the user's, and only the
+        // user may write it.
+        mode &= ~mode_t(S_IWGRP | S_IWOTH);
+        keepOwner = m_old.st_uid == geteuid();
+    }
+    // Owner and group are kept where the user may set them; elsewhere the file is the user's, as
+    // a new one would be. The mode follows, as chown may change it.
+    if (keepOwner && ::fchown(part.fd, m_old.st_uid, m_old.st_gid) != 0 && errno != EPERM)
+        fail(errno, QStringLiteral("Could not keep the owner of"));
+    if (::fchmod(part.fd, mode) != 0)
+        fail(errno, QStringLiteral("Could not keep the permissions of"));
+}
+
+// Gives `name`, which must be free, to the file written through `part`: a link to the
+// descriptor's own file, so whatever has the hidden name by now does not matter. 0 when done,
+// -1 when the written file is no longer to be had, else the errno.
+int ReplacingFile::linkNew(const Part &part, const QByteArray &name) const {
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(part.fd);
+    if (::linkat(AT_FDCWD, self.constData(), m_folder, name.constData(), AT_SYMLINK_FOLLOW) == 0) {
+        if (stillOurs(part.part, part.created))
+            ::unlinkat(m_folder, part.part.constData(), 0);
+        return 0;
+    }
+    const int code = errno;
+    struct stat st {};
+    if (code == ENOENT && ::fstat(part.fd, &st) == 0 && st.st_nlink == 0)
+        return -1; // its hidden name was removed by someone else
+    if (code != ENOENT || ::access("/proc/self/fd", F_OK) == 0)
+        return code;
+    // Without /proc, the file goes by its hidden name and is checked after: the name is a new
+    // one, so what is removed when it is not ours held nothing of the user's.
+    if (!renameExclusive(m_folder, part.part, name))
+        return errno;
+    if (stillOurs(name, part.created))
+        return 0;
+    ::unlinkat(m_folder, name.constData(), 0);
+    return -1;
+}
+
+// Puts the file written through `part` in the place of the file at the target's name, or leaves
+// that file where it is. 0 when done, -1 when what had the hidden name was not the written file,
+// else the errno (ENOENT: nothing has the target's name).
+int ReplacingFile::replaceOld(const Part &part) const {
+    const char *hidden = part.part.constData(), *target = m_name.constData();
+    if (::renameat2(m_folder, hidden, m_folder, target, RENAME_EXCHANGE) != 0) {
+        if (errno != EINVAL && errno != ENOSYS)
+            return errno;
+        // A file system that cannot exchange: renamed, and checked only after.
+        if (::renameat(m_folder, hidden, m_folder, target) != 0)
+            return errno;
+        if (stillOurs(m_name, part.created))
+            return 0;
+        ::unlinkat(m_folder, target, 0);
+        return -1;
+    }
+    // One step swapped the two names; the target now holds what had the hidden name.
+    if (stillOurs(m_name, part.created)) {
+        ::unlinkat(m_folder, hidden, 0); // the replaced file, under the hidden name now
+        return 0;
+    }
+    ::renameat2(m_folder, hidden, m_folder, target, RENAME_EXCHANGE); // the old file goes back
+    return -1;
+}
+
 void ReplacingFile::commit() {
     for (const auto &p : m_parts) {
         if (!p->file->flush())
             fail(errno, QStringLiteral("Could not write"));
-        if (p->final == m_name && m_existed) {
-            // Owner and group are kept where the user may set them; elsewhere the file is the
-            // user's, as a new one would be. The mode follows, as chown may change it.
-            if (::fchown(p->fd, m_old.st_uid, m_old.st_gid) != 0 && errno != EPERM)
-                fail(errno, QStringLiteral("Could not keep the owner of"));
-            if (::fchmod(p->fd, m_old.st_mode & KeptMode) != 0)
-                fail(errno, QStringLiteral("Could not keep the permissions of"));
-        }
+        if (const int code = p->file->writeError())
+            fail(code, QStringLiteral("Could not write"));
+        keepOldOwnerAndMode(*p);
         if (::fsync(p->fd) != 0)
             fail(errno, QStringLiteral("Could not write"));
     }
+    Interrupt::check(); // the last moment at which nothing has been replaced
+    const auto swapped = [this](const Part &p) {
+        fail(EEXIST, QStringLiteral("The unfinished file ") + QFile::decodeName(p.part) +
+                         QStringLiteral(" was replaced by someone else; not saved:"));
+    };
     for (const auto &p : m_parts)
         if (!stillOurs(p->part, p->created))
-            fail(EEXIST, QStringLiteral("The unfinished file ") + QFile::decodeName(p->part) +
-                             QStringLiteral(" was replaced by someone else; not saved:"));
+            swapped(*p);
     // The companions first, each under a name that must still be free; then the file itself,
     // so a report never names a picture that is not there.
-    for (std::size_t i = 1; i < m_parts.size(); ++i) {
-        const Part &p = *m_parts[i];
-        if (!renameExclusive(m_folder, p.part, p.final)) {
-            const int code = errno;
-            for (std::size_t k = 1; k < i; ++k)
+    std::size_t placed = 1;
+    const auto undoCompanions = [&] {
+        for (std::size_t k = 1; k < placed; ++k)
+            if (stillOurs(m_parts[k]->final, m_parts[k]->created))
                 ::unlinkat(m_folder, m_parts[k]->final.constData(), 0);
+    };
+    for (; placed < m_parts.size(); ++placed) {
+        const Part &p = *m_parts[placed];
+        if (const int code = linkNew(p, p.final)) {
+            undoCompanions();
+            if (code < 0)
+                swapped(p);
             fail(code, QStringLiteral("Could not save ") + QFile::decodeName(p.final) +
                            QStringLiteral(" for"));
         }
     }
     const Part &main = *m_parts.front();
-    if (::renameat(m_folder, main.part.constData(), m_folder, m_name.constData()) != 0) {
-        const int code = errno;
-        for (std::size_t k = 1; k < m_parts.size(); ++k)
-            ::unlinkat(m_folder, m_parts[k]->final.constData(), 0);
+    int code = m_existed ? replaceOld(main) : ENOENT;
+    if (code == ENOENT) {
+        code = linkNew(main, m_name);
+        if (code == EEXIST) // the name was taken meanwhile: replaced as an old file would be
+            code = replaceOld(main);
+    }
+    if (code != 0) {
+        undoCompanions();
+        if (code < 0)
+            swapped(main);
         fail(code, QStringLiteral("Could not save"));
     }
     m_committed = true;
-    if (!stillOurs(m_name, main.created)) {
-        // Swapped between the check and the rename: what now has the name is not ours.
-        ::unlinkat(m_folder, m_name.constData(), 0);
-        fail(EEXIST,
-             QStringLiteral("The unfinished file was replaced by someone else; not saved:"));
-    }
     if (::fsync(m_folder) != 0 && errno != EBADF)
         fail(errno, QStringLiteral("Could not save"));
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "CheckedFile.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QString>
@@ -22,8 +24,11 @@
 /// they do not own). A link that fails this is refused with an error that names it.
 ///
 /// A replaced file keeps its permissions (not set-id bits), and its owner and group where the
-/// user may set them.
-/// Unfinished files of the same name older than a day (left by a killed run) are removed.
+/// user may set them; but in a folder others may write (writable by others, or sticky, as the
+/// shared temporary folder), the new file is the user's own and nobody else may write it, so a
+/// file planted there is never handed back to whoever planted it.
+/// The user's own unfinished files of the same name older than a day (left by a killed run) are
+/// removed; other users' are left alone.
 class ReplacingFile {
 public:
     /// Finds the target's folder and creates the new file there. Throws std::system_error
@@ -46,9 +51,16 @@ public:
     /// nobody can take in advance; the name is stored in `*name` (without the folder).
     QFile &addCompanion(const QString &suffix, QString *name);
 
-    /// Syncs every file, gives them the replaced file's mode and owner, and renames them into
-    /// place. Throws std::system_error when anything fails, including a hidden file that was
-    /// replaced by someone else meanwhile; the target is then left as it was.
+    /// Syncs every file, gives them the replaced file's mode and owner, and puts them into
+    /// place. What goes into place is the file written here, never whatever has its hidden name
+    /// by then: the target is exchanged with the hidden file in one step and checked after, and
+    /// exchanged back when it is not ours; a new name is linked to the written file itself.
+    /// Throws std::system_error when anything fails, including a write that failed or fell
+    /// short and a hidden file that was replaced by someone else meanwhile, and the abort error
+    /// (AppError) when an interrupt of the process (Interrupt.h) was requested before the files
+    /// went into place; the target is then left as it was. (Only a file system that cannot
+    /// exchange two names falls back to a rename checked after, where a file swapped in at that
+    /// moment costs the old file.)
     void commit();
 
     /// Unfinished files older than this are leftovers of an interrupted run.
@@ -69,13 +81,14 @@ private:
         int fd = -1;
         QByteArray part, final;
         struct stat created {};
-        std::unique_ptr<QFile> file;
+        std::unique_ptr<CheckedFile> file;
     };
 
     QString m_target;
     int m_folder = -1;
     QByteArray m_name;
     bool m_existed = false;
+    bool m_sharedFolder = false; ///< others may write the folder, or it is sticky
     struct stat m_old {};
     std::vector<std::unique_ptr<Part>> m_parts;
     bool m_committed = false;
@@ -84,5 +97,8 @@ private:
     void release() noexcept;
     void removeStaleParts() const;
     bool stillOurs(const QByteArray &name, const struct stat &created) const;
+    void keepOldOwnerAndMode(const Part &part) const;
+    int linkNew(const Part &part, const QByteArray &name) const;
+    int replaceOld(const Part &part) const;
     [[noreturn]] void fail(int code, const QString &what) const;
 };

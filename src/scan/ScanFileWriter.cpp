@@ -6,6 +6,7 @@
 #include <QHash>
 
 #include "AppError.h"
+#include "Interrupt.h"
 #include "OutlineGrid.h"
 #include "ReplacingFile.h"
 #include "ScanTree.h"
@@ -112,7 +113,10 @@ public:
         folderHead(rootRow, true);
         // The walk keeps its own stack: the next child to write at each open folder.
         std::vector<int> next{m_grid.firstChild(rootRow)};
-        while (!next.empty()) {
+        for (unsigned rows = 0; !next.empty(); ++rows) {
+            // An interrupt stops the save wherever it is; the file is then not written at all.
+            if ((rows & 1023) == 0)
+                Interrupt::check();
             const int row = next.back();
             if (row < 0) {
                 m_out.append(']');

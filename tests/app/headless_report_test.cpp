@@ -14,13 +14,16 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QThread>
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <memory>
 
 #include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace {
@@ -244,6 +247,57 @@ TEST_F(HeadlessReport, FailuresEndWithStatusOneAndOneLineOnStandardError) {
     const Outcome replaced = report("csv", out);
     EXPECT_EQ(replaced.status, 0) << replaced.err.data();
     EXPECT_TRUE(readAll(out).startsWith("\"Node\""));
+}
+
+// A disk that fills up under the report: every format ends with status 1 and the disk's reason
+// on one line, in the window too, and the old report stays byte for byte. Root mounts a small
+// file system for it.
+TEST_F(HeadlessReport, AFullDiskFailsEveryFormatAndKeepsTheOldReport) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to mount a small file system";
+    const QString small = dir.filePath("small");
+    QDir().mkpath(small);
+    if (::mount("none", QFile::encodeName(small).constData(), "tmpfs", 0, "size=1m") != 0)
+        GTEST_SKIP() << "no tmpfs can be mounted here";
+    struct Unmount {
+        QByteArray path;
+        ~Unmount() { ::umount2(path.constData(), MNT_DETACH); }
+    } unmount{QFile::encodeName(small)};
+    for (int i = 0; i < 300; ++i) // rows enough that every report needs more than the room left
+        QDir().mkpath(tree + QStringLiteral("/folder%1").arg(i));
+    const QStringList names{"html", "pdf", "csv", "text", "xlsx"};
+    const auto old = [](const QString &name) { return "the old report, " + name.toUtf8(); };
+    for (const QString &name : names)
+        writeFile(small + "/r." + name, old(name));
+    struct statvfs fs {};
+    ASSERT_EQ(::statvfs(QFile::encodeName(small).constData(), &fs), 0);
+    constexpr qint64 Room = 4096; // a PDF writer that is cut short keeps writing nothing more
+    writeFile(small + "/filler", QByteArray(qint64(fs.f_bavail * fs.f_frsize) - Room, 'x'));
+    for (const QString &name : names) {
+        SCOPED_TRACE(name.toStdString());
+        const Outcome r = report(name, small + "/r." + name);
+        EXPECT_EQ(r.status, 1) << r.err.data();
+        EXPECT_EQ(r.err.count('\n'), 1) << r.err.data();
+        EXPECT_TRUE(r.err.contains("No space left on device")) << r.err.data();
+        EXPECT_EQ(readAll(small + "/r." + name), old(name));
+    }
+
+    qputenv("XDG_CONFIG_HOME", config.toUtf8());
+    RecordingPrompts prompts;
+    auto form = std::make_unique<frmMain>(&prompts);
+    form->setShellLauncher(std::make_unique<RecordingShellLauncher>());
+    form->Form_Load("/f \"" + tree + "\"");
+    prompts.shown.clear();
+    prompts.saveNames << small + "/r.pdf";
+    prompts.answers = {Prompts::Yes}; // over-write
+    form->mnuExpRep_Click(1);
+    ASSERT_FALSE(prompts.shown.empty());
+    EXPECT_EQ(prompts.shown.back().icon, Prompts::Icon::Critical);
+    EXPECT_TRUE(prompts.shown.back().text.contains("No space left on device"))
+        << prompts.shown.back().text.toStdString();
+    EXPECT_EQ(readAll(small + "/r.pdf"), old("pdf"));
+    EXPECT_EQ(QDir(small).entryList(QDir::Files | QDir::Hidden),
+              QStringList({"filler", "r.csv", "r.html", "r.pdf", "r.text", "r.xlsx"}));
 }
 
 TEST_F(HeadlessReport, HelpAndVersionNeedNoDisplayAndNoSettings) {
@@ -488,6 +542,80 @@ TEST_F(HeadlessReport, ATerminationSignalEndsTheRunWithStatusOneAndNoReport) {
                   QStringList()); // no report, and no part of one
     }
     removeChain(chain); // deeper than QTemporaryDir can remove
+}
+
+namespace {
+
+// The process a wrapper runs as its child, or the process itself without one.
+pid_t programOf(const QProcess &p, bool wrapped) {
+    const auto pid = static_cast<pid_t>(p.processId());
+    if (!wrapped)
+        return pid;
+    QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(pid));
+    if (!children.open(QIODevice::ReadOnly))
+        return pid;
+    const pid_t child = children.readAll().split(' ').value(0).toInt();
+    return child > 0 ? child : pid;
+}
+
+} // namespace
+
+// A signal while the report or the scan file is written: the run ends with status 1 at once,
+// and neither the file nor a part of it is left. A PDF report of many rows takes long to
+// write; the scan file is written in moments, so its disk is made slow: the sync is held.
+TEST_F(HeadlessReport, ASignalWhileTheFileIsWrittenEndsTheRunAndLeavesNoFile) {
+    // A saved scan of 30,000 folders side by side, shown as as many rows (over 20 seconds of
+    // pages before the signal was heard between them).
+    QByteArray wide = "[1,0,{\"progname\":\"test\"},[{\"name\":\"/wide\"}";
+    for (int i = 0; i < 30000; ++i)
+        wide += ",[{\"name\":\"folder" + QByteArray::number(i) + "\"}]";
+    writeFile(dir.filePath("wide.json"), wide + "]]");
+    const QString out = dir.filePath("cli");
+    struct Case {
+        const char *name;
+        QStringList arguments, wrapper;
+    };
+    const Case cases[] = {
+        {"PDF report", {"/i", dir.filePath("wide.json"), "/r", "pdf", "/o", out + "/r.pdf"}, {}},
+        {"saved scan",
+         {"/f", tree, "/s", out + "/scan.json"},
+         {"strace", "-f", "-qq", "-o", "/dev/null", "-e", "trace=fsync", "-e",
+          "inject=fsync:delay_enter=3000000"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(name);
+        env.insert("XDG_CONFIG_HOME", config);
+        env.insert("XDG_RUNTIME_DIR", runtime);
+        if (!c.wrapper.isEmpty()) // the leak check cannot stop the threads of a traced process
+            env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":detect_leaks=0");
+        p.setProcessEnvironment(env);
+        if (c.wrapper.isEmpty())
+            p.start(CAIRNMETER_BINARY, c.arguments);
+        else
+            p.start(c.wrapper.front(),
+                    c.wrapper.mid(1) + QStringList{QString(CAIRNMETER_BINARY)} + c.arguments);
+        ASSERT_TRUE(p.waitForStarted()) << "strace is installed by scripts/setup";
+        // Polled: the signal goes as soon as the unfinished file is there.
+        const auto writing = [&] {
+            return !QDir(out).entryList({".*.part"}, QDir::Files | QDir::Hidden).isEmpty();
+        };
+        QElapsedTimer waited;
+        waited.start();
+        while (!writing() && waited.elapsed() < 60000 && p.state() == QProcess::Running)
+            QThread::msleep(1);
+        ASSERT_TRUE(writing()) << "the write was not seen: " << p.readAllStandardError().data();
+        ::kill(programOf(p, !c.wrapper.isEmpty()), SIGTERM);
+        ASSERT_TRUE(p.waitForFinished(10000)) << "the signal was not heard";
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p.exitCode(), 1);
+        EXPECT_TRUE(p.readAllStandardError().toLower().contains("interrupted"));
+        EXPECT_EQ(QDir(out).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden),
+                  QStringList()); // no file, and no part of one
+    }
 }
 
 // A cron-style run saves the scan; a later run reports the change since it, naming both dates;

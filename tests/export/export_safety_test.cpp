@@ -12,11 +12,15 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <ctime>
 #include <span>
 #include <system_error>
+#include <thread>
 
+#include <fcntl.h>
 #include <pwd.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utime.h>
@@ -169,31 +173,56 @@ TEST_F(ExportSafety, ThePictureIsTheReportsOwnAndNeverWrittenThroughALink) {
     EXPECT_TRUE(QDir(dir.path()).entryList({".*.part"}, QDir::Files | QDir::Hidden).isEmpty());
 }
 
+// A replaced report keeps its mode and owner; but where others may write the folder, a file
+// of that name may have been planted to be written by root and handed back: the new report is
+// then the writer's own, and nobody else may write it.
 TEST_F(ExportSafety, AReplacedReportKeepsItsModeAndOwner) {
     const mode_t savedMask = ::umask(022); // 0664 would come out 0644 as a new file
     const bool root = ::geteuid() == 0;
-    for (const mode_t mode : {0600u, 0664u}) {
-        write("kept.csv", "old", mode);
-        if (root) {
-            ASSERT_EQ(::chown(path("kept.csv").constData(), nobody, nogroup), 0);
+    const uid_t me = ::geteuid();
+    const struct {
+        const char *folder;
+        mode_t folderMode, mode;
+        bool theirs;
+        mode_t kept;
+        bool keepsOwner;
+    } cases[] = {
+        {"own", 0755, 0600, true, 0600, true},     {"own", 0755, 0664, true, 0664, true},
+        {"own", 0755, 0666, false, 0666, true},    {"sticky", 01777, 0666, true, 0644, false},
+        {"shared", 0777, 0666, true, 0644, false}, {"sticky", 01777, 0664, false, 0644, true},
+    };
+    for (const auto &c : cases) {
+        if (c.theirs && !root)
+            continue; // another user's file needs root to make
+        const QString name = QStringLiteral("%1/kept.csv").arg(c.folder);
+        SCOPED_TRACE(name.toStdString() + " " + std::to_string(c.mode));
+        folder(c.folder, c.folderMode, me);
+        write(name, "old", c.mode);
+        if (c.theirs) {
+            ASSERT_EQ(::chown(path(name).constData(), nobody, nogroup), 0);
         }
-        ASSERT_TRUE(writeReport("kept.csv"));
+        ASSERT_TRUE(writeReport(name));
         struct stat st {};
-        ASSERT_EQ(::stat(path("kept.csv").constData(), &st), 0);
-        EXPECT_EQ(st.st_mode & 07777, mode);
-        if (root) {
-            EXPECT_EQ(st.st_uid, nobody);
-            EXPECT_EQ(st.st_gid, nogroup);
+        ASSERT_EQ(::stat(path(name).constData(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, c.kept);
+        if (c.theirs) {
+            EXPECT_EQ(st.st_uid, c.keepsOwner ? nobody : me);
+            EXPECT_EQ(st.st_gid == nogroup, c.keepsOwner);
         }
-        EXPECT_EQ(readAll(dir.filePath("kept.csv")), "report");
+        EXPECT_EQ(readAll(dir.filePath(name)), "report");
+        QFile::remove(dir.filePath(name));
     }
     ::umask(savedMask);
 }
 
+// Only the user's own leftovers go: in a shared folder another user's unfinished file of the
+// same name, however old, may be a write of theirs still going on.
 TEST_F(ExportSafety, LeftoversOfTheSameNameOlderThanADayAreRemoved) {
     const char *stale[] = {".r.csv.k3j9x.part", ".r.csv.0.part"};
     const char *kept[] = {".r.csv.fresh1.part", ".r.csv.not.a.tag.part", ".rr.csv.k3j9x.part",
                           ".other.csv.k3j9x.part"};
+    const char *theirs = ".r.csv.n0b0dy.part";
+    const bool root = ::geteuid() == 0;
     const utimbuf twoDaysAgo{std::time(nullptr) - 2 * 86400, std::time(nullptr) - 2 * 86400};
     for (const char *name : stale)
         write(name, "x");
@@ -203,10 +232,64 @@ TEST_F(ExportSafety, LeftoversOfTheSameNameOlderThanADayAreRemoved) {
         ASSERT_EQ(::utime(path(name).constData(), &twoDaysAgo), 0);
     for (const char *name : std::span(kept).subspan(1))
         ASSERT_EQ(::utime(path(name).constData(), &twoDaysAgo), 0);
+    if (root) {
+        write(theirs, "x");
+        ASSERT_EQ(::chown(path(theirs).constData(), nobody, nogroup), 0);
+        ASSERT_EQ(::utime(path(theirs).constData(), &twoDaysAgo), 0);
+    }
     ASSERT_TRUE(writeReport("r.csv"));
     QStringList expected{"r.csv"};
     for (const char *name : kept)
         expected << name;
+    if (root)
+        expected << theirs;
     expected.sort();
     EXPECT_EQ(entries(), expected);
+}
+
+// Someone who can write the folder swaps the unfinished file with a file of theirs over and
+// over, while the report goes into place: whatever has the hidden name at the rename, only the
+// written file or the old report ever has the report's name.
+TEST_F(ExportSafety, AFileSwappedInAtTheRenameNeverTakesTheReportsPlace) {
+    for (const bool over : {true, false}) {
+        SCOPED_TRACE(over ? "over an old report" : "a new report");
+        int wrong = 0, saved = 0;
+        QString first;
+        for (int attempt = 0; attempt < 50; ++attempt) {
+            for (const QString &name : entries())
+                QFile::remove(dir.filePath(name));
+            if (over)
+                write("r.csv", "old");
+            write("planted", "planted");
+            std::atomic<bool> stop{false};
+            std::thread swapper;
+            bool done = false;
+            try {
+                done = ReportFile::writeReplacing(dir.filePath("r.csv"), [&](ReplacingFile &out) {
+                    swapper = std::thread(
+                        [&stop, part = path(out.partName()), planted = path("planted")] {
+                            while (!stop.load())
+                                ::renameat2(AT_FDCWD, part.constData(), AT_FDCWD,
+                                            planted.constData(), RENAME_EXCHANGE);
+                        });
+                    return out.file().write("new") == 3;
+                });
+            } catch (const std::system_error &) {
+            }
+            stop = true;
+            if (swapper.joinable())
+                swapper.join();
+            const QFileInfo report(dir.filePath("r.csv"));
+            const QByteArray now = report.exists() ? readAll(report.filePath()) : "(none)";
+            saved += done;
+            const bool right =
+                done ? now == "new" : now == (over ? "old" : "(none)") || now == "new";
+            if (!right && wrong++ == 0)
+                first = QStringLiteral("attempt %1: %2 %3")
+                            .arg(attempt)
+                            .arg(done ? "saved" : "refused", QString::fromUtf8(now));
+        }
+        EXPECT_EQ(wrong, 0) << first.toStdString();
+        EXPECT_GT(saved, 0) << "the swaps never left the report a chance";
+    }
 }
