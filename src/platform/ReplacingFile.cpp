@@ -184,8 +184,9 @@ bool othersMayWrite(const struct stat &folder) {
     return (folder.st_mode & (S_IWOTH | S_ISVTX)) != 0;
 }
 
-// Renames within a folder only when the new name is free.
-bool renameExclusive(int folder, const QByteArray &from, const QByteArray &to) {
+} // namespace
+
+bool ReplacingFile::renameExclusive(int folder, const QByteArray &from, const QByteArray &to) {
     if (::renameat2(folder, from.constData(), folder, to.constData(), RENAME_NOREPLACE) == 0)
         return true;
     if (errno != EINVAL && errno != ENOSYS)
@@ -196,8 +197,6 @@ bool renameExclusive(int folder, const QByteArray &from, const QByteArray &to) {
     ::unlinkat(folder, from.constData(), 0);
     return true;
 }
-
-} // namespace
 
 void ReplacingFile::makeFolders(const QString &path) {
     ::close(openFolders(path));

@@ -72,6 +72,9 @@ public:
     /// makeFolders(), then the last folder's descriptor (O_PATH, close-on-exec), for work by
     /// descriptor in it; the caller closes it.
     static int openFolders(const QString &path);
+    /// Renames a file within the folder `folder` only when the new name is free (errno EEXIST
+    /// when it is not); false, with errno set, when it could not be renamed.
+    static bool renameExclusive(int folder, const QByteArray &from, const QByteArray &to);
 
     /// The hidden name of the file written first, for a target name and a distinguishing tag.
     static QByteArray partialName(const QByteArray &name, quint32 tag);

@@ -129,19 +129,6 @@ void removeLeftovers(int folder) {
     }
 }
 
-// Renames within a folder only when the new name is free.
-bool renameExclusive(int folder, const QByteArray &from, const QByteArray &to) {
-    if (::renameat2(folder, from.constData(), folder, to.constData(), RENAME_NOREPLACE) == 0)
-        return true;
-    if (errno != EINVAL && errno != ENOSYS)
-        return false;
-    // A file system without the flag: a hard link is just as exclusive.
-    if (::linkat(folder, from.constData(), folder, to.constData(), 0) != 0)
-        return false;
-    ::unlinkat(folder, from.constData(), 0);
-    return true;
-}
-
 // Writes `packed` to a new hidden file and gives it the name `first`, or the next one free of
 // the same second: two copies of the program that finish a scan of one folder within a second
 // keep both. Returns the name given.
@@ -175,7 +162,7 @@ QString store(int folder, const QString &shownFolder, const QString &first,
     }
     for (int n = 1; n <= MaxSameSecond; ++n) {
         const QString name = numbered(first, n);
-        if (renameExclusive(folder, part, name.toLatin1())) {
+        if (ReplacingFile::renameExclusive(folder, part, name.toLatin1())) {
             if (const Fd sync(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
                 sync.fd >= 0)
                 ::fsync(sync.fd);
