@@ -407,6 +407,12 @@ TEST_F(ItemFixture, ItemsAreReachedOnlyThroughTheFoldersThatWereScanned) {
     pressOn(rowNamed("deep"), QKeySequence(Qt::Key_Delete));
     EXPECT_TRUE(prompts.shown.back().text.contains("no longer the folder that was scanned"));
     EXPECT_TRUE(QFileInfo::exists(root + "/sub/deep/c"));
+    // Once scanned, the new folder is the one acted on: it goes to the trash whole.
+    scan(root);
+    prompts.answers = {Prompts::Yes};
+    pressOn(rowNamed(root + "/"), QKeySequence(Qt::Key_Delete));
+    EXPECT_FALSE(QFileInfo::exists(root));
+    EXPECT_TRUE(QFileInfo::exists(trash + "/files/root/sub/deep/c"));
 }
 
 namespace {
