@@ -683,16 +683,27 @@ void ScanTree::addKeptFiles(KeptFilesPtr kept) {
     m_kept.push_back(std::move(kept));
 }
 
-ScannedPath::Start ScanTree::startOf(int row) const {
-    int root = row > TopRow && row < m_grid.rows() ? row : -1;
-    while (root > TopRow && !isScanRoot(m_grid, root))
-        root = m_grid.parentRow(root);
-    if (root <= TopRow)
-        return {};
-    const QByteArray path = NativePath::clean(m_grid.rowDataBytes(root));
-    return {path, m_startIdentities.value(path)};
+namespace {
+
+// The clean path of the start folder of the scan that holds `row`; empty outside every scan.
+QByteArray startPathOf(const OutlineGrid &grid, int row) {
+    int root = row > ScanTree::TopRow && row < grid.rows() ? row : -1;
+    while (root > ScanTree::TopRow && !ScanTree::isScanRoot(grid, root))
+        root = grid.parentRow(root);
+    return root > ScanTree::TopRow ? NativePath::clean(grid.rowDataBytes(root)) : QByteArray();
 }
 
-void ScanTree::setStartIdentity(const QByteArray &path, ScannedPath::Identity identity) {
-    m_startIdentities.insert(NativePath::clean(path), identity);
+} // namespace
+
+ScanTree::StartRecord ScanTree::startRecordOf(int row) const {
+    return m_starts.value(startPathOf(m_grid, row));
+}
+
+ScannedPath::Start ScanTree::startOf(int row) const {
+    const QByteArray path = startPathOf(m_grid, row);
+    return {path, m_starts.value(path).identity};
+}
+
+void ScanTree::recordStart(const QByteArray &path, const StartRecord &record) {
+    m_starts.insert(NativePath::clean(path), record);
 }

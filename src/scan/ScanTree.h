@@ -205,12 +205,21 @@ public:
     /// root holds any more.
     void addKeptFiles(KeptFilesPtr kept);
 
-    /// The start folder of the scan that holds `row`, with the identity its walk found there
-    /// (the latest walk of that path; unknown when no walk opened it, or for a row outside every
-    /// scan). Commands that act on the disk reach the row's item from it.
+    /// What a scan's walk found at its start folder and how it was limited, kept so that a
+    /// command on its rows finds the same folder and a rescan walks as the scan did.
+    struct StartRecord {
+        ScannedPath::Identity identity;
+        QString excludeFolders;
+        bool stayOnFileSystem = false;
+    };
+    /// The record of the scan that holds `row` (the latest walk of its start folder); empty
+    /// when no walk opened it, or for a row outside every scan.
+    StartRecord startRecordOf(int row) const;
+    /// The start folder of the scan that holds `row` with its identity (unknown as above).
+    /// Commands that act on the disk reach the row's item from it.
     ScannedPath::Start startOf(int row) const;
-    /// Records the identity a walk of the start folder `path` found.
-    void setStartIdentity(const QByteArray &path, ScannedPath::Identity identity);
+    /// Records what a walk of the start folder `path` found.
+    void recordStart(const QByteArray &path, const StartRecord &record);
 
 private:
     OutlineGrid &m_grid;
@@ -233,7 +242,7 @@ private:
 
     std::vector<UnreadableFolder> m_unreadable;
     std::vector<KeptFilesPtr> m_kept;
-    QHash<QByteArray, ScannedPath::Identity> m_startIdentities; // by clean path
+    QHash<QByteArray, StartRecord> m_starts; // by clean path
     std::size_t m_unreadableCount = 0;
     bool m_batch = false; // AddTreeRow is writing and carrying a row itself
     // The open folders of a deferred carry, outermost first, each with the change its cells

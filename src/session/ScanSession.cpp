@@ -43,14 +43,8 @@ int ScanSession::beginScan(const QByteArray &path) {
         start.append('/');
     const QString startText = NativePath::display(start);
 
-    mdlFileSearch &walker = *m_walker;
-    walker.ResetSearchParams();
-    walker.searchParams.Recurse = m_settings.Recurse_Subfolders;
-    walker.searchParams.StartPath = startText;
-    walker.searchParams.Pattern = m_settings.Match_Parameters;
-    walker.searchParams.SizeBasis = m_settings.sizeBasis();
-    walker.searchParams.StayOnFileSystem = m_settings.Stay_On_File_System;
-    walker.searchParams.ExcludeFolders = m_settings.Exclude_Folders;
+    setWalkParams(start, m_settings.sizeBasis(),
+                  {{}, m_settings.Exclude_Folders, m_settings.Stay_On_File_System});
 
     const int driveType = mdlDrives::GetDriveType(start, MountTable::current());
     const RowKind kind = driveType < 0 ? RowKind::Folder : ScanTree::rowKindOfDriveType(driveType);
@@ -68,7 +62,7 @@ int ScanSession::beginScan(const QByteArray &path) {
     m_tree->clearUnreadable();
     const int root = m_tree->AddTreeRow(startText, 0, kind, Fixed(), true, Fixed());
     m_grid.setRowDataBytes(root, start);
-    ScanTree::setBasisOfRoot(m_grid, root, walker.searchParams.SizeBasis);
+    ScanTree::setBasisOfRoot(m_grid, root, m_walker->searchParams.SizeBasis);
     m_grid.select(root, TreeCol::Name);
     m_grid.showCell(root, TreeCol::Name);
     return root;
@@ -86,10 +80,28 @@ void ScanSession::walk(int root) {
     try {
         m_walker->SearchFolder(start, 1, root);
     } catch (...) {
-        m_tree->setStartIdentity(start, m_walker->startIdentity());
+        recordStart(start);
         throw;
     }
-    m_tree->setStartIdentity(start, m_walker->startIdentity());
+    recordStart(start);
+}
+
+void ScanSession::setWalkParams(const QByteArray &start, SizeBasis basis,
+                                const ScanTree::StartRecord &limits) {
+    SearchParams &params = m_walker->searchParams;
+    m_walker->ResetSearchParams();
+    params.Recurse = m_settings.Recurse_Subfolders;
+    params.StartPath = NativePath::display(start);
+    params.Pattern = m_settings.Match_Parameters;
+    params.SizeBasis = basis;
+    params.StayOnFileSystem = limits.stayOnFileSystem;
+    params.ExcludeFolders = limits.excludeFolders;
+}
+
+void ScanSession::recordStart(const QByteArray &start) {
+    const SearchParams &params = m_walker->searchParams;
+    m_tree->recordStart(
+        start, {m_walker->startIdentity(), params.ExcludeFolders, params.StayOnFileSystem});
 }
 
 void ScanSession::addAbortedRow() {

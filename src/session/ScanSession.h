@@ -2,6 +2,7 @@
 
 #include "OutlineGrid.h"
 #include "ReportFormat.h"
+#include "ScanTree.h"
 #include "SessionOutcome.h"
 
 #include <QByteArray>
@@ -12,7 +13,6 @@
 #include <memory>
 #include <vector>
 
-class ScanTree;
 class mdlFileSearch;
 struct Settings;
 
@@ -105,6 +105,13 @@ public:
     static bool selectionHasChart(const OutlineGrid &grid);
 
 private:
+    /// The walk's parameters: the filter and recursion from the settings, the basis and limits
+    /// given (a new scan's from the settings, a rescan's those its scan was walked with).
+    void setWalkParams(const QByteArray &start, SizeBasis basis,
+                       const ScanTree::StartRecord &limits);
+    /// Keeps what the walk just made of its start folder `start` with the scan.
+    void recordStart(const QByteArray &start);
+
     const Settings &m_settings;
     OutlineGrid m_grid;
     std::unique_ptr<ScanTree> m_tree;

@@ -116,11 +116,10 @@ SessionOutcome ScanSession::rescan(int row, const std::function<void(int)> &walk
     }
 
     m_walker->AbortRequested = false;
-    m_walker->ResetSearchParams();
-    m_walker->searchParams.Recurse = m_settings.Recurse_Subfolders;
-    m_walker->searchParams.StartPath = NativePath::display(path);
-    m_walker->searchParams.Pattern = m_settings.Match_Parameters;
-    m_walker->searchParams.SizeBasis = ScanTree::basisOfRoot(m_grid, rootOf(m_grid, row));
+    // The current filter and recursion, but the scan's own basis and limits: the branch comes
+    // back as the scan counted it.
+    setWalkParams(path, ScanTree::basisOfRoot(m_grid, rootOf(m_grid, row)),
+                  m_tree->startRecordOf(row));
     // The walk keeps the branch's large files apart; they replace its old ones once it is
     // complete. A root's walk is the whole scan's, types and all; a folder's keeps only what
     // reaches the scan's threshold, and the scan's type totals stay as they were.
@@ -179,7 +178,7 @@ SessionOutcome ScanSession::rescan(int row, const std::function<void(int)> &walk
         m_walker->SearchFolder(path, level + 1, scratch, startFd);
         ending.walkEnded();
         if (wholeScan)
-            m_tree->setStartIdentity(path, m_walker->startIdentity());
+            recordStart(path);
     } catch (...) {
         ending.walkEnded();
         outcome = SessionOutcome::of(std::current_exception());

@@ -544,3 +544,38 @@ TEST_F(ItemFixture, AFolderNamedLikeAFilesRowIsAFolder) {
             kinds << g.text(r, 0) + (ScanTree::isFolderRow(g, r) ? " folder" : " files");
     EXPECT_EQ(kinds, QStringList({"<old> folder", "<Files in <old>> files"}));
 }
+
+// A rescan walks as its scan did: the folders it left out (by name, or another file system
+// below) stay out even when the settings have changed since, so F5 on an unchanged folder gives
+// the rows and totals the scan gave.
+TEST_F(ItemFixture, RescanKeepsTheLimitsOfItsScan) {
+    makeFile(root + "/sub/cache", 1); // a file of that name is not a folder: counted
+    QDir().mkpath(root + "/sub/deep/cache");
+    makeFile(root + "/sub/deep/cache/big", 300000);
+    QDir().mkpath(root + "/empty/mnt");
+    const QByteArray mnt = QFile::encodeName(root + "/empty/mnt");
+    const bool mounted = ::mount("none", mnt.constData(), "tmpfs", 0, nullptr) == 0;
+    struct Unmount {
+        QByteArray path;
+        bool on;
+        ~Unmount() {
+            if (on)
+                ::umount2(path.constData(), MNT_DETACH);
+        }
+    } unmount{mnt, mounted};
+    if (mounted)
+        makeFile(root + "/empty/mnt/other", 7000);
+    form->settings().Exclude_Folders = "cache";
+    form->settings().Stay_On_File_System = true;
+    scan(root);
+    const QString scanned = rowsOf(2).join(u'\n');
+    EXPECT_EQ(form->grid().text(1, 4), "2131");
+    form->settings().Exclude_Folders.clear();
+    form->settings().Stay_On_File_System = false;
+    for (const QString &row : {QStringLiteral("sub"), QStringLiteral("empty"), root + "/"}) {
+        SCOPED_TRACE(row.toStdString());
+        pressOn(rowNamed(row), QKeySequence(Qt::Key_F5));
+        EXPECT_EQ(rowsOf(2).join(u'\n'), scanned);
+        EXPECT_EQ(form->grid().text(1, 4), "2131");
+    }
+}
