@@ -398,7 +398,7 @@ void KeptFiles::raiseThreshold(std::uint64_t bytes) {
         m_admitted.store(bytes, std::memory_order_relaxed);
 }
 
-void KeptFiles::removeFiles(std::vector<std::uint32_t> indexes) {
+void KeptFiles::removeFiles(std::vector<std::uint32_t> indexes, bool fromTypes) {
     std::sort(indexes.begin(), indexes.end());
     indexes.erase(std::unique(indexes.begin(), indexes.end()), indexes.end());
     std::vector<char> gone(m_files.size());
@@ -406,6 +406,8 @@ void KeptFiles::removeFiles(std::vector<std::uint32_t> indexes) {
         if (i >= m_files.size())
             continue;
         gone[i] = 1;
+        if (!fromTypes)
+            continue;
         const File &f = m_files[i];
         const auto it = m_types.find(extensionOf(nameData(f), std::strlen(nameData(f))));
         if (it == m_types.end())

@@ -149,9 +149,11 @@ public:
         m_types.clear();
         m_typeCache.fill(nullptr);
     }
-    /// Forgets kept files whose files are gone (indexes into file(); later files move up) and
-    /// takes each off its type's total.
-    void removeFiles(std::vector<std::uint32_t> indexes);
+    /// Forgets kept files whose files are gone (indexes into file(); later files move up) and,
+    /// with `fromTypes`, takes each off its type's total. A rescanned folder's files leave the
+    /// totals alone: the totals count every file, not just the kept ones, so taking only these
+    /// off would count an unchanged folder short.
+    void removeFiles(std::vector<std::uint32_t> indexes, bool fromTypes = true);
     /// Keeps the files of `other` (a walk of a folder of the same scan) that reach the
     /// threshold, then lets go of those beyond the cap. Type totals are left as they are.
     void addFilesOf(const KeptFiles &other);

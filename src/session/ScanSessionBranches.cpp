@@ -192,7 +192,7 @@ SessionOutcome ScanSession::rescan(int row, const std::function<void(int)> &walk
     if (branchFiles && wholeScan) {
         m_tree->addKeptFiles(branchFiles);
     } else if (branchFiles) {
-        kept->removeFiles(kept->filesUnder(folderKey(m_grid, row)));
+        kept->removeFiles(kept->filesUnder(folderKey(m_grid, row)), false);
         kept->addFilesOf(*branchFiles);
     }
 

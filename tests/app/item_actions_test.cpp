@@ -547,7 +547,7 @@ TEST_F(ItemFixture, AFolderNamedLikeAFilesRowIsAFolder) {
 
 // A rescan walks as its scan did: the folders it left out (by name, or another file system
 // below) stay out even when the settings have changed since, so F5 on an unchanged folder gives
-// the rows and totals the scan gave.
+// the rows, totals and file types the scan gave.
 TEST_F(ItemFixture, RescanKeepsTheLimitsOfItsScan) {
     makeFile(root + "/sub/cache", 1); // a file of that name is not a folder: counted
     QDir().mkpath(root + "/sub/deep/cache");
@@ -568,14 +568,26 @@ TEST_F(ItemFixture, RescanKeepsTheLimitsOfItsScan) {
     form->settings().Exclude_Folders = "cache";
     form->settings().Stay_On_File_System = true;
     scan(root);
-    const QString scanned = rowsOf(2).join(u'\n');
+    const auto types = [&] {
+        const QTreeWidget *list = form->fileTypesView()->list();
+        QStringList out;
+        for (int i = 0; i < list->topLevelItemCount(); ++i)
+            for (int col = 0; col < list->columnCount(); ++col)
+                out << list->topLevelItem(i)->text(col);
+        return out.join(u' ').toStdString();
+    };
+    form->chartTabs()->setCurrentIndex(2);
+    const std::string scanned = rowsOf(2).join(u'\n').toStdString(), typesScanned = types();
     EXPECT_EQ(form->grid().text(1, 4), "2131");
     form->settings().Exclude_Folders.clear();
     form->settings().Stay_On_File_System = false;
     for (const QString &row : {QStringLiteral("sub"), QStringLiteral("empty"), root + "/"}) {
         SCOPED_TRACE(row.toStdString());
         pressOn(rowNamed(row), QKeySequence(Qt::Key_F5));
-        EXPECT_EQ(rowsOf(2).join(u'\n'), scanned);
+        EXPECT_EQ(rowsOf(2).join(u'\n').toStdString(), scanned);
         EXPECT_EQ(form->grid().text(1, 4), "2131");
+        form->grid().select(rowNamed(root + "/"), 0);
+        form->fgTree_Click();
+        EXPECT_EQ(types(), typesScanned);
     }
 }
