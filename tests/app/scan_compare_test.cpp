@@ -159,18 +159,26 @@ TEST(ScanCompare, ChangeOfEveryFolderIsTheDifferenceOfItsSums) {
     EXPECT_TRUE(ScanCompare::heading(grid).isEmpty());
 }
 
+// A scanned folder, its scan as a history file holds it, and a history folder to keep it in.
+struct HistoryFixture : ::testing::Test {
+    QTemporaryDir dir;
+    QString folder = dir.filePath("History");
+    ScanFixture scans;
+    int root = -1;
+    QByteArray text, path;
+    const QDateTime t0{QDate(2026, 1, 1), QTime(12, 0)};
+    void SetUp() override {
+        makeDir(tempPath(dir) + "/p");
+        makeFile(tempPath(dir) + "/p/f", qint64(123));
+        root = scans.scan(tempPath(dir) + "/p");
+        text = ScanFile::Encode(scans.tree, root);
+        path = scans.grid.rowDataBytes(root);
+    }
+};
+
 // The history keeps the newest scans of each folder within its cap, and skips what it cannot
 // read; a kept scan opens gzipped, and a damaged one is refused without touching the tree.
-TEST(ScanHistory, KeepsTheNewestAndSkipsDamagedFiles) {
-    QTemporaryDir dir;
-    const QString folder = dir.filePath("History");
-    ScanFixture scans;
-    makeDir(tempPath(dir) + "/p");
-    makeFile(tempPath(dir) + "/p/f", qint64(123));
-    const int root = scans.scan(tempPath(dir) + "/p");
-    const QByteArray text = ScanFile::Encode(scans.tree, root);
-    const QByteArray path = scans.grid.rowDataBytes(root);
-    const QDateTime t0(QDate(2026, 1, 1), QTime(12, 0));
+TEST_F(HistoryFixture, KeepsTheNewestAndSkipsDamagedFiles) {
     for (int day = 0; day < 4; ++day)
         ScanHistory::write(folder, path, t0.addDays(day), text, 2, qint64(1) << 30);
     ScanHistory::write(folder, "/other/", t0, text, 2, qint64(1) << 30);
@@ -211,16 +219,7 @@ TEST(ScanHistory, KeepsTheNewestAndSkipsDamagedFiles) {
 // The history touches only what it named: its own unfinished files once a day old, and of
 // the files it keeps only those under its names and the user's own; two scans of a folder
 // finished within one second are both kept.
-TEST(ScanHistory, TouchesOnlyItsOwnFilesAndKeepsScansOfOneSecond) {
-    QTemporaryDir dir;
-    const QString folder = dir.filePath("History");
-    ScanFixture scans;
-    makeDir(tempPath(dir) + "/p");
-    makeFile(tempPath(dir) + "/p/f", qint64(123));
-    const int root = scans.scan(tempPath(dir) + "/p");
-    const QByteArray text = ScanFile::Encode(scans.tree, root);
-    const QByteArray path = scans.grid.rowDataBytes(root);
-    const QDateTime t0(QDate(2026, 1, 1), QTime(12, 0));
+TEST_F(HistoryFixture, TouchesOnlyItsOwnFilesAndKeepsScansOfOneSecond) {
     const QString first = ScanHistory::write(folder, path, t0, text, 10, qint64(1) << 30);
 
     const bool root_ = ::geteuid() == 0;
